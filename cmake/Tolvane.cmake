@@ -1,0 +1,71 @@
+# Shared build helpers for every subsystem.
+
+set(TOLVANE_WARNINGS -Wall -Wextra -Wno-unused-parameter)
+
+if(TOLVANE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(TOLVANE_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+if(TOLVANE_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "TOLVANE_FUZZ needs clang: configure with CC=clang CXX=clang++")
+  endif()
+  # Instrument all project code for coverage; the fuzz targets add the libFuzzer main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+set(TOLVANE_TEST_DATA ${CMAKE_SOURCE_DIR}/tests/data)
+
+# tolvane_library(name SOURCES ... [DEPS ...] [QT])
+# Defines library tolvane_<name> with the project root on its include path.
+function(tolvane_library name)
+  cmake_parse_arguments(A "QT" "" "SOURCES;DEPS" ${ARGN})
+  add_library(tolvane_${name} STATIC ${A_SOURCES})
+  target_include_directories(tolvane_${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_compile_options(tolvane_${name} PRIVATE ${TOLVANE_WARNINGS})
+  target_link_libraries(tolvane_${name} PUBLIC ${A_DEPS} Threads::Threads)
+endfunction()
+
+# tolvane_test(name SOURCES ... DEPS ... [TIMEOUT s] [LABELS ...])
+# One GoogleTest program; each TEST becomes a CTest case.
+function(tolvane_test name)
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    TOLVANE_TEST_DATA="${TOLVANE_TEST_DATA}"
+    TOLVANE_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    TOLVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# tolvane_fuzzer(name SOURCES ... DEPS ...): a libFuzzer target, only with TOLVANE_FUZZ.
+function(tolvane_fuzzer name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  if(TOLVANE_FUZZ)
+    add_executable(${name} ${A_SOURCES})
+    target_link_libraries(${name} PRIVATE ${A_DEPS})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  endif()
+endfunction()
+
+# tolvane_benchmark(name SOURCES ... DEPS ...)
+function(tolvane_benchmark name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark)
+  target_compile_definitions(${name} PRIVATE
+    TOLVANE_TEST_DATA="${TOLVANE_TEST_DATA}"
+    TOLVANE_BINARY_DIR="${CMAKE_BINARY_DIR}")
+endfunction()
