@@ -23,12 +23,17 @@ set(TOLVANE_TEST_DATA ${CMAKE_SOURCE_DIR}/tests/data)
 
 # tolvane_library(name SOURCES ... [DEPS ...] [QT])
 # Defines library tolvane_<name> with the project root on its include path.
+# QT turns on moc/uic/rcc for it; other targets stay free of Qt tooling.
+# Test programs of Qt code set AUTOMOC themselves when they declare QObjects.
 function(tolvane_library name)
   cmake_parse_arguments(A "QT" "" "SOURCES;DEPS" ${ARGN})
   add_library(tolvane_${name} STATIC ${A_SOURCES})
   target_include_directories(tolvane_${name} PUBLIC ${CMAKE_SOURCE_DIR})
   target_compile_options(tolvane_${name} PRIVATE ${TOLVANE_WARNINGS})
   target_link_libraries(tolvane_${name} PUBLIC ${A_DEPS} Threads::Threads)
+  if(A_QT)
+    set_target_properties(tolvane_${name} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
+  endif()
 endfunction()
 
 # tolvane_test(name SOURCES ... DEPS ... [TIMEOUT s] [LABELS ...])
@@ -44,9 +49,11 @@ function(tolvane_test name)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 120)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  set(props TIMEOUT ${A_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(A_LABELS)
+    list(APPEND props LABELS "${A_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
 # tolvane_fuzzer(name SOURCES ... DEPS ...): a libFuzzer target, only with TOLVANE_FUZZ.
