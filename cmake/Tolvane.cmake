@@ -27,6 +27,13 @@ set(TOLVANE_TEST_DATA ${CMAKE_SOURCE_DIR}/tests/data)
 # Test programs of Qt code set AUTOMOC themselves when they declare QObjects.
 function(tolvane_library name)
   cmake_parse_arguments(A "QT" "" "SOURCES;DEPS" ${ARGN})
+  if(NOT A_SOURCES)
+    # A subsystem whose first sources have not landed yet: headers only.
+    add_library(tolvane_${name} INTERFACE)
+    target_include_directories(tolvane_${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(tolvane_${name} INTERFACE ${A_DEPS} Threads::Threads)
+    return()
+  endif()
   add_library(tolvane_${name} STATIC ${A_SOURCES})
   target_include_directories(tolvane_${name} PUBLIC ${CMAKE_SOURCE_DIR})
   target_compile_options(tolvane_${name} PRIVATE ${TOLVANE_WARNINGS})
