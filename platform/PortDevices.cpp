@@ -1,0 +1,39 @@
+#include "platform/PortDevices.h"
+
+#include "platform/ProfileFile.h"
+#include "platform/ProgramDir.h"
+
+namespace platform {
+
+namespace {
+constexpr const char* PortsSection = "Ports";
+
+std::string portKey(int comNumber) {
+  return "Com" + std::to_string(comNumber);
+}
+} // namespace
+
+std::string DefaultPortDevice(int comNumber) {
+  if (comNumber < FirstComPort)
+    return {};
+  return "/dev/ttyS" + std::to_string(comNumber - 1);
+}
+
+std::string PortDevicePath(int comNumber, const std::string& iniPath) {
+  if (comNumber < FirstComPort)
+    return {};
+  std::string device = GetPrivateProfileString(PortsSection, portKey(comNumber), "", iniPath);
+  return device.empty() ? DefaultPortDevice(comNumber) : device;
+}
+
+std::string PortDevicePath(int comNumber) {
+  return PortDevicePath(comNumber, IniFileName());
+}
+
+bool SetPortDevicePath(int comNumber, const std::string& device, const std::string& iniPath) {
+  if (comNumber < FirstComPort)
+    return false;
+  return WritePrivateProfileString(PortsSection, portKey(comNumber), device, iniPath);
+}
+
+} // namespace platform

@@ -1,0 +1,27 @@
+#pragma once
+// Serial port names: the program numbers its ports COM1 to COM6; on Linux each
+// number maps to a device path kept in TOV.INI, section [Ports], keys Com1 to
+// Com6 (for USB modems such as /dev/ttyACM0 or a simulator's pseudo-terminal).
+// Without an entry, Com n is /dev/ttyS<n-1>.
+
+#include <string>
+
+namespace platform {
+
+inline constexpr int FirstComPort = 1;
+inline constexpr int LastComPort = 6;
+
+// The default device of Com n (n >= 1): /dev/ttyS<n-1>; empty for n < 1.
+std::string DefaultPortDevice(int comNumber);
+
+// The device path of Com n from the given profile file; the default when the
+// key is missing or empty. Empty for n < 1.
+std::string PortDevicePath(int comNumber, const std::string& iniPath);
+
+// The same, from the program's TOV.INI.
+std::string PortDevicePath(int comNumber);
+
+// Stores the device path of Com n in the given profile file.
+bool SetPortDevicePath(int comNumber, const std::string& device, const std::string& iniPath);
+
+} // namespace platform
