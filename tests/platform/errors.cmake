@@ -1,0 +1,3 @@
+tolvane_test(test_platform_errors SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/FxErrorsTest.cpp
+  DEPS tolvane_platform)
