@@ -22,10 +22,11 @@ int parseHex(std::string_view digits, int defaultValue) {
 }
 
 int parseDecimal(std::string_view text, int defaultValue) {
-  if (!text.empty() && text.front() == '+')
+  if (!text.empty() && text.front() == '+') {
     text.remove_prefix(1);
-  if (text.empty() || text.front() == '+')
-    return defaultValue;
+    if (!text.empty() && text.front() == '-')
+      return defaultValue;
+  }
   int value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
   if (ec != std::errc() || end != text.data() + text.size())
