@@ -160,7 +160,8 @@ bool ProfileText::setValue(std::string_view section, std::string_view key, std::
   section = trim(section);
   key = trim(key);
   if (section.empty() || key.empty() || hasLineBreak(section) || hasLineBreak(key) ||
-      section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos)
+      section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos ||
+      key.front() == '[') // such a line would read back as a section header
     return false;
   std::string clean;
   for (char c : value)

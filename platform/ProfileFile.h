@@ -35,7 +35,8 @@ public:
   // Sets section/key to value. CR, LF and NUL bytes are dropped from the
   // value: they would end the line and plant foreign keys in the file.
   // Returns false for a section or key that cannot be written as a line
-  // (empty, or holding line breaks, "]" in a section, "=" in a key).
+  // (empty, or holding line breaks, "]" in a section, "=" in a key or
+  // "[" at its start).
   bool setValue(std::string_view section, std::string_view key, std::string_view value);
 
   const std::string& bytes() const { return m_bytes; }

@@ -1,6 +1,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/PortDevices.h"
 #include "platform/ProgramDir.h"
+#include "tests/fuzz/platform/ProfileFuzzCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -168,4 +169,22 @@ TEST_F(ProfileFileTest, ProgramDirComesFromTheSetterThenTheEnvironment) {
   EXPECT_EQ(automatic.back(), '/');
   EXPECT_TRUE(fs::is_directory(automatic));
   platform::setProgramDir("");
+}
+
+// Inputs kept from fuzzing (seeds and any input that once failed) are replayed.
+TEST(ProfileText, StoredFuzzInputsKeepTheWriterPromise) {
+  int replayed = 0;
+  for (const char* folder : {"profile-seeds", "profile-regressions"}) {
+    fs::path dir = fs::path(TOLVANE_TEST_DATA) / "platform" / folder;
+    if (!fs::is_directory(dir))
+      continue;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::stringstream ss;
+      ss << in.rdbuf();
+      EXPECT_TRUE(profile_fuzz::checkInput(ss.str())) << entry.path();
+      ++replayed;
+    }
+  }
+  EXPECT_GE(replayed, 4);
 }
