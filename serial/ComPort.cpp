@@ -1,0 +1,517 @@
+#include "serial/ComPort.h"
+
+#include "platform/FxErrors.h"
+#include "platform/TickClock.h"
+#include "serial/TriggerHandlerEntry.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <unistd.h>
+
+namespace serial {
+
+namespace {
+
+// The process-wide port table: slot n holds the port with handle n + 1 and
+// the resolved device path, so a second open of one device is caught here.
+struct PortTable {
+  std::mutex mutex;
+  std::array<ComPort*, kMaxPorts> ports{};
+  std::array<std::string, kMaxPorts> devices;
+};
+
+PortTable& table() {
+  static PortTable t;
+  return t;
+}
+
+std::string resolvedPath(const std::string& path) {
+  char buf[PATH_MAX];
+  if (::realpath(path.c_str(), buf))
+    return buf;
+  return path;
+}
+
+int claimSlot(ComPort* port, const std::string& device) {
+  PortTable& t = table();
+  std::lock_guard lock(t.mutex);
+  for (int i = 0; i < kMaxPorts; ++i)
+    if (t.ports[i] && t.devices[i] == device)
+      return ecAlreadyOpen;
+  for (int i = 0; i < kMaxPorts; ++i)
+    if (!t.ports[i]) {
+      t.ports[i] = port;
+      t.devices[i] = device;
+      return i + 1;
+    }
+  return ecNoHandles;
+}
+
+void freeSlot(int handle) {
+  PortTable& t = table();
+  std::lock_guard lock(t.mutex);
+  t.ports[handle - 1] = nullptr;
+  t.devices[handle - 1].clear();
+}
+
+int writeTextFile(const std::string& path, const std::string& text, bool append) {
+  FILE* f = std::fopen(path.c_str(), append ? "ab" : "wb");
+  if (!f)
+    return IoErrorFromErrno(errno, true);
+  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  int err = errno;
+  ok = (std::fclose(f) == 0) && ok;
+  if (!ok)
+    return IoErrorFromErrno(err ? err : EIO, true);
+  return 0;
+}
+
+} // namespace
+
+ComPort* portFromHandle(int handle) {
+  if (handle < 1 || handle > kMaxPorts)
+    return nullptr;
+  PortTable& t = table();
+  std::lock_guard lock(t.mutex);
+  return t.ports[handle - 1];
+}
+
+uint32_t ComPort::msSinceOpen() const {
+  return platform::monotonicMs() - m_openedMs;
+}
+
+int ComPort::open(const PortConfig& config) {
+  if (isOpen())
+    return ecAlreadyOpen;
+  if (config.devicePath.empty())
+    return ecBadId;
+  const int handle = claimSlot(this, resolvedPath(config.devicePath));
+  if (handle < 0)
+    return handle;
+  int rc = m_device.open(config.devicePath);
+  if (rc == 0) {
+    try {
+      m_in.assign(kDispatchBufferSize, 0);
+      m_out.assign(std::max<size_t>(config.outSize, 1), 0);
+    } catch (const std::bad_alloc&) {
+      rc = ecOutOfMemory;
+    }
+  }
+  if (rc == 0)
+    rc = m_device.setLine(config.line);
+  if (rc < 0) {
+    m_device.close();
+    freeSlot(handle);
+    return rc;
+  }
+  m_inSize = config.inSize;
+  m_inHead = m_inTail = m_inCount = 0;
+  m_totalIn = m_lastAvailTotal = 0;
+  m_outHead = m_outTail = m_outCount = 0;
+  m_triggers.clear();
+  m_triggerLength = 1;
+  m_hold = m_delivering = false;
+  m_userData.fill(nullptr);
+  m_modemStatus = m_device.modemStatus();
+  m_lineErrors = 0;
+  m_openedMs = platform::monotonicMs();
+  m_handle = handle;
+  startThreads();
+  return handle;
+}
+
+void ComPort::close() {
+  if (!isOpen())
+    return;
+  stopThreads();
+  m_device.close();
+  freeSlot(m_handle);
+  m_handle = 0;
+  std::lock_guard lock(m_mutex);
+  m_handlers.clear();
+  m_in.clear();
+  m_out.clear();
+  m_inCount = m_outCount = 0;
+}
+
+int ComPort::setLine(const LineSettings& line) {
+  if (!isOpen())
+    return ecCommNotOpen;
+  return m_device.setLine(line);
+}
+
+int ComPort::getLine(LineSettings& line) {
+  if (!isOpen())
+    return ecCommNotOpen;
+  return m_device.getLine(line);
+}
+
+int ComPort::setFlow(const FlowSettings& flow) {
+  if (!isOpen())
+    return ecCommNotOpen;
+  return m_device.setFlow(flow);
+}
+
+void ComPort::setModemLines(bool dtr, bool rts) {
+  if (isOpen())
+    m_device.setModemLines(dtr, rts);
+}
+
+int ComPort::setOutSize(uint16_t size) {
+  std::unique_lock lock(m_mutex);
+  if (m_outCount != 0 || m_writerBusy)
+    return ecOutputBufferTooSmall;
+  try {
+    m_out.assign(std::max<size_t>(size, 1), 0);
+  } catch (const std::bad_alloc&) {
+    return ecOutOfMemory;
+  }
+  m_outHead = m_outTail = 0;
+  return 0;
+}
+
+// ------------------------------------------------------------------ output
+
+int ComPort::sendBlock(const uint8_t* data, size_t length) {
+  if (!isOpen())
+    return ecCommNotOpen;
+  bool wake = false;
+  {
+    std::lock_guard lock(m_mutex);
+    if (length > m_out.size())
+      return ecOutputBufferTooSmall;
+    // A block that does not fit is refused whole: overwriting queued output
+    // would corrupt what the modem receives.
+    if (length > m_out.size() - m_outCount)
+      return ecPutBlockFail;
+    size_t first = std::min(length, m_out.size() - m_outHead);
+    std::memcpy(&m_out[m_outHead], data, first);
+    std::memcpy(&m_out[0], data + first, length - first);
+    m_outHead = (m_outHead + length) % m_out.size();
+    m_outCount += length;
+    if (m_trace && !m_tracePaused)
+      m_trace->add('T', data, length);
+    if (m_writerIdle && length) {
+      m_writerIdle = false;
+      wake = true;
+    }
+  }
+  if (wake) {
+    uint64_t one = 1;
+    [[maybe_unused]] auto n = ::write(m_writerWake, &one, sizeof one);
+  }
+  return 0;
+}
+
+int ComPort::outputCount() {
+  std::lock_guard lock(m_mutex);
+  return static_cast<int>(m_outCount);
+}
+
+int ComPort::outputSpace() {
+  std::lock_guard lock(m_mutex);
+  return static_cast<int>(m_out.size() - m_outCount);
+}
+
+void ComPort::discardOutput() {
+  if (!isOpen())
+    return;
+  std::unique_lock lock(m_mutex);
+  m_discarding = true;
+  uint64_t one = 1;
+  [[maybe_unused]] auto n = ::write(m_writerWake, &one, sizeof one);
+  m_stateCv.wait(lock, [&] { return !m_writerBusy; });
+  m_outHead = m_outTail = m_outCount = 0;
+  ++m_outGeneration;
+  m_device.purgeOutput();
+  m_discarding = false;
+  m_outputChanged = true;
+  m_dispatchCv.notify_all();
+}
+
+// ------------------------------------------------------------------- input
+
+bool ComPort::inputWaiting() {
+  std::lock_guard lock(m_mutex);
+  return m_inCount > 0;
+}
+
+int ComPort::readByte(uint8_t& byte) {
+  bool wake = false;
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_inCount == 0)
+      return ecBufferIsEmpty;
+    byte = m_in[m_inTail];
+    m_inTail = (m_inTail + 1) % m_in.size();
+    --m_inCount;
+    if (m_trace && !m_tracePaused)
+      m_trace->add('R', byte);
+    if (m_inputStalled) {
+      m_inputStalled = false;
+      wake = true;
+    }
+  }
+  if (wake) {
+    uint64_t one = 1;
+    [[maybe_unused]] auto n = ::write(m_eventWake, &one, sizeof one);
+  }
+  return 0;
+}
+
+int ComPort::inputCount() {
+  std::lock_guard lock(m_mutex);
+  return static_cast<int>(m_inCount);
+}
+
+void ComPort::discardInput() {
+  if (!isOpen())
+    return;
+  bool wake = false;
+  {
+    std::lock_guard lock(m_mutex);
+    m_device.purgeInput();
+    m_inHead = m_inTail = m_inCount = 0;
+    m_lastAvailTotal = m_totalIn;
+    wake = m_inputStalled;
+    m_inputStalled = false;
+  }
+  if (wake) {
+    uint64_t one = 1;
+    [[maybe_unused]] auto n = ::write(m_eventWake, &one, sizeof one);
+  }
+}
+
+bool ComPort::waitForInput(int ms) {
+  std::unique_lock lock(m_mutex);
+  return m_inputCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_inCount > 0; });
+}
+
+// ---------------------------------------------------------------- triggers
+
+int ComPort::addTimeTrigger() {
+  std::lock_guard lock(m_mutex);
+  return m_triggers.addTime();
+}
+
+int ComPort::addStateTrigger(int kind) {
+  std::lock_guard lock(m_mutex);
+  return m_triggers.addState(kind);
+}
+
+int ComPort::armTimeTrigger(int handle, int32_t ticks, bool enable) {
+  std::lock_guard lock(m_mutex);
+  int rc = m_triggers.armTime(handle, ticks, enable, platform::tickCount());
+  m_dispatchCv.notify_all(); // the dispatcher recomputes its wait
+  return rc;
+}
+
+int ComPort::armStateTrigger(int handle, uint16_t value, bool enable) {
+  std::lock_guard lock(m_mutex);
+  int rc = m_triggers.armState(handle, value, enable, m_modemStatus);
+  m_outputChanged = true; // check the new condition at once
+  m_dispatchCv.notify_all();
+  return rc;
+}
+
+int ComPort::dropTrigger(int handle) {
+  std::lock_guard lock(m_mutex);
+  if (handle == 1) {
+    m_triggerLength = 0;
+    return 0;
+  }
+  return m_triggers.drop(handle);
+}
+
+int ComPort::stateTriggerKind(int handle) {
+  std::lock_guard lock(m_mutex);
+  return m_triggers.stateKindOf(handle);
+}
+
+void ComPort::setTriggerLength(uint16_t length) {
+  std::lock_guard lock(m_mutex);
+  m_triggerLength = length;
+}
+
+uint16_t ComPort::triggerLength() {
+  std::lock_guard lock(m_mutex);
+  return m_triggerLength;
+}
+
+int ComPort::addTriggerHandler(TriggerHandlerKind kind, TriggerProc proc,
+                               std::function<bool()> filter) {
+  auto e = std::make_shared<TriggerHandlerEntry>();
+  e->kind = kind;
+  e->proc = std::move(proc);
+  e->filter = std::move(filter);
+  std::lock_guard lock(m_mutex);
+  e->id = m_nextHandlerId++;
+  m_handlers.push_front(e);
+  return e->id;
+}
+
+int ComPort::removeTriggerHandler(int id) {
+  std::unique_lock lock(m_mutex);
+  for (auto& e : m_handlers)
+    if (e->id == id && !e->removed) {
+      e->removed = true;
+      // The caller may free what the handler uses as soon as this returns,
+      // so wait for a call running on another thread to finish.
+      m_stateCv.wait(lock,
+                     [&] { return e->running == 0 || e->runner == std::this_thread::get_id(); });
+      if (!m_delivering)
+        unlinkRemovedLocked();
+      return 0;
+    }
+  return ecBadHandle;
+}
+
+void ComPort::unlinkRemovedLocked() {
+  m_handlers.remove_if([](const auto& e) { return e->removed.load(); });
+}
+
+bool ComPort::holdDispatch(bool hold) {
+  std::lock_guard lock(m_mutex);
+  bool previous = m_hold;
+  m_hold = hold;
+  if (!hold)
+    m_dispatchCv.notify_all();
+  return previous;
+}
+
+int ComPort::setUserData(int slot, void* data) {
+  if (slot < 1 || slot > kUserSlots)
+    return ecBadArgument;
+  std::lock_guard lock(m_mutex);
+  m_userData[slot - 1] = data;
+  return 0;
+}
+
+void* ComPort::getUserData(int slot) {
+  if (slot < 1 || slot > kUserSlots)
+    return nullptr;
+  std::lock_guard lock(m_mutex);
+  return m_userData[slot - 1];
+}
+
+bool ComPort::carrierPresent() {
+  return (modemStatus() & msrDCD) != 0;
+}
+
+uint8_t ComPort::modemStatus() {
+  return isOpen() ? m_device.modemStatus() : 0;
+}
+
+uint16_t ComPort::takeLineErrors() {
+  std::lock_guard lock(m_mutex);
+  uint16_t e = m_lineErrors;
+  m_lineErrors = 0;
+  return e;
+}
+
+SavedTriggerState ComPort::saveTriggers() {
+  std::lock_guard lock(m_mutex);
+  SavedTriggerState s;
+  s.triggers = m_triggers;
+  s.triggerLength = m_triggerLength;
+  for (auto& e : m_handlers)
+    if (!e->removed)
+      s.handlers.push_back(e);
+  s.userData = m_userData;
+  return s;
+}
+
+void ComPort::restoreTriggers(SavedTriggerState state) {
+  std::lock_guard lock(m_mutex);
+  m_triggers = state.triggers;
+  m_triggerLength = state.triggerLength;
+  for (auto it = state.handlers.rbegin(); it != state.handlers.rend(); ++it) {
+    m_handlers.push_front(*it);
+    m_nextHandlerId = std::max(m_nextHandlerId, (*it)->id + 1);
+  }
+  m_userData = state.userData;
+  m_dispatchCv.notify_all();
+}
+
+// ----------------------------------------------------------- trace and log
+
+void ComPort::startTrace(int entries) {
+  std::lock_guard lock(m_mutex);
+  if (!m_trace || m_trace->capacity() != entries)
+    m_trace = std::make_unique<TraceBuffer>(entries);
+  m_tracePaused = false;
+}
+
+void ComPort::stopTrace() {
+  std::lock_guard lock(m_mutex);
+  m_trace.reset();
+}
+
+void ComPort::pauseTrace(bool pause) {
+  std::lock_guard lock(m_mutex);
+  m_tracePaused = pause;
+}
+
+void ComPort::clearTrace() {
+  std::lock_guard lock(m_mutex);
+  if (m_trace)
+    m_trace->clear();
+}
+
+int ComPort::dumpTrace(const std::string& path, bool append, bool hex) {
+  std::lock_guard lock(m_mutex);
+  if (!m_trace)
+    return ecTracingNotEnabled;
+  if (m_trace->empty())
+    return 0;
+  int rc = writeTextFile(path, m_trace->text(hex), append);
+  if (rc == 0)
+    m_trace->clear();
+  return rc;
+}
+
+void ComPort::startLog(int bytes) {
+  std::lock_guard lock(m_mutex);
+  m_log = std::make_unique<DispatchLog>(bytes);
+  m_logPaused = false;
+}
+
+void ComPort::stopLog() {
+  std::lock_guard lock(m_mutex);
+  m_log.reset();
+}
+
+void ComPort::pauseLog(bool pause) {
+  std::lock_guard lock(m_mutex);
+  m_logPaused = pause;
+}
+
+void ComPort::clearLog() {
+  std::lock_guard lock(m_mutex);
+  if (m_log)
+    m_log->clear();
+}
+
+int ComPort::dumpLog(const std::string& path, bool append, bool hex) {
+  std::lock_guard lock(m_mutex);
+  if (!m_log)
+    return ecLoggingNotEnabled;
+  if (m_log->empty())
+    return 0;
+  int rc = writeTextFile(path, m_log->text(hex), append);
+  if (rc == 0)
+    m_log->clear();
+  return rc;
+}
+
+void ComPort::logLocked(uint8_t type, uint8_t sub, uint16_t data, const uint8_t* bytes, size_t n) {
+  if (m_log && !m_logPaused)
+    m_log->add(type, sub, msSinceOpen(), data, bytes, n);
+}
+
+} // namespace serial

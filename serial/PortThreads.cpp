@@ -1,0 +1,365 @@
+// The three threads of an open port and the delivery of triggers.
+
+#include "platform/FxErrors.h"
+#include "platform/MainThreadDispatcher.h"
+#include "platform/TickClock.h"
+#include "serial/ComPort.h"
+#include "serial/TriggerHandlerEntry.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace serial {
+
+namespace {
+
+constexpr int kDispatchIdleMs = 50;
+
+void signalFd(int fd) {
+  uint64_t one = 1;
+  [[maybe_unused]] auto n = ::write(fd, &one, sizeof one);
+}
+
+void drainFd(int fd) {
+  uint64_t value;
+  [[maybe_unused]] auto n = ::read(fd, &value, sizeof value);
+}
+
+// Waits for `fd` (when >= 0) to be ready for `events` or for the wake-up fd.
+// Returns the device's revents (0 on timeout or wake-up).
+short waitFor(int fd, short events, int wakeFd, int timeoutMs) {
+  pollfd fds[2] = {{wakeFd, POLLIN, 0}, {fd, events, 0}};
+  int n = ::poll(fds, fd >= 0 ? 2 : 1, timeoutMs);
+  if (n <= 0)
+    return 0;
+  if (fds[0].revents)
+    drainFd(wakeFd);
+  return fd >= 0 ? fds[1].revents : 0;
+}
+
+} // namespace
+
+void ComPort::startThreads() {
+  m_eventWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  m_writerWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  m_stop = m_commEvent = m_outputChanged = false;
+  m_inputStalled = m_writerBusy = m_discarding = false;
+  m_writerIdle = false;
+  {
+    std::lock_guard lock(m_mutex);
+    logLocked(ltThread, lsStart, 0);
+  }
+  m_writerThread = std::thread([this] { writerLoop(); });
+  m_eventThread = std::thread([this] { eventLoop(); });
+  m_dispatchThread = std::thread([this] { dispatchLoop(); });
+  m_dispatchThreadId = m_dispatchThread.get_id();
+}
+
+void ComPort::stopThreads() {
+  {
+    std::lock_guard lock(m_mutex);
+    m_stop = true;
+    m_dispatchCv.notify_all();
+    m_eventCv.notify_all();
+    m_stateCv.notify_all();
+  }
+  signalFd(m_eventWake);
+  signalFd(m_writerWake);
+  // Writer first, so nothing half-written is left behind the others.
+  for (std::thread* t : {&m_writerThread, &m_eventThread, &m_dispatchThread})
+    if (t->joinable())
+      t->join();
+  ::close(m_eventWake);
+  ::close(m_writerWake);
+  m_eventWake = m_writerWake = -1;
+  std::lock_guard lock(m_mutex);
+  logLocked(ltThread, lsExit, 0);
+}
+
+// ---------------------------------------------------------- event thread
+
+void ComPort::eventLoop() {
+  const int fd = m_device.fd();
+  for (;;) {
+    bool stalled, idle;
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_stop)
+        return;
+      stalled = m_inputStalled;
+      idle = m_lastReadEmpty;
+    }
+    short revents;
+    if (stalled) {
+      // No room in the dispatch buffer: wait until a reader makes some.
+      waitFor(-1, 0, m_eventWake, -1);
+      continue;
+    }
+    if (idle) {
+      // The device reported an event but had nothing to read (a hung-up
+      // pseudo-terminal does so forever): look again a little later.
+      waitFor(-1, 0, m_eventWake, 20);
+    }
+    revents = waitFor(fd, POLLIN, m_eventWake, -1);
+    if (!revents)
+      continue;
+    std::unique_lock lock(m_mutex);
+    m_commEvent = true;
+    m_dispatchCv.notify_all();
+    // The next event waits until the dispatcher has finished with this one.
+    m_eventCv.wait(lock, [&] { return m_stop || !m_commEvent; });
+  }
+}
+
+// ---------------------------------------------------------- dispatcher
+
+void ComPort::dispatchLoop() {
+  for (;;) {
+    bool event = false;
+    {
+      std::unique_lock lock(m_mutex);
+      int waitMs = kDispatchIdleMs;
+      if (int next = m_triggers.msToNextTimer(); next >= 0)
+        waitMs = std::min(waitMs, next);
+      m_dispatchCv.wait_for(lock, std::chrono::milliseconds(waitMs),
+                            [&] { return m_stop || m_commEvent || m_outputChanged; });
+      if (m_stop)
+        return;
+      event = m_commEvent;
+      if (!event && !m_outputChanged)
+        lock.unlock(), refreshStatus();
+      else
+        m_outputChanged = false;
+    }
+    if (event)
+      readInput();
+    deliverAll();
+    if (event) {
+      std::lock_guard lock(m_mutex);
+      m_commEvent = false;
+      m_eventCv.notify_all();
+    }
+  }
+}
+
+void ComPort::readInput() {
+  uint8_t buf[kDispatchBufferSize];
+  size_t room;
+  {
+    std::lock_guard lock(m_mutex);
+    room = m_in.size() - m_inCount;
+  }
+  ssize_t n = room ? m_device.read(buf, room) : 0;
+  std::lock_guard lock(m_mutex);
+  if (n < 0) {
+    logLocked(ltError, lsReadCom, static_cast<uint16_t>(-n));
+    n = 0;
+  }
+  m_lastReadEmpty = room && n == 0;
+  if (n > 0) {
+    size_t first = std::min(static_cast<size_t>(n), m_in.size() - m_inHead);
+    std::copy(buf, buf + first, m_in.begin() + static_cast<ptrdiff_t>(m_inHead));
+    std::copy(buf + first, buf + n, m_in.begin());
+    m_inHead = (m_inHead + static_cast<size_t>(n)) % m_in.size();
+    m_inCount += static_cast<size_t>(n);
+    m_totalIn += static_cast<uint64_t>(n);
+    logLocked(ltDispatch, lsReadCom, static_cast<uint16_t>(n), buf, static_cast<size_t>(n));
+    m_inputCv.notify_all();
+  }
+  // A full buffer may leave bytes in the driver: read them once there is room.
+  if (m_inCount == m_in.size())
+    m_inputStalled = true;
+}
+
+void ComPort::refreshStatus() {
+  const uint8_t lines = m_device.modemStatus();
+  const uint16_t errors = m_device.lineErrors();
+  std::lock_guard lock(m_mutex);
+  const uint8_t previous = m_modemStatus & 0xF0;
+  if (lines != previous) {
+    uint8_t delta = 0;
+    if ((lines ^ previous) & msrCTS)
+      delta |= msrDCTS;
+    if ((lines ^ previous) & msrDSR)
+      delta |= msrDDSR;
+    if ((previous & msrRI) && !(lines & msrRI))
+      delta |= msrTERI;
+    if ((lines ^ previous) & msrDCD)
+      delta |= msrDDCD;
+    m_modemStatus = lines | delta;
+    logLocked(ltDispatch, lsModemStatus, m_modemStatus);
+  }
+  if (errors) {
+    m_lineErrors |= errors;
+    logLocked(ltDispatch, lsLineStatus, errors);
+  }
+}
+
+// ---------------------------------------------------------- delivery
+
+PortLevels ComPort::levelsLocked() {
+  PortLevels l;
+  l.modemStatus = m_modemStatus;
+  l.lineErrors = m_lineErrors;
+  l.outputCount = static_cast<int>(m_outCount);
+  l.outputSpace = static_cast<int>(m_out.size() - m_outCount);
+  l.allSent = m_outCount == 0 && !m_writerBusy && m_device.outputQueued() == 0;
+  return l;
+}
+
+bool ComPort::takeFiredLocked(FiredTrigger& fired) {
+  if (m_triggers.takeFired(levelsLocked(), platform::tickCount(), fired)) {
+    if (fired.msg == TriggerStatusMsg)
+      logLocked(ltTrigger, lsStatus, static_cast<uint16_t>(fired.handle));
+    else
+      logLocked(ltTrigger, lsTimer, static_cast<uint16_t>(fired.handle));
+    return true;
+  }
+  if (m_triggerLength > 0 && m_totalIn > m_lastAvailTotal && m_inCount >= m_triggerLength) {
+    m_lastAvailTotal = m_totalIn;
+    fired = {TriggerAvailMsg, static_cast<int>(m_inCount), 0};
+    logLocked(ltTrigger, lsAvail, static_cast<uint16_t>(m_inCount));
+    return true;
+  }
+  return false;
+}
+
+void ComPort::deliverAll() {
+  for (;;) {
+    FiredTrigger fired;
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_stop || m_hold)
+        return;
+      if (m_delivering) {
+        logLocked(ltError, lsNone, 0);
+        return;
+      }
+      if (!takeFiredLocked(fired))
+        return;
+      m_delivering = true;
+    }
+    deliver(fired);
+    std::lock_guard lock(m_mutex);
+    m_delivering = false;
+    unlinkRemovedLocked();
+  }
+}
+
+void ComPort::deliver(const FiredTrigger& f) {
+  std::vector<std::shared_ptr<TriggerHandlerEntry>> entries;
+  {
+    std::lock_guard lock(m_mutex);
+    entries.assign(m_handlers.begin(), m_handlers.end());
+  }
+  // The message's wParam is the handle, or the count for avail; lParam
+  // carries the port handle in its high word.
+  const uint32_t wParam = static_cast<uint32_t>(f.handle);
+  const int32_t lParam = static_cast<int32_t>((static_cast<uint32_t>(m_handle) << 16) | f.data);
+  for (auto& e : entries) {
+    if (e->removed)
+      continue;
+    if (e->kind == TriggerHandlerKind::Procedure) {
+      callHandler(e, f.msg, wParam, lParam);
+      continue;
+    }
+    if (e->filter && !e->filter())
+      continue;
+    platform::mainThreadDispatcher().send(
+        [this, e, msg = f.msg, wParam, lParam] { callHandler(e, msg, wParam, lParam); },
+        std::chrono::milliseconds(kWindowSendTimeoutMs));
+  }
+}
+
+void ComPort::callHandler(const std::shared_ptr<TriggerHandlerEntry>& e, uint32_t msg, uint32_t w,
+                          int32_t l) {
+  {
+    std::lock_guard lock(m_mutex);
+    if (e->removed)
+      return;
+    ++e->running;
+    e->runner = std::this_thread::get_id();
+  }
+  try {
+    e->proc(msg, w, l);
+  } catch (...) {
+    if (e->kind == TriggerHandlerKind::Window)
+      platform::reportApplicationException(std::current_exception());
+    else {
+      std::lock_guard lock(m_mutex);
+      logLocked(ltError, lsNone, 1);
+    }
+  }
+  std::lock_guard lock(m_mutex);
+  --e->running;
+  m_stateCv.notify_all();
+}
+
+// ---------------------------------------------------------- writer
+
+bool ComPort::writeChunk() {
+  const uint8_t* data;
+  size_t chunk;
+  uint64_t generation;
+  {
+    std::unique_lock lock(m_mutex);
+    if (m_stop)
+      return false;
+    if (m_outCount == 0 || m_discarding) {
+      m_writerIdle = true;
+      lock.unlock();
+      waitFor(-1, 0, m_writerWake, -1);
+      return true;
+    }
+    m_writerBusy = true;
+    chunk = std::min(m_outCount, m_out.size() - m_outTail);
+    data = &m_out[m_outTail];
+    generation = m_outGeneration;
+  }
+  size_t written = 0;
+  const uint32_t start = platform::monotonicMs();
+  bool abandoned = false;
+  while (written < chunk) {
+    ssize_t n = m_device.write(data + written, chunk - written);
+    if (n > 0) {
+      written += static_cast<size_t>(n);
+      continue;
+    }
+    const uint32_t elapsed = platform::monotonicMs() - start;
+    if (elapsed >= static_cast<uint32_t>(kWriteTimeoutMs)) {
+      abandoned = true; // the device took nothing for a minute: drop the block
+      break;
+    }
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_stop || m_discarding)
+        break;
+    }
+    // A failing device (n < 0) is retried slowly rather than spun on.
+    waitFor(n == 0 ? m_device.fd() : -1, POLLOUT, m_writerWake,
+            n == 0 ? static_cast<int>(kWriteTimeoutMs - elapsed) : 50);
+  }
+  std::lock_guard lock(m_mutex);
+  m_writerBusy = false;
+  m_stateCv.notify_all();
+  if (abandoned)
+    written = chunk;
+  if (written && generation == m_outGeneration) {
+    logLocked(ltDispatch, lsWriteCom, static_cast<uint16_t>(written), data, written);
+    m_outTail = (m_outTail + written) % m_out.size();
+    m_outCount -= written;
+    m_outputChanged = true;
+    m_dispatchCv.notify_all();
+  }
+  return true;
+}
+
+void ComPort::writerLoop() {
+  while (writeChunk()) {
+  }
+}
+
+} // namespace serial
