@@ -82,7 +82,7 @@ public:
   // 0 or "" selects natural (record-number) order.
   void setOrder(int order);
   void setOrder(const std::string& tag);
-  int indexOrd() const; // 0 for natural order
+  int indexOrd() const;         // 0 for natural order
   std::string orderTag() const; // "" for natural order
   // Closes the CDX so that it may be deleted; order becomes natural.
   void closeIndexes();
@@ -93,7 +93,7 @@ public:
   // records for which it is true are visited. "" removes the filter.
   void setFilter(const std::string& condition);
   const std::string& filter() const;
-  long queryRecCount(); // visible records (filter and hidden deleted applied)
+  long queryRecCount();  // visible records (filter and hidden deleted applied)
   long recCount() const; // records in the file, deleted included
   // The current record's number, or recCount() + 1 when there is none.
   long recNo() const;
@@ -113,19 +113,19 @@ public:
   bool bof() const;
 
   // --- record buffer (append, edit, post, cancel, delete, recall, refresh) ---
-  void append(); // a blank record buffer; it becomes a record on post()
-  void edit();   // start changing the current record
-  void post();   // write the buffer: memos, then record, then header and index
-  void cancel(); // forget the buffer
+  void append();       // a blank record buffer; it becomes a record on post()
+  void edit();         // start changing the current record
+  void post();         // write the buffer: memos, then record, then header and index
+  void cancel();       // forget the buffer
   void deleteRecord(); // set the deletion mark on the current record (posts it)
   void recall();       // clear the deletion mark
   void refresh();      // drop the buffer and reread the current record from disk
   bool isDeleted() const;
 
   // --- field values of the current record or of the buffer being edited ---
-  std::string fieldRaw(const std::string& field) const; // the stored bytes
+  std::string fieldRaw(const std::string& field) const;    // the stored bytes
   std::string fieldString(const std::string& field) const; // trailing blanks removed
-  std::string fieldDate(const std::string& field) const; // "YYYYMMDD", "" when blank
+  std::string fieldDate(const std::string& field) const;   // "YYYYMMDD", "" when blank
   bool fieldLogical(const std::string& field) const;
   double fieldNumber(const std::string& field) const; // 0 when blank
   // Setters need state Edit or Insert. Text is padded or cut to the width;
@@ -136,7 +136,7 @@ public:
   void setNumber(const std::string& field, double value);
 
   // --- memos (te_BlobToFile, te_Replace) ---
-  std::string memo(const std::string& field) const; // exact bytes, "" when empty
+  std::string memo(const std::string& field) const;                 // exact bytes, "" when empty
   void setMemo(const std::string& field, const std::string& bytes); // on the buffer
   // Writes the memo's bytes to a new file; false when that fails.
   bool memoToFile(const std::string& field, const std::string& path) const;

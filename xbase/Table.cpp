@@ -1,0 +1,184 @@
+// Opening and closing tables, engine options and table creation.
+//
+// What open() checks, so that a damaged or half-written table is never
+// trusted blindly:
+//  - the DBF header must describe fields that add up to the record length;
+//    a record count larger than the file holds is cut to the whole records
+//    present (the rest of a killed append), and the index is then rebuilt;
+//  - an interrupted pack (marker file left behind) is completed or undone;
+//  - a CDX carrying the update mark (its writer died mid-change) or whose tag
+//    roots cannot be read is rebuilt from the table;
+//  - while walking a tag, every record reached is checked against its key
+//    and FOR condition; any disagreement rebuilds the index on the spot.
+// A CDX whose tag definitions themselves are unreadable raises BadIndex.
+
+#include "xbase/TableImpl.h"
+
+#include "xbase/XBaseError.h"
+
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <mutex>
+
+namespace xbase {
+
+namespace {
+std::atomic<bool> g_hideDeleted{false};
+std::mutex g_propMutex;
+std::map<int, long> g_props;
+} // namespace
+
+void TableEnv::setDeleted(bool hide) {
+  g_hideDeleted = hide;
+}
+bool TableEnv::deleted() {
+  return g_hideDeleted;
+}
+
+void TableEnv::setSysProp(int property, long value) {
+  std::lock_guard<std::mutex> lock(g_propMutex);
+  g_props[property] = value;
+}
+
+long TableEnv::sysProp(int property) {
+  std::lock_guard<std::mutex> lock(g_propMutex);
+  auto it = g_props.find(property);
+  return it == g_props.end() ? 0 : it->second;
+}
+
+std::string upperName(const std::string& s) {
+  std::string u = s;
+  for (char& c : u)
+    c = char(std::toupper(uint8_t(c)));
+  while (!u.empty() && u.back() == ' ')
+    u.pop_back();
+  return u;
+}
+
+void finishInterruptedPack(const std::string& dbfPath); // TablePack.cpp
+
+Table::Table() : m(std::make_unique<Impl>()) {}
+Table::~Table() {
+  try {
+    close();
+  } catch (...) {
+    // A destructor cannot report; close() already freed the files.
+  }
+}
+
+void Table::open(const std::string& dbfPath) {
+  close();
+  finishInterruptedPack(dbfPath);
+  File file;
+  file.open(dbfPath, false);
+  file.lockExclusive();
+  auto impl = std::make_unique<Impl>();
+  impl->path = dbfPath;
+  impl->dbf.open(std::move(file));
+  if (impl->dbf.hasMemo()) {
+    File memoFile;
+    memoFile.open(withExtension(dbfPath, "FPT"), false);
+    impl->memo.open(std::move(memoFile));
+  }
+  std::string cdxPath = withExtension(dbfPath, "CDX");
+  if (fileExists(cdxPath))
+    impl->openIndex(cdxPath);
+  impl->state = TableState::Browse;
+  m = std::move(impl);
+  m->checkIndexOnOpen(m->dbf.countRepaired());
+  first();
+}
+
+void Table::close() {
+  if (!m || m->state == TableState::Inactive)
+    return;
+  m->state = TableState::Inactive;
+  m->cdx.close();
+  m->memo.close();
+  m->dbf.close();
+  m = std::make_unique<Impl>();
+}
+
+bool Table::isOpen() const {
+  return m->state != TableState::Inactive;
+}
+TableState Table::state() const {
+  return m->state;
+}
+const std::string& Table::path() const {
+  return m->path;
+}
+const std::vector<FieldDef>& Table::fields() const {
+  return m->dbf.fields();
+}
+
+int Table::fieldIndex(const std::string& name) const {
+  std::string wanted = upperName(name);
+  const auto& fields = m->dbf.fields();
+  for (size_t i = 0; i < fields.size(); ++i)
+    if (fields[i].name == wanted)
+      return int(i);
+  return -1;
+}
+
+long Table::recCount() const {
+  return long(m->dbf.recordCount());
+}
+
+long Table::recNo() const {
+  return m->current ? long(m->current) : long(m->dbf.recordCount()) + 1;
+}
+
+TableCreator::TableCreator(std::string path, int fieldCount) : m_path(std::move(path)) {
+  if (fieldCount > 0)
+    m_fields.reserve(size_t(fieldCount));
+}
+
+void TableCreator::addField(const std::string& name, char type, int width, int decimals) {
+  FieldDef f;
+  f.name = upperName(name);
+  f.type = char(std::toupper(uint8_t(type)));
+  f.width = width;
+  f.decimals = decimals;
+  bool nameOk = !f.name.empty() && f.name.size() <= 10 && std::isalpha(uint8_t(f.name[0]));
+  for (char c : f.name)
+    nameOk = nameOk && (std::isalnum(uint8_t(c)) || c == '_');
+  bool sizeOk = (f.type == 'C' && width >= 1 && width <= 254 && decimals == 0) ||
+                (f.type == 'L' && width == 1 && decimals == 0) ||
+                (f.type == 'D' && width == 8 && decimals == 0) ||
+                (f.type == 'M' && width == 10 && decimals == 0) ||
+                (f.type == 'N' && width >= 1 && width <= 20 && decimals >= 0 &&
+                 (decimals == 0 || decimals < width - 1));
+  if (!nameOk || !sizeOk)
+    throw XBaseError(ErrorCode::Range, "invalid field definition " + name + " " +
+                                           std::string(1, type) + " " + std::to_string(width) +
+                                           " " + std::to_string(decimals));
+  for (const auto& other : m_fields)
+    if (other.name == f.name)
+      throw XBaseError(ErrorCode::Range, "field " + f.name + " defined twice");
+  m_fields.push_back(f);
+}
+
+void TableCreator::execute() {
+  if (m_fields.empty() || m_fields.size() > 255)
+    throw XBaseError(ErrorCode::Range, "a table needs 1 to 255 fields");
+  File dbf;
+  dbf.open(m_path, true);
+  dbf.lockExclusive(); // refuses to replace a table that is open
+  bool memo = false;
+  for (const auto& f : m_fields)
+    memo |= f.type == 'M';
+  if (memo) {
+    File fpt;
+    fpt.open(withExtension(m_path, "FPT"), true);
+    MemoFile::create(fpt);
+  }
+  DbfFile::create(dbf, m_fields);
+  // An index left from an earlier table of this name would describe records
+  // that no longer exist.
+  std::remove(withExtension(m_path, "CDX").c_str());
+}
+
+} // namespace xbase
