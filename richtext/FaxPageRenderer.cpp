@@ -1,0 +1,107 @@
+#include "richtext/FaxPageRenderer.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <algorithm>
+
+namespace richtext {
+namespace {
+
+constexpr int kDotsPerMeter = 7874; // 200 per inch
+
+} // namespace
+
+TFaxPageRenderer::TFaxPageRenderer(const QTextDocument& source, const TFaxPageArea& area,
+                                   int maxLineWidth)
+    : m_doc(source.clone()), m_area(area), m_device(8, 8, QImage::Format_Grayscale8),
+      m_canvas(TFaxPageBitmap::kWidth, TFaxPageBitmap::kHeight, QImage::Format_Grayscale8) {
+  m_device.setDotsPerMeterX(kDotsPerMeter);
+  m_device.setDotsPerMeterY(kDotsPerMeter);
+  m_canvas.setDotsPerMeterX(kDotsPerMeter);
+  m_canvas.setDotsPerMeterY(kDotsPerMeter);
+  m_doc->documentLayout()->setPaintDevice(&m_device);
+  // Fax pixels are black or white: glyphs drawn without grey edges stay sharp
+  // after thresholding.
+  QFont font = m_doc->defaultFont();
+  font.setStyleStrategy(QFont::NoAntialias);
+  m_doc->setDefaultFont(font);
+  m_doc->setDocumentMargin(0);
+  int width = std::max(1, area.right - area.left);
+  if (maxLineWidth > 0)
+    width = std::min(width, maxLineWidth);
+  m_doc->setTextWidth(width);
+  collectLines();
+}
+
+TFaxPageRenderer::~TFaxPageRenderer() = default;
+
+void TFaxPageRenderer::collectLines() {
+  QAbstractTextDocumentLayout* layout = m_doc->documentLayout();
+  for (QTextBlock b = m_doc->begin(); b.isValid(); b = b.next()) {
+    layout->blockBoundingRect(b); // makes sure the block is laid out
+    const QTextLayout* tl = b.layout();
+    if (!tl || !b.isVisible())
+      continue;
+    const double blockTop = tl->position().y();
+    const bool breakBefore =
+        b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
+    for (int i = 0; i < tl->lineCount(); ++i) {
+      const QTextLine line = tl->lineAt(i);
+      const double top = blockTop + line.y();
+      m_lines.push_back(
+          {b.position() + line.textStart(), top, top + line.height(), breakBefore && i == 0});
+    }
+  }
+}
+
+std::size_t TFaxPageRenderer::lineAt(int position) const {
+  auto it = std::upper_bound(m_lines.begin(), m_lines.end(), position,
+                             [](int pos, const Line& l) { return pos < l.position; });
+  return it == m_lines.begin() ? 0 : std::size_t(it - m_lines.begin() - 1);
+}
+
+int TFaxPageRenderer::drawPage(int start, TFaxPageBitmap& page) {
+  page.clear();
+  if (m_lines.empty() || start < 0 || start >= m_doc->characterCount() - 1)
+    return 0;
+  const std::size_t first = lineAt(start);
+  const double pageTop = m_lines[first].top;
+  const double room = m_area.bottom - m_area.top;
+  std::size_t end = first + 1; // the first line is always drawn, so pages always advance
+  while (end < m_lines.size() && !m_lines[end].pageBreakBefore &&
+         m_lines[end].bottom - pageTop <= room)
+    ++end;
+  const double cut = end < m_lines.size() ? m_lines[end].top : m_lines.back().bottom + 1;
+  paint(pageTop, std::min(cut, pageTop + room), page);
+  return end < m_lines.size() ? m_lines[end].position : 0;
+}
+
+void TFaxPageRenderer::paint(double fromY, double toY, TFaxPageBitmap& page) {
+  m_canvas.fill(255);
+  {
+    QPainter p(&m_canvas);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    p.translate(m_area.left, m_area.top - fromY);
+    const QRectF band(-m_area.left, fromY, m_canvas.width(), toY - fromY);
+    p.setClipRect(band);
+    QAbstractTextDocumentLayout::PaintContext ctx;
+    ctx.clip = band;
+    ctx.palette.setColor(QPalette::Text, Qt::black);
+    m_doc->documentLayout()->draw(&p, ctx);
+  }
+  // Anything darker than mid grey becomes black.
+  for (int y = 0; y < page.height && y < m_canvas.height(); ++y) {
+    const uchar* src = m_canvas.constScanLine(y);
+    std::uint8_t* dst = page.bits.data() + std::size_t(y) * page.bytesPerRow();
+    const int w = std::min(page.width, m_canvas.width());
+    for (int x = 0; x < w; ++x)
+      if (src[x] < 128)
+        dst[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
+  }
+}
+
+} // namespace richtext
