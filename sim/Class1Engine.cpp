@@ -1,0 +1,128 @@
+#include "sim/Class1Engine.h"
+
+namespace tolvane::sim {
+
+Class1Engine::Class1Engine(Output output, Dial dial, Simple answer, Simple hangup)
+    : m_output(std::move(output)), m_dial(std::move(dial)), m_answer(std::move(answer)),
+      m_hangup(std::move(hangup)) {
+  create();
+}
+
+Class1Engine::~Class1Engine() { t31_free(m_t31); }
+
+void Class1Engine::create() {
+  m_t31 = t31_init(nullptr, &Class1Engine::atTx, this, &Class1Engine::control, this, nullptr, nullptr);
+  t31_set_mode(m_t31, 0); // audio, not T.38
+  m_ctsOn = true;
+  applyProfile();
+  if (m_class != 0)
+    setClass(m_class);
+}
+
+void Class1Engine::reset() {
+  t31_free(m_t31);
+  m_class = 0;
+  create();
+}
+
+// The front end echoes and formats its own results; T.31 must format its
+// results (CONNECT, NO CARRIER ...) the same way and never echo.
+void Class1Engine::applyProfile() {
+  std::string cmd = std::string("ATE0V") + (m_format.verbose ? "1" : "0") + "Q" + (m_format.quiet ? "1" : "0") + "\r";
+  m_capturing = true;
+  t31_at_rx(m_t31, cmd.data(), static_cast<int>(cmd.size()));
+  m_capturing = false;
+  m_captured.clear();
+}
+
+void Class1Engine::setResultFormat(const ResultFormat& format) {
+  m_format = format;
+  applyProfile();
+}
+
+void Class1Engine::setClass(int fclass) {
+  m_class = fclass;
+  std::string cmd = "AT+FCLASS=" + std::to_string(fclass) + "\r";
+  m_capturing = true;
+  t31_at_rx(m_t31, cmd.data(), static_cast<int>(cmd.size()));
+  m_capturing = false;
+  m_captured.clear();
+}
+
+CommandOutcome Class1Engine::command(const AtCommand& cmd) {
+  std::string line = "AT" + cmd.name + cmd.arg + "\r";
+  m_captured.clear();
+  m_capturing = true;
+  t31_at_rx(m_t31, line.data(), static_cast<int>(line.size()));
+  m_capturing = false;
+  std::string out = std::move(m_captured);
+  m_captured.clear();
+  const std::string ok = m_format.verbose ? "\r\nOK\r\n" : "0\r";
+  const std::string error = m_format.verbose ? "\r\nERROR\r\n" : "4\r";
+  if (out == error)
+    return CommandOutcome::Error;
+  if (out.size() >= ok.size() && out.compare(out.size() - ok.size(), ok.size(), ok) == 0) {
+    out.resize(out.size() - ok.size());
+    if (!out.empty())
+      m_output(reinterpret_cast<const uint8_t*>(out.data()), out.size());
+    return CommandOutcome::Ok;
+  }
+  if (!out.empty())
+    m_output(reinterpret_cast<const uint8_t*>(out.data()), out.size());
+  return CommandOutcome::Reported;
+}
+
+bool Class1Engine::inDataMode() const {
+  int mode = m_t31->at_state.at_rx_mode;
+  return mode != AT_MODE_ONHOOK_COMMAND && mode != AT_MODE_OFFHOOK_COMMAND;
+}
+
+void Class1Engine::dteData(const uint8_t* data, size_t len) {
+  t31_at_rx(m_t31, reinterpret_cast<const char*>(data), static_cast<int>(len));
+}
+
+bool Class1Engine::escape() {
+  at_set_at_rx_mode(&m_t31->at_state, AT_MODE_OFFHOOK_COMMAND);
+  return true;
+}
+
+void Class1Engine::selectClass(const std::string& fclass) { setClass(fclass == "1" ? 1 : 0); }
+
+void Class1Engine::callEvent(CallEvent event) {
+  switch (event) {
+  case CallEvent::Answered: t31_call_event(m_t31, AT_CALL_EVENT_ANSWERED); break;
+  case CallEvent::Connected: t31_call_event(m_t31, AT_CALL_EVENT_CONNECTED); break;
+  case CallEvent::Busy: t31_call_event(m_t31, AT_CALL_EVENT_BUSY); break;
+  case CallEvent::NoAnswer: t31_call_event(m_t31, AT_CALL_EVENT_NO_ANSWER); break;
+  case CallEvent::NoDialtone: t31_call_event(m_t31, AT_CALL_EVENT_NO_DIALTONE); break;
+  case CallEvent::FarEndHangup: t31_call_event(m_t31, AT_CALL_EVENT_HANGUP); break;
+  }
+}
+
+int Class1Engine::tx(int16_t* amp, int maxSamples) { return t31_tx(m_t31, amp, maxSamples); }
+
+void Class1Engine::rx(const int16_t* amp, int samples) { t31_rx(m_t31, const_cast<int16_t*>(amp), samples); }
+
+int Class1Engine::atTx(at_state_t*, void* user, const uint8_t* buf, size_t len) {
+  auto* self = static_cast<Class1Engine*>(user);
+  if (self->m_capturing)
+    self->m_captured.append(reinterpret_cast<const char*>(buf), len);
+  else
+    self->m_output(buf, len);
+  return static_cast<int>(len);
+}
+
+int Class1Engine::control(t31_state_t*, void* user, int op, const char* num) {
+  auto* self = static_cast<Class1Engine*>(user);
+  switch (op) {
+  case AT_MODEM_CONTROL_CALL: self->m_dial(num ? num : ""); break;
+  case AT_MODEM_CONTROL_ANSWER: self->m_answer(); break;
+  case AT_MODEM_CONTROL_HANGUP:
+  case AT_MODEM_CONTROL_ONHOOK: self->m_hangup(); break;
+  case AT_MODEM_CONTROL_CTS: self->m_ctsOn = num != nullptr; break;
+  default: break;
+  }
+  return 0;
+}
+
+} // namespace tolvane::sim
