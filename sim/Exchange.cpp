@@ -3,6 +3,8 @@
 #include "sim/VoiceParty.h"
 
 #include <algorithm>
+#include <array>
+#include <deque>
 #include <cstring>
 
 namespace tolvane::sim {
@@ -14,6 +16,12 @@ constexpr double kGiveUpRinging = 60; // a caller rings this long at most
 // A modem learns that the far end has gone only after a while: first the
 // carrier stops, then the exchange clears the line.
 constexpr double kHangupNoticeSeconds = 6.0;
+// One-way delay of the line (network plus the modems' filters). Without it
+// a fax program that answers at once can start its reply before the other
+// end has even looked for silence (+FRS), which no real line allows.
+constexpr size_t kDelayBlocks = 3;
+
+using Block = std::array<int16_t, kBlockSamples>;
 
 } // namespace
 
@@ -29,6 +37,8 @@ struct Exchange::Call {
   int64_t timer = 0;     // samples to the next set-up event
   int64_t ringTimer = 0; // samples to the next ring
   int64_t rangFor = 0;
+  std::deque<Block> toCallee; // audio on its way along the line
+  std::deque<Block> toCaller;
 };
 
 Exchange::Exchange(SimConfig& config, EventLog log) : m_config(config), m_log(std::move(log)) {}
@@ -222,12 +232,20 @@ void Exchange::stepCall(Call& call) {
 }
 
 void Exchange::exchangeAudio(Call& call) {
-  int16_t fromCaller[kBlockSamples] = {};
-  int16_t fromCallee[kBlockSamples] = {};
-  call.caller->lineTx(fromCaller, kBlockSamples);
-  call.callee->lineTx(fromCallee, kBlockSamples);
-  call.caller->lineRx(fromCallee, kBlockSamples);
-  call.callee->lineRx(fromCaller, kBlockSamples);
+  if (call.toCallee.empty()) {
+    call.toCallee.assign(kDelayBlocks, Block{});
+    call.toCaller.assign(kDelayBlocks, Block{});
+  }
+  Block fromCaller{}, fromCallee{};
+  call.caller->lineTx(fromCaller.data(), kBlockSamples);
+  call.callee->lineTx(fromCallee.data(), kBlockSamples);
+  call.toCallee.push_back(fromCaller);
+  call.toCaller.push_back(fromCallee);
+  Block atCaller = call.toCaller.front(), atCallee = call.toCallee.front();
+  call.toCaller.pop_front();
+  call.toCallee.pop_front();
+  call.caller->lineRx(atCaller.data(), kBlockSamples);
+  call.callee->lineRx(atCallee.data(), kBlockSamples);
   bool ownedGone = false;
   if (auto* fax = dynamic_cast<RemoteFax*>(call.owned.get()))
     ownedGone = fax->onHook();
