@@ -14,7 +14,7 @@ namespace {
 struct Line {
   std::size_t begin;      // first byte of the line
   std::size_t contentEnd; // end of the text, before CR LF / LF
-  std::size_t end;        // after the line ending (== contentEnd on the last unterminated line)
+  std::size_t end;        // after the line ending
 };
 
 std::vector<Line> splitLines(const std::string& s) {
@@ -24,7 +24,9 @@ std::vector<Line> splitLines(const std::string& s) {
     std::size_t nl = s.find('\n', pos);
     Line line{pos, nl == std::string::npos ? s.size() : nl, 0};
     line.end = nl == std::string::npos ? s.size() : nl + 1;
-    if (nl != std::string::npos && line.contentEnd > pos && s[line.contentEnd - 1] == '\r')
+    // Every CR before the line end belongs to the ending, also on a last line
+    // without LF: adding an LF there later must not change what the line says.
+    while (line.contentEnd > pos && s[line.contentEnd - 1] == '\r')
       --line.contentEnd;
     lines.push_back(line);
     pos = line.end;
@@ -181,7 +183,7 @@ bool ProfileText::setValue(std::string_view section, std::string_view key, std::
   if (loc.sectionFound) {
     const Line& after = lines[loc.lastEntryLine];
     std::size_t at = after.end;
-    if (after.end == after.contentEnd) // last line of the file without an ending
+    if (after.end == m_bytes.size() && m_bytes.back() != '\n') // last line without an LF
       entry = eol + entry;
     m_bytes.insert(at, entry);
     return true;

@@ -94,6 +94,9 @@ TEST(ProfileText, NewSectionIsAppendedAndLineEndingsFollowTheFile) {
   EXPECT_EQ(setValue("[A]\r\nx=1", "B", "y", "2"), "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
   EXPECT_EQ(setValue("[A]\r\nx=1", "A", "y", "2"), "[A]\r\nx=1\r\ny=2\r\n");
   EXPECT_EQ(setValue("[A]\r\nx=1", "A", "x", "5"), "[A]\r\nx=5");
+  // A stray CR ending the last line stays part of its line ending.
+  EXPECT_EQ(setValue("x\n[Modem\r", "Modem", "k", "1"), "x\n[Modem\r\nk=1\n");
+  EXPECT_EQ(ProfileText("[A]\r\nx=1\r").value("A", "x"), "1");
 }
 
 TEST(ProfileText, OnlyTheFirstOfDuplicateKeysIsRewritten) {
