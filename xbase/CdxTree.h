@@ -86,6 +86,8 @@ private:
   bool stepForward(CdxCursor& c);
   bool stepBack(CdxCursor& c);
   uint32_t buildLevel(std::vector<CdxEntry>& level, bool leaves);
+  std::vector<std::pair<size_t, size_t>> pageRanges(const std::vector<CdxEntry>& level,
+                                                    bool leaves) const;
 
   CdxIndex& m_index;
   uint32_t m_headerOffset;

@@ -171,6 +171,10 @@ void CdxTree::unlink(CdxNode& node) {
 void CdxTree::build(const std::vector<CdxEntry>& sorted) {
   m_index.beginUpdate();
   touch();
+  // A tree that is only its root leaf (a new tag) gives that page back, so a
+  // freshly built index has no unused pages.
+  if (load(m_header.root).leaf())
+    m_index.freePage(m_header.root);
   m_cache.clear();
   std::vector<CdxEntry> level = sorted;
   bool leaves = true;
@@ -182,16 +186,49 @@ void CdxTree::build(const std::vector<CdxEntry>& sorted) {
   setRoot(root);
 }
 
-// Writes one level of pages for `level` and replaces it with the entries of
-// the level above (one per page). Returns the page when only one was needed.
-uint32_t CdxTree::buildLevel(std::vector<CdxEntry>& level, bool leaves) {
+// Splits a level into pages: leaves are filled as far as their compressed
+// keys allow, interior pages to their fixed capacity.
+std::vector<std::pair<size_t, size_t>> CdxTree::pageRanges(const std::vector<CdxEntry>& level,
+                                                           bool leaves) const {
+  std::vector<std::pair<size_t, size_t>> ranges;
+  if (!leaves) {
+    size_t capacity = cdxInteriorCapacity(m_format.length);
+    for (size_t from = 0; from < level.size(); from += capacity)
+      ranges.emplace_back(from, std::min(level.size(), from + capacity));
+    return ranges;
+  }
   uint32_t maxRec = 0;
   for (const auto& e : level)
     maxRec = std::max(maxRec, e.recNo);
-  size_t perEntry = cdxLeafEntryBytes(m_format.length, maxRec);
-  size_t capacity =
-      leaves ? std::max<size_t>(1, kLeafArea / perEntry) : cdxInteriorCapacity(m_format.length);
-  size_t pages = level.empty() ? 1 : (level.size() + capacity - 1) / capacity;
+  size_t entryBytes = cdxLeafEntryBytes(m_format.length, maxRec) - m_format.length;
+  size_t from = 0, used = 0;
+  for (size_t i = 0; i < level.size(); ++i) {
+    const std::string& key = level[i].key;
+    size_t trail = 0;
+    while (trail < key.size() && uint8_t(key[key.size() - 1 - trail]) == m_format.pad)
+      ++trail;
+    size_t dup = 0;
+    if (i > from)
+      while (dup < key.size() - trail && key[dup] == level[i - 1].key[dup])
+        ++dup;
+    size_t need = entryBytes + key.size() - dup - trail;
+    if (i > from && used + need > kLeafArea) {
+      ranges.emplace_back(from, i);
+      from = i;
+      used = entryBytes + key.size() - trail; // first entry of a page shares nothing
+      continue;
+    }
+    used += need;
+  }
+  ranges.emplace_back(from, level.size());
+  return ranges;
+}
+
+// Writes one level of pages for `level` and replaces it with the entries of
+// the level above (one per page). Returns the first page.
+uint32_t CdxTree::buildLevel(std::vector<CdxEntry>& level, bool leaves) {
+  std::vector<std::pair<size_t, size_t>> ranges = pageRanges(level, leaves);
+  size_t pages = ranges.size();
   std::vector<uint32_t> offsets(pages);
   for (auto& o : offsets)
     o = m_index.allocatePage();
@@ -202,8 +239,8 @@ uint32_t CdxTree::buildLevel(std::vector<CdxEntry>& level, bool leaves) {
     node.attr = uint16_t((leaves ? kCdxLeaf : kCdxInterior) | (pages == 1 ? kCdxRoot : 0));
     node.left = p > 0 ? offsets[p - 1] : kNoPage;
     node.right = p + 1 < pages ? offsets[p + 1] : kNoPage;
-    size_t from = p * capacity, to = std::min(level.size(), from + capacity);
-    node.entries.assign(level.begin() + long(from), level.begin() + long(to));
+    node.entries.assign(level.begin() + long(ranges[p].first),
+                        level.begin() + long(ranges[p].second));
     store(node);
     if (!node.entries.empty())
       above.push_back(maxOf(node));
