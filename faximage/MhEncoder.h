@@ -1,0 +1,75 @@
+#pragma once
+// Modified Huffman (T.4 one-dimensional) coding of raster rows into the APF
+// bit order: codes are placed least significant bit first.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace faximage {
+
+// Appends codes least significant bit first to a caller's byte buffer.
+// Pending bits are kept in a register and stored whole bytes at a time.
+class MhBitWriter {
+public:
+  explicit MhBitWriter(uint8_t* out) : m_out(out) {}
+
+  void put(uint32_t lsbBits, unsigned length) {
+    m_acc |= uint64_t(lsbBits) << m_pending;
+    m_pending += length;
+    while (m_pending >= 8) {
+      *m_out++ = uint8_t(m_acc);
+      m_acc >>= 8;
+      m_pending -= 8;
+    }
+  }
+  // Writes any partial byte (its unused high bits 0) and returns the number
+  // of bytes touched since construction.
+  std::size_t flush() {
+    if (m_pending)
+      *m_out = uint8_t(m_acc);
+    return bytesFull() + (m_pending ? 1 : 0);
+  }
+  // Whole bytes completed so far.
+  std::size_t bytesFull() const { return std::size_t(m_out - m_start); }
+  unsigned pendingBits() const { return m_pending; }
+
+  void putRun(int colour, int run);
+  void putEol() { put(0x800, 12); }
+
+private:
+  uint8_t* m_out;
+  uint8_t* const m_start = m_out;
+  uint64_t m_acc = 0;
+  unsigned m_pending = 0;
+};
+
+// How a raw row is laid onto a fax row of `width` pixels: `leftMargin` white
+// pixels first, then the raw pixels (each twice with doubleWidth), white to
+// the end; raw pixels that do not fit are not coded.
+struct RowLayout {
+  int width = 1728;
+  int leftMargin = 0;
+  bool doubleWidth = false;
+};
+
+// Largest record encodeRowRecord can produce (alternating single pixels at
+// 2560 pixels, plus EOL and padding), so callers can size fixed buffers.
+inline constexpr std::size_t kMaxRowRecord = 2048;
+
+// Codes the run codes of one row (no EOL) into w. `raw` holds MSB-first
+// pixels, 1 = black, at least ceil(rawPixels(layout) / 8) bytes.
+void encodeRowRuns(const uint8_t* raw, const RowLayout& layout, MhBitWriter& w);
+
+// One row record as APF files store it: EOL with four fill bits (00 80), the
+// run codes, zero bits to the byte boundary and one more zero byte. `out`
+// needs kMaxRowRecord bytes; it is fully written up to the returned length.
+std::size_t encodeRowRecord(const uint8_t* raw, const RowLayout& layout, uint8_t* out);
+
+// The blank row record used for top margins: EOL without fill, one white run
+// of `width`, zero bits to a whole byte count (4 bytes at 1728, 5 at 2048).
+std::size_t encodeBlankRowRecord(int width, uint8_t* out);
+
+// How many raw pixels a layout takes from the raw row.
+int rawPixels(const RowLayout& layout);
+
+} // namespace faximage
