@@ -26,35 +26,15 @@ int clampTwips(int v) {
 
 // Destinations whose content is never document text.
 bool isSkippedDestination(const std::string& w) {
-  static const char* const names[] = {"stylesheet",
-                                      "info",
-                                      "pict",
-                                      "footnote",
-                                      "annotation",
-                                      "xe",
-                                      "tc",
-                                      "listtable",
-                                      "listoverridetable",
-                                      "revtbl",
-                                      "rsidtbl",
-                                      "generator",
-                                      "objdata",
-                                      "datastore",
-                                      "themedata",
-                                      "colorschememapping",
-                                      "latentstyles",
-                                      "shp",
-                                      "nonshppict",
-                                      "fldtype",
-                                      "pgdsctbl",
-                                      "filetbl",
-                                      "object",
-                                      "template",
-                                      "docvar",
-                                      "userprops",
-                                      "txe",
-                                      "atnauthor",
-                                      "atndate"};
+  // Objects are not listed: their \result shows what the object looks like.
+  static const char* const names[] = {
+      "stylesheet",        "info",      "pict",       "footnote",
+      "annotation",        "xe",        "tc",         "listtable",
+      "listoverridetable", "revtbl",    "rsidtbl",    "generator",
+      "objdata",           "datastore", "themedata",  "colorschememapping",
+      "latentstyles",      "shp",       "nonshppict", "fldtype",
+      "pgdsctbl",          "filetbl",   "template",   "docvar",
+      "userprops",         "txe",       "atnauthor",  "atndate"};
   for (const char* n : names)
     if (w == n)
       return true;
@@ -161,6 +141,7 @@ void RtfParser::run(TPageLayout* layout) {
     m_cursor.deletePreviousChar();
   } else {
     m_cursor.setBlockFormat(blockFormat());
+    m_cursor.setBlockCharFormat(charFormat());
   }
   if (layout && m_layoutSeen)
     *layout = m_layout;
@@ -577,8 +558,8 @@ void RtfParser::endParagraph() {
     return;
   flush();
   m_cursor.setBlockFormat(blockFormat());
-  if (!m_blockHasContent)
-    m_cursor.setBlockCharFormat(charFormat());
+  // The paragraph mark's format gives an empty line its height.
+  m_cursor.setBlockCharFormat(charFormat());
   m_cursor.insertBlock(QTextBlockFormat(), charFormat());
   m_blockHasContent = false;
   m_blockBreak = false;

@@ -86,7 +86,10 @@ RtfTokenizer::Token RtfTokenizer::readControl() {
         t.byte = static_cast<unsigned char>(hi * 16 + lo);
         return t;
       }
-      t.kind = Kind::Symbol; // malformed escape: dropped by the reader
+      // A malformed escape is dropped with the one hex digit it may have.
+      if (hi >= 0)
+        ++m_pos;
+      t.kind = Kind::Symbol;
       t.symbol = 0;
       return t;
     }
