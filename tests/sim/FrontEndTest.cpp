@@ -1,0 +1,64 @@
+#include "SimBench.h"
+
+#include <gtest/gtest.h>
+
+using namespace tolvane::sim;
+using tolvane::sim::test::SimBench;
+
+TEST(FrontEnd, EchoResultFormatsAndRegisters) {
+  SimBench b;
+  b.addModem("m model=class1");
+  EXPECT_EQ(b.type(0, "AT\r"), "AT\r\r\nOK\r\n");
+  EXPECT_EQ(b.type(0, "ATE0\r"), "ATE0\r\r\nOK\r\n");
+  EXPECT_EQ(b.type(0, "ATS7=60S7?\r"), "\r\n060\r\n\r\nOK\r\n");
+  EXPECT_EQ(b.type(0, "ATS300=1\r"), "\r\nERROR\r\n");
+  EXPECT_EQ(b.type(0, "ATV0\r"), "0\r");
+  EXPECT_EQ(b.type(0, "ATFOO\r"), "4\r");
+  EXPECT_EQ(b.type(0, "ATQ1\r"), "");
+  EXPECT_EQ(b.type(0, "ATQ0V1S3=10\r"), "\r\nOK\r\n");
+  EXPECT_EQ(b.type(0, "AT\n"), "\r\nOK\r\n") << "S3 chose the line end";
+  // ATZ brings back echo, CR and word results.
+  EXPECT_EQ(b.type(0, "ATZ\n"), "\r\nOK\r\n");
+  EXPECT_EQ(b.type(0, "AT\r"), "AT\r\r\nOK\r\n");
+}
+
+TEST(FrontEnd, ClassesFollowTheModel) {
+  SimBench b;
+  b.addModem("one model=class1");
+  b.addModem("liar model=liar");
+  b.type(0, "ATE0\r");
+  b.type(1, "ATE0\r");
+  EXPECT_EQ(b.type(0, "AT+FCLASS=?\r"), "\r\n0,1\r\n\r\nOK\r\n");
+  EXPECT_EQ(b.type(0, "AT+FCLASS=2\r"), "\r\nERROR\r\n");
+  EXPECT_EQ(b.type(0, "AT+FCLASS?\r"), "\r\n0\r\n\r\nOK\r\n");
+  // The liar claims classes it cannot switch to.
+  EXPECT_EQ(b.type(1, "AT+FCLASS=?\r"), "\r\n0,1,2,2.0\r\n\r\nOK\r\n");
+  EXPECT_EQ(b.type(1, "AT+FCLASS=2.0\r"), "\r\nERROR\r\n");
+  EXPECT_EQ(b.type(1, "AT+FCLASS=1\r"), "\r\nOK\r\n");
+  EXPECT_EQ(b.type(1, "AT+FCLASS?\r"), "\r\n1\r\n\r\nOK\r\n");
+}
+
+TEST(FrontEnd, ClassOneCommandsReachT31WithOneFinalResult) {
+  SimBench b;
+  b.addModem("m model=class1");
+  b.type(0, "ATE0\r");
+  std::string out = b.type(0, "AT+FCLASS=1;+FTM=?;+FRM=?\r");
+  EXPECT_NE(out.find("24,48,72,73,74,96,97,98,121,122,145,146"), std::string::npos) << out;
+  EXPECT_EQ(out.find("OK"), out.rfind("OK")) << "one OK for the whole line: " << out;
+  EXPECT_EQ(b.type(0, "AT+FTM=?;+FCLASS=1.5;+FRM=?\r"), "\r\n24,48,72,73,74,96,97,98,121,122,145,146\r\n\r\nERROR\r\n")
+      << "the error ends the line";
+}
+
+TEST(FrontEnd, ModemMisbehaviour) {
+  SimBench b;
+  b.addModem("slow model=class1 delay=500");
+  b.addModem("mute model=class1 silent");
+  b.addModem("noisy model=class1 garbage=\"#JUNK\"");
+  EXPECT_EQ(b.type(0, "ATE0\r"), "");
+  b.run(0.5);
+  EXPECT_EQ(b.output[0], "ATE0\r\r\nOK\r\n");
+  EXPECT_EQ(b.type(1, "ATI3\r"), "");
+  b.run(1);
+  EXPECT_EQ(b.output[1], "");
+  EXPECT_EQ(b.type(2, "ATE0\r"), "ATE0\r\r\n#JUNK\r\nOK\r\n");
+}
