@@ -1,10 +1,12 @@
 #pragma once
-// The matcher WaitForText runs over incoming bytes: it advances on each byte
-// that equals the next expected character and otherwise falls back to the
-// start (position 1 when the byte equals the first character).
+// The matcher WaitForText runs over incoming bytes. On a mismatch it falls
+// back to the longest start of the text that the bytes just seen still
+// match, so a text is found wherever it occurs, also when a partial match
+// overlaps the real one ("OOK" inside "OOOK").
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace serial {
 
@@ -21,8 +23,9 @@ public:
 private:
   uint8_t fold(uint8_t c) const;
 
-  std::string m_text;
+  std::string m_text; // folded when ignoring case
   bool m_ignoreCase;
+  std::vector<size_t> m_fallback; // longest proper border of each prefix
   size_t m_position = 0;
 };
 

@@ -1,0 +1,244 @@
+// Trigger delivery over a real pseudo-terminal: avail, time and state
+// triggers, the hold flag, handler removal, and window handlers on the main
+// thread.
+
+#include "tests/serial/PortTestSupport.h"
+
+#include "platform/MainThreadDispatcher.h"
+#include "platform/TickClock.h"
+
+#include <mutex>
+
+using testsupport::eventually;
+
+namespace {
+
+struct Delivery {
+  uint32_t msg;
+  uint32_t wParam;
+  int32_t lParam;
+  std::chrono::steady_clock::time_point at;
+};
+
+// Records every trigger a procedure handler receives.
+class Recorder {
+public:
+  TriggerProc proc() {
+    return [this](uint32_t msg, uint32_t w, int32_t l) {
+      std::lock_guard lock(m_mutex);
+      m_list.push_back({msg, w, l, std::chrono::steady_clock::now()});
+    };
+  }
+  std::vector<Delivery> of(uint32_t msg) {
+    std::lock_guard lock(m_mutex);
+    std::vector<Delivery> out;
+    for (auto& d : m_list)
+      if (d.msg == msg)
+        out.push_back(d);
+    return out;
+  }
+
+private:
+  std::mutex m_mutex;
+  std::vector<Delivery> m_list;
+};
+
+class ComPortTriggers : public testsupport::PortTest {};
+
+void quiet(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+TEST_F(ComPortTriggers, AvailFiresOncePerArrival) {
+  port.SetOpen(true);
+  Recorder rec;
+  port.AddTriggerHandler(rec.proc());
+  pty.write("hello");
+  ASSERT_TRUE(eventually([&] { return !rec.of(TriggerAvailMsg).empty(); }));
+  quiet(200);
+  auto avail = rec.of(TriggerAvailMsg);
+  ASSERT_EQ(avail.size(), 1u);
+  EXPECT_EQ(avail[0].wParam, 5u);
+  EXPECT_EQ(avail[0].lParam, port.PortHandle() << 16);
+  pty.write("world"); // unread input grows: a second notice with the whole count
+  ASSERT_TRUE(eventually([&] { return rec.of(TriggerAvailMsg).size() == 2; }));
+  EXPECT_EQ(rec.of(TriggerAvailMsg)[1].wParam, 10u);
+  // A threshold above what is waiting holds the notice back until it is reached.
+  port.SetTriggerLength(14);
+  pty.write("ab");
+  quiet(150);
+  EXPECT_EQ(rec.of(TriggerAvailMsg).size(), 2u);
+  pty.write("cd");
+  ASSERT_TRUE(eventually([&] { return rec.of(TriggerAvailMsg).size() == 3; }));
+  EXPECT_EQ(rec.of(TriggerAvailMsg)[2].wParam, 14u);
+  port.DropTrigger(1); // handle 1 is the avail trigger: threshold 0 turns it off
+  EXPECT_EQ(port.TriggerLength(), 0);
+  pty.write("more");
+  quiet(150);
+  EXPECT_EQ(rec.of(TriggerAvailMsg).size(), 3u);
+}
+
+TEST_F(ComPortTriggers, TimeTriggersExpireWithinOneTickOfTheirCount) {
+  port.SetOpen(true);
+  Recorder rec;
+  port.AddTriggerHandler(rec.proc());
+  const int counts[] = {2, 5, 9};
+  int handles[3];
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3; ++i) {
+    handles[i] = port.AddTimeTrigger();
+    port.ArmTimeTrigger(handles[i], counts[i], true);
+  }
+  ASSERT_TRUE(eventually([&] { return rec.of(TriggerTimerMsg).size() == 3; }));
+  quiet(100);
+  auto fired = rec.of(TriggerTimerMsg);
+  ASSERT_EQ(fired.size(), 3u); // each fires once
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(fired[i].wParam, static_cast<uint32_t>(handles[i]));
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(fired[i].at - start).count();
+    // A countdown of n ticks ends after n tick boundaries: between n-1 and n
+    // ticks of 55 ms, plus a little scheduling delay.
+    EXPECT_GE(ms, (counts[i] - 1) * platform::kTickMs) << counts[i];
+    EXPECT_LE(ms, (counts[i] + 1) * platform::kTickMs) << counts[i];
+  }
+  // 0 ticks re-arms with the last count; disabling stops a countdown.
+  port.ArmTimeTrigger(handles[0], 0, true);
+  port.ArmTimeTrigger(handles[1], 1, true);
+  port.ArmTimeTrigger(handles[1], 0, false);
+  ASSERT_TRUE(eventually([&] { return rec.of(TriggerTimerMsg).size() == 4; }));
+  quiet(150);
+  ASSERT_EQ(rec.of(TriggerTimerMsg).size(), 4u);
+  EXPECT_EQ(rec.of(TriggerTimerMsg)[3].wParam, static_cast<uint32_t>(handles[0]));
+}
+
+TEST_F(ComPortTriggers, OutputStateTriggersFireAtTheirLevels) {
+  port.SetOpen(true);
+  Recorder rec;
+  port.AddTriggerHandler(rec.proc());
+  // Fill the kernel's buffer while the far end reads nothing, until the
+  // ring itself has stayed full for a while.
+  std::vector<uint8_t> block(1024, 'z');
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  auto lastRoom = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() - lastRoom < std::chrono::milliseconds(300) &&
+         std::chrono::steady_clock::now() < end) {
+    if (port.OutputSpace() >= block.size()) {
+      port.SendBlock(block.data(), block.size());
+      lastRoom = std::chrono::steady_clock::now();
+    } else {
+      quiet(5);
+    }
+  }
+  ASSERT_GE(port.OutputCount(), 6000);
+  const int freeH = port.AddStateTrigger(stOutbuffFree);
+  const int usedH = port.AddStateTrigger(stOutbuffUsed);
+  const int sentH = port.AddStateTrigger(stOutSent);
+  port.ArmStateTrigger(freeH, 8000, true);
+  port.ArmStateTrigger(usedH, 100, true);
+  port.ArmStateTrigger(sentH, 0, true);
+  quiet(150);
+  for (const Delivery& d : rec.of(TriggerStatusMsg))
+    ADD_FAILURE() << "fired early: " << d.wParam << " data " << (d.lParam & 0xFFFF) << " count "
+                  << port.OutputCount(); // nothing drains yet
+  std::thread far([&] {
+    while (pty.readFor(300).size()) {
+    }
+  });
+  ASSERT_TRUE(eventually([&] { return rec.of(TriggerStatusMsg).size() == 3; }, 10000));
+  far.join();
+  for (const Delivery& d : rec.of(TriggerStatusMsg)) {
+    const uint16_t data = static_cast<uint16_t>(d.lParam & 0xFFFF);
+    if (d.wParam == static_cast<uint32_t>(freeH))
+      EXPECT_GE(data, 8000);
+    else if (d.wParam == static_cast<uint32_t>(usedH))
+      EXPECT_LE(data, 100);
+    else
+      EXPECT_EQ(d.wParam, static_cast<uint32_t>(sentH));
+  }
+  quiet(100);
+  EXPECT_EQ(rec.of(TriggerStatusMsg).size(), 3u); // each fired once, then disarmed
+}
+
+TEST_F(ComPortTriggers, HoldDispatchSuppressesDelivery) {
+  port.SetOpen(true);
+  Recorder rec;
+  port.AddTriggerHandler(rec.proc());
+  EXPECT_FALSE(port.HoldDispatch(true));
+  const int t = port.AddTimeTrigger();
+  port.ArmTimeTrigger(t, 1, true);
+  pty.write("x");
+  quiet(250);
+  EXPECT_TRUE(rec.of(TriggerAvailMsg).empty());
+  EXPECT_TRUE(rec.of(TriggerTimerMsg).empty());
+  EXPECT_TRUE(port.HoldDispatch(false));
+  ASSERT_TRUE(eventually(
+      [&] { return rec.of(TriggerAvailMsg).size() == 1 && rec.of(TriggerTimerMsg).size() == 1; }));
+}
+
+TEST_F(ComPortTriggers, HandlersRemovedDuringDeliveryAreSkippedAndUnlinked) {
+  port.SetOpen(true);
+  std::atomic<int> aCalls{0}, bCalls{0};
+  int a = 0;
+  const int b = port.AddTriggerHandler([&](uint32_t, uint32_t, int32_t) { ++bCalls; });
+  // Added later, so called first: it removes the other handler and itself.
+  a = port.AddTriggerHandler([&](uint32_t, uint32_t, int32_t) {
+    ++aCalls;
+    port.RemoveTriggerHandler(b);
+    port.RemoveTriggerHandler(a);
+  });
+  pty.write("1");
+  ASSERT_TRUE(eventually([&] { return aCalls == 1; }));
+  pty.write("2");
+  quiet(200);
+  EXPECT_EQ(aCalls, 1);
+  EXPECT_EQ(bCalls, 0);
+}
+
+TEST_F(ComPortTriggers, RemovalFromAnotherThreadWaitsForARunningHandler) {
+  port.SetOpen(true);
+  std::atomic<bool> entered{false}, finished{false};
+  const int h = port.AddTriggerHandler([&](uint32_t, uint32_t, int32_t) {
+    entered = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    finished = true;
+  });
+  pty.write("x");
+  ASSERT_TRUE(eventually([&] { return entered.load(); }));
+  port.RemoveTriggerHandler(h);
+  EXPECT_TRUE(finished.load()); // whatever the handler used may be freed now
+}
+
+TEST_F(ComPortTriggers, WindowHandlersRunOnTheMainThreadWithinTheLimit) {
+  platform::PlainEventLoop loop;
+  platform::setMainThreadDispatcher(&loop);
+  std::vector<uint16_t> counts;
+  std::thread::id ranOn;
+  port.OnTriggerAvail = [&](TFxCustomComPort&, uint16_t count) {
+    counts.push_back(count);
+    ranOn = std::this_thread::get_id();
+  };
+  port.SetOpen(true);
+  pty.write("abc");
+  loop.runFor(std::chrono::milliseconds(300));
+  ASSERT_EQ(counts.size(), 1u);
+  EXPECT_EQ(counts[0], 3);
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+
+  // A main thread that does not answer within 1000 ms loses the message;
+  // the dispatcher goes on and the handler never runs late.
+  std::atomic<int> timers{0};
+  port.AddTriggerHandler(
+      [&](uint32_t msg, uint32_t, int32_t) { timers += msg == TriggerTimerMsg; });
+  pty.write("d");
+  const int t = port.AddTimeTrigger();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200)); // avail now waits on us
+  port.ArmTimeTrigger(t, 1, true);
+  EXPECT_TRUE(eventually([&] { return timers == 1; }, 3000));
+  loop.runFor(std::chrono::milliseconds(100));
+  EXPECT_EQ(counts.size(), 1u);
+  port.SetOpen(false);
+  platform::setMainThreadDispatcher(nullptr);
+}
+
+} // namespace
