@@ -218,7 +218,7 @@ void UnpackerEngine::deliverPendingBlanks(bool atPageEnd) {
 
 void UnpackerEngine::deliverRow(const uint8_t* row, std::size_t bytes) {
   static const HalfTable half;
-  const bool standard = !m_fine;
+  const bool standard = !m_fine && !(m_options & kUnpackAsCoded);
   const bool doubleHeight = standard && (m_options & kUnpackDoubleHeight);
   if (standard && !doubleHeight) {
     // Standard rows are twice as tall as they are wide: halve the width instead.

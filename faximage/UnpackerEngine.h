@@ -24,6 +24,9 @@ inline constexpr unsigned kUnpackYield = 1;
 inline constexpr unsigned kUnpackDoubleHeight = 2;
 inline constexpr unsigned kUnpackHalfWidth = 4;
 inline constexpr unsigned kUnpackAbort = 8;
+// Standard-resolution rows as coded, neither doubled nor halved (for exports
+// into formats that carry the vertical resolution themselves).
+inline constexpr unsigned kUnpackAsCoded = 16;
 
 // Which decoder turns the coded bits into rows. Both give the same rows; the
 // tree walker is the plain reference, the table-driven one is several times faster.

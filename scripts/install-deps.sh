@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libspandsp-dev libtiff-dev libtiff-tools libsqlite3-dev
   efax python3 python3-dbf python3-dbfread
-  imagemagick netpbm xvfb xauth fonts-dejavu-core wamerican
+  imagemagick netpbm xvfb xauth fonts-dejavu-core wamerican libpng-dev
   libreoffice-writer-nogui
 )
 

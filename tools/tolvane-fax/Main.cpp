@@ -1,0 +1,56 @@
+// tolvane-fax: converts documents into APF fax files, describes them, and
+// exports their pages as images, using the same libraries as the program.
+#include "platform/FxErrors.h"
+#include "tools/tolvane-fax/CommandLine.h"
+#include "tools/tolvane-fax/Commands.h"
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "usage: tolvane-fax COMMAND ...\n"
+    "  convert IN OUT.apf [--type text|tiff|pcx|dcx|bmp] [--fine] [--wide]\n"
+    "          [--left PIXELS] [--top ROWS] [--font standard|small]\n"
+    "          [--lines-per-page N] [--tab N] [--station TEXT]\n"
+    "  info FILE.apf\n"
+    "  export FILE.apf OUT [--format png|pbm|tiff] [--page N] [--as-coded]\n"
+    "          OUT may hold %d for the page number; without it a TIFF gets every\n"
+    "          page, other formats need --page or a one-page file.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::string command = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  try {
+    if (command == "convert")
+      return cli::convertCommand(args);
+    if (command == "info")
+      return cli::infoCommand(args);
+    if (command == "export")
+      return cli::exportCommand(args);
+    if (command == "help" || command == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    throw cli::UsageError("unknown command " + command);
+  } catch (const cli::UsageError& e) {
+    std::fprintf(stderr, "tolvane-fax: %s\n%s", e.what(), kUsage);
+    return 2;
+  } catch (const std::exception& e) {
+    const int code = ErrorCodeOf(e);
+    if (code == ecUnknownException)
+      std::fprintf(stderr, "tolvane-fax: %s\n", e.what());
+    else
+      std::fprintf(stderr, "tolvane-fax: %s (%d)\n", ErrorText(code).c_str(), code);
+    return 1;
+  }
+}
