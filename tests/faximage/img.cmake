@@ -13,5 +13,6 @@ tolvane_test(test_faximage_convert
     ${CMAKE_CURRENT_LIST_DIR}/ConverterTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TextReaderTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ImageReadersTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FuzzReplayTest.cpp
   DEPS tolvane_faximage PkgConfig::TIFF ZLIB::ZLIB
   TIMEOUT 60)

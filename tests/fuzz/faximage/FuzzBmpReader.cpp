@@ -1,0 +1,6 @@
+#include "tests/fuzz/faximage/ImgFuzzCheck.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  imgfuzz::runInput(imgfuzz::Kind::Bmp, data, size);
+  return 0;
+}
