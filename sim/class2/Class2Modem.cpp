@@ -1,0 +1,494 @@
+// Call flow of the Class 2 / 2.0 modem: line events, the T.30 engine's
+// frames and rows, the DTE's page data and the reports that go with them.
+
+#include "sim/class2/Class2Modem.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+#include "sim/class2/Class2ModemImpl.h"
+
+namespace tolvane::sim {
+namespace {
+
+constexpr uint8_t kFcfDis = 0x80, kFcfCsi = 0x40, kFcfDcs = 0x82, kFcfTsi = 0x42;
+constexpr uint8_t kFcfCfr = 0x84, kFcfMps = 0x4E, kFcfEop = 0x2E, kFcfEom = 0x8E;
+constexpr uint8_t kFcfMcf = 0x8C, kFcfRtp = 0xCC, kFcfRtn = 0x4C, kFcfPip = 0xAC;
+constexpr uint8_t kFcfPin = 0x2C, kFcfPriMps = 0x5E, kFcfPriEop = 0x3E, kFcfPriEom = 0x9E;
+
+const Class2Words kClass2Words{"+FCON", "+FDIS", "+FDCS", "+FTSI", "+FCSI", "+FPTS", "+FHNG"};
+const Class2Words kClass20Words{"+FCO", "+FIS", "+FCS", "+FTI", "+FCI", "+FPS", "+FHS"};
+
+uint8_t fcf(const uint8_t* frame, int len) {
+  return len >= 3 ? static_cast<uint8_t>(frame[2] & 0xFE) : 0;
+}
+
+// Station IDs travel as 20 characters, last character first.
+std::string identFrom(const uint8_t* frame, int len) {
+  std::string id;
+  for (int i = len - 1; i >= 3; --i)
+    id += static_cast<char>(frame[i]);
+  size_t b = id.find_first_not_of(' '), e = id.find_last_not_of(' ');
+  return b == std::string::npos ? std::string() : id.substr(b, e - b + 1);
+}
+
+int statusFor(uint8_t response) {
+  switch (response) {
+  case kFcfMcf:
+    return 1;
+  case kFcfRtn:
+    return 2;
+  case kFcfRtp:
+    return 3;
+  case kFcfPin:
+    return 4;
+  case kFcfPip:
+    return 5;
+  default:
+    return 0;
+  }
+}
+
+bool isPpm(uint8_t f) {
+  return f == kFcfMps || f == kFcfEop || f == kFcfEom || f == kFcfPriMps || f == kFcfPriEop ||
+         f == kFcfPriEom;
+}
+
+int postPageCode(uint8_t ppm) {
+  if (ppm == kFcfEop || ppm == kFcfPriEop)
+    return 2;
+  return ppm == kFcfEom || ppm == kFcfPriEom ? 1 : 0;
+}
+
+std::string tempPath(const std::string& dir) {
+  static int counter = 0;
+  std::filesystem::path base =
+      dir.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(dir);
+  return (base /
+          ("tolvane-class2-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".tif"))
+      .string();
+}
+
+} // namespace
+
+Class2Modem::Impl::Impl(Class2Dialect dialect, Class2Options options, Host host)
+    : m_dialect(dialect), m_options(std::move(options)), m_host(std::move(host)),
+      m_words(dialect == Class2Dialect::Class2 ? kClass2Words : kClass20Words),
+      m_dle(dialect == Class2Dialect::Class20) {
+  m_options.maxBitRate = std::clamp(m_options.maxBitRate, 0, 5);
+  m_modemCaps = FaxParams{1, m_options.maxBitRate, 0, 2, 0, 0, 0, 0};
+  m_session = m_modemCaps;
+  m_localId = m_options.localId;
+  m_plain = plainDefaults(dialect);
+}
+
+// ---- output -------------------------------------------------------------
+
+void Class2Modem::Impl::sendRaw(const uint8_t* data, size_t len) {
+  if (m_host.toDte && len > 0)
+    m_host.toDte(data, len);
+}
+
+void Class2Modem::Impl::send(std::string_view line) {
+  std::string text = "\r\n" + std::string(line) + "\r\n";
+  sendRaw(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+// A final result code; it completes the pending command.
+void Class2Modem::Impl::result(std::string_view word) {
+  m_pending = false;
+  if (m_verbose) {
+    send(word);
+    return;
+  }
+  static const std::pair<const char*, int> kCodes[] = {
+      {"OK", 0},    {"CONNECT", 1},     {"RING", 2}, {"NO CARRIER", 3},
+      {"ERROR", 4}, {"NO DIALTONE", 6}, {"BUSY", 7}, {"NO ANSWER", 8}};
+  for (const auto& [text, code] : kCodes) {
+    if (word == text) {
+      std::string s = std::to_string(code) + "\r";
+      sendRaw(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+      return;
+    }
+  }
+}
+
+std::string Class2Modem::Impl::hangupLine(int code) const {
+  char buf[24];
+  if (m_dialect == Class2Dialect::Class2)
+    std::snprintf(buf, sizeof buf, "%s:%d", m_words.hangup, code);
+  else
+    std::snprintf(buf, sizeof buf, "%s:%02d", m_words.hangup, code);
+  return buf;
+}
+
+// ---- line ---------------------------------------------------------------
+
+void Class2Modem::Impl::callEvent(Event e) {
+  switch (e) {
+  case Event::Alerting:
+    return;
+  case Event::Connected:
+    if (m_state == State::Dialling)
+      startLine(true);
+    return;
+  case Event::Answered:
+    if (m_state == State::Answering)
+      startLine(false);
+    return;
+  case Event::Busy:
+  case Event::NoAnswer:
+  case Event::NoDialtone:
+    if (m_state == State::Dialling) {
+      reset();
+      result(e == Event::Busy ? "BUSY" : e == Event::NoAnswer ? "NO ANSWER" : "NO DIALTONE");
+    }
+    return;
+  case Event::Hangup:
+    if (m_state == State::Dialling || m_state == State::Answering) {
+      reset();
+      result("NO CARRIER");
+    } else if (m_line && !m_line->finished()) {
+      bool tx = m_line && m_state < State::Answering;
+      endCall(m_state == State::SendLine ? 40 : m_state == State::RecvData ? 90 : tx ? 20 : 70);
+    }
+    return;
+  }
+}
+
+void Class2Modem::Impl::startLine(bool calling) {
+  T30Line::Config config;
+  config.calling = calling;
+  config.localId = m_localId;
+  config.maxBitRate = std::min(m_options.maxBitRate, calling ? m_session.br : m_modemCaps.br);
+  config.tempFile = tempPath(m_options.tempDir);
+  T30Line::Callbacks cb;
+  int gen = ++m_generation;
+  cb.frame = [this, gen](bool in, const uint8_t* f, int n) {
+    if (gen == m_generation)
+      onFrame(in, f, n);
+  };
+  cb.holdBefore = [this, gen](const uint8_t* f, int n) {
+    return gen == m_generation && holdBefore(f, n);
+  };
+  cb.row = [this, gen](const mh::Row& row) {
+    if (gen == m_generation)
+      onRow(row);
+  };
+  cb.end = [this, gen](int code) {
+    if (gen == m_generation)
+      onCallEnd(code);
+  };
+  m_line = std::make_unique<T30Line>(config, cb);
+  m_state = calling ? State::Calling : State::RecvPhaseB;
+  m_heldSamples = 0;
+}
+
+// The listener hears the far end's frames before the engine does. The
+// engine is held where it would otherwise need a page the DTE has not sent.
+bool Class2Modem::Impl::holdBefore(const uint8_t* frame, int len) {
+  if (m_state != State::Calling && m_state != State::SendLine)
+    return false;
+  uint8_t f = fcf(frame, len);
+  if (f == kFcfCsi && m_state == State::Calling) {
+    m_remoteId = identFrom(frame, len);
+    return false;
+  }
+  if (f == kFcfDis && m_state == State::Calling) {
+    m_remoteDis = paramsFromDis(frame, len);
+    send(m_words.connect);
+    if (!m_remoteId.empty())
+      send(std::string(m_words.csi) + ":\"" + m_remoteId + "\"");
+    send(std::string(m_words.dis) + ":" + formatFaxParams(m_remoteDis));
+    result("OK");
+    m_state = State::SendReady;
+    return true;
+  }
+  int status = statusFor(f);
+  if (status == 0 || m_state != State::SendLine)
+    return false;
+  bool last = m_lastPpm == kFcfEop || m_lastPpm == kFcfPriEop;
+  reportPageResult(f);
+  if (last)
+    return false; // the engine says goodbye on its own; the end reports it
+  m_state = State::SendReady;
+  return true;
+}
+
+void Class2Modem::Impl::reportPageResult(uint8_t response) {
+  int status = statusFor(response);
+  m_lastPageStatus = status;
+  bool last = m_lastPpm == kFcfEop || m_lastPpm == kFcfPriEop;
+  if (m_dialect == Class2Dialect::Class2) {
+    send(std::string(m_words.pts) + ":" + std::to_string(status));
+    if (!last)
+      result("OK");
+    return;
+  }
+  if (m_options.reportSentPageStatus)
+    send(std::string(m_words.pts) + ":" + std::to_string(status));
+  if (!last)
+    result(status == 1 || status == 3 ? "OK" : "ERROR");
+}
+
+void Class2Modem::Impl::onFrame(bool incoming, const uint8_t* frame, int len) {
+  uint8_t f = fcf(frame, len);
+  if (!incoming) {
+    if (isPpm(f))
+      m_lastPpm = f;
+    if (m_state == State::RecvPhaseB && f == kFcfCfr) {
+      result("OK");
+      m_state = State::RecvReady;
+    }
+    if (statusFor(f) != 0 && !m_rxPages.empty() && !m_rxPages.back().complete) {
+      RxPage& page = m_rxPages.back();
+      mh::encodeRtc(page.coded); // the engine hands over the rows before it answers
+      page.status = statusFor(f);
+      page.complete = true;
+      flushReceivedData();
+    }
+    return;
+  }
+  if (m_line == nullptr || m_state < State::Answering)
+    return;
+  if (!m_reportedConnect && (f == kFcfTsi || f == kFcfDcs)) {
+    send(m_words.connect);
+    m_reportedConnect = true;
+  }
+  if (f == kFcfTsi) {
+    m_remoteId = identFrom(frame, len);
+    send(std::string(m_words.tsi) + ":\"" + m_remoteId + "\"");
+  } else if (f == kFcfDcs) {
+    m_negotiated = paramsFromDcs(frame, len);
+    send(std::string(m_words.dcs) + ":" + formatFaxParams(m_negotiated));
+  } else if (isPpm(f)) {
+    m_lastPpm = f;
+    bool msbFirst = (m_dialect == Class2Dialect::Class2) != ((m_bitOrder & 1) != 0);
+    if (m_rxPages.empty() || m_rxPages.back().complete)
+      m_rxPages.emplace_back(msbFirst);
+    m_rxPages.back().ppm = f;
+  }
+}
+
+void Class2Modem::Impl::onCallEnd(int completion) {
+  bool tx = m_state < State::Answering;
+  endCall(hangupCodeFor(completion, tx));
+}
+
+// The call is over: report the cause where the DTE waits for it, go on hook.
+// Pages already received stay for the DTE to fetch.
+void Class2Modem::Impl::endCall(int code) {
+  ++m_generation; // nothing more from this call's engine counts
+  if (m_line)
+    m_graveyard.push_back(std::move(m_line));
+  if (m_host.hangup)
+    m_host.hangup();
+  bool receiving =
+      m_state == State::RecvReady || m_state == State::RecvData || m_state == State::RecvWaitDc2;
+  if (receiving) {
+    while (m_rxPages.size() > 1 && !m_rxPages.back().complete)
+      m_rxPages.pop_back();
+    bool pageReady = !m_rxPages.empty() && m_rxPages.front().complete;
+    if (pageReady || (code == 0 && m_state == State::RecvReady)) {
+      m_endCode = code;
+      return;
+    }
+  }
+  if (m_state == State::RecvData || m_state == State::RecvWaitDc2) {
+    const uint8_t end[2] = {kDle, kEtx};
+    sendRaw(end, 2);
+  }
+  send(hangupLine(code));
+  if (m_pending)
+    result(code == 0 ? "OK" : "ERROR");
+  m_state = State::Idle;
+  m_rxPages.clear();
+  m_pageData.clear();
+  m_endCode.reset();
+}
+
+// ---- sending ------------------------------------------------------------
+
+void Class2Modem::Impl::dteData(const uint8_t* data, size_t len) {
+  if (m_state == State::RecvWaitDc2 || m_state == State::RecvData) {
+    feedReceiveControls(data, len);
+    return;
+  }
+  if (m_state != State::SendData)
+    return;
+  size_t used = m_dle.feed(data, len, m_pageData);
+  (void)used; // bytes after the end marker belong to no page
+  if (m_pageData.size() > kMaxPageBytes) {
+    m_pageData.clear();
+    endCall(43);
+    return;
+  }
+  if (m_dle.end() != DleDecoder::End::None)
+    finishSentPage(m_dle.end());
+}
+
+void Class2Modem::Impl::finishSentPage(DleDecoder::End how) {
+  m_pageEnd = how;
+  if (how == DleDecoder::End::Etx) {
+    m_state = State::SendPageEnd;
+    result("OK");
+    return;
+  }
+  m_pending = true;
+  handOverPage(how != DleDecoder::End::LastPage);
+}
+
+// Decodes the page the DTE sent and lets the engine send it.
+void Class2Modem::Impl::handOverPage(bool more) {
+  int width = pageWidthPixels(m_negotiated.wd);
+  bool reversed = (m_bitOrder & 1) != 0;
+  mh::DecodeResult page = mh::decodePage(m_pageData.data(), m_pageData.size(), width, reversed);
+  if (page.rows.empty())
+    page.rows.emplace_back(static_cast<size_t>((width + 7) / 8), 0);
+  m_pageData.clear();
+  m_state = State::SendLine;
+  if (!m_line || !m_line->supplyPage(std::move(page.rows), width, m_negotiated.vr == 1, more))
+    endCall(40);
+}
+
+// ---- receiving ----------------------------------------------------------
+
+void Class2Modem::Impl::onRow(const mh::Row& row) {
+  if (m_rxPages.empty() || m_rxPages.back().complete) {
+    bool msbFirst = (m_dialect == Class2Dialect::Class2) != ((m_bitOrder & 1) != 0);
+    m_rxPages.emplace_back(msbFirst);
+  }
+  RxPage& page = m_rxPages.back();
+  mh::encodeRow(page.coded, row, static_cast<int>(row.size() * 8));
+  ++page.rows;
+  flushReceivedData();
+}
+
+void Class2Modem::Impl::feedReceiveControls(const uint8_t* data, size_t len) {
+  for (size_t i = 0; i < len; ++i) {
+    switch (data[i]) {
+    case kDc2:
+    case kXon:
+      m_paused = false;
+      if (m_state == State::RecvWaitDc2)
+        m_state = State::RecvData;
+      break;
+    case kXoff:
+      m_paused = true;
+      break;
+    case kCan:
+      endCall(2);
+      return;
+    default:
+      break;
+    }
+  }
+  flushReceivedData();
+}
+
+// Sends what the DTE may have of the page at the head of the queue; a
+// complete page ends with DLE ETX and its page status and post-page reports.
+void Class2Modem::Impl::flushReceivedData() {
+  if (m_state != State::RecvData || m_paused || m_rxPages.empty())
+    return;
+  RxPage& page = m_rxPages.front();
+  if (page.complete)
+    page.coded.padToByte();
+  std::vector<uint8_t> bytes = page.coded.takeCompleteBytes();
+  page.bytes.insert(page.bytes.end(), bytes.begin(), bytes.end());
+  std::vector<uint8_t> out;
+  appendDleEscaped(out, page.bytes.data() + page.sent, page.bytes.size() - page.sent);
+  page.sent = page.bytes.size();
+  sendRaw(out.data(), out.size());
+  if (!page.complete)
+    return;
+  const uint8_t end[2] = {kDle, kEtx};
+  sendRaw(end, 2);
+  std::string pts = std::string(m_words.pts) + ":" + std::to_string(page.status) + "," +
+                    std::to_string(page.rows) + ",0,0";
+  if (m_dialect == Class2Dialect::Class20)
+    pts += ",0";
+  send(pts);
+  send("+FET:" + std::to_string(postPageCode(page.ppm)));
+  m_rxPages.pop_front();
+  m_state = State::RecvReady;
+  result("OK");
+}
+
+// ---- audio --------------------------------------------------------------
+
+int Class2Modem::Impl::tx(int16_t* amp, int max) {
+  m_graveyard.clear();
+  if (!m_line)
+    return 0;
+  return m_line->tx(amp, max);
+}
+
+void Class2Modem::Impl::rx(const int16_t* amp, int len) {
+  m_graveyard.clear();
+  if (!m_line)
+    return;
+  if (m_line->held()) {
+    // The far end will not wait for ever: neither does the modem.
+    m_heldSamples += len;
+    if (m_heldSamples > kHoldLimitSamples)
+      endCall(m_state == State::SendData ? 43 : 20);
+    return;
+  }
+  m_heldSamples = 0;
+  m_line->rx(amp, len);
+}
+
+bool Class2Modem::Impl::inDataMode() const {
+  return m_state == State::SendData || m_state == State::RecvWaitDc2 || m_state == State::RecvData;
+}
+
+// ---- public face --------------------------------------------------------
+
+Class2Modem::Class2Modem(Class2Dialect dialect, Class2Options options, Host host)
+    : m_impl(std::make_unique<Impl>(dialect, std::move(options), std::move(host))) {}
+Class2Modem::~Class2Modem() = default;
+Class2Dialect Class2Modem::dialect() const {
+  return m_impl->m_dialect;
+}
+void Class2Modem::reset() {
+  Impl& i = *m_impl;
+  i.reset();
+  i.m_modemCaps = FaxParams{1, i.m_options.maxBitRate, 0, 2, 0, 0, 0, 0};
+  i.m_session = i.m_modemCaps;
+  i.m_localId = i.m_options.localId;
+  i.m_bitOrder = 0;
+  i.m_plain = Impl::plainDefaults(i.m_dialect);
+  i.m_verbose = true;
+}
+void Class2Modem::setVerbose(bool verbose) {
+  m_impl->m_verbose = verbose;
+}
+Class2Modem::Result Class2Modem::command(std::string_view cmd) {
+  m_impl->m_graveyard.clear();
+  return m_impl->command(cmd);
+}
+void Class2Modem::callEvent(Event event) {
+  m_impl->m_graveyard.clear();
+  m_impl->callEvent(event);
+}
+void Class2Modem::ring() {}
+bool Class2Modem::inDataMode() const {
+  return m_impl->inDataMode();
+}
+void Class2Modem::dteData(const uint8_t* data, size_t len) {
+  m_impl->dteData(data, len);
+}
+bool Class2Modem::readyForData() const {
+  return m_impl->m_pageData.size() < Impl::kMaxPageBytes;
+}
+int Class2Modem::tx(int16_t* amp, int max) {
+  return m_impl->tx(amp, max);
+}
+void Class2Modem::rx(const int16_t* amp, int len) {
+  m_impl->rx(amp, len);
+}
+
+} // namespace tolvane::sim

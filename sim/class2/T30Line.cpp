@@ -1,0 +1,227 @@
+#include "sim/class2/T30Line.h"
+
+#include <climits>
+#include <cstring>
+
+#define SPANDSP_EXPOSE_INTERNAL_STRUCTURES
+#include <spandsp.h>
+#include <tiffio.h>
+
+namespace tolvane::sim {
+namespace {
+
+int modemsFor(int br) {
+  if (br >= 4)
+    return T30_SUPPORT_V27TER | T30_SUPPORT_V29 | T30_SUPPORT_V17;
+  if (br >= 2)
+    return T30_SUPPORT_V27TER | T30_SUPPORT_V29;
+  return T30_SUPPORT_V27TER;
+}
+
+uint8_t fcfOf(const uint8_t* frame, int len) {
+  return len >= 3 ? static_cast<uint8_t>(frame[2] & 0xFE) : 0;
+}
+
+} // namespace
+
+struct T30Line::Engine {
+  fax_state_t* fax = nullptr;
+  t30_state_t* t30 = nullptr;
+  hdlc_rx_state_t* hdlc = nullptr;
+  fsk_rx_state_t* fsk = nullptr;
+
+  ~Engine() {
+    if (fsk)
+      fsk_rx_free(fsk);
+    if (hdlc)
+      hdlc_rx_free(hdlc);
+    if (fax)
+      fax_free(fax);
+  }
+
+  static int readRow(void* user, uint8_t buf[], size_t len) {
+    auto* self = static_cast<T30Line*>(user);
+    if (self->m_nextRow >= self->m_rows.size()) {
+      self->m_nextRow = 0; // a page read again starts from its top
+      return 0;
+    }
+    const mh::Row& row = self->m_rows[self->m_nextRow++];
+    std::memset(buf, 0, len);
+    std::memcpy(buf, row.data(), std::min(len, row.size()));
+    return static_cast<int>(len);
+  }
+
+  static int writeRow(void* user, const uint8_t buf[], size_t len) {
+    auto* self = static_cast<T30Line*>(user);
+    if (len > 0 && self->m_cb.row)
+      self->m_cb.row(mh::Row(buf, buf + len));
+    return 0;
+  }
+
+  static void sniffed(void* user, const uint8_t* frame, int len, int ok) {
+    auto* self = static_cast<T30Line*>(user);
+    if (ok && len >= 3 && self->m_cb.holdBefore && self->m_cb.holdBefore(frame, len))
+      self->m_holdRequested = true;
+  }
+
+  static void realTime(t30_state_t*, void* user, int incoming, const uint8_t* msg, int len) {
+    auto* self = static_cast<T30Line*>(user);
+    // Rows of a received page are wanted from the moment the engine has
+    // accepted the DCS and opened its page store, which it confirms by CFR.
+    if (!incoming && !self->m_config.calling && fcfOf(msg, len) == T30_CFR)
+      t4_rx_set_row_write_handler(&self->m_engine->t30->t4.rx, writeRow, self);
+    if (self->m_cb.frame)
+      self->m_cb.frame(incoming != 0, msg, len);
+  }
+
+  static void phaseE(t30_state_t*, void* user, int completion) {
+    auto* self = static_cast<T30Line*>(user);
+    self->m_finished = true;
+    if (self->m_cb.end)
+      self->m_cb.end(completion);
+  }
+};
+
+T30Line::T30Line(Config config, Callbacks callbacks)
+    : m_config(std::move(config)), m_cb(std::move(callbacks)),
+      m_engine(std::make_unique<Engine>()) {
+  Engine& e = *m_engine;
+  e.fax = fax_init(nullptr, m_config.calling ? 1 : 0);
+  e.t30 = fax_get_t30_state(e.fax);
+  fax_set_transmit_on_idle(e.fax, 1);
+  t30_set_tx_ident(e.t30, m_config.localId.c_str());
+  t30_set_ecm_capability(e.t30, 0);
+  t30_set_supported_compressions(e.t30, T30_SUPPORT_T4_1D_COMPRESSION);
+  t30_set_supported_modems(e.t30, modemsFor(m_config.maxBitRate));
+  t30_set_supported_resolutions(e.t30,
+                                T30_SUPPORT_STANDARD_RESOLUTION | T30_SUPPORT_FINE_RESOLUTION);
+  t30_set_supported_image_sizes(e.t30, T30_SUPPORT_215MM_WIDTH | T30_SUPPORT_255MM_WIDTH |
+                                           T30_SUPPORT_303MM_WIDTH | T30_SUPPORT_UNLIMITED_LENGTH |
+                                           T30_SUPPORT_A4_LENGTH | T30_SUPPORT_B4_LENGTH);
+  t30_set_real_time_frame_handler(e.t30, Engine::realTime, this);
+  t30_set_phase_e_handler(e.t30, Engine::phaseE, this);
+  if (!m_config.calling)
+    t30_set_rx_file(e.t30, m_config.tempFile.c_str(), -1);
+  e.hdlc = hdlc_rx_init(nullptr, 0, 0, 5, Engine::sniffed, this);
+  e.fsk = fsk_rx_init(nullptr, &preset_fsk_specs[FSK_V21CH2], FSK_FRAME_MODE_SYNC,
+                      reinterpret_cast<put_bit_func_t>(hdlc_rx_put_bit), e.hdlc);
+}
+
+T30Line::~T30Line() {
+  m_engine.reset();
+  if (!m_config.tempFile.empty())
+    std::remove(m_config.tempFile.c_str());
+}
+
+int T30Line::tx(int16_t* amp, int max) {
+  if (m_held || m_finished)
+    return 0;
+  return fax_tx(m_engine->fax, amp, max);
+}
+
+void T30Line::rx(const int16_t* amp, int len) {
+  if (m_finished || m_held || len <= 0)
+    return; // while held the engine neither hears nor counts line time
+  std::vector<int16_t> block(amp, amp + len);
+  m_holdRequested = false;
+  fsk_rx(m_engine->fsk, block.data(), len);
+  if (m_holdRequested) {
+    m_held = true;
+    m_heldAudio = std::move(m_pending);
+    m_heldAudio.insert(m_heldAudio.end(), block.begin(), block.end());
+    m_pending.clear();
+    return;
+  }
+  if (!m_pending.empty())
+    feed(m_pending.data(), static_cast<int>(m_pending.size()));
+  m_pending = std::move(block);
+}
+
+void T30Line::feed(const int16_t* amp, int len) {
+  std::vector<int16_t> copy(amp, amp + len); // fax_rx takes a mutable buffer
+  fax_rx(m_engine->fax, copy.data(), len);
+  syncRowSource();
+}
+
+// The engine re-initialises its page source when it starts a document, so
+// the row source is put back after that, and told whether pages follow.
+void T30Line::syncRowSource() {
+  if (!m_rowSourceWanted || !m_config.calling)
+    return;
+  t4_tx_state_t& t4 = m_engine->t30->t4.tx;
+  if (t4.tiff.file == nullptr)
+    return;
+  if (t4.t4_t6_tx.row_read_handler != Engine::readRow)
+    t4_tx_set_row_read_handler(&t4, Engine::readRow, this);
+  t4.tiff.stop_page = m_morePages ? INT_MAX : m_pageIndex;
+}
+
+bool T30Line::supplyPage(std::vector<mh::Row> rows, int width, bool fine, bool more) {
+  if (!m_firstPageGiven) {
+    if (!writeFirstPage(rows, width, fine))
+      return false;
+    t30_set_tx_file(m_engine->t30, m_config.tempFile.c_str(), -1, -1);
+    m_firstPageGiven = true;
+    m_pageIndex = 0;
+  } else {
+    ++m_pageIndex;
+  }
+  m_rows = std::move(rows);
+  m_nextRow = 0;
+  m_morePages = more;
+  m_rowSourceWanted = true;
+  syncRowSource();
+  release();
+  return true;
+}
+
+void T30Line::release() {
+  if (!m_held)
+    return;
+  m_held = false;
+  std::vector<int16_t> audio = std::move(m_heldAudio);
+  m_heldAudio.clear();
+  if (!audio.empty())
+    feed(audio.data(), static_cast<int>(audio.size()));
+}
+
+void T30Line::terminate() {
+  release();
+  if (!m_finished)
+    t30_terminate(m_engine->t30);
+}
+
+// The engine learns the page format (width, resolution) from an image file
+// when a document starts; the first page is written there as plain rows.
+bool T30Line::writeFirstPage(const std::vector<mh::Row>& rows, int width, bool fine) {
+  TIFF* tif = TIFFOpen(m_config.tempFile.c_str(), "w");
+  if (!tif)
+    return false;
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(rows.size()));
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+  TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
+  TIFFSetField(tif, TIFFTAG_YRESOLUTION, fine ? 196.0f : 98.0f);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows.size()));
+  TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+  TIFFSetField(tif, TIFFTAG_PAGENUMBER, 0, 1);
+  size_t rowBytes = static_cast<size_t>((width + 7) / 8);
+  std::vector<uint8_t> line(rowBytes);
+  bool ok = true;
+  for (size_t y = 0; y < rows.size() && ok; ++y) {
+    std::fill(line.begin(), line.end(), 0);
+    std::memcpy(line.data(), rows[y].data(), std::min(rowBytes, rows[y].size()));
+    ok = TIFFWriteScanline(tif, line.data(), static_cast<uint32_t>(y), 0) >= 0;
+  }
+  ok = ok && TIFFWriteDirectory(tif);
+  TIFFClose(tif);
+  return ok;
+}
+
+} // namespace tolvane::sim
