@@ -10,7 +10,10 @@ namespace xbase {
 namespace {
 
 constexpr uint32_t kHeaderSize = 1024;
-constexpr uint32_t kUpdateMarkOffset = 496; // reserved bytes of the directory header
+// Reserved bytes of the directory header: stamp magic, record count, update mark.
+constexpr uint32_t kStampOffset = 488;
+constexpr uint32_t kStampMagic = 0x54435843;
+constexpr uint32_t kUpdateMarkOffset = 496;
 constexpr size_t kTagNameLength = 10;
 constexpr int kMaxDepth = 32;
 
@@ -55,15 +58,27 @@ void CdxIndex::open(File&& file) {
   if (size < kHeaderSize + kCdxPage || size > 0xFFFFFE00u)
     bad("index file has an impossible size: " + m_file.path());
   m_end = uint32_t(size / kCdxPage * kCdxPage);
-  uint8_t mark[4];
-  m_file.readAt(kUpdateMarkOffset, mark, sizeof mark);
-  m_foundMark = getLe32(mark) != 0;
+  uint8_t stamp[12];
+  m_file.readAt(kStampOffset, stamp, sizeof stamp);
+  m_hasStamp = getLe32(stamp) == kStampMagic;
+  m_stamp = getLe32(stamp + 4);
+  m_foundMark = getLe32(stamp + 8) != 0;
   readDirectory();
 }
 
-void CdxIndex::close() {
-  if (m_file.isOpen() && m_marked)
+bool CdxIndex::stampedCount(uint32_t& count) const {
+  count = m_stamp;
+  return m_hasStamp;
+}
+
+void CdxIndex::close(uint32_t recordCount) {
+  if (m_file.isOpen() && m_marked) {
+    uint8_t stamp[8];
+    putLe32(stamp, kStampMagic);
+    putLe32(stamp + 4, recordCount);
+    m_file.writeAt(kStampOffset, stamp, sizeof stamp);
     setMark(false);
+  }
   m_file.close();
   m_names.clear();
   m_trees.clear();

@@ -2,10 +2,15 @@
 // A CDX compound index file: a tag directory (itself a small B-tree of tag
 // names pointing at tag headers) and one CdxTree per tag.
 //
-// Damage detection: while this engine has the file open for changes it keeps
-// an "update in progress" mark in the directory header and clears it on a
-// clean close. A file found with the mark set was left by a process that died
-// mid-change, and the table rebuilds it on open.
+// Damage detection, in reserved bytes of the directory header that other
+// engines leave alone:
+//  - while this engine has the file open for changes it keeps an "update in
+//    progress" mark there and clears it on a clean close; a file found with
+//    the mark set was left by a process that died mid-change;
+//  - on a clean close it stamps the table's record count; an index whose
+//    stamp differs from the table's count belongs to another state of the
+//    table (restored from a backup, or the table was changed without it).
+// The table rebuilds such an index on open.
 
 #include "xbase/CdxTree.h"
 #include "xbase/FileIo.h"
@@ -33,10 +38,13 @@ public:
   // Reads the directory and tag headers. pads gives each tag's pad byte once
   // its key type is known; until then trees use ' '. Throws BadIndex.
   void open(File&& file);
-  void close();
+  // recordCount: stamped into the file when it was changed (see above).
+  void close(uint32_t recordCount);
   bool isOpen() const { return m_file.isOpen(); }
   File& file() { return m_file; }
   bool foundUpdateMark() const { return m_foundMark; }
+  // false when the file carries no stamp (written by another engine).
+  bool stampedCount(uint32_t& count) const;
 
   size_t tagCount() const { return m_trees.size(); }
   const std::string& tagName(size_t i) const { return m_names[i]; }
@@ -71,6 +79,8 @@ private:
   std::vector<uint32_t> m_free;
   bool m_foundMark = false;
   bool m_marked = false;
+  bool m_hasStamp = false;
+  uint32_t m_stamp = 0;
 };
 
 } // namespace xbase

@@ -95,7 +95,7 @@ void Table::close() {
   if (!m || m->state == TableState::Inactive)
     return;
   m->state = TableState::Inactive;
-  m->cdx.close();
+  m->cdx.close(m->dbf.recordCount());
   m->memo.close();
   m->dbf.close();
   m = std::make_unique<Impl>();

@@ -98,7 +98,7 @@ void Table::Impl::rebuildIndex() {
   }
   std::string cdxPath = cdx.file().path();
   std::string orderName = order > 0 ? cdx.tagName(size_t(order - 1)) : std::string();
-  cdx.close();
+  cdx.close(dbf.recordCount());
   File file;
   file.open(cdxPath, true);
   CdxIndex::create(file);
@@ -116,7 +116,9 @@ void Table::Impl::rebuildIndex() {
 void Table::Impl::checkIndexOnOpen(bool tableRepaired) {
   if (!cdx.isOpen())
     return;
-  bool damaged = tableRepaired || cdx.foundUpdateMark();
+  uint32_t stamped = 0;
+  bool damaged = tableRepaired || cdx.foundUpdateMark() ||
+                 (cdx.stampedCount(stamped) && stamped != dbf.recordCount());
   for (size_t i = 0; i < cdx.tagCount() && !damaged; ++i) {
     try {
       cdx.tree(i).checkRoot();
@@ -191,7 +193,7 @@ void Table::closeIndexes() {
   m->requireOpen();
   if (m->state != TableState::Browse)
     post();
-  m->cdx.close();
+  m->cdx.close(m->dbf.recordCount());
   m->tags.clear();
   m->order = 0;
 }
