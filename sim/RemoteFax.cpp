@@ -1,5 +1,6 @@
 #include "sim/RemoteFax.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace tolvane::sim {
@@ -31,6 +32,10 @@ RemoteFax::RemoteFax(const RemoteFaxConfig& config, bool callingParty, std::stri
     : m_config(config), m_label(std::move(label)), m_rxPath(std::move(rxPath)), m_log(std::move(log)) {
   m_fax = fax_init(nullptr, callingParty);
   m_t30 = fax_get_t30_state(m_fax);
+  if (std::getenv("TOLVANE_SIM_TRACE")) {
+    span_log_set_level(t30_get_logging_state(m_t30), SPAN_LOG_SHOW_SEVERITY | SPAN_LOG_SHOW_PROTOCOL | SPAN_LOG_FLOW);
+    span_log_set_tag(t30_get_logging_state(m_t30), m_label.c_str());
+  }
   // T.30 station IDs are at most 20 characters; longer ones are cut there.
   t30_set_tx_ident(m_t30, config.ident.substr(0, 20).c_str());
   t30_set_ecm_capability(m_t30, config.ecm);
@@ -42,7 +47,6 @@ RemoteFax::RemoteFax(const RemoteFaxConfig& config, bool callingParty, std::stri
   else
     t30_set_rx_file(m_t30, m_rxPath.c_str(), -1);
   t30_set_phase_e_handler(m_t30, &RemoteFax::phaseE, this);
-  t30_set_phase_d_handler(m_t30, &RemoteFax::phaseD, this);
   t30_set_real_time_frame_handler(m_t30, &RemoteFax::frameSeen, this);
   m_log(m_label + ": " + (callingParty ? "calling, sending " + config.txFile : "answered, receiving into " + m_rxPath));
 }
@@ -66,20 +70,20 @@ void RemoteFax::phaseE(t30_state_t* t30, void* user, int result) {
     self->m_hangupIn = secondsToSamples(0.5);
 }
 
-int RemoteFax::phaseD(t30_state_t* t30, void* user, int result) {
-  auto* self = static_cast<RemoteFax*>(user);
-  if (t30->t4.rx.rx == 0)
-    return 0; // sending: nothing to judge here
-  int page = ++self->m_pagesSeen;
-  if (self->m_config.rtnAlways || self->m_config.rtnPages.count(page)) {
-    // The page is judged right after this handler from the decoder's count
-    // of bad rows; marking every row bad makes the machine answer RTN.
-    t30->t4.rx.t4_t6_rx.bad_rows = t30->t4.rx.row + 1000;
-    self->m_log(self->m_label + ": rejecting page reception " + std::to_string(page) + " (RTN)");
+void RemoteFax::judgePage() {
+  if (m_t30->t4.rx.rx == 0)
+    return; // this machine is the sender
+  int page = ++m_pagesSeen;
+  if (m_config.rtnAlways || m_config.rtnPages.count(page)) {
+    // The page is judged right after the post-page command arrives, from
+    // the decoder's count of bad rows; marking every row bad makes this
+    // machine answer RTN.
+    m_t30->t4.rx.t4_t6_rx.bad_rows = m_t30->t4.rx.image_length + 1000;
+    m_log(m_label + ": rejecting page reception " + std::to_string(page) + " (RTN)");
   }
-  return 0;
 }
 
+// Called for every frame as it arrives or leaves, before T.30 acts on it.
 void RemoteFax::frameSeen(t30_state_t*, void* user, int incoming, const uint8_t* msg, int len) {
   if (len >= 3)
     static_cast<RemoteFax*>(user)->onFrame(incoming != 0, msg[2]);
@@ -87,6 +91,9 @@ void RemoteFax::frameSeen(t30_state_t*, void* user, int incoming, const uint8_t*
 
 void RemoteFax::onFrame(bool incoming, uint8_t fcf) {
   std::string name = frameName(fcf);
+  uint8_t kind = fcf & 0xFE;
+  if (incoming && (kind == T30_MPS || kind == T30_EOP || kind == T30_EOM))
+    judgePage();
   if (incoming && !name.empty() && name == m_config.dcnAfter && !m_dcn)
     m_dcnArmed = true;
   if (!incoming && m_dcnArmed && !m_dcn) {

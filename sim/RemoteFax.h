@@ -36,10 +36,10 @@ public:
 
 private:
   static void phaseE(t30_state_t* t30, void* user, int result);
-  static int phaseD(t30_state_t* t30, void* user, int result);
   static void frameSeen(t30_state_t* t30, void* user, int incoming, const uint8_t* msg, int len);
   void onFrame(bool incoming, uint8_t fcf);
   void countDown(int samples);
+  void judgePage();
 
   RemoteFaxConfig m_config;
   std::string m_label;
