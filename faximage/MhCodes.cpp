@@ -20,7 +20,7 @@ constexpr Code c(const char* s) {
 
 } // namespace
 
-const Code kWhiteTerminating[64] = {
+constexpr Code kWhiteTerminating[64] = {
     c("00110101"), c("000111"),   c("0111"),     c("1000"),     c("1011"),     c("1100"),
     c("1110"),     c("1111"),     c("10011"),    c("10100"),    c("00111"),    c("01000"),
     c("001000"),   c("000011"),   c("110100"),   c("110101"),   c("101010"),   c("101011"),
@@ -33,7 +33,7 @@ const Code kWhiteTerminating[64] = {
     c("00100101"), c("01011000"), c("01011001"), c("01011010"), c("01011011"), c("01001010"),
     c("01001011"), c("00110010"), c("00110011"), c("00110100")};
 
-const Code kBlackTerminating[64] = {
+constexpr Code kBlackTerminating[64] = {
     c("0000110111"),   c("010"),          c("11"),           c("10"),           c("011"),
     c("0011"),         c("0010"),         c("00011"),        c("000101"),       c("000100"),
     c("0000100"),      c("0000101"),      c("0000111"),      c("00000100"),     c("00000111"),
@@ -48,14 +48,14 @@ const Code kBlackTerminating[64] = {
     c("000000100111"), c("000000101000"), c("000001011000"), c("000001011001"), c("000000101011"),
     c("000000101100"), c("000001011010"), c("000001100110"), c("000001100111")};
 
-const Code kWhiteMakeUp[kMakeUpCount] = {
+constexpr Code kWhiteMakeUp[kMakeUpCount] = {
     c("11011"),     c("10010"),     c("010111"),    c("0110111"),   c("00110110"),  c("00110111"),
     c("01100100"),  c("01100101"),  c("01101000"),  c("01100111"),  c("011001100"), c("011001101"),
     c("011010010"), c("011010011"), c("011010100"), c("011010101"), c("011010110"), c("011010111"),
     c("011011000"), c("011011001"), c("011011010"), c("011011011"), c("010011000"), c("010011001"),
     c("010011010"), c("011000"),    c("010011011"), EXTENDED_MAKEUP};
 
-const Code kBlackMakeUp[kMakeUpCount] = {
+constexpr Code kBlackMakeUp[kMakeUpCount] = {
     c("0000001111"),    c("000011001000"),  c("000011001001"),  c("000001011011"),
     c("000000110011"),  c("000000110100"),  c("000000110101"),  c("0000001101100"),
     c("0000001101101"), c("0000001001010"), c("0000001001011"), c("0000001001100"),
@@ -68,7 +68,7 @@ const Code kBlackMakeUp[kMakeUpCount] = {
 
 namespace {
 
-LsbCode reversed(Code code) {
+constexpr LsbCode reversed(Code code) {
   uint16_t r = 0;
   for (int i = 0; i < code.length; ++i)
     if (code.bits & (1u << i))
@@ -76,7 +76,7 @@ LsbCode reversed(Code code) {
   return LsbCode{r, code.length};
 }
 
-LsbTables buildTables() {
+constexpr LsbTables buildTables() {
   LsbTables t{};
   for (int i = 0; i < 64; ++i) {
     t.terminating[0][i] = reversed(kWhiteTerminating[i]);
@@ -91,9 +91,7 @@ LsbTables buildTables() {
 
 } // namespace
 
-const LsbTables& lsbTables() {
-  static const LsbTables tables = buildTables();
-  return tables;
-}
+// Built by the compiler, so it is ready before any code runs.
+constinit const LsbTables kLsbTables = buildTables();
 
 } // namespace faximage::mh

@@ -29,11 +29,11 @@ struct LsbCode {
   uint8_t length;
 };
 
-// Reversed tables, built once: [colour][run], colour 0 white, 1 black.
+// Reversed tables: [colour][run], colour 0 white, 1 black.
 struct LsbTables {
   LsbCode terminating[2][64];
   LsbCode makeUp[2][kMakeUpCount];
 };
-const LsbTables& lsbTables();
+extern const LsbTables kLsbTables;
 
 } // namespace faximage::mh

@@ -9,7 +9,7 @@
 namespace faximage {
 
 void MhBitWriter::putRun(int colour, int run) {
-  const mh::LsbTables& t = mh::lsbTables();
+  const mh::LsbTables& t = mh::kLsbTables;
   // Runs beyond the largest make-up code are split, as T.4 allows.
   while (run > mh::kMaxRun) {
     const mh::LsbCode& m = t.makeUp[colour][mh::kMakeUpCount - 1];
@@ -28,32 +28,32 @@ void MhBitWriter::putRun(int colour, int run) {
 namespace {
 
 // First position at or after pos (below end) whose pixel is not `black`;
-// end when there is none. Skips whole 64-bit words and bytes of one colour.
+// end when there is none. Whole 64-bit words of one colour are skipped.
 int runEnd(const uint8_t* row, int pos, int end, bool black) {
-  const uint8_t fill = black ? 0xFF : 0x00;
-  // Finish the partial first byte.
-  while (pos < end && (pos & 7)) {
-    if (bool(row[pos >> 3] & (0x80 >> (pos & 7))) != black)
-      return pos;
-    ++pos;
-  }
-  const uint64_t fillWord = black ? ~uint64_t(0) : 0;
+  if (pos >= end)
+    return end;
+  const uint8_t flip = black ? 0xFF : 0x00;
+  // The rest of the byte holding pos.
+  const uint8_t first = uint8_t((row[pos >> 3] ^ flip) & (0xFF >> (pos & 7)));
+  if (first)
+    return std::min(end, (pos & ~7) + std::countl_zero(first));
+  pos = (pos | 7) + 1;
+  const uint64_t flipWord = black ? ~uint64_t(0) : 0;
   while (pos + 64 <= end) {
     uint64_t word;
     std::memcpy(&word, row + (pos >> 3), 8);
-    if (word != fillWord)
-      break;
+    word ^= flipWord;
+    if (word) {
+      if constexpr (std::endian::native == std::endian::little)
+        word = __builtin_bswap64(word);
+      return pos + std::countl_zero(word);
+    }
     pos += 64;
   }
-  while (pos + 8 <= end && row[pos >> 3] == fill)
-    pos += 8;
-  if (pos + 8 <= end) {
-    const uint8_t b = uint8_t(black ? ~row[pos >> 3] : row[pos >> 3]);
-    return pos + std::countl_zero(b);
-  }
-  while (pos < end && bool(row[pos >> 3] & (0x80 >> (pos & 7))) == black)
-    ++pos;
-  return pos;
+  for (; pos < end; pos += 8)
+    if (const uint8_t b = uint8_t(row[pos >> 3] ^ flip))
+      return std::min(end, pos + std::countl_zero(b));
+  return end;
 }
 
 } // namespace
@@ -98,12 +98,13 @@ std::size_t encodeRowRecord(const uint8_t* raw, const RowLayout& layout, uint8_t
   out[1] = 0x80;
   MhBitWriter w(out + 2);
   encodeRowRuns(raw, layout, w);
-  const std::size_t whole = 2 + w.bytesFull();
+  const std::size_t bits = w.bitCount();
   w.flush();
-  // The byte holding the partial tail plus one more zero byte.
-  const std::size_t length = whole + 2;
+  // Two more than the whole bytes: the byte holding the partial tail (or a
+  // zero byte) and one more zero byte.
+  const std::size_t length = 2 + bits / 8 + 2;
   out[length - 1] = 0;
-  if (w.pendingBits() == 0)
+  if (bits % 8 == 0)
     out[length - 2] = 0;
   return length;
 }
@@ -112,10 +113,10 @@ std::size_t encodeBlankRowRecord(int width, uint8_t* out) {
   MhBitWriter w(out);
   w.putEol();
   w.putRun(0, width);
-  const std::size_t whole = w.bytesFull();
+  const std::size_t bits = w.bitCount();
   w.flush();
-  const std::size_t length = whole + 1;
-  if (w.pendingBits() == 0)
+  const std::size_t length = bits / 8 + 1;
+  if (bits % 8 == 0)
     out[length - 1] = 0;
   return length;
 }

@@ -11,34 +11,44 @@ namespace faximage {
 // Pending bits are kept in a register and stored whole bytes at a time.
 class MhBitWriter {
 public:
-  explicit MhBitWriter(uint8_t* out) : m_out(out) {}
+  explicit MhBitWriter(uint8_t* out) : m_out(out), m_start(out) {}
 
+  // Places `length` (at most 25) bits, lowest first. Completed bits go out
+  // four bytes at a time, so the buffer needs three bytes of slack.
   void put(uint32_t lsbBits, unsigned length) {
     m_acc |= uint64_t(lsbBits) << m_pending;
     m_pending += length;
-    while (m_pending >= 8) {
-      *m_out++ = uint8_t(m_acc);
-      m_acc >>= 8;
-      m_pending -= 8;
+    if (m_pending >= 32) {
+      store32(uint32_t(m_acc));
+      m_acc >>= 32;
+      m_pending -= 32;
     }
   }
-  // Writes any partial byte (its unused high bits 0) and returns the number
-  // of bytes touched since construction.
-  std::size_t flush() {
-    if (m_pending)
-      *m_out = uint8_t(m_acc);
-    return bytesFull() + (m_pending ? 1 : 0);
+  // Bits placed since construction.
+  std::size_t bitCount() const { return std::size_t(m_out - m_start) * 8 + m_pending; }
+  // Writes the pending bits, the unused high bits of the last byte 0.
+  void flush() {
+    while (m_pending > 0) {
+      *m_out++ = uint8_t(m_acc);
+      m_acc >>= 8;
+      m_pending = m_pending > 8 ? m_pending - 8 : 0;
+    }
   }
-  // Whole bytes completed so far.
-  std::size_t bytesFull() const { return std::size_t(m_out - m_start); }
-  unsigned pendingBits() const { return m_pending; }
 
   void putRun(int colour, int run);
   void putEol() { put(0x800, 12); }
 
 private:
+  void store32(uint32_t v) {
+    m_out[0] = uint8_t(v);
+    m_out[1] = uint8_t(v >> 8);
+    m_out[2] = uint8_t(v >> 16);
+    m_out[3] = uint8_t(v >> 24);
+    m_out += 4;
+  }
+
   uint8_t* m_out;
-  uint8_t* const m_start = m_out;
+  uint8_t* m_start;
   uint64_t m_acc = 0;
   unsigned m_pending = 0;
 };
