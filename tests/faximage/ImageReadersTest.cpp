@@ -74,8 +74,11 @@ protected:
 
 } // namespace
 
-TEST_F(ImageReaders, TiffUncompressedAndPackBits) {
+TEST_F(ImageReaders, TiffAndBmpFromImageMagick) {
   ASSERT_TRUE(s_haveMagick);
+  expectPart(
+      convert(idBmp, make("magick.bmp", "-type bilevel -define bmp:format=bmp3", "part.pbm")), 1);
+  expectPart(convert(idBmp, make("magick4.bmp", "-type bilevel", "part.pbm")), 1);
   expectPart(convert(idTiff, make("none.tif", "-compress none", "part.pbm")), 1);
   expectPart(convert(idTiff, make("packbits.tif", "-compress RLE", "part.pbm")), 1);
   // Black stored as 1, big-endian, several strips.
