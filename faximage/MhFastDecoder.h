@@ -29,7 +29,7 @@ private:
   bool step();
   bool stepAfterPageEnd();
   void consume(unsigned bits) {
-    m_acc >>= bits;
+    m_acc = bits < 64 ? m_acc >> bits : 0; // a whole word of fill or skipped ones
     m_accBits -= bits;
     m_consumed += bits;
   }

@@ -10,11 +10,6 @@ namespace faximage {
 
 namespace {
 
-constexpr uint8_t kSignature[6] = {'A', 'P', 'F', '1', '0', 0x1A};
-
-uint32_t le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 uint16_t le16(const uint8_t* p) {
   return uint16_t(p[0] | p[1] << 8);
 }
@@ -22,13 +17,13 @@ uint16_t le16(const uint8_t* p) {
 } // namespace
 
 uint16_t UnpackerInput::pageCount() const {
-  return le16(&m_fileHeader[32]);
+  return ApfFileHeader::fromBytes(m_fileHeader.data()).pageCount;
 }
 uint32_t UnpackerInput::imageLength() const {
-  return le32(&m_pageHeader[0]);
+  return ApfPageHeader::fromBytes(m_pageHeader.data()).imageLength;
 }
 uint16_t UnpackerInput::pageFlags() const {
-  return le16(&m_pageHeader[4]);
+  return ApfPageHeader::fromBytes(m_pageHeader.data()).pageFlags;
 }
 
 void UnpackerInput::close() {

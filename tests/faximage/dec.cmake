@@ -11,5 +11,6 @@ tolvane_test(test_faximage_unpack
     ${CMAKE_CURRENT_LIST_DIR}/UnpackBehaviourTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/UnpackerComponentTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FaxFontTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/UnpackFuzzReplayTest.cpp
   DEPS tolvane_faximage PkgConfig::TIFF ZLIB::ZLIB
   TIMEOUT 60)
