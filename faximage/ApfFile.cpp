@@ -208,20 +208,26 @@ int appendApfPages(const std::string& dest, const std::string& source) {
     return rc;
   if (uint32_t(dstHeader.pageCount) + srcHeader.pageCount > 0xFFFF)
     return ecBadArgument;
-  uint64_t end = 0;
+  // Copy what the source holds now, so that appending a file to itself
+  // cannot chase its own growing end.
+  uint64_t srcSize = 0, end = 0;
+  if (int rc = src.size(srcSize); rc < 0)
+    return rc;
   if (int rc = dst.seekEnd(end); rc < 0)
     return rc;
   if (int rc = src.seek(srcHeader.firstPageOffset); rc < 0)
     return rc;
+  uint64_t left = srcSize > srcHeader.firstPageOffset ? srcSize - srcHeader.firstPageOffset : 0;
   std::vector<uint8_t> buffer(65536);
-  for (;;) {
+  while (left > 0) {
     std::size_t got = 0;
-    if (int rc = src.read(buffer.data(), buffer.size(), got); rc < 0)
+    if (int rc = src.read(buffer.data(), std::min<uint64_t>(left, buffer.size()), got); rc < 0)
       return rc;
     if (got == 0)
-      break;
+      return ecDiskRead;
     if (int rc = dst.writeAll(buffer.data(), got); rc < 0)
       return rc;
+    left -= got;
   }
   // Only PageCount changes; every other header byte of dest stays as it was.
   uint8_t count[2];

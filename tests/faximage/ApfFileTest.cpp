@@ -174,4 +174,8 @@ TEST(ApfFile, AppendingJoinsPagesAndKeepsTheHeader) {
   ASSERT_EQ(pages.size(), 5u);
   EXPECT_EQ(pages[4].rows.size(), 4u);
   EXPECT_EQ(appendApfPages(a, imgtest::scratch("missing.apf")), ecFileNotFound);
+  // A file appended to itself doubles once.
+  ASSERT_EQ(appendApfPages(b, b), 0);
+  EXPECT_EQ(imgtest::readAll(b).size(), 2 * bBytes.size() - 64);
+  EXPECT_EQ(imgtest::decodeApf(b).size(), 6u);
 }
