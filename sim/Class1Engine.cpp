@@ -1,5 +1,7 @@
 #include "sim/Class1Engine.h"
 
+#include <cstdlib>
+
 namespace tolvane::sim {
 
 Class1Engine::Class1Engine(Output output, Dial dial, Simple answer, Simple hangup)
@@ -13,6 +15,10 @@ Class1Engine::~Class1Engine() { t31_free(m_t31); }
 void Class1Engine::create() {
   m_t31 = t31_init(nullptr, &Class1Engine::atTx, this, &Class1Engine::control, this, nullptr, nullptr);
   t31_set_mode(m_t31, 0); // audio, not T.38
+  if (std::getenv("TOLVANE_SIM_TRACE")) {
+    span_log_set_level(t31_get_logging_state(m_t31), SPAN_LOG_SHOW_SEVERITY | SPAN_LOG_SHOW_TAG | SPAN_LOG_FLOW);
+    span_log_set_tag(t31_get_logging_state(m_t31), "T.31");
+  }
   m_ctsOn = true;
   applyProfile();
   if (m_class != 0)
