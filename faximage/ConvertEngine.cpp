@@ -10,6 +10,7 @@
 #include <ctime>
 #include <memory>
 #include <new>
+#include <sys/stat.h>
 
 namespace faximage {
 
@@ -37,6 +38,13 @@ std::string resolveOutputName(const std::string& outFileName, const std::string&
 }
 
 namespace {
+
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
 
 std::unique_ptr<InputReader> makeReader(const ConvertSettings& s, const ConvertEvents& events,
                                         ReaderContext& ctx) {
@@ -74,7 +82,11 @@ public:
     if (!m_reader)
       return ecBadArgument;
     const std::string input = resolveInputName(documentFile, m_reader->defaultExtension());
-    if (int rc = m_writer.create(resolveOutputName(outFileName, input)); rc < 0)
+    const std::string output = resolveOutputName(outFileName, input);
+    // Creating the output truncates it: it must not be the input itself.
+    if (sameFile(input, output))
+      return ecBadArgument;
+    if (int rc = m_writer.create(output); rc < 0)
       return rc;
     if (report(true, false))
       return ecConvertAbort; // the writer's destructor removes the file

@@ -158,6 +158,12 @@ TEST(FaxConverter, AbortAndFailuresLeaveNoFile) {
   c.setDocumentFile(imgtest::scratch("absent.bmp"));
   EXPECT_THROW(c.ConvertDocument(), EInOutError);
   EXPECT_FALSE(imgtest::fileExists(imgtest::scratch("absent.APF")));
+  // The output may not overwrite the input.
+  const std::string self = bmpFile("self.bmp", PageBitmap(16, 4));
+  c.setDocumentFile(self);
+  c.setOutFileName(self);
+  EXPECT_THROW(c.ConvertDocument(), EBadArgument);
+  EXPECT_EQ(imgtest::readAll(self).size(), 62u + 4 * 4);
   // 1-bit BMP wider than the row.
   c.setDocumentFile(bmpFile("wide.bmp", PageBitmap(1729, 4)));
   EXPECT_THROW(c.ConvertDocument(), EBadGraphicsFormat);
