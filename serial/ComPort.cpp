@@ -252,7 +252,9 @@ int ComPort::readByte(uint8_t& byte) {
     --m_inCount;
     if (m_trace && !m_tracePaused)
       m_trace->add('R', byte);
-    if (m_inputStalled) {
+    // A full buffer is refilled once half of it has been read, so the
+    // dispatcher reads in large blocks rather than byte by byte.
+    if (m_inputStalled && m_inCount <= m_in.size() / 2) {
       m_inputStalled = false;
       wake = true;
     }

@@ -4,10 +4,10 @@
 // drained by the writer, the triggers and their handlers, the trace and the
 // dispatch log. Every operation returns 0 (or a value) or a negative code.
 //
-// Threads: the event thread waits for input, the dispatcher thread reads it
-// and delivers triggers (procedure handlers run there), the writer thread
-// writes the ring to the device. One lock guards the buffers and tables and
-// is never held across a device wait or a handler call.
+// Threads: the event thread waits for input and reads it into the dispatch
+// buffer, the dispatcher thread delivers triggers (procedure handlers run
+// there), the writer thread writes the ring to the device. One lock guards the buffers and tables
+// and is never held across a device wait or a handler call.
 
 #include "serial/ComTypes.h"
 #include "serial/DispatchLog.h"
@@ -150,7 +150,6 @@ private:
 
   std::mutex m_mutex;
   std::condition_variable m_dispatchCv; // comm event ready, output changed, stop
-  std::condition_variable m_eventCv;    // dispatch done, stop
   std::condition_variable m_inputCv;    // input arrived (WaitForText)
   std::condition_variable m_stateCv;    // writer idle, handler finished
 
@@ -184,7 +183,6 @@ private:
 
   // Threads.
   std::thread m_eventThread, m_dispatchThread, m_writerThread;
-  std::thread::id m_dispatchThreadId;
   int m_eventWake = -1, m_writerWake = -1;
   bool m_stop = false, m_commEvent = false, m_outputChanged = false;
   bool m_lastReadEmpty = false;

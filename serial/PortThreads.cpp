@@ -55,7 +55,6 @@ void ComPort::startThreads() {
   m_writerThread = std::thread([this] { writerLoop(); });
   m_eventThread = std::thread([this] { eventLoop(); });
   m_dispatchThread = std::thread([this] { dispatchLoop(); });
-  m_dispatchThreadId = m_dispatchThread.get_id();
 }
 
 void ComPort::stopThreads() {
@@ -63,7 +62,6 @@ void ComPort::stopThreads() {
     std::lock_guard lock(m_mutex);
     m_stop = true;
     m_dispatchCv.notify_all();
-    m_eventCv.notify_all();
     m_stateCv.notify_all();
   }
   signalFd(m_eventWake);
@@ -82,6 +80,9 @@ void ComPort::stopThreads() {
 // ---------------------------------------------------------- event thread
 
 void ComPort::eventLoop() {
+  // The event thread waits for input and moves it into the dispatch buffer
+  // itself, so a reader polling the port is woken without a detour through
+  // the dispatcher; the dispatcher is then told to deliver triggers.
   const int fd = m_device.fd();
   for (;;) {
     bool stalled, idle;
@@ -92,7 +93,6 @@ void ComPort::eventLoop() {
       stalled = m_inputStalled;
       idle = m_lastReadEmpty;
     }
-    short revents;
     if (stalled) {
       // No room in the dispatch buffer: wait until a reader makes some.
       waitFor(-1, 0, m_eventWake, -1);
@@ -103,14 +103,8 @@ void ComPort::eventLoop() {
       // pseudo-terminal does so forever): look again a little later.
       waitFor(-1, 0, m_eventWake, 20);
     }
-    revents = waitFor(fd, POLLIN, m_eventWake, -1);
-    if (!revents)
-      continue;
-    std::unique_lock lock(m_mutex);
-    m_commEvent = true;
-    m_dispatchCv.notify_all();
-    // The next event waits until the dispatcher has finished with this one.
-    m_eventCv.wait(lock, [&] { return m_stop || !m_commEvent; });
+    if (waitFor(fd, POLLIN, m_eventWake, -1))
+      readInput();
   }
 }
 
@@ -118,30 +112,24 @@ void ComPort::eventLoop() {
 
 void ComPort::dispatchLoop() {
   for (;;) {
-    bool event = false;
     {
       std::unique_lock lock(m_mutex);
       int waitMs = kDispatchIdleMs;
       if (int next = m_triggers.msToNextTimer(); next >= 0)
         waitMs = std::min(waitMs, next);
-      m_dispatchCv.wait_for(lock, std::chrono::milliseconds(waitMs),
-                            [&] { return m_stop || m_commEvent || m_outputChanged; });
+      const bool woken = m_dispatchCv.wait_for(lock, std::chrono::milliseconds(waitMs), [&] {
+        return m_stop || m_commEvent || m_outputChanged;
+      });
       if (m_stop)
         return;
-      event = m_commEvent;
-      if (!event && !m_outputChanged)
-        lock.unlock(), refreshStatus();
-      else
-        m_outputChanged = false;
+      m_commEvent = m_outputChanged = false;
+      if (!woken) {
+        // Idle pass: look at the modem lines, which raise no event here.
+        lock.unlock();
+        refreshStatus();
+      }
     }
-    if (event)
-      readInput();
     deliverAll();
-    if (event) {
-      std::lock_guard lock(m_mutex);
-      m_commEvent = false;
-      m_eventCv.notify_all();
-    }
   }
 }
 
@@ -168,6 +156,12 @@ void ComPort::readInput() {
     m_totalIn += static_cast<uint64_t>(n);
     logLocked(ltDispatch, lsReadCom, static_cast<uint16_t>(n), buf, static_cast<size_t>(n));
     m_inputCv.notify_all();
+    // Without handlers there is nobody to deliver to; the dispatcher's idle
+    // pass catches up once one is added.
+    if (!m_handlers.empty()) {
+      m_commEvent = true;
+      m_dispatchCv.notify_all();
+    }
   }
   // A full buffer may leave bytes in the driver: read them once there is room.
   if (m_inCount == m_in.size())
@@ -338,9 +332,10 @@ bool ComPort::writeChunk() {
       if (m_stop || m_discarding)
         break;
     }
-    // A failing device (n < 0) is retried slowly rather than spun on.
-    waitFor(n == 0 ? m_device.fd() : -1, POLLOUT, m_writerWake,
-            n == 0 ? static_cast<int>(kWriteTimeoutMs - elapsed) : 50);
+    // A failing device (n < 0) is retried slowly rather than spun on. The
+    // wait for room is taken in short slices: some drivers (pseudo-terminals
+    // among them) do not always signal room as soon as it appears.
+    waitFor(n == 0 ? m_device.fd() : -1, POLLOUT, m_writerWake, n == 0 ? 5 : 50);
   }
   std::lock_guard lock(m_mutex);
   m_writerBusy = false;
@@ -351,8 +346,10 @@ bool ComPort::writeChunk() {
     logLocked(ltDispatch, lsWriteCom, static_cast<uint16_t>(written), data, written);
     m_outTail = (m_outTail + written) % m_out.size();
     m_outCount -= written;
-    m_outputChanged = true;
-    m_dispatchCv.notify_all();
+    if (!m_handlers.empty()) {
+      m_outputChanged = true;
+      m_dispatchCv.notify_all();
+    }
   }
   return true;
 }

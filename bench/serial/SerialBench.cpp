@@ -1,0 +1,205 @@
+// Throughput and trigger latency of the serial port layer over a
+// pseudo-terminal, each measured beside a plain read/write loop over the same
+// kind of pseudo-terminal pair in the same run.
+//
+// Throughput: the far end (master) echoes everything back, so bytes go
+// SendBlock -> writer thread -> device -> echo -> device -> dispatcher ->
+// ReadByte; the plain loop writes and reads the slave descriptor itself
+// against the same echo.
+
+#include "serial/ComPort.h"
+#include "serial/UucpLock.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr size_t kRoundTrip = 1u << 20;
+
+struct Pty {
+  int master = -1;
+  std::string slave;
+  Pty() {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ::grantpt(master);
+    ::unlockpt(master);
+    slave = ::ptsname(master);
+  }
+  ~Pty() { ::close(master); }
+};
+
+// Copies everything the master reads back into it until stopped.
+class Echo {
+public:
+  explicit Echo(int fd) : m_fd(fd), m_thread([this] { run(); }) {}
+  ~Echo() {
+    m_stop = true;
+    m_thread.join();
+  }
+
+private:
+  void run() {
+    std::vector<uint8_t> buf(65536);
+    while (!m_stop) {
+      pollfd p{m_fd, POLLIN, 0};
+      if (::poll(&p, 1, 20) <= 0)
+        continue;
+      ssize_t n = ::read(m_fd, buf.data(), buf.size());
+      for (ssize_t off = 0; n > 0 && off < n;) {
+        ssize_t w = ::write(m_fd, buf.data() + off, static_cast<size_t>(n - off));
+        if (w > 0)
+          off += w;
+      }
+    }
+  }
+  int m_fd;
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
+};
+
+void BM_PlainLoopThroughput(benchmark::State& state) {
+  Pty pty;
+  int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  termios t{};
+  ::tcgetattr(fd, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(fd, TCSANOW, &t);
+  Echo echo(pty.master);
+  std::vector<uint8_t> out(4096, 0x55), in(65536);
+  for (auto _ : state) {
+    size_t sent = 0, received = 0;
+    while (received < kRoundTrip) {
+      pollfd p{fd, static_cast<short>(POLLIN | (sent < kRoundTrip ? POLLOUT : 0)), 0};
+      ::poll(&p, 1, 100);
+      if (sent < kRoundTrip && (p.revents & POLLOUT)) {
+        ssize_t w = ::write(fd, out.data(), std::min(out.size(), kRoundTrip - sent));
+        sent += static_cast<size_t>(std::max<ssize_t>(w, 0));
+      }
+      if (p.revents & POLLIN) {
+        ssize_t r = ::read(fd, in.data(), in.size());
+        received += static_cast<size_t>(std::max<ssize_t>(r, 0));
+      }
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRoundTrip));
+  ::close(fd);
+}
+
+void BM_PortThroughput(benchmark::State& state) {
+  Pty pty;
+  serial::ComPort port;
+  serial::PortConfig config;
+  config.devicePath = pty.slave;
+  config.inSize = config.outSize = 8192;
+  if (port.open(config) < 0) {
+    state.SkipWithError("open failed");
+    return;
+  }
+  Echo echo(pty.master);
+  std::vector<uint8_t> out(4096, 0x55);
+  for (auto _ : state) {
+    size_t sent = 0, received = 0;
+    while (received < kRoundTrip) {
+      size_t n = std::min({static_cast<size_t>(port.outputSpace()), out.size(), kRoundTrip - sent});
+      if (n && port.sendBlock(out.data(), n) == 0)
+        sent += n;
+      uint8_t b;
+      size_t got = 0;
+      while (port.readByte(b) == 0)
+        ++got;
+      received += got;
+      if (!n && !got)
+        port.waitForInput(1);
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRoundTrip));
+}
+
+// Latency from a byte written at the far end to the moment a reader learns of it.
+void reportLatency(benchmark::State& state, std::vector<double>& us) {
+  if (us.empty())
+    return;
+  std::sort(us.begin(), us.end());
+  state.counters["median_us"] = us[us.size() / 2];
+  state.counters["p99_us"] = us[std::min(us.size() - 1, us.size() * 99 / 100)];
+}
+
+void BM_PlainPollLatency(benchmark::State& state) {
+  Pty pty;
+  int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  termios t{};
+  ::tcgetattr(fd, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(fd, TCSANOW, &t);
+  std::vector<double> us;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    uint8_t b = 'x';
+    [[maybe_unused]] auto w = ::write(pty.master, &b, 1);
+    pollfd p{fd, POLLIN, 0};
+    ::poll(&p, 1, 1000);
+    us.push_back(
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
+    [[maybe_unused]] auto r = ::read(fd, &b, 1);
+  }
+  reportLatency(state, us);
+  ::close(fd);
+}
+
+void BM_AvailTriggerLatency(benchmark::State& state) {
+  Pty pty;
+  serial::ComPort port;
+  serial::PortConfig config;
+  config.devicePath = pty.slave;
+  if (port.open(config) < 0) {
+    state.SkipWithError("open failed");
+    return;
+  }
+  std::mutex m;
+  std::condition_variable cv;
+  std::chrono::steady_clock::time_point arrived;
+  bool got = false;
+  port.addTriggerHandler(TriggerHandlerKind::Procedure, [&](uint32_t msg, uint32_t, int32_t) {
+    if (msg != TriggerAvailMsg)
+      return;
+    std::lock_guard lock(m);
+    arrived = std::chrono::steady_clock::now();
+    got = true;
+    cv.notify_all();
+  });
+  std::vector<double> us;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    uint8_t b = 'x';
+    [[maybe_unused]] auto w = ::write(pty.master, &b, 1);
+    std::unique_lock lock(m);
+    cv.wait_for(lock, std::chrono::seconds(1), [&] { return got; });
+    us.push_back(std::chrono::duration<double, std::micro>(arrived - t0).count());
+    got = false;
+    lock.unlock();
+    port.readByte(b);
+  }
+  reportLatency(state, us);
+}
+
+} // namespace
+
+BENCHMARK(BM_PlainLoopThroughput)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_PortThroughput)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_PlainPollLatency)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+BENCHMARK(BM_AvailTriggerLatency)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+
+BENCHMARK_MAIN();
