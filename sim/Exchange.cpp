@@ -183,6 +183,10 @@ void Exchange::endCall(Call& call, LineParty* leaving) {
   for (LineParty* p : {call.caller, call.callee}) {
     if (!p || p == leaving)
       continue;
+    // What the leaving side sent before it hung up is still on its way
+    // (the end of a DCN, say) and reaches the other side all the same.
+    for (Block& b : p == call.caller ? call.toCaller : call.toCallee)
+      p->lineRx(b.data(), kBlockSamples);
     if (p == call.owned.get())
       p->onFarEndHangup();
     else if (call.state == Call::State::Up)
