@@ -15,13 +15,18 @@ constexpr unsigned kWindowBits = 13;
 
 enum Kind : uint8_t { kRun, kEol, kInvalid, kFill };
 
+} // namespace
+
 // What a walk from the root meets first for one 13-bit window.
-struct Entry {
+struct MhFastDecoder::Entry {
   uint16_t run;
   uint8_t kind;
   uint8_t depth;
 };
 
+namespace {
+
+using Entry = MhFastDecoder::Entry;
 using Table = std::array<Entry, 1u << kWindowBits>;
 
 Entry walk(const MhDecodeTree& tree, unsigned window) {
@@ -56,14 +61,12 @@ const Table& table(MhColour colour) {
 
 } // namespace
 
-MhFastDecoder::MhFastDecoder(MhRowBuilder& rows) : m_rows(rows) {
-  table(MhColour::White); // build both tables before the first page
-}
+MhFastDecoder::MhFastDecoder(MhRowBuilder& rows)
+    : m_rows(rows), m_tables{table(MhColour::White).data(), table(MhColour::Black).data()} {}
 
 void MhFastDecoder::startPage() {
   m_acc = 0;
   m_accBits = 0;
-  m_consumed = 0;
   m_skipOnes = false;
   m_inFill = false;
   m_ended = false;
@@ -72,14 +75,66 @@ void MhFastDecoder::startPage() {
 bool MhFastDecoder::feed(const uint8_t* data, std::size_t length) {
   std::size_t pos = 0;
   while (!m_ended) {
-    while (m_accBits <= 56 && pos < length) {
-      m_acc |= uint64_t(data[pos++]) << m_accBits;
-      m_accBits += 8;
-    }
+    if (!m_skipOnes && !m_inFill && m_rows.eolCount() < 3)
+      pos = decodeRuns(data, pos, length);
+    // Every decision needs at most 13 bits, so topping up below 16 is enough
+    // and happens only every few codes.
+    if (m_accBits < 16)
+      pos = refill(data, pos, length);
     if (!step() && pos == length)
       break;
   }
   return m_ended;
+}
+
+// The hot loop: run codes one after another, with the bit register in local
+// variables, until something else (EOL, fill, an invalid code) comes up or
+// fewer than eight bytes of input are left.
+std::size_t MhFastDecoder::decodeRuns(const uint8_t* data, std::size_t pos, std::size_t length) {
+  uint64_t acc = m_acc;
+  unsigned bits = m_accBits;
+  for (;;) {
+    if (bits < 16) {
+      if (length - pos < 8)
+        break;
+      uint64_t word = 0;
+      for (unsigned i = 0; i < 8; ++i)
+        word |= uint64_t(data[pos + i]) << (8 * i);
+      const unsigned fit = (64 - bits) / 8;
+      acc |= (word & (~uint64_t(0) >> (64 - 8 * fit))) << bits;
+      bits += 8 * fit;
+      pos += fit;
+    }
+    const Entry e = m_tables[int(m_rows.colour())][acc & ((1u << kWindowBits) - 1)];
+    if (e.kind != kRun)
+      break;
+    acc >>= e.depth;
+    bits -= e.depth;
+    m_rows.run(e.run);
+  }
+  m_acc = acc;
+  m_accBits = bits;
+  return pos;
+}
+
+// Tops the bit register up with as many whole bytes as fit.
+std::size_t MhFastDecoder::refill(const uint8_t* data, std::size_t pos, std::size_t length) {
+  const unsigned fit = (64 - m_accBits) / 8;
+  if (length - pos >= 8) {
+    uint64_t word = 0;
+    for (unsigned i = 0; i < 8; ++i) // compiles to one load on little-endian machines
+      word |= uint64_t(data[pos + i]) << (8 * i);
+    if (fit < 8)
+      word &= (uint64_t(1) << (8 * fit)) - 1;
+    m_acc |= word << m_accBits;
+    m_accBits += 8 * fit;
+    return pos + fit;
+  }
+  while (m_accBits <= 56 && pos < length) {
+    m_acc |= uint64_t(data[pos++]) << m_accBits;
+    m_accBits += 8;
+  }
+  return pos;
 }
 
 // One decoding event, or false when more bits are needed first.
@@ -105,7 +160,7 @@ bool MhFastDecoder::step() {
 }
 
 bool MhFastDecoder::decodeOne() {
-  const Entry e = table(m_rows.colour())[m_acc & ((1u << kWindowBits) - 1)];
+  const Entry e = m_tables[int(m_rows.colour())][m_acc & ((1u << kWindowBits) - 1)];
   if (e.depth > m_accBits)
     return false;
   consume(e.depth);
@@ -130,12 +185,14 @@ bool MhFastDecoder::decodeOne() {
 // The page end is noticed only between bytes: the rest of the byte that held
 // the third EOL is still decoded, and a run completed there continues the page.
 bool MhFastDecoder::stepAfterPageEnd() {
-  const unsigned left = unsigned(8 - m_consumed % 8) % 8;
+  // Input arrives in whole bytes, so the bits left of the current byte are
+  // the register's bit count modulo 8.
+  const unsigned left = m_accBits % 8;
   if (left == 0) {
     m_ended = true;
     return false;
   }
-  const Entry e = table(m_rows.colour())[m_acc & ((1u << kWindowBits) - 1)];
+  const Entry e = m_tables[int(m_rows.colour())][m_acc & ((1u << kWindowBits) - 1)];
   if (e.depth <= std::min(left, m_accBits)) {
     consume(e.depth);
     m_rows.run(e.run); // only a run code is short enough to end inside the byte

@@ -25,20 +25,23 @@ public:
   bool feed(const uint8_t* data, std::size_t length);
   bool pageEnded() const { return m_ended; }
 
+  struct Entry; // one slot of the lookup tables
+
 private:
   bool step();
   bool stepAfterPageEnd();
   void consume(unsigned bits) {
     m_acc = bits < 64 ? m_acc >> bits : 0; // a whole word of fill or skipped ones
     m_accBits -= bits;
-    m_consumed += bits;
   }
   bool decodeOne();
+  std::size_t decodeRuns(const uint8_t* data, std::size_t pos, std::size_t length);
+  std::size_t refill(const uint8_t* data, std::size_t pos, std::size_t length);
 
   MhRowBuilder& m_rows;
-  uint64_t m_acc = 0;      // pending bits, the next one in bit 0
-  unsigned m_accBits = 0;  // how many bits of m_acc are real
-  uint64_t m_consumed = 0; // bits consumed since the page start
+  const Entry* m_tables[2]; // per colour: what the next 13 bits decode to
+  uint64_t m_acc = 0;       // pending bits, the next one in bit 0
+  unsigned m_accBits = 0;   // how many bits of m_acc are real
   bool m_skipOnes = false;
   bool m_inFill = false;
   bool m_ended = false;

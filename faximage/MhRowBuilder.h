@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace faximage {
 
@@ -30,7 +31,21 @@ public:
 
   // Start of a page: empty white row, no EOL seen yet, counters cleared.
   void startPage();
-  void run(int length);
+  void run(int length) {
+    m_eolCount = 0;
+    if (m_beforeFirstEol)
+      return;
+    // A run that would not fit the row buffer is ignored: such a row is far
+    // wider than any fax row and is dropped at its EOL anyway. Checking whole
+    // pixels (not just bytes) keeps the black fill inside the buffer.
+    if (m_pixel + unsigned(length) > kRowBufferBytes * 8)
+      return;
+    if (m_colour == MhColour::Black)
+      setBlack(m_pixel, unsigned(length));
+    m_pixel += unsigned(length);
+    if (length < 64)
+      m_colour = m_colour == MhColour::White ? MhColour::Black : MhColour::White;
+  }
   void endOfLine();
   void invalidCode() { ++m_invalidCodes; }
 
@@ -40,7 +55,22 @@ public:
   unsigned long droppedRows() const { return m_droppedRows; }
 
 private:
-  void setBlack(unsigned from, unsigned count);
+  void setBlack(unsigned from, unsigned count) {
+    if (count == 0)
+      return;
+    unsigned end = from + count; // exclusive
+    unsigned firstByte = from / 8, lastByte = (end - 1) / 8;
+    uint8_t headMask = uint8_t(0xFF >> (from % 8));
+    uint8_t tailMask = uint8_t(0xFF << (7 - (end - 1) % 8));
+    if (firstByte == lastByte) {
+      m_row[firstByte] |= headMask & tailMask;
+      return;
+    }
+    m_row[firstByte] |= headMask;
+    if (lastByte > firstByte + 1)
+      std::memset(&m_row[firstByte + 1], 0xFF, lastByte - firstByte - 1);
+    m_row[lastByte] |= tailMask;
+  }
 
   MhRowSink& m_sink;
   std::array<uint8_t, kRowBufferBytes> m_row{};
