@@ -1,0 +1,150 @@
+#pragma once
+// The running fax call: the triggers it owns on the port, the state machine
+// registered as the port's procedure handler, the events carried to the main
+// thread, and the services every class's state machine uses (commands,
+// timers, response lines, hang-up).
+//
+// A class's state machine is a FaxMachine: the session calls Handle for each
+// of its own triggers and for an abort, always on the port's dispatcher
+// thread, one call at a time.
+
+#include "faxengine/FaxRecord.h"
+#include "serial/ComPort.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace faxengine {
+
+// What a fax component does with the session's events; called on the main
+// thread (by a blocking send with a 1000 ms limit, Finish by a post).
+class FaxEventSink {
+public:
+  virtual ~FaxEventSink() = default;
+  virtual void FaxStatusEvent(bool first, bool last) = 0;
+  virtual void FaxLogEvent(int logCode) = 0;
+  virtual void FaxErrorEvent(int errorCode) = 0;
+  virtual void FaxFinishEvent(int errorCode) = 0;
+  // Send side: the next fax of the job into the record; false = job over.
+  virtual bool FaxNextEvent() { return false; }
+  // Receive side: the name of the file about to be received (into the record).
+  virtual void FaxNameEvent() {}
+  // Receive side: whether to take the fax.
+  virtual bool FaxAcceptEvent() { return true; }
+};
+
+class FaxSession;
+
+// A class's state machine.
+class FaxMachine {
+public:
+  virtual ~FaxMachine() = default;
+  // msg is TriggerAvailMsg (trigger = bytes waiting), TriggerTimerMsg or
+  // TriggerStatusMsg (trigger = the handle, data = the trigger's data), or
+  // kFaxAbortMsg; 0 starts the machine in its first state.
+  virtual void Handle(uint32_t msg, int trigger, uint16_t data) = 0;
+  // True once the final state is reached; later calls are ignored.
+  virtual bool Done() const = 0;
+};
+
+// Factories of the machines. Class 2 / 2.0 machines serve both dialects; the
+// Class 1 machines are defined with the Class 1 code.
+std::unique_ptr<FaxMachine> MakeClass2SendMachine(FaxSession& session);
+std::unique_ptr<FaxMachine> MakeClass2ReceiveMachine(FaxSession& session);
+std::unique_ptr<FaxMachine> MakeClass1SendMachine(FaxSession& session);
+std::unique_ptr<FaxMachine> MakeClass1ReceiveMachine(FaxSession& session);
+
+class FaxSession {
+public:
+  FaxSession(serial::ComPort& port, FaxRecord& rec, ProtocolRecord& proto, FaxEventSink& sink,
+             bool sending);
+  ~FaxSession();
+  FaxSession(const FaxSession&) = delete;
+  FaxSession& operator=(const FaxSession&) = delete;
+
+  // Main thread. Allocates the triggers (-5001 when the port has none left),
+  // stores the session in the port's user slot, runs the machine's first
+  // state and registers it as a procedure handler. On failure the session
+  // reports Error and Finish itself and returns the code.
+  int Start(std::unique_ptr<FaxMachine> machine);
+  // Main thread: the machine sees kFaxAbortMsg on the dispatcher thread.
+  void Abort();
+  bool Running() const { return m_running.load(); }
+  bool Sending() const { return m_sending; }
+
+  // ----- for the state machines (dispatcher thread)
+  serial::ComPort& Port() { return m_port; }
+  FaxRecord& Rec() { return m_rec; }
+  ProtocolRecord& Proto() { return m_proto; }
+  bool AbortRequested() const { return m_abort.load(); }
+  // The handle is one of the call's own triggers.
+  bool OwnTrigger(uint32_t msg, int trigger) const;
+
+  void SetStatus(int code) { m_rec.status = code; }
+  // Events, each a blocking send to the main thread (1000 ms limit).
+  void Status(bool first, bool last);
+  void Log(int logCode);
+  // Stores the code as the last error and reports it.
+  void Error(int errorCode);
+  bool NextFax();
+  void RequestName();
+  bool AcceptFax();
+  // Final: frees the triggers, unregisters the machine, clears the
+  // initialised flag and posts Finish with the last error.
+  void Finish();
+
+  // Waits 100 ms, then sends the text and a CR.
+  void SendCommand(const std::string& command);
+  void SendText(const std::string& text);
+  void ArmTimeout(int32_t ticks);
+  void DisarmTimeout();
+  void ArmStatusTimer();
+  void ArmOutputSpace(uint16_t bytes);
+  void ArmOutputUsed(uint16_t bytes);
+
+  // Response intake: reads bytes into the line buffer until a line ends;
+  // returns true with a trimmed, non-empty line, false when input runs out.
+  bool ReadLine(std::string& line);
+  void ClearLineBuffer() { m_lineBuffer.clear(); }
+
+  // Hang-up sequences (about 3 s; they block the dispatcher).
+  void HangUpSend();
+  void HangUpReceive();
+  // Discards input and output, drops DTR and RTS for 500 ms, raises them.
+  void DtrReset();
+  // Switches the port's line speed (after the 9 ms settling delay); 0 = keep.
+  void SwitchBaud(int32_t baud);
+
+  static void DelayMs(int ms);
+
+private:
+  void OnTrigger(uint32_t msg, uint32_t wParam, int32_t lParam);
+  void FreeTriggers();
+  bool SendToMain(const std::function<void()>& fn);
+
+  serial::ComPort& m_port;
+  FaxRecord& m_rec;
+  ProtocolRecord& m_proto;
+  FaxEventSink& m_sink;
+  bool m_sending;
+  std::unique_ptr<FaxMachine> m_machine;
+  int m_handlerId = 0;
+  std::atomic<bool> m_running{false};
+  std::atomic<bool> m_abort{false};
+  std::mutex m_callMutex; // one machine call at a time
+  std::string m_lineBuffer;
+};
+
+// Commands and parsing shared by the machines.
+// Expands the header-line macros ($D $T $I $F $R $S $N $P) of `line`.
+struct HeaderValues {
+  std::string date, time, stationId, sender, recipient, title;
+  int totalPages = 0;
+  int pageNumber = 0;
+};
+std::string ExpandHeaderMacros(const std::string& line, const HeaderValues& values);
+
+} // namespace faxengine
