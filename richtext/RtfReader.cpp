@@ -41,6 +41,16 @@ bool isSkippedDestination(const std::string& w) {
   return false;
 }
 
+// Control characters carry nothing to show, and QTextDocument reserves the
+// object and frame marks for its own structure.
+bool isShownCharacter(QChar ch) {
+  const char16_t u = ch.unicode();
+  if (u < 0x20)
+    return u == '\t';
+  return u != QChar::ParagraphSeparator && u != QChar::ObjectReplacementCharacter &&
+         !(u >= 0xFDD0 && u <= 0xFDEF) && u != 0xFFFE && u != 0xFFFF;
+}
+
 struct FieldContext {
   int depth = 0; // group depth of the \field group
   std::string instruction;
@@ -68,6 +78,7 @@ private:
   void addByte(unsigned char b);
   void flush();
   void endParagraph();
+  void startBlock();
   void pageBreak();
   void finishField();
   QTextCharFormat charFormat() const;
@@ -84,8 +95,10 @@ private:
   QString m_pending;   // text not yet inserted, all in the current format
   QTextCharFormat m_pendingFormat;
   bool m_blockHasContent = false;
-  bool m_blockBreak = false; // current block starts a new page (\page)
-  bool m_lastWasPar = false;
+  bool m_blockBreak = false; // the block to come starts a new page (\page)
+  // The current block has ended (\par); the next one is made only when
+  // something follows, so a final \par adds no empty paragraph.
+  bool m_blockEnded = false;
   int m_defaultFont = 0;
   QHash<int, QString> m_fonts;
   QString m_fontName;
@@ -136,10 +149,8 @@ void RtfParser::run(TPageLayout* layout) {
   while (m_fields.size() > 0)
     finishField();
   flush();
-  // A final \par ends the last paragraph; it does not open an empty one.
-  if (m_lastWasPar && !m_blockHasContent && !m_blockBreak && m_doc.blockCount() > 1) {
-    m_cursor.deletePreviousChar();
-  } else {
+  if (!m_blockEnded || m_blockBreak) {
+    startBlock(); // a page break at the very end keeps its empty page
     m_cursor.setBlockFormat(blockFormat());
     m_cursor.setBlockCharFormat(charFormat());
   }
@@ -284,6 +295,7 @@ void RtfParser::finishField() {
       QTextCharFormat fmt = charFormat();
       fmt.setProperty(kMergeTagProperty, tag);
       fmt.setProperty(kMergeIdProperty, newMergeFieldId());
+      startBlock();
       m_cursor.insertText(mergeFieldDisplayText(tag), fmt);
       m_blockHasContent = true;
     }
@@ -472,7 +484,7 @@ void RtfParser::addChar(QChar ch) {
     if (ch == QLatin1Char(';')) {
       m_fonts.insert(s.chr.font, m_fontName.trimmed());
       m_fontName.clear();
-    } else if (m_fontName.size() < 128) {
+    } else if (m_fontName.size() < 128 && isShownCharacter(ch) && ch != QLatin1Char('\t')) {
       m_fontName.append(ch);
     }
     return;
@@ -485,18 +497,23 @@ void RtfParser::addChar(QChar ch) {
   case RtfDest::Skip:
     return;
   }
+  if (!isShownCharacter(ch)) {
+    if (ch == QChar(QChar::ParagraphSeparator))
+      endParagraph();
+    return;
+  }
   const QTextCharFormat fmt = charFormat();
   if (!m_pending.isEmpty() && fmt != m_pendingFormat)
     flush();
   if (m_pending.isEmpty())
     m_pendingFormat = fmt;
   m_pending.append(ch);
-  m_lastWasPar = false;
 }
 
 void RtfParser::flush() {
   if (m_pending.isEmpty())
     return;
+  startBlock();
   m_cursor.insertText(m_pending, m_pendingFormat);
   m_pending.clear();
   m_blockHasContent = true;
@@ -557,26 +574,29 @@ void RtfParser::endParagraph() {
   if (st().dest != RtfDest::Text && st().dest != RtfDest::FieldResult)
     return;
   flush();
+  startBlock();
   m_cursor.setBlockFormat(blockFormat());
   // The paragraph mark's format gives an empty line its height.
   m_cursor.setBlockCharFormat(charFormat());
+  m_blockBreak = false;
+  m_blockEnded = true;
+}
+
+void RtfParser::startBlock() {
+  if (!m_blockEnded)
+    return;
   m_cursor.insertBlock(QTextBlockFormat(), charFormat());
   m_blockHasContent = false;
-  m_blockBreak = false;
-  m_lastWasPar = true;
+  m_blockEnded = false;
 }
 
 void RtfParser::pageBreak() {
   if (st().dest != RtfDest::Text && st().dest != RtfDest::FieldResult)
     return;
   flush();
-  if (m_blockHasContent) {
-    m_cursor.setBlockFormat(blockFormat());
-    m_cursor.insertBlock(QTextBlockFormat(), charFormat());
-    m_blockHasContent = false;
-  }
+  if (m_blockHasContent && !m_blockEnded)
+    endParagraph(); // the break comes inside a paragraph: the rest goes on the new page
   m_blockBreak = true;
-  m_lastWasPar = false;
 }
 
 } // namespace

@@ -26,6 +26,7 @@ private:
   void paragraphProps(const QTextBlockFormat& f);
   std::string charProps(const QTextCharFormat& f) const;
   void run(const QTextFragment& frag);
+  void flushRun();
   void text(const QString& s);
   void openField(int tag);
   void closeField();
@@ -35,7 +36,9 @@ private:
   QStringList m_fonts;
   QList<QRgb> m_colors;
   std::string m_out;
-  int m_fieldId = 0; // identity of the merge field being written, 0 = none
+  int m_fieldId = 0;      // identity of the merge field being written, 0 = none
+  std::string m_runProps; // properties of the run not yet written, "" = none
+  QString m_runText;
 };
 
 QString familyOf(const QTextCharFormat& fmt, const QTextDocument& doc) {
@@ -190,21 +193,39 @@ void RtfEmitter::run(const QTextFragment& frag) {
   const QTextCharFormat f = frag.charFormat();
   const int tag = f.intProperty(kMergeTagProperty);
   const int id = tag > 0 ? f.intProperty(kMergeIdProperty) : 0;
+  std::string props = charProps(f);
+  // Fragments that differ only in what RTF does not keep are written as one
+  // run, so that our output reads back to the same runs.
+  if (id == m_fieldId && props == m_runProps) {
+    m_runText += frag.text();
+    return;
+  }
+  flushRun();
   if (m_fieldId != 0 && id != m_fieldId)
     closeField();
   if (id != 0 && id != m_fieldId) {
     openField(tag);
     m_fieldId = id;
   }
-  m_out += '{' + charProps(f) + ' ';
-  text(frag.text());
+  m_runProps = std::move(props);
+  m_runText = frag.text();
+}
+
+void RtfEmitter::flushRun() {
+  if (m_runProps.empty())
+    return;
+  m_out += '{' + m_runProps + ' ';
+  text(m_runText);
   m_out += '}';
+  m_runProps.clear();
+  m_runText.clear();
 }
 
 void RtfEmitter::block(const QTextBlock& b) {
   paragraphProps(b.blockFormat());
   for (auto it = b.begin(); !it.atEnd(); ++it)
     run(it.fragment());
+  flushRun();
   if (m_fieldId != 0)
     closeField();
   // The paragraph mark carries the block's own character format, which sets

@@ -4,6 +4,7 @@
 #include "richtext/RtfReader.h"
 #include "richtext/Units.h"
 
+#include <QDir>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -131,5 +132,16 @@ TEST(RtfWriter, MergeFieldsSurviveSaveAndLoad) {
     EXPECT_EQ(after[i].tag, before[i].tag);
     EXPECT_EQ(after[i].start, before[i].start);
     EXPECT_EQ(after[i].length, before[i].length);
+  }
+}
+
+TEST(RtfWriter, FuzzFindingsReadBackUnchanged) {
+  const QDir dir(dataPath("fuzz-regressions"));
+  const QStringList files = dir.entryList(QDir::Files);
+  ASSERT_FALSE(files.isEmpty());
+  for (const QString& name : files) {
+    QTextDocument first, second;
+    const std::string a = roundTrip(readFile(dir.filePath(name)), first);
+    EXPECT_EQ(roundTrip(a, second), a) << name.toStdString();
   }
 }
