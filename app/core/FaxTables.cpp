@@ -14,21 +14,21 @@ namespace app {
 
 namespace {
 
-constexpr FieldSpec SentFields[] = {
+constexpr FieldSchema SentFields[] = {
     {"SUBJECT", 'C', 50, 0}, {"SENT", 'L', 1, 0},         {"DATESENT", 'D', 8, 0},
     {"TIMESENT", 'C', 5, 0}, {"RECIPIENT", 'C', 35, 0},   {"PHONE", 'C', 25, 0},
     {"PAGES", 'N', 2, 0},    {"LASTRESULT", 'C', 100, 0}, {"RTFCOVER", 'M', 10, 0},
     {"RTFDOC", 'M', 10, 0},
 };
 
-constexpr FieldSpec ReceivedFields[] = {
+constexpr FieldSchema ReceivedFields[] = {
     {"DATEREC", 'D', 8, 0}, {"TIMEREC", 'C', 5, 0},  {"FROM", 'C', 20, 0},
     {"PAGES", 'N', 2, 0},   {"FAXFILE", 'C', 12, 0}, {"NOTES", 'C', 60, 0},
 };
 
-constexpr FieldSpec CoverFields[] = {{"DESCRIPT", 'C', 35, 0}, {"COVER", 'M', 10, 0}};
+constexpr FieldSchema CoverFields[] = {{"DESCRIPT", 'C', 35, 0}, {"COVER", 'M', 10, 0}};
 
-constexpr FieldSpec PhoneFields[] = {{"NAME", 'C', 35, 0}, {"PHONE", 'C', 25, 0}};
+constexpr FieldSchema PhoneFields[] = {{"NAME", 'C', 35, 0}, {"PHONE", 'C', 25, 0}};
 
 bool fileExists(const std::string& path) {
   std::error_code ec;
@@ -60,25 +60,25 @@ void openWithIndexRecovery(xbase::Table& table, const std::string& path,
 }
 
 // Steps after a successful open; their errors do not make the open fail.
-void prepareOpenTable(const TableSpec& spec, xbase::Table& table, const std::string& indexPath) {
+void prepareOpenTable(const TableSchema& schema, xbase::Table& table, const std::string& indexPath) {
   try {
-    if (!fileExists(indexPath) || !table.hasIndex() || !hasTag(table, spec.Tag))
-      table.indexTag(spec.Tag, spec.KeyExpression, spec.Descending, spec.Condition);
-    if (spec.GoFirstAfterOpen)
+    if (!fileExists(indexPath) || !table.hasIndex() || !hasTag(table, schema.Tag))
+      table.indexTag(schema.Tag, schema.KeyExpression, schema.Descending, schema.Condition);
+    if (schema.GoFirstAfterOpen)
       table.first();
     table.setFilter(NotDeleted);
-    if (spec.SelectTagAfterOpen)
-      table.setOrder(std::string(spec.Tag));
+    if (schema.SelectTagAfterOpen)
+      table.setOrder(std::string(schema.Tag));
   } catch (const std::exception&) {
   }
 }
 
 } // namespace
 
-const TableSpec SentTable{"TOV.DBF",  SentFields, "DATESENT", "DTOS(DATESENT)+TIMESENT",
+const TableSchema SentTable{"TOV.DBF",  SentFields, "DATESENT", "DTOS(DATESENT)+TIMESENT",
                           "datesent", true,       NotDeleted, true,
                           true,       false};
-const TableSpec ReceivedTable{"TOVREC.DBF",
+const TableSchema ReceivedTable{"TOVREC.DBF",
                               ReceivedFields,
                               "DATETIME",
                               "DTOS(DATEREC)+TIMEREC",
@@ -88,9 +88,9 @@ const TableSpec ReceivedTable{"TOVREC.DBF",
                               true,
                               false,
                               false};
-const TableSpec CoverTable{"TOVCOV.DBF", CoverFields, "DESCRIPT", "DESCRIPT", "DESCRIPT",
+const TableSchema CoverTable{"TOVCOV.DBF", CoverFields, "DESCRIPT", "DESCRIPT", "DESCRIPT",
                            false,        NotDeleted,  false,      false,      true};
-const TableSpec PhoneTable{"TOVPB.DBF", PhoneFields, "NAME", "NAME", "NAME",
+const TableSchema PhoneTable{"TOVPB.DBF", PhoneFields, "NAME", "NAME", "NAME",
                            false,       NotDeleted,  false,  false,  true};
 
 std::string IndexFileName(const std::string& tableFileName) {
@@ -98,11 +98,11 @@ std::string IndexFileName(const std::string& tableFileName) {
   return tableFileName.substr(0, keep) + "CDX";
 }
 
-bool MakeTable(const TableSpec& spec, const std::string& dir) {
-  const std::string path = dir + spec.FileName;
+bool MakeTable(const TableSchema& schema, const std::string& dir) {
+  const std::string path = dir + schema.FileName;
   try {
-    xbase::TableCreator creator(path, static_cast<int>(spec.Fields.size()));
-    for (const FieldSpec& f : spec.Fields)
+    xbase::TableCreator creator(path, static_cast<int>(schema.Fields.size()));
+    for (const FieldSchema& f : schema.Fields)
       creator.addField(f.Name, f.Type, f.Width, f.Decimals);
     creator.execute();
   } catch (const std::exception&) {
@@ -111,10 +111,10 @@ bool MakeTable(const TableSpec& spec, const std::string& dir) {
   return fileExists(path);
 }
 
-bool OpenTable(const TableSpec& spec, xbase::Table& table, const std::string& dir) {
-  const std::string path = dir + spec.FileName;
-  const std::string indexPath = dir + IndexFileName(spec.FileName);
-  if (!fileExists(path) && !MakeTable(spec, dir))
+bool OpenTable(const TableSchema& schema, xbase::Table& table, const std::string& dir) {
+  const std::string path = dir + schema.FileName;
+  const std::string indexPath = dir + IndexFileName(schema.FileName);
+  if (!fileExists(path) && !MakeTable(schema, dir))
     return false;
   try {
     // A component still holding a table (its own or an older copy) lets go first.
@@ -124,7 +124,7 @@ bool OpenTable(const TableSpec& spec, xbase::Table& table, const std::string& di
   } catch (const std::exception&) {
     return false;
   }
-  prepareOpenTable(spec, table, indexPath);
+  prepareOpenTable(schema, table, indexPath);
   return true;
 }
 

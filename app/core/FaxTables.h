@@ -12,16 +12,16 @@ class Table;
 
 namespace app {
 
-struct FieldSpec {
+struct FieldSchema {
   const char* Name;
   char Type; // C, L, D, N or M
   int Width;
   int Decimals;
 };
 
-struct TableSpec {
+struct TableSchema {
   const char* FileName; // "TOV.DBF"
-  std::span<const FieldSpec> Fields;
+  std::span<const FieldSchema> Fields;
   const char* Tag;           // the table's one index tag
   const char* KeyExpression; // its key when the table is opened
   const char* RebuildKey;    // its key when maintenance rebuilds it
@@ -35,10 +35,10 @@ struct TableSpec {
 // ".not. deleted()": the filter of every table and the condition of every tag.
 inline constexpr const char* NotDeleted = ".not. deleted()";
 
-extern const TableSpec SentTable;     // TOV.DBF, faxes to send and sent
-extern const TableSpec ReceivedTable; // TOVREC.DBF
-extern const TableSpec CoverTable;    // TOVCOV.DBF, cover sheet templates
-extern const TableSpec PhoneTable;    // TOVPB.DBF, the phone book
+extern const TableSchema SentTable;     // TOV.DBF, faxes to send and sent
+extern const TableSchema ReceivedTable; // TOVREC.DBF
+extern const TableSchema CoverTable;    // TOVCOV.DBF, cover sheet templates
+extern const TableSchema PhoneTable;    // TOVPB.DBF, the phone book
 
 // The index file of a table file: the name without its last three characters
 // plus "CDX" (TOV.DBF gives TOV.CDX).
@@ -47,14 +47,14 @@ std::string IndexFileName(const std::string& tableFileName);
 // Creates the table in dir (which ends with "/") with its fields in schema
 // order and no index. True when the file exists afterwards; any error gives
 // false.
-bool MakeTable(const TableSpec& spec, const std::string& dir);
+bool MakeTable(const TableSchema& schema, const std::string& dir);
 
 // Opens the table in dir into the given component: creates the table when it
 // is missing, creates the tag when the index file is missing (or lacks the
 // tag, or is damaged beyond opening), applies the ".not. deleted()" filter and
-// selects the order as the table's spec says. False only when the table can
+// selects the order as the table's schema says. False only when the table can
 // be neither opened nor created; later errors leave the table open and true.
-bool OpenTable(const TableSpec& spec, xbase::Table& table, const std::string& dir);
+bool OpenTable(const TableSchema& schema, xbase::Table& table, const std::string& dir);
 
 // The same in the data folder, under the names the windows use.
 bool OpenFaxDBF(xbase::Table& table);

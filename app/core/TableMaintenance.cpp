@@ -25,10 +25,10 @@ void report(const MaintenanceProgress& progress, const char* text) {
   platform::processPendingEvents();
 }
 
-void dropIndexFile(const TableSpec& spec, xbase::Table& table, const std::string& dir) {
+void dropIndexFile(const TableSchema& schema, xbase::Table& table, const std::string& dir) {
   table.closeIndexes();
   std::error_code ec; // a file that will not go is not worth stopping for
-  fs::remove(dir + IndexFileName(spec.FileName), ec);
+  fs::remove(dir + IndexFileName(schema.FileName), ec);
 }
 
 // A pack that fails is retried once; a second failure leaves the table
@@ -44,19 +44,19 @@ void packWithRetry(xbase::Table& table) {
   }
 }
 
-void rebuildTable(const TableSpec& spec, xbase::Table& table, const std::string& dir,
+void rebuildTable(const TableSchema& schema, xbase::Table& table, const std::string& dir,
                   const StepTexts& texts, const MaintenanceProgress& progress) {
   report(progress, texts.Removing);
-  dropIndexFile(spec, table, dir);
+  dropIndexFile(schema, table, dir);
   packWithRetry(table);
   report(progress, texts.Rebuilding);
-  table.indexTag(spec.Tag, spec.RebuildKey, spec.Descending, spec.Condition);
+  table.indexTag(schema.Tag, schema.RebuildKey, schema.Descending, schema.Condition);
 }
 
-void ensureOpen(const TableSpec& spec, xbase::Table& table, const std::string& dir) {
-  if (!table.isOpen() && !OpenTable(spec, table, dir))
+void ensureOpen(const TableSchema& schema, xbase::Table& table, const std::string& dir) {
+  if (!table.isOpen() && !OpenTable(schema, table, dir))
     throw xbase::XBaseError(xbase::ErrorCode::Io,
-                            std::string("Cannot open ") + dir + spec.FileName);
+                            std::string("Cannot open ") + dir + schema.FileName);
 }
 
 } // namespace

@@ -81,16 +81,16 @@ protected:
 } // namespace
 
 TEST_F(FaxTables, EmptyFolderGetsExactFieldLists) {
-  for (const TableSpec* spec : {&SentTable, &ReceivedTable, &CoverTable, &PhoneTable}) {
-    ASSERT_TRUE(MakeTable(*spec, m_path)) << spec->FileName;
-    EXPECT_FALSE(fs::exists(m_dir / IndexFileName(spec->FileName)));
+  for (const TableSchema* schema : {&SentTable, &ReceivedTable, &CoverTable, &PhoneTable}) {
+    ASSERT_TRUE(MakeTable(*schema, m_path)) << schema->FileName;
+    EXPECT_FALSE(fs::exists(m_dir / IndexFileName(schema->FileName)));
     xbase::Table t;
-    t.open(m_path + spec->FileName);
-    ASSERT_EQ(t.fields().size(), spec->Fields.size());
-    for (std::size_t i = 0; i < spec->Fields.size(); ++i) {
-      EXPECT_EQ(t.fields()[i].name, spec->Fields[i].Name);
-      EXPECT_EQ(t.fields()[i].type, spec->Fields[i].Type);
-      EXPECT_EQ(t.fields()[i].width, spec->Fields[i].Width);
+    t.open(m_path + schema->FileName);
+    ASSERT_EQ(t.fields().size(), schema->Fields.size());
+    for (std::size_t i = 0; i < schema->Fields.size(); ++i) {
+      EXPECT_EQ(t.fields()[i].name, schema->Fields[i].Name);
+      EXPECT_EQ(t.fields()[i].type, schema->Fields[i].Type);
+      EXPECT_EQ(t.fields()[i].width, schema->Fields[i].Width);
     }
   }
   const std::string listing =
@@ -162,23 +162,23 @@ TEST_F(FaxTables, DeletedRecordsAreHiddenAndNotCounted) {
 TEST_F(FaxTables, MissingOrDamagedIndexIsRebuiltOnOpen) {
   copyFixture();
   std::map<std::string, std::vector<std::string>> before;
-  for (const TableSpec* spec : {&SentTable, &ReceivedTable}) {
+  for (const TableSchema* schema : {&SentTable, &ReceivedTable}) {
     xbase::Table t;
-    ASSERT_TRUE(OpenTable(*spec, t, m_path));
-    t.setOrder(std::string(spec->Tag));
-    before[spec->FileName] = column(t, spec->Fields[0].Name);
+    ASSERT_TRUE(OpenTable(*schema, t, m_path));
+    t.setOrder(std::string(schema->Tag));
+    before[schema->FileName] = column(t, schema->Fields[0].Name);
   }
   EXPECT_EQ(before["TOV.DBF"].size(), 5u);
 
   fs::remove(m_dir / "TOV.CDX");
   std::ofstream(m_dir / "TOVREC.CDX", std::ios::binary | std::ios::trunc)
       << std::string(1536, '\x5A');
-  for (const TableSpec* spec : {&SentTable, &ReceivedTable}) {
+  for (const TableSchema* schema : {&SentTable, &ReceivedTable}) {
     xbase::Table t;
-    ASSERT_TRUE(OpenTable(*spec, t, m_path)) << spec->FileName;
-    EXPECT_EQ(t.tagNames(), std::vector<std::string>{spec->Tag});
-    t.setOrder(std::string(spec->Tag));
-    EXPECT_EQ(column(t, spec->Fields[0].Name), before[spec->FileName]) << spec->FileName;
+    ASSERT_TRUE(OpenTable(*schema, t, m_path)) << schema->FileName;
+    EXPECT_EQ(t.tagNames(), std::vector<std::string>{schema->Tag});
+    t.setOrder(std::string(schema->Tag));
+    EXPECT_EQ(column(t, schema->Fields[0].Name), before[schema->FileName]) << schema->FileName;
   }
   EXPECT_TRUE(fs::exists(m_dir / "TOV.CDX"));
 }
