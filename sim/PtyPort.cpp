@@ -60,6 +60,8 @@ bool PtyPort::clientPresent() const {
   return (p.revents & POLLHUP) == 0;
 }
 
+void PtyPort::discardPending() { tcflush(m_master, TCOFLUSH); }
+
 long PtyPort::read(uint8_t* buf, size_t len) {
   ssize_t n = ::read(m_master, buf, len);
   if (n > 0)

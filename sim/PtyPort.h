@@ -25,6 +25,8 @@ public:
   // Whether a program has the slave open (a closed slave reads as hang-up).
   bool clientPresent() const;
 
+  // Drops bytes written toward the slave that no one has read yet.
+  void discardPending();
   // Non-blocking read; returns bytes read, 0 when nothing is there, -1 when
   // the client has gone.
   long read(uint8_t* buf, size_t len);

@@ -78,6 +78,8 @@ void SimModem::service() {
     m_clientPresent = present;
     m_out.clear();
     m_outBytes = 0;
+    // Whatever the last program left unread must not greet the next one.
+    m_pty->discardPending();
     if (!present)
       m_frontEnd->dteGone(); // like dropping DTR: hang up and reset
   }
