@@ -147,4 +147,9 @@ TEST(FaxPage, LibreOfficeLetterRendersToPngPages) {
   EXPECT_EQ(three.size(), 3u);
   for (std::size_t i = 0; i < three.size(); ++i)
     EXPECT_TRUE(toImage(three[i]).save(dir + QStringLiteral("/breaks-%1.png").arg(i + 1)));
+  TRichEditor twenty;
+  ASSERT_TRUE(twenty.LoadFromFile(dataPath("twenty-pages.rtf")));
+  const auto sections = drawAll(twenty);
+  EXPECT_EQ(sections.size(), 20u); // each section starts a page and fits on it
+  EXPECT_TRUE(toImage(sections[0]).save(dir + QStringLiteral("/twenty-1.png")));
 }
