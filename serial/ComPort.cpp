@@ -359,8 +359,9 @@ int ComPort::addTriggerHandler(TriggerHandlerKind kind, TriggerProc proc,
 
 int ComPort::removeTriggerHandler(int id) {
   std::unique_lock lock(m_mutex);
-  for (auto& e : m_handlers)
-    if (e->id == id && !e->removed) {
+  for (auto it = m_handlers.begin(); it != m_handlers.end(); ++it)
+    if (auto e = *it; e->id == id && !e->removed) {
+      // `e` is a copy: the delivery may unlink the entry while we wait.
       e->removed = true;
       // The caller may free what the handler uses as soon as this returns,
       // so wait for a call running on another thread to finish.

@@ -82,7 +82,12 @@ void TFxCustomComPort::DoOpen() {
     return;
   }
   m_port.getLine(m_line); // the settings actually in force
-  ApplyAfterOpen();
+  try {
+    ApplyAfterOpen();
+  } catch (...) {
+    m_port.close(); // opening fails as a whole
+    throw;
+  }
   registerComponent(handle, this);
   // The component's own handler turns trigger messages into its events;
   // when no event is assigned it costs the dispatcher nothing.

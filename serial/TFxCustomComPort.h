@@ -106,7 +106,8 @@ public:
   void EndLoading();
   bool Loading() const { return m_loading; }
 
-  // ----- events (run on the main thread)
+  // ----- events (run on the main thread; assign them before opening the
+  // port, since the dispatcher looks at them to decide whether to send)
   TTriggerEvent OnTrigger;
   TTriggerAvailEvent OnTriggerAvail;
   TTriggerHandleEvent OnTriggerData;

@@ -179,13 +179,13 @@ TEST_F(ComPortTriggers, HoldDispatchSuppressesDelivery) {
 TEST_F(ComPortTriggers, HandlersRemovedDuringDeliveryAreSkippedAndUnlinked) {
   port.SetOpen(true);
   std::atomic<int> aCalls{0}, bCalls{0};
-  int a = 0;
+  std::atomic<int> a{0};
   const int b = port.AddTriggerHandler([&](uint32_t, uint32_t, int32_t) { ++bCalls; });
   // Added later, so called first: it removes the other handler and itself.
   a = port.AddTriggerHandler([&](uint32_t, uint32_t, int32_t) {
     ++aCalls;
     port.RemoveTriggerHandler(b);
-    port.RemoveTriggerHandler(a);
+    port.RemoveTriggerHandler(a.load());
   });
   pty.write("1");
   ASSERT_TRUE(eventually([&] { return aCalls == 1; }));
