@@ -84,8 +84,6 @@ void Table::Impl::placeCursor() {
   if (order > 0 && current != 0) {
     cursor.key = keyOf(size_t(order - 1), record, current);
     cursor.recNo = current;
-  } else if (order > 0) {
-    cursor.leaf = kNoPage;
   }
   cursor.generation = 0; // found again by key on the next step
 }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -17,10 +18,14 @@ namespace {
 
 const std::string& scratch() {
   static const std::string dir = [] {
-    std::string d = "/tmp/xbase-fuzz-" + std::to_string(getpid());
-    std::string cmd = "mkdir -p " + d;
-    if (std::system(cmd.c_str()) != 0)
-      std::abort();
+    std::string d =
+        (std::filesystem::temp_directory_path() / ("xbase-fuzz-" + std::to_string(getpid())))
+            .string();
+    std::filesystem::create_directories(d);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(scratch(), ec);
+    });
     return d;
   }();
   return dir;
