@@ -46,6 +46,28 @@ void finishInterruptedPack(const std::string& dbfPath) {
   }
 }
 
+// Copies the records without the deletion mark, and their memos, into the
+// new files; returns how many were kept.
+static uint32_t copyLiveRecords(DbfFile& dbf, MemoFile& memo, MemoFile& newMemo,
+                                std::string& records) {
+  std::string image;
+  uint32_t kept = 0;
+  for (uint32_t r = 1; r <= dbf.recordCount(); ++r) {
+    dbf.read(r, image);
+    if (image[0] == '*')
+      continue;
+    for (const auto& f : dbf.fields()) {
+      if (f.type != 'M')
+        continue;
+      std::string bytes = memo.read(parseMemoPointer(image.data() + f.offset, f.width));
+      formatMemoPointer(newMemo.write(bytes), image.data() + f.offset, f.width);
+    }
+    records += image;
+    ++kept;
+  }
+  return kept;
+}
+
 void Table::pack() {
   m->requireOpen();
   if (m->state != TableState::Browse)
@@ -69,22 +91,8 @@ void Table::pack() {
     MemoFile::create(f, m->memo.blockSize());
     newMemo.open(std::move(f));
   }
-
-  std::string records, image;
-  uint32_t kept = 0;
-  for (uint32_t r = 1; r <= dbf.recordCount(); ++r) {
-    dbf.read(r, image);
-    if (image[0] == '*')
-      continue;
-    for (const auto& f : dbf.fields()) {
-      if (f.type != 'M')
-        continue;
-      std::string bytes = m->memo.read(parseMemoPointer(image.data() + f.offset, f.width));
-      formatMemoPointer(newMemo.write(bytes), image.data() + f.offset, f.width);
-    }
-    records += image;
-    ++kept;
-  }
+  std::string records;
+  uint32_t kept = copyLiveRecords(dbf, m->memo, newMemo, records);
   DbfFile packed;
   packed.open(std::move(newDbf));
   packed.writeAll(records, kept);
