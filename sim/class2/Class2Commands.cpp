@@ -219,6 +219,8 @@ Class2Modem::Result Class2Modem::Impl::fdt() {
   }
   m_pageData.clear();
   m_dle.reset();
+  if (m_firstPageSent && m_line)
+    m_line->beginStreamedPage();
   m_state = State::SendData;
   m_pending = true; // the end of the page data has a final result of its own
   return Result::Pending;
@@ -275,6 +277,7 @@ void Class2Modem::Impl::reset() {
   m_heldSamples = 0;
   m_lastPpm = 0;
   m_remoteId.clear();
+  m_firstPageSent = false;
 }
 
 } // namespace tolvane::sim

@@ -21,6 +21,14 @@ constexpr uint8_t kFcfPin = 0x2C, kFcfPriMps = 0x5E, kFcfPriEop = 0x3E, kFcfPriE
 const Class2Words kClass2Words{"+FCON", "+FDIS", "+FDCS", "+FTSI", "+FCSI", "+FPTS", "+FHNG"};
 const Class2Words kClass20Words{"+FCO", "+FIS", "+FCS", "+FTI", "+FCI", "+FPS", "+FHS"};
 
+uint8_t reverseBits(uint8_t b) {
+  uint8_t r = 0;
+  for (int i = 0; i < 8; ++i)
+    if (b & (1 << i))
+      r |= static_cast<uint8_t>(0x80 >> i);
+  return r;
+}
+
 uint8_t fcf(const uint8_t* frame, int len) {
   return len >= 3 ? static_cast<uint8_t>(frame[2] & 0xFE) : 0;
 }
@@ -211,10 +219,12 @@ bool Class2Modem::Impl::holdBefore(const uint8_t* frame, int len) {
     return false;
   bool last = m_lastPpm == kFcfEop || m_lastPpm == kFcfPriEop;
   reportPageResult(f);
-  if (last)
-    return false; // the engine says goodbye on its own; the end reports it
-  m_state = State::SendReady;
-  return true;
+  // After the last page the engine says goodbye on its own and the end of
+  // the call is reported; otherwise it starts the next page at once and
+  // sends fill until the DTE's data comes.
+  if (!last)
+    m_state = State::SendReady;
+  return false;
 }
 
 void Class2Modem::Impl::reportPageResult(uint8_t response) {
@@ -318,8 +328,16 @@ void Class2Modem::Impl::dteData(const uint8_t* data, size_t len) {
   }
   if (m_state != State::SendData)
     return;
-  size_t used = m_dle.feed(data, len, m_pageData);
-  (void)used; // bytes after the end marker belong to no page
+  size_t before = m_pageData.size();
+  m_dle.feed(data, len, m_pageData); // bytes after the end marker belong to no page
+  if (m_firstPageSent && m_line) {
+    // later pages go to the line as they come, in line bit order
+    if ((m_bitOrder & 1) != 0)
+      for (size_t i = before; i < m_pageData.size(); ++i)
+        m_pageData[i] = reverseBits(m_pageData[i]);
+    m_line->streamData(m_pageData.data() + before, m_pageData.size() - before);
+    m_pageData.clear();
+  }
   if (m_pageData.size() > kMaxPageBytes) {
     m_pageData.clear();
     endCall(43);
@@ -340,15 +358,22 @@ void Class2Modem::Impl::finishSentPage(DleDecoder::End how) {
   handOverPage(how != DleDecoder::End::LastPage);
 }
 
-// Decodes the page the DTE sent and lets the engine send it.
+// Decodes the page the DTE sent and lets the engine send it; a later page
+// has streamed already and only its end is told.
 void Class2Modem::Impl::handOverPage(bool more) {
+  m_state = State::SendLine;
+  if (m_firstPageSent) {
+    if (m_line)
+      m_line->endStreamedPage(more);
+    return;
+  }
+  m_firstPageSent = true;
   int width = pageWidthPixels(m_negotiated.wd);
   bool reversed = (m_bitOrder & 1) != 0;
   mh::DecodeResult page = mh::decodePage(m_pageData.data(), m_pageData.size(), width, reversed);
   if (page.rows.empty())
     page.rows.emplace_back(static_cast<size_t>((width + 7) / 8), 0);
   m_pageData.clear();
-  m_state = State::SendLine;
   if (!m_line || !m_line->supplyPage(std::move(page.rows), width, m_negotiated.vr == 1, more))
     endCall(40);
 }
@@ -430,14 +455,15 @@ void Class2Modem::Impl::rx(const int16_t* amp, int len) {
   m_graveyard.clear();
   if (!m_line)
     return;
-  if (m_line->held()) {
+  bool waitingForDte = m_line->held() || m_state == State::SendReady ||
+                       m_state == State::SendData || m_state == State::SendPageEnd;
+  if (!waitingForDte) {
+    m_heldSamples = 0;
+  } else if ((m_heldSamples += len) > kHoldLimitSamples) {
     // The far end will not wait for ever: neither does the modem.
-    m_heldSamples += len;
-    if (m_heldSamples > kHoldLimitSamples)
-      endCall(m_state == State::SendData ? 43 : 20);
+    endCall(m_state == State::SendData ? 43 : 20);
     return;
   }
-  m_heldSamples = 0;
   m_line->rx(amp, len);
 }
 

@@ -122,6 +122,7 @@ public:
   DleDecoder m_dle;
   std::vector<uint8_t> m_pageData;
   DleDecoder::End m_pageEnd = DleDecoder::End::None;
+  bool m_firstPageSent = false; // later pages stream to the line
 
   // receiving
   struct RxPage {

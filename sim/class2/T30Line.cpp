@@ -41,6 +41,10 @@ struct T30Line::Engine {
 
   static int readRow(void* user, uint8_t buf[], size_t len) {
     auto* self = static_cast<T30Line*>(user);
+    if (self->m_engine->t30->t4.tx.current_page > 0) {
+      self->m_streamPageBegun = true; // later pages come from the stream
+      return 0;
+    }
     if (self->m_nextRow >= self->m_rows.size()) {
       self->m_nextRow = 0; // a page read again starts from its top
       return 0;
@@ -60,8 +64,17 @@ struct T30Line::Engine {
 
   static void sniffed(void* user, const uint8_t* frame, int len, int ok) {
     auto* self = static_cast<T30Line*>(user);
-    if (ok && len >= 3 && self->m_cb.holdBefore && self->m_cb.holdBefore(frame, len))
+    if (!ok || len < 3)
+      return;
+    bool dis = fcfOf(frame, len) == T30_DIS;
+    if (self->m_held) {
+      self->m_disInBlock = self->m_disInBlock || dis;
+      return;
+    }
+    if (self->m_cb.holdBefore && self->m_cb.holdBefore(frame, len)) {
       self->m_holdRequested = true;
+      self->m_holdOnDis = dis;
+    }
   }
 
   static void realTime(t30_state_t*, void* user, int incoming, const uint8_t* msg, int len) {
@@ -102,9 +115,17 @@ T30Line::T30Line(Config config, Callbacks callbacks)
   t30_set_phase_e_handler(e.t30, Engine::phaseE, this);
   if (!m_config.calling)
     t30_set_rx_file(e.t30, m_config.tempFile.c_str(), -1);
+  if (getenv("SIM2_TRACE")) {
+    span_log_set_level(t30_get_logging_state(e.t30), SPAN_LOG_SHOW_TAG | SPAN_LOG_FLOW);
+    span_log_set_tag(t30_get_logging_state(e.t30), "MODEM");
+  }
   e.hdlc = hdlc_rx_init(nullptr, 0, 0, 5, Engine::sniffed, this);
   e.fsk = fsk_rx_init(nullptr, &preset_fsk_specs[FSK_V21CH2], FSK_FRAME_MODE_SYNC,
                       reinterpret_cast<put_bit_func_t>(hdlc_rx_put_bit), e.hdlc);
+}
+
+t4_tx_state_t& T30Line::txImage() {
+  return m_engine->t30->t4.tx;
 }
 
 T30Line::~T30Line() {
@@ -116,19 +137,28 @@ T30Line::~T30Line() {
 int T30Line::tx(int16_t* amp, int max) {
   if (m_held || m_finished)
     return 0;
+  pumpStream();
   return fax_tx(m_engine->fax, amp, max);
 }
 
 void T30Line::rx(const int16_t* amp, int len) {
-  if (m_finished || m_held || len <= 0)
-    return; // while held the engine neither hears nor counts line time
+  if (m_finished || len <= 0)
+    return;
   std::vector<int16_t> block(amp, amp + len);
+  if (m_held) {
+    keepWhileHeld(block);
+    return;
+  }
   m_holdRequested = false;
   fsk_rx(m_engine->fsk, block.data(), len);
   if (m_holdRequested) {
     m_held = true;
     m_heldAudio = std::move(m_pending);
     m_heldAudio.insert(m_heldAudio.end(), block.begin(), block.end());
+    m_heldFrame = m_heldAudio;
+    m_samplesSinceDis = 0;
+    m_disRepeated = false;
+    m_releaseWanted = false;
     m_pending.clear();
     return;
   }
@@ -137,10 +167,32 @@ void T30Line::rx(const int16_t* amp, int len) {
   m_pending = std::move(block);
 }
 
+// While the engine is held it hears nothing, but the line is still
+// listened to: a far end waiting for a DCS repeats its DIS every few seconds,
+// and a held engine should answer a fresh one rather than a stale one.
+void T30Line::keepWhileHeld(const std::vector<int16_t>& block) {
+  m_disInBlock = false;
+  std::vector<int16_t> copy = block;
+  fsk_rx(m_engine->fsk, copy.data(), static_cast<int>(copy.size()));
+  m_heldAudio.insert(m_heldAudio.end(), block.begin(), block.end());
+  if (m_heldAudio.size() > kMaxHeldSamples) {
+    size_t drop = m_heldAudio.size() - kMaxHeldSamples;
+    m_heldAudio.erase(m_heldAudio.begin(), m_heldAudio.begin() + static_cast<std::ptrdiff_t>(drop));
+  }
+  m_samplesSinceDis += static_cast<int64_t>(block.size());
+  if (m_disInBlock) {
+    m_samplesSinceDis = 0;
+    m_disRepeated = true;
+    if (m_releaseWanted)
+      release();
+  }
+}
+
 void T30Line::feed(const int16_t* amp, int len) {
   std::vector<int16_t> copy(amp, amp + len); // fax_rx takes a mutable buffer
   fax_rx(m_engine->fax, copy.data(), len);
   syncRowSource();
+  startStreamIfBegun();
 }
 
 // The engine re-initialises its page source when it starts a document, so
@@ -153,6 +205,7 @@ void T30Line::syncRowSource() {
     return;
   if (t4.t4_t6_tx.row_read_handler != Engine::readRow)
     t4_tx_set_row_read_handler(&t4, Engine::readRow, this);
+  // The engine may not have started the page yet: count pages ourselves.
   t4.tiff.stop_page = m_morePages ? INT_MAX : m_pageIndex;
 }
 
@@ -162,9 +215,6 @@ bool T30Line::supplyPage(std::vector<mh::Row> rows, int width, bool fine, bool m
       return false;
     t30_set_tx_file(m_engine->t30, m_config.tempFile.c_str(), -1, -1);
     m_firstPageGiven = true;
-    m_pageIndex = 0;
-  } else {
-    ++m_pageIndex;
   }
   m_rows = std::move(rows);
   m_nextRow = 0;
@@ -178,14 +228,31 @@ bool T30Line::supplyPage(std::vector<mh::Row> rows, int width, bool fine, bool m
 void T30Line::release() {
   if (!m_held)
     return;
+  // A DIS heard too long ago: its sender has given up on it and is about to
+  // repeat it. Answer the repetition instead.
+  if (m_holdOnDis && m_samplesSinceDis > kFreshDisSamples) {
+    m_releaseWanted = true;
+    return;
+  }
   m_held = false;
+  m_releaseWanted = false;
   std::vector<int16_t> audio = std::move(m_heldAudio);
   m_heldAudio.clear();
-  if (!audio.empty())
-    feed(audio.data(), static_cast<int>(audio.size()));
+  // After a post-page response only the frame itself counts: the silence
+  // after it is stale. After a DIS the whole wait is replayed, or only the
+  // latest burst when the far end has repeated its DIS meanwhile.
+  if (!m_holdOnDis)
+    audio = std::move(m_heldFrame);
+  size_t from = 0;
+  if (m_holdOnDis && m_disRepeated && audio.size() > kRepeatedDisSamples)
+    from = audio.size() - kRepeatedDisSamples;
+  m_heldFrame.clear();
+  if (audio.size() > from)
+    feed(audio.data() + from, static_cast<int>(audio.size() - from));
 }
 
 void T30Line::terminate() {
+  m_holdOnDis = false;
   release();
   if (!m_finished)
     t30_terminate(m_engine->t30);

@@ -15,7 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "sim/class2/FillPoints.h"
 #include "sim/class2/MhCodec.h"
+
+struct t4_state_s;
 
 namespace tolvane::sim {
 
@@ -48,9 +51,18 @@ public:
   void rx(const int16_t* amp, int len);
 
   bool held() const { return m_held; }
-  // Gives the engine the page to send next, then lets a held engine go on.
-  // more: whether further pages follow this one in the call.
+  // Held only because the engine waits for the far end's next DIS.
+  bool awaitingDis() const { return m_releaseWanted; }
+  // Gives the engine the first page of the call, then lets the engine held
+  // at the far end's DIS go on. more: whether further pages follow.
   bool supplyPage(std::vector<mh::Row> rows, int width, bool fine, bool more);
+  // Later pages stream: coded rows in line order (first bit in the least
+  // significant bit) as the DTE sends them, then the end of the page.
+  void beginStreamedPage();
+  void streamData(const uint8_t* data, size_t len);
+  void endStreamedPage(bool more);
+  // Zero fill the modem has sent in the current streamed page, in bytes.
+  size_t fillBytes() const { return m_fillBytes; }
   // Lets a held engine go on without a new page.
   void release();
   // Ends the call from this side (DCN where the protocol allows it).
@@ -62,6 +74,16 @@ private:
   void feed(const int16_t* amp, int len);
   bool writeFirstPage(const std::vector<mh::Row>& rows, int width, bool fine);
   void syncRowSource();
+  t4_state_s& txImage();
+  void commitStream(size_t upTo);
+  void finishStream();
+  void startStreamIfBegun();
+  void pumpStream();
+  void keepWhileHeld(const std::vector<int16_t>& block);
+
+  static constexpr size_t kMaxHeldSamples = 8 * 8000;
+  static constexpr int64_t kFreshDisSamples = 6400;    // 0.8 s
+  static constexpr size_t kRepeatedDisSamples = 28000; // 3.5 s: one whole DIS burst
 
   Config m_config;
   Callbacks m_cb;
@@ -70,13 +92,29 @@ private:
   std::vector<int16_t> m_heldAudio;
   bool m_held = false;
   bool m_holdRequested = false;
+  bool m_holdOnDis = false;         // held before a DIS (else before a post-page response)
+  bool m_disInBlock = false;        // the listener completed a DIS in the current block
+  bool m_disRepeated = false;       // the far end repeated its DIS during the hold
+  bool m_releaseWanted = false;     // page ready, waiting for the far end's next DIS
+  std::vector<int16_t> m_heldFrame; // the audio that holds the frame we stopped at
+  int64_t m_samplesSinceDis = 0;
   bool m_finished = false;
   bool m_firstPageGiven = false;
   bool m_rowSourceWanted = false;
-  int m_pageIndex = 0;
   bool m_morePages = false;
   std::vector<mh::Row> m_rows;
   size_t m_nextRow = 0;
+
+  // streamed page
+  bool m_streamPageBegun = false; // the engine has just started a page
+  bool m_streamActive = false;    // its image is fed from the stream
+  bool m_streamEnding = false;    // the DTE has ended the page
+  std::vector<uint8_t> m_streamData;
+  FillPoints m_fillPoints;
+  size_t m_streamBase = 0;      // stream position of m_streamData[0]
+  size_t m_streamCommitted = 0; // stream bytes handed to the engine
+  size_t m_fillBytes = 0;
+  int m_pageIndex = 0; // page of the call the DTE is on, from 0
 };
 
 } // namespace tolvane::sim

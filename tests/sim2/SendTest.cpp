@@ -112,6 +112,35 @@ TEST(Class20Send, PagesEndInBandAndTheCallEndsWithFhs) {
   std::remove(rxFile.c_str());
 }
 
+// While the modem waits for its DTE the far end repeats its DIS (every 3 s
+// and more) and waits for the next page; the call must still get through.
+TEST(Class2Send, SlowDteStillGetsItsPagesThrough) {
+  std::string rxFile = tempFile("rxslow.tif");
+  FaxBench bench(Class2Dialect::Class2, FaxBench::Remote::Receiver, rxFile);
+  Class2Modem& m = bench.modem();
+  ASSERT_EQ(m.command("+FDIS=0,3,0,2,0,0,0,0"), Result::Ok);
+  ASSERT_EQ(m.command("D7"), Result::Pending);
+  ASSERT_TRUE(bench.waitFor("\r\nOK\r\n"));
+  std::vector<Page> pages{makeTestPage(1728, 80, 11), makeTestPage(1728, 70, 12)};
+  for (size_t p = 0; p < pages.size(); ++p) {
+    bench.run(5);
+    bench.takeOutput();
+    ASSERT_EQ(m.command("+FDT"), Result::Pending);
+    ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 1));
+    bench.run(1.5);
+    bench.sendData(withEnd(dtePageData(pages[p], 1728), kEtx));
+    bench.run(4);
+    bool last = p + 1 == pages.size();
+    ASSERT_EQ(m.command(last ? "+FET=2" : "+FET=0"), Result::Pending);
+    ASSERT_TRUE(bench.waitFor("+FPTS:1"));
+  }
+  ASSERT_TRUE(bench.waitFor("+FHNG:0"));
+  bench.run(3);
+  EXPECT_EQ(bench.remoteCompletion(), 0);
+  expectSamePages(readTiff(rxFile), pages);
+  std::remove(rxFile.c_str());
+}
+
 TEST(Class2Send, CallFailuresGiveResultCodes) {
   struct Case {
     Class2Modem::Event event;
