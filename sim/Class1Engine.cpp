@@ -10,7 +10,18 @@ Class1Engine::Class1Engine(Output output, Dial dial, Simple answer, Simple hangu
   create();
 }
 
-Class1Engine::~Class1Engine() { t31_free(m_t31); }
+Class1Engine::~Class1Engine() { destroy(); }
+
+// spandsp 0.0.6 frees a T.31 modem without the receive queue that t31_init
+// allocated; without this every reset would leak 4 KB.
+void Class1Engine::destroy() {
+  if (m_t31->rx_queue) {
+    queue_free(m_t31->rx_queue);
+    m_t31->rx_queue = nullptr;
+  }
+  t31_free(m_t31);
+  m_t31 = nullptr;
+}
 
 void Class1Engine::create() {
   m_t31 = t31_init(nullptr, &Class1Engine::atTx, this, &Class1Engine::control, this, nullptr, nullptr);
@@ -26,7 +37,7 @@ void Class1Engine::create() {
 }
 
 void Class1Engine::reset() {
-  t31_free(m_t31);
+  destroy();
   m_class = 0;
   create();
 }

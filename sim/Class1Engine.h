@@ -37,6 +37,7 @@ private:
   static int atTx(at_state_t* s, void* user, const uint8_t* buf, size_t len);
   static int control(t31_state_t* s, void* user, int op, const char* num);
   void create();
+  void destroy();
   void applyProfile();
   void setClass(int fclass);
 
