@@ -67,7 +67,8 @@ void MhWriter::bits(uint32_t code, int count) {
 }
 
 void MhWriter::eol(int fillBits) {
-  bits(0, fillBits);
+  for (int i = 0; i < fillBits; ++i)
+    bits(0, 1);
   bits(mh::kEol.bits, mh::kEol.length);
 }
 
