@@ -1,8 +1,11 @@
 #include "richtext/FaxPageRenderer.h"
 
+#include "richtext/Units.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
@@ -10,6 +13,7 @@
 namespace richtext {
 namespace {
 
+constexpr double kFaxDpi = 200;
 constexpr int kDotsPerMeter = 7874; // 200 per inch
 
 } // namespace
@@ -33,7 +37,23 @@ TFaxPageRenderer::TFaxPageRenderer(const QTextDocument& source, const TFaxPageAr
   if (maxLineWidth > 0)
     width = std::min(width, maxLineWidth);
   m_doc->setTextWidth(width);
+  scaleParagraphs();
   collectLines();
+}
+
+void TFaxPageRenderer::scaleParagraphs() {
+  // Qt scales glyphs, tab stops and line heights to the paint device but
+  // takes paragraph indents and spacing as device pixels.
+  const double k = kFaxDpi / unitsPerInch();
+  for (QTextBlock b = m_doc->begin(); b.isValid(); b = b.next()) {
+    QTextBlockFormat f = b.blockFormat();
+    f.setLeftMargin(f.leftMargin() * k);
+    f.setRightMargin(f.rightMargin() * k);
+    f.setTextIndent(f.textIndent() * k);
+    f.setTopMargin(f.topMargin() * k);
+    f.setBottomMargin(f.bottomMargin() * k);
+    QTextCursor(b).setBlockFormat(f);
+  }
 }
 
 TFaxPageRenderer::~TFaxPageRenderer() = default;

@@ -43,6 +43,7 @@ private:
     double bottom;
     bool pageBreakBefore;
   };
+  void scaleParagraphs();
   void collectLines();
   std::size_t lineAt(int position) const;
   void paint(double fromY, double toY, TFaxPageBitmap& page);

@@ -561,8 +561,10 @@ QTextBlockFormat RtfParser::blockFormat() const {
   }
   if (!a.tabs.isEmpty()) {
     QList<QTextOption::Tab> tabs;
+    // RTF measures tab stops from the page margin, Qt from the paragraph's
+    // left indent.
     for (int t : a.tabs)
-      tabs.append(QTextOption::Tab(twipsToUnits(t), QTextOption::LeftTab));
+      tabs.append(QTextOption::Tab(twipsToUnits(t - a.leftIndent), QTextOption::LeftTab));
     b.setTabPositions(tabs);
   }
   if (a.pageBreakBefore || m_blockBreak)

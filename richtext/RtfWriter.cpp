@@ -153,7 +153,7 @@ void RtfEmitter::paragraphProps(const QTextBlockFormat& f) {
     break;
   }
   for (const QTextOption::Tab& t : f.tabPositions())
-    prop("tx", twips(t.position));
+    prop("tx", twips(t.position + f.leftMargin())); // RTF counts from the page margin
   if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
     m_out += "\\pagebb";
   m_out += ' ';

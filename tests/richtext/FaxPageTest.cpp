@@ -97,6 +97,47 @@ TEST(FaxPage, EveryCallProducesAPageAndTheLastReturnsZero) {
   EXPECT_EQ(blackPixels(page), 0);
 }
 
+int firstInkColumn(const TFaxPageBitmap& page) {
+  for (int x = 0; x < page.width; ++x)
+    for (int y = 0; y < page.height; ++y)
+      if (page.pixel(x, y))
+        return x;
+  return -1;
+}
+
+// Top rows of the separate bands of ink.
+std::vector<int> bandTops(const TFaxPageBitmap& page) {
+  std::vector<int> tops;
+  bool inBand = false;
+  for (int y = 0; y < page.height; ++y) {
+    const bool ink = blackPixels(page, y, y + 1) > 0;
+    if (ink && !inBand)
+      tops.push_back(y);
+    inBand = ink;
+  }
+  return tops;
+}
+
+TEST(FaxPage, IndentsTabsAndSpacingKeepTheirSizeOnTheFax) {
+  const std::string head = "{\\rtf1{\\fonttbl{\\f0 DejaVu Sans;}}\\f0 ";
+  TFaxPageBitmap page;
+  // One inch is 200 pixels; the "l" glyph starts 3 pixels into its cell.
+  for (const char* body :
+       {"\\li1440 l\\par}", "\\li720\\tx1440\\tab l\\par}", "\\li2160\\fi-720 l\\par}"}) {
+    TRichEditor ed;
+    ed.LoadFromRtf(head + body);
+    ed.DrawFaxPage(0, page);
+    EXPECT_NEAR(firstInkColumn(page), 49 + 200 + 3, 2) << body;
+  }
+  TRichEditor ed;
+  ed.LoadFromRtf(head + "\\sl-480\\slmult0 HHH\\line HHH\\par\\pard\\sb720 HHH\\par}");
+  ed.DrawFaxPage(0, page);
+  const std::vector<int> tops = bandTops(page);
+  ASSERT_EQ(tops.size(), 3u);
+  EXPECT_NEAR(tops[1] - tops[0], 480 * 200 / 1440, 2); // exactly 24 points apart
+  EXPECT_GT(tops[2] - tops[1], 100 + 30);              // half an inch before, plus a line
+}
+
 TEST(FaxPage, TextIsDrawnAtTwoHundredPixelsPerInch) {
   TRichEditor ed;
   ed.LoadFromRtf("{\\rtf1{\\fonttbl{\\f0 DejaVu Sans;}}\\f0\\fs144 HHHH\\par}");
