@@ -31,7 +31,8 @@ bool isOneOf(const std::string& name, std::initializer_list<const char*> names) 
 
 } // namespace
 
-AtFrontEnd::AtFrontEnd(ModemModel model, Output output) : m_model(std::move(model)), m_output(std::move(output)) {
+AtFrontEnd::AtFrontEnd(ModemModel model, Output output)
+    : m_model(std::move(model)), m_output(std::move(output)) {
   defaultRegisters(m_s);
 }
 
@@ -130,9 +131,12 @@ void AtFrontEnd::executeLine(const std::string& body) {
     return result("ERROR", 4);
   for (const AtCommand& cmd : *cmds) {
     switch (execute(cmd)) {
-    case CommandOutcome::Ok: break;
-    case CommandOutcome::Error: return result("ERROR", 4);
-    case CommandOutcome::Reported: return;
+    case CommandOutcome::Ok:
+      break;
+    case CommandOutcome::Error:
+      return result("ERROR", 4);
+    case CommandOutcome::Reported:
+      return;
     }
   }
   result("OK", 0);
@@ -173,7 +177,8 @@ CommandOutcome AtFrontEnd::execute(const AtCommand& cmd) {
   if (n == "+FCLASS")
     return fclassCommand(cmd.arg);
   // Speaker, dialling defaults and port options change nothing on a pty.
-  if (isOneOf(n, {"L", "M", "B", "C", "N", "W", "Y", "K", "P", "T"}) || n[0] == '&' || n[0] == '\\' || n[0] == '%')
+  if (isOneOf(n, {"L", "M", "B", "C", "N", "W", "Y", "K", "P", "T"}) || n[0] == '&' ||
+      n[0] == '\\' || n[0] == '%')
     return CommandOutcome::Ok;
   if (isOneOf(n, {"A", "D", "H", "O"}) || n[0] == '+') {
     ModemEngine* e = engine();
@@ -234,9 +239,15 @@ CommandOutcome AtFrontEnd::identify(const std::string& arg) {
   if (n < 0 || n > 9)
     return CommandOutcome::Error;
   switch (n) {
-  case 0: info("14400"); break;
-  case 3: info("Tolvane simulated fax modem " + m_model.name); break;
-  default: info(m_model.name); break;
+  case 0:
+    info("14400");
+    break;
+  case 3:
+    info("Tolvane simulated fax modem " + m_model.name);
+    break;
+  default:
+    info(m_model.name);
+    break;
   }
   return CommandOutcome::Ok;
 }
@@ -271,7 +282,9 @@ void AtFrontEnd::result(const char* word, int code) {
   emit(m_format.verbose ? std::string("\r\n") + word + "\r\n" : std::to_string(code) + "\r");
 }
 
-void AtFrontEnd::info(const std::string& text) { emit(m_format.verbose ? "\r\n" + text + "\r\n" : text + "\r\n"); }
+void AtFrontEnd::info(const std::string& text) {
+  emit(m_format.verbose ? "\r\n" + text + "\r\n" : text + "\r\n");
+}
 
 void AtFrontEnd::emit(const std::string& text) {
   m_output(reinterpret_cast<const uint8_t*>(text.data()), text.size());

@@ -5,7 +5,9 @@
 namespace tolvane::sim {
 namespace {
 
-char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+char upper(char c) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
 
 // Removes spaces and upper-cases everything outside double-quoted strings.
 // An unterminated quote makes the line invalid.
@@ -24,7 +26,9 @@ std::optional<std::string> normalise(std::string_view body) {
   return out;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Extended command: name runs up to '=', '?', ';' or the end; its argument
 // runs up to an unquoted ';'.

@@ -10,7 +10,9 @@ Class1Engine::Class1Engine(Output output, Dial dial, Simple answer, Simple hangu
   create();
 }
 
-Class1Engine::~Class1Engine() { destroy(); }
+Class1Engine::~Class1Engine() {
+  destroy();
+}
 
 // spandsp 0.0.6 frees a T.31 modem without the receive queue that t31_init
 // allocated; without this every reset would leak 4 KB.
@@ -24,10 +26,12 @@ void Class1Engine::destroy() {
 }
 
 void Class1Engine::create() {
-  m_t31 = t31_init(nullptr, &Class1Engine::atTx, this, &Class1Engine::control, this, nullptr, nullptr);
+  m_t31 =
+      t31_init(nullptr, &Class1Engine::atTx, this, &Class1Engine::control, this, nullptr, nullptr);
   t31_set_mode(m_t31, 0); // audio, not T.38
   if (std::getenv("TOLVANE_SIM_TRACE")) {
-    span_log_set_level(t31_get_logging_state(m_t31), SPAN_LOG_SHOW_SEVERITY | SPAN_LOG_SHOW_TAG | SPAN_LOG_FLOW);
+    span_log_set_level(t31_get_logging_state(m_t31),
+                       SPAN_LOG_SHOW_SEVERITY | SPAN_LOG_SHOW_TAG | SPAN_LOG_FLOW);
     span_log_set_tag(t31_get_logging_state(m_t31), "T.31");
   }
   m_ctsOn = true;
@@ -45,7 +49,8 @@ void Class1Engine::reset() {
 // The front end echoes and formats its own results; T.31 must format its
 // results (CONNECT, NO CARRIER ...) the same way and never echo.
 void Class1Engine::applyProfile() {
-  std::string cmd = std::string("ATE0V") + (m_format.verbose ? "1" : "0") + "Q" + (m_format.quiet ? "1" : "0") + "\r";
+  std::string cmd = std::string("ATE0V") + (m_format.verbose ? "1" : "0") + "Q" +
+                    (m_format.quiet ? "1" : "0") + "\r";
   m_capturing = true;
   t31_at_rx(m_t31, cmd.data(), static_cast<int>(cmd.size()));
   m_capturing = false;
@@ -103,22 +108,40 @@ bool Class1Engine::escape() {
   return true;
 }
 
-void Class1Engine::selectClass(const std::string& fclass) { setClass(fclass == "1" ? 1 : 0); }
+void Class1Engine::selectClass(const std::string& fclass) {
+  setClass(fclass == "1" ? 1 : 0);
+}
 
 void Class1Engine::callEvent(CallEvent event) {
   switch (event) {
-  case CallEvent::Answered: t31_call_event(m_t31, AT_CALL_EVENT_ANSWERED); break;
-  case CallEvent::Connected: t31_call_event(m_t31, AT_CALL_EVENT_CONNECTED); break;
-  case CallEvent::Busy: t31_call_event(m_t31, AT_CALL_EVENT_BUSY); break;
-  case CallEvent::NoAnswer: t31_call_event(m_t31, AT_CALL_EVENT_NO_ANSWER); break;
-  case CallEvent::NoDialtone: t31_call_event(m_t31, AT_CALL_EVENT_NO_DIALTONE); break;
-  case CallEvent::FarEndHangup: t31_call_event(m_t31, AT_CALL_EVENT_HANGUP); break;
+  case CallEvent::Answered:
+    t31_call_event(m_t31, AT_CALL_EVENT_ANSWERED);
+    break;
+  case CallEvent::Connected:
+    t31_call_event(m_t31, AT_CALL_EVENT_CONNECTED);
+    break;
+  case CallEvent::Busy:
+    t31_call_event(m_t31, AT_CALL_EVENT_BUSY);
+    break;
+  case CallEvent::NoAnswer:
+    t31_call_event(m_t31, AT_CALL_EVENT_NO_ANSWER);
+    break;
+  case CallEvent::NoDialtone:
+    t31_call_event(m_t31, AT_CALL_EVENT_NO_DIALTONE);
+    break;
+  case CallEvent::FarEndHangup:
+    t31_call_event(m_t31, AT_CALL_EVENT_HANGUP);
+    break;
   }
 }
 
-int Class1Engine::tx(int16_t* amp, int maxSamples) { return t31_tx(m_t31, amp, maxSamples); }
+int Class1Engine::tx(int16_t* amp, int maxSamples) {
+  return t31_tx(m_t31, amp, maxSamples);
+}
 
-void Class1Engine::rx(const int16_t* amp, int samples) { t31_rx(m_t31, const_cast<int16_t*>(amp), samples); }
+void Class1Engine::rx(const int16_t* amp, int samples) {
+  t31_rx(m_t31, const_cast<int16_t*>(amp), samples);
+}
 
 int Class1Engine::atTx(at_state_t*, void* user, const uint8_t* buf, size_t len) {
   auto* self = static_cast<Class1Engine*>(user);
@@ -132,12 +155,21 @@ int Class1Engine::atTx(at_state_t*, void* user, const uint8_t* buf, size_t len) 
 int Class1Engine::control(t31_state_t*, void* user, int op, const char* num) {
   auto* self = static_cast<Class1Engine*>(user);
   switch (op) {
-  case AT_MODEM_CONTROL_CALL: self->m_dial(num ? num : ""); break;
-  case AT_MODEM_CONTROL_ANSWER: self->m_answer(); break;
+  case AT_MODEM_CONTROL_CALL:
+    self->m_dial(num ? num : "");
+    break;
+  case AT_MODEM_CONTROL_ANSWER:
+    self->m_answer();
+    break;
   case AT_MODEM_CONTROL_HANGUP:
-  case AT_MODEM_CONTROL_ONHOOK: self->m_hangup(); break;
-  case AT_MODEM_CONTROL_CTS: self->m_ctsOn = num != nullptr; break;
-  default: break;
+  case AT_MODEM_CONTROL_ONHOOK:
+    self->m_hangup();
+    break;
+  case AT_MODEM_CONTROL_CTS:
+    self->m_ctsOn = num != nullptr;
+    break;
+  default:
+    break;
   }
   return 0;
 }

@@ -12,8 +12,10 @@ public:
 
   CommandOutcome command(const AtCommand& cmd) override {
     switch (m_modem.command(cmd.name + cmd.arg)) {
-    case Class2Modem::Result::Ok: return CommandOutcome::Ok;
-    default: return CommandOutcome::Reported; // the engine printed ERROR or will print the result
+    case Class2Modem::Result::Ok:
+      return CommandOutcome::Ok;
+    default:
+      return CommandOutcome::Reported; // the engine printed ERROR or will print the result
     }
   }
   bool inDataMode() const override { return m_modem.inDataMode(); }
@@ -22,12 +24,24 @@ public:
   void callEvent(CallEvent event) override {
     using E = Class2Modem::Event;
     switch (event) {
-    case CallEvent::Answered: m_modem.callEvent(E::Answered); break;
-    case CallEvent::Connected: m_modem.callEvent(E::Connected); break;
-    case CallEvent::Busy: m_modem.callEvent(E::Busy); break;
-    case CallEvent::NoAnswer: m_modem.callEvent(E::NoAnswer); break;
-    case CallEvent::NoDialtone: m_modem.callEvent(E::NoDialtone); break;
-    case CallEvent::FarEndHangup: m_modem.callEvent(E::Hangup); break;
+    case CallEvent::Answered:
+      m_modem.callEvent(E::Answered);
+      break;
+    case CallEvent::Connected:
+      m_modem.callEvent(E::Connected);
+      break;
+    case CallEvent::Busy:
+      m_modem.callEvent(E::Busy);
+      break;
+    case CallEvent::NoAnswer:
+      m_modem.callEvent(E::NoAnswer);
+      break;
+    case CallEvent::NoDialtone:
+      m_modem.callEvent(E::NoDialtone);
+      break;
+    case CallEvent::FarEndHangup:
+      m_modem.callEvent(E::Hangup);
+      break;
     }
   }
   int tx(int16_t* amp, int maxSamples) override { return m_modem.tx(amp, maxSamples); }
@@ -44,13 +58,14 @@ private:
 
 } // namespace
 
-std::unique_ptr<ModemEngine> makeClass2Engine(bool class20, const std::string& localId, Class2Hooks hooks) {
+std::unique_ptr<ModemEngine> makeClass2Engine(bool class20, const std::string& localId,
+                                              Class2Hooks hooks) {
   Class2Options options;
   options.localId = localId;
   Class2Modem::Host host{std::move(hooks.toDte), std::move(hooks.dial), std::move(hooks.answer),
                          std::move(hooks.hangup)};
-  return std::make_unique<Class2Engine>(class20 ? Class2Dialect::Class20 : Class2Dialect::Class2, options,
-                                        std::move(host));
+  return std::make_unique<Class2Engine>(class20 ? Class2Dialect::Class20 : Class2Dialect::Class2,
+                                        options, std::move(host));
 }
 
 } // namespace tolvane::sim

@@ -17,6 +17,7 @@ struct Class2Hooks {
 };
 
 // Null when this build has no Class 2 engine.
-std::unique_ptr<ModemEngine> makeClass2Engine(bool class20, const std::string& localId, Class2Hooks hooks);
+std::unique_ptr<ModemEngine> makeClass2Engine(bool class20, const std::string& localId,
+                                              Class2Hooks hooks);
 
 } // namespace tolvane::sim

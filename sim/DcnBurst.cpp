@@ -8,7 +8,8 @@ DcnBurst::DcnBurst() {
   hdlc_tx_flags(&m_hdlc, 38);
   static const uint8_t frame[] = {0xFF, 0x13, T30_DCN};
   hdlc_tx_frame(&m_hdlc, frame, sizeof frame);
-  fsk_tx_init(&m_fsk, &preset_fsk_specs[FSK_V21CH2], reinterpret_cast<get_bit_func_t>(hdlc_tx_get_bit), &m_hdlc);
+  fsk_tx_init(&m_fsk, &preset_fsk_specs[FSK_V21CH2],
+              reinterpret_cast<get_bit_func_t>(hdlc_tx_get_bit), &m_hdlc);
 }
 
 void DcnBurst::underflow(void* user) {

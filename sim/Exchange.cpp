@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <array>
-#include <deque>
 #include <cstring>
+#include <deque>
 
 namespace tolvane::sim {
 namespace {
@@ -203,9 +203,13 @@ void Exchange::resolve(Call& call) {
     return;
   }
   switch (call.number.kind) {
-  case NumberKind::NoDialtone: return fail(call, CallFailure::NoDialtone);
-  case NumberKind::Busy: return fail(call, CallFailure::Busy);
-  default: call.state = Call::State::Ringing; call.timer = secondsToSamples(call.number.ringSeconds);
+  case NumberKind::NoDialtone:
+    return fail(call, CallFailure::NoDialtone);
+  case NumberKind::Busy:
+    return fail(call, CallFailure::Busy);
+  default:
+    call.state = Call::State::Ringing;
+    call.timer = secondsToSamples(call.number.ringSeconds);
   }
 }
 

@@ -10,7 +10,9 @@ namespace tolvane::sim {
 constexpr int kSampleRate = 8000;
 constexpr int kBlockSamples = 160; // 20 ms of line time per exchange step
 
-inline constexpr int64_t secondsToSamples(double s) { return static_cast<int64_t>(s * kSampleRate); }
+inline constexpr int64_t secondsToSamples(double s) {
+  return static_cast<int64_t>(s * kSampleRate);
+}
 
 enum class CallFailure { Busy, NoAnswer, NoDialtone };
 

@@ -15,7 +15,8 @@ namespace tolvane::sim {
 PtyPort::PtyPort() {
   m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
-    throw std::runtime_error(std::string("cannot create a pseudo-terminal: ") + std::strerror(errno));
+    throw std::runtime_error(std::string("cannot create a pseudo-terminal: ") +
+                             std::strerror(errno));
   char name[128];
   if (ptsname_r(m_master, name, sizeof name) != 0)
     throw std::runtime_error("cannot name the pseudo-terminal");
@@ -60,7 +61,9 @@ bool PtyPort::clientPresent() const {
   return (p.revents & POLLHUP) == 0;
 }
 
-void PtyPort::discardPending() { tcflush(m_master, TCOFLUSH); }
+void PtyPort::discardPending() {
+  tcflush(m_master, TCOFLUSH);
+}
 
 long PtyPort::read(uint8_t* buf, size_t len) {
   ssize_t n = ::read(m_master, buf, len);

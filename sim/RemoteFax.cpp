@@ -16,39 +16,50 @@ int supportedModems(int maxRate) {
 
 const char* frameName(uint8_t fcf) {
   switch (fcf & 0xFE) {
-  case T30_DIS: return "DIS";
-  case T30_DCS: return "DCS";
-  case T30_CFR: return "CFR";
-  case T30_MPS: return "MPS";
-  case T30_EOP: return "EOP";
-  default: return "";
+  case T30_DIS:
+    return "DIS";
+  case T30_DCS:
+    return "DCS";
+  case T30_CFR:
+    return "CFR";
+  case T30_MPS:
+    return "MPS";
+  case T30_EOP:
+    return "EOP";
+  default:
+    return "";
   }
 }
 
 } // namespace
 
-RemoteFax::RemoteFax(const RemoteFaxConfig& config, bool callingParty, std::string rxPath, std::string label,
-                     EventLog log)
-    : m_config(config), m_label(std::move(label)), m_rxPath(std::move(rxPath)), m_log(std::move(log)) {
+RemoteFax::RemoteFax(const RemoteFaxConfig& config, bool callingParty, std::string rxPath,
+                     std::string label, EventLog log)
+    : m_config(config), m_label(std::move(label)), m_rxPath(std::move(rxPath)),
+      m_log(std::move(log)) {
   m_fax = fax_init(nullptr, callingParty);
   m_t30 = fax_get_t30_state(m_fax);
   if (std::getenv("TOLVANE_SIM_TRACE")) {
-    span_log_set_level(t30_get_logging_state(m_t30), SPAN_LOG_SHOW_SEVERITY | SPAN_LOG_SHOW_PROTOCOL | SPAN_LOG_FLOW);
+    span_log_set_level(t30_get_logging_state(m_t30),
+                       SPAN_LOG_SHOW_SEVERITY | SPAN_LOG_SHOW_PROTOCOL | SPAN_LOG_FLOW);
     span_log_set_tag(t30_get_logging_state(m_t30), m_label.c_str());
   }
   // T.30 station IDs are at most 20 characters; longer ones are cut there.
   t30_set_tx_ident(m_t30, config.ident.substr(0, 20).c_str());
   t30_set_ecm_capability(m_t30, config.ecm);
   t30_set_supported_modems(m_t30, supportedModems(config.maxRate));
-  t30_set_supported_resolutions(m_t30, T30_SUPPORT_STANDARD_RESOLUTION | T30_SUPPORT_FINE_RESOLUTION |
-                                           T30_SUPPORT_SUPERFINE_RESOLUTION | T30_SUPPORT_R8_RESOLUTION);
+  t30_set_supported_resolutions(m_t30,
+                                T30_SUPPORT_STANDARD_RESOLUTION | T30_SUPPORT_FINE_RESOLUTION |
+                                    T30_SUPPORT_SUPERFINE_RESOLUTION | T30_SUPPORT_R8_RESOLUTION);
   if (callingParty)
     t30_set_tx_file(m_t30, config.txFile.c_str(), -1, -1);
   else
     t30_set_rx_file(m_t30, m_rxPath.c_str(), -1);
   t30_set_phase_e_handler(m_t30, &RemoteFax::phaseE, this);
   t30_set_real_time_frame_handler(m_t30, &RemoteFax::frameSeen, this);
-  m_log(m_label + ": " + (callingParty ? "calling, sending " + config.txFile : "answered, receiving into " + m_rxPath));
+  m_log(m_label + ": " +
+        (callingParty ? "calling, sending " + config.txFile
+                      : "answered, receiving into " + m_rxPath));
 }
 
 RemoteFax::~RemoteFax() {
@@ -63,7 +74,8 @@ void RemoteFax::phaseE(t30_state_t* t30, void* user, int result) {
   t30_get_transfer_statistics(t30, &stats);
   const char* ident = t30_get_rx_ident(t30);
   self->m_log(self->m_label + ": call ended: " + t30_completion_code_to_str(result) + " (" +
-              std::to_string(result) + "), pages " + std::to_string(stats.pages_tx + stats.pages_rx) + ", rate " +
+              std::to_string(result) + "), pages " +
+              std::to_string(stats.pages_tx + stats.pages_rx) + ", rate " +
               std::to_string(stats.bit_rate) + ", far ident '" + (ident ? ident : "") + "'");
   self->m_reported = true;
   if (self->m_hangupIn < 0)

@@ -36,7 +36,8 @@ bool toIntSet(const std::string& s, std::set<int>& out) {
   size_t start = 0;
   while (start <= s.size()) {
     size_t comma = s.find(',', start);
-    std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    std::string part =
+        s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     int v = 0;
     if (!toInt(part, v))
       return false;
@@ -190,7 +191,8 @@ std::vector<std::string> splitConfigWords(std::string_view line) {
     char c = line[i];
     if (c == '\\' && i + 1 < line.size()) {
       char n = line[i + 1];
-      if (n == 'x' && i + 3 < line.size() && hexValue(line[i + 2]) >= 0 && hexValue(line[i + 3]) >= 0) {
+      if (n == 'x' && i + 3 < line.size() && hexValue(line[i + 2]) >= 0 &&
+          hexValue(line[i + 3]) >= 0) {
         cur.push_back(static_cast<char>(hexValue(line[i + 2]) * 16 + hexValue(line[i + 3])));
         i += 3;
       } else {

@@ -13,7 +13,7 @@ namespace tolvane::sim {
 struct ModemModel {
   std::string name = "class120";
   std::set<std::string> classes{"0", "1", "2", "2.0"}; // what it can do
-  std::string reported = "0,1,2,2.0";                   // what AT+FCLASS=? says
+  std::string reported = "0,1,2,2.0";                  // what AT+FCLASS=? says
 };
 
 // Looks a model up by name: class1, class12, class120, liar (reports
@@ -25,31 +25,31 @@ struct ModemConfig {
   std::string number; // dialling this reaches the modem
   std::string link;   // symlink to the pty slave
   ModemModel model;
-  int delayMs = 0;      // every response comes this much line time late
-  bool silent = false;  // swallows everything, answers nothing
-  std::string garbage;  // a line of this text comes before every response
+  int delayMs = 0;     // every response comes this much line time late
+  bool silent = false; // swallows everything, answers nothing
+  std::string garbage; // a line of this text comes before every response
 };
 
 enum class NumberKind { Fax, Busy, NoAnswer, Voice, NoDialtone };
 
 struct RemoteFaxConfig {
   std::string ident = "SIMULATED FAX";
-  std::string rxDir = ".";  // received pages go to <rxDir>/<number>-<n>.tif
-  std::string txFile;       // TIFF this machine sends when it calls in
+  std::string rxDir = "."; // received pages go to <rxDir>/<number>-<n>.tif
+  std::string txFile;      // TIFF this machine sends when it calls in
   bool ecm = false;
-  int maxRate = 14400;      // 14400 (V.17), 9600 (V.29) or 4800 (V.27ter)
-  std::set<int> rtnPages;   // page receptions (1-based, retries count) answered RTN
+  int maxRate = 14400;    // 14400 (V.17), 9600 (V.29) or 4800 (V.27ter)
+  std::set<int> rtnPages; // page receptions (1-based, retries count) answered RTN
   bool rtnAlways = false;
-  std::set<int> fttRates;   // bit rates at which the training check fails
-  std::string dcnAfter;     // answer this received frame (DIS, DCS, CFR, MPS, EOP) with DCN
-  double dropAfter = -1;    // hang up this many seconds into the first page
+  std::set<int> fttRates; // bit rates at which the training check fails
+  std::string dcnAfter;   // answer this received frame (DIS, DCS, CFR, MPS, EOP) with DCN
+  double dropAfter = -1;  // hang up this many seconds into the first page
 };
 
 struct NumberConfig {
   std::string number;
   NumberKind kind = NumberKind::Fax;
   RemoteFaxConfig fax;
-  double ringSeconds = 6;   // ringing before the remote answers (or gives up)
+  double ringSeconds = 6; // ringing before the remote answers (or gives up)
 };
 
 struct CallInConfig {

@@ -9,7 +9,8 @@ constexpr size_t kMaxQueuedOutput = 4 << 20; // a DTE that never reads loses the
 
 } // namespace
 
-SimModem::SimModem(const ModemConfig& config, CallControl& line, bool withPty) : m_config(config), m_line(line) {
+SimModem::SimModem(const ModemConfig& config, CallControl& line, bool withPty)
+    : m_config(config), m_line(line) {
   if (withPty) {
     m_pty = std::make_unique<PtyPort>();
     if (!config.link.empty()) {
@@ -33,7 +34,9 @@ SimModem::SimModem(const ModemConfig& config, CallControl& line, bool withPty) :
   m_frontEnd->setEngines(m_class1.get(), m_class2.get(), m_class20.get());
 }
 
-SimModem::~SimModem() { m_line.hangup(*this); }
+SimModem::~SimModem() {
+  m_line.hangup(*this);
+}
 
 void SimModem::output(const uint8_t* data, size_t len) {
   if (m_config.silent || len == 0 || (m_pty && !m_clientPresent))
@@ -56,7 +59,9 @@ void SimModem::dteInput(const uint8_t* data, size_t len) {
   m_frontEnd->dteInput(data, len);
 }
 
-bool SimModem::hasDueOutput() const { return !m_out.empty() && m_out.front().due <= m_now; }
+bool SimModem::hasDueOutput() const {
+  return !m_out.empty() && m_out.front().due <= m_now;
+}
 
 std::string SimModem::takeDueOutput() {
   std::string all;
@@ -68,7 +73,9 @@ std::string SimModem::takeDueOutput() {
   return all;
 }
 
-bool SimModem::wantsRead() const { return m_clientPresent && m_frontEnd->wantsInput(); }
+bool SimModem::wantsRead() const {
+  return m_clientPresent && m_frontEnd->wantsInput();
+}
 
 void SimModem::service() {
   if (!m_pty)
@@ -111,26 +118,43 @@ void SimModem::tick(int64_t nowSamples) {
   m_frontEnd->pump();
 }
 
-int SimModem::lineTx(int16_t* amp, int maxSamples) { return m_frontEnd->engine()->tx(amp, maxSamples); }
+int SimModem::lineTx(int16_t* amp, int maxSamples) {
+  return m_frontEnd->engine()->tx(amp, maxSamples);
+}
 
-void SimModem::lineRx(const int16_t* amp, int samples) { m_frontEnd->engine()->rx(amp, samples); }
+void SimModem::lineRx(const int16_t* amp, int samples) {
+  m_frontEnd->engine()->rx(amp, samples);
+}
 
-void SimModem::onRing() { m_frontEnd->ring(); }
+void SimModem::onRing() {
+  m_frontEnd->ring();
+}
 
-void SimModem::event(CallEvent e) { m_frontEnd->engine()->callEvent(e); }
+void SimModem::event(CallEvent e) {
+  m_frontEnd->engine()->callEvent(e);
+}
 
-void SimModem::onCallAnswered() { event(CallEvent::Connected); }
+void SimModem::onCallAnswered() {
+  event(CallEvent::Connected);
+}
 
-void SimModem::onCallConnected() { event(CallEvent::Answered); }
+void SimModem::onCallConnected() {
+  event(CallEvent::Answered);
+}
 
 void SimModem::onCallFailed(CallFailure why) {
   switch (why) {
-  case CallFailure::Busy: return event(CallEvent::Busy);
-  case CallFailure::NoAnswer: return event(CallEvent::NoAnswer);
-  case CallFailure::NoDialtone: return event(CallEvent::NoDialtone);
+  case CallFailure::Busy:
+    return event(CallEvent::Busy);
+  case CallFailure::NoAnswer:
+    return event(CallEvent::NoAnswer);
+  case CallFailure::NoDialtone:
+    return event(CallEvent::NoDialtone);
   }
 }
 
-void SimModem::onFarEndHangup() { event(CallEvent::FarEndHangup); }
+void SimModem::onFarEndHangup() {
+  event(CallEvent::FarEndHangup);
+}
 
 } // namespace tolvane::sim

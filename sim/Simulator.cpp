@@ -11,7 +11,8 @@
 
 namespace tolvane::sim {
 
-Simulator::Simulator(SimConfig config, std::ostream& log) : m_config(std::move(config)), m_log(log) {
+Simulator::Simulator(SimConfig config, std::ostream& log)
+    : m_config(std::move(config)), m_log(log) {
   m_exchange = std::make_unique<Exchange>(m_config, [this](const std::string& t) { this->log(t); });
 }
 
@@ -25,7 +26,8 @@ Simulator::~Simulator() {
 
 void Simulator::log(const std::string& text) {
   char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "[%9.2f] ", static_cast<double>(m_exchange->now()) / kSampleRate);
+  std::snprintf(stamp, sizeof stamp, "[%9.2f] ",
+                static_cast<double>(m_exchange->now()) / kSampleRate);
   m_log << stamp << text << std::endl;
 }
 
@@ -111,9 +113,10 @@ void Simulator::run(const volatile std::sig_atomic_t* stop) {
     std::vector<pollfd> fds;
     for (auto& m : m_modems)
       if (m->wantsRead() || m->hasDueOutput())
-        fds.push_back({m->pty()->fd(), static_cast<short>((m->wantsRead() ? POLLIN : 0) |
-                                                          (m->hasDueOutput() ? POLLOUT : 0)),
-                       0});
+        fds.push_back(
+            {m->pty()->fd(),
+             static_cast<short>((m->wantsRead() ? POLLIN : 0) | (m->hasDueOutput() ? POLLOUT : 0)),
+             0});
     if (m_control >= 0)
       fds.push_back({m_control, POLLIN, 0});
     auto wait = std::max(Clock::duration::zero(), nextStep - Clock::now());

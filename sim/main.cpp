@@ -13,7 +13,9 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void onSignal(int) { g_stop = 1; }
+void onSignal(int) {
+  g_stop = 1;
+}
 
 void usage() {
   std::cout << "usage: tolvane-modemsim [options]\n"

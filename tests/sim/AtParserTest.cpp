@@ -17,7 +17,8 @@ std::vector<AtCommand> parse(std::string_view s) {
 TEST(AtParser, SplitsBasicExtendedAndRegisterCommands) {
   EXPECT_EQ(parse("e0 v1q0&f&c1"),
             (std::vector<AtCommand>{{"E", "0"}, {"V", "1"}, {"Q", "0"}, {"&F", ""}, {"&C", "1"}}));
-  EXPECT_EQ(parse("S0=1S7?S12=50"), (std::vector<AtCommand>{{"S", "0=1"}, {"S", "7?"}, {"S", "12=50"}}));
+  EXPECT_EQ(parse("S0=1S7?S12=50"),
+            (std::vector<AtCommand>{{"S", "0=1"}, {"S", "7?"}, {"S", "12=50"}}));
   EXPECT_EQ(parse("+FCLASS=1;+FTM=?"), (std::vector<AtCommand>{{"+FCLASS", "=1"}, {"+FTM", "=?"}}));
   EXPECT_EQ(parse("+fclass=2.0"), (std::vector<AtCommand>{{"+FCLASS", "=2.0"}}));
   EXPECT_EQ(parse("Z"), (std::vector<AtCommand>{{"Z", ""}}));
@@ -25,8 +26,10 @@ TEST(AtParser, SplitsBasicExtendedAndRegisterCommands) {
 }
 
 TEST(AtParser, DialTakesTheRestOfTheLineAndQuotesKeepTheirText) {
-  EXPECT_EQ(parse("X3DT 555-1234,,9W"), (std::vector<AtCommand>{{"X", "3"}, {"D", "T555-1234,,9W"}}));
-  EXPECT_EQ(parse("+FLID=\"My; Id a\";E0"), (std::vector<AtCommand>{{"+FLID", "=\"My; Id a\""}, {"E", "0"}}));
+  EXPECT_EQ(parse("X3DT 555-1234,,9W"),
+            (std::vector<AtCommand>{{"X", "3"}, {"D", "T555-1234,,9W"}}));
+  EXPECT_EQ(parse("+FLID=\"My; Id a\";E0"),
+            (std::vector<AtCommand>{{"+FLID", "=\"My; Id a\""}, {"E", "0"}}));
 }
 
 TEST(AtParser, RejectsWhatAModemAnswersWithError) {

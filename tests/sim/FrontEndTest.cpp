@@ -45,7 +45,8 @@ TEST(FrontEnd, ClassOneCommandsReachT31WithOneFinalResult) {
   std::string out = b.type(0, "AT+FCLASS=1;+FTM=?;+FRM=?\r");
   EXPECT_NE(out.find("24,48,72,73,74,96,97,98,121,122,145,146"), std::string::npos) << out;
   EXPECT_EQ(out.find("OK"), out.rfind("OK")) << "one OK for the whole line: " << out;
-  EXPECT_EQ(b.type(0, "AT+FTM=?;+FCLASS=1.5;+FRM=?\r"), "\r\n24,48,72,73,74,96,97,98,121,122,145,146\r\n\r\nERROR\r\n")
+  EXPECT_EQ(b.type(0, "AT+FTM=?;+FCLASS=1.5;+FRM=?\r"),
+            "\r\n24,48,72,73,74,96,97,98,121,122,145,146\r\n\r\nERROR\r\n")
       << "the error ends the line";
 }
 

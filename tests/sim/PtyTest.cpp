@@ -44,7 +44,9 @@ public:
   }
   ~Port() { close(m_fd); }
   bool ok() const { return m_fd >= 0; }
-  void send(const std::string& s) { ASSERT_EQ(write(m_fd, s.data(), s.size()), static_cast<ssize_t>(s.size())); }
+  void send(const std::string& s) {
+    ASSERT_EQ(write(m_fd, s.data(), s.size()), static_cast<ssize_t>(s.size()));
+  }
   // Reads until text turns up after what earlier calls matched, or the
   // time is over.
   bool expect(const std::string& text, double seconds) {
@@ -76,7 +78,8 @@ private:
 } // namespace
 
 TEST(Pty, HundredCallsInARowLeaveNothingBehind) {
-  SimProcess sim({"--speed", "32", "--modem", "com1 model=class1 link=@/com1", "--number", "501 fax dir=@ ring=0.2"});
+  SimProcess sim({"--speed", "32", "--modem", "com1 model=class1 link=@/com1", "--number",
+                  "501 fax dir=@ ring=0.2"});
   int fdsAfterFirst = -1;
   long rssAfterTen = -1;
   for (int call = 1; call <= 100; ++call) {
@@ -93,7 +96,8 @@ TEST(Pty, HundredCallsInARowLeaveNothingBehind) {
       port.send("ATZ\r");
       ASSERT_TRUE(port.expect("OK", 5)) << port.seen();
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the simulator sees the port closed
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(50)); // the simulator sees the port closed
     if (call == 1)
       fdsAfterFirst = countFds(sim.pid());
     if (call == 10)

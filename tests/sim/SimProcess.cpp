@@ -55,7 +55,9 @@ SimProcess::~SimProcess() {
     std::filesystem::remove_all(m_dir, ec);
 }
 
-std::string SimProcess::log() const { return readFile(m_dir + "/sim.log"); }
+std::string SimProcess::log() const {
+  return readFile(m_dir + "/sim.log");
+}
 
 bool SimProcess::waitForLog(const std::string& text, double seconds) const {
   auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -71,7 +73,9 @@ void SimProcess::control(const std::string& line) const {
   std::ofstream(m_dir + "/ctl") << line << "\n";
 }
 
-bool SimProcess::running() const { return m_pid > 0 && kill(m_pid, 0) == 0 && waitpid(m_pid, nullptr, WNOHANG) == 0; }
+bool SimProcess::running() const {
+  return m_pid > 0 && kill(m_pid, 0) == 0 && waitpid(m_pid, nullptr, WNOHANG) == 0;
+}
 
 int SimProcess::stop() {
   if (m_pid <= 0)
@@ -92,8 +96,8 @@ int SimProcess::stop() {
 }
 
 EfaxRun runEfax(const std::string& args, int timeoutSeconds, const std::string& logPath) {
-  std::string cmd = "timeout -s KILL " + std::to_string(timeoutSeconds) + " efax " + args + " > '" + logPath +
-                    "' 2>&1";
+  std::string cmd = "timeout -s KILL " + std::to_string(timeoutSeconds) + " efax " + args + " > '" +
+                    logPath + "' 2>&1";
   int rc = std::system(cmd.c_str());
   return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, readFile(logPath)};
 }
