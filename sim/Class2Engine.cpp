@@ -8,9 +8,16 @@ namespace {
 class Class2Engine : public ModemEngine {
 public:
   Class2Engine(Class2Dialect dialect, Class2Options options, Class2Modem::Host host)
-      : m_modem(dialect, std::move(options), std::move(host)) {}
+      : m_hangup(host.hangup), m_modem(dialect, std::move(options), std::move(host)) {}
 
   CommandOutcome command(const AtCommand& cmd) override {
+    if (cmd.name == "H") {
+      // The engine's reset ends its side of a call without telling the
+      // line, so the line is cleared here.
+      m_modem.reset();
+      m_hangup();
+      return CommandOutcome::Ok;
+    }
     switch (m_modem.command(cmd.name + cmd.arg)) {
     case Class2Modem::Result::Ok:
       return CommandOutcome::Ok;
@@ -53,6 +60,7 @@ public:
   void ring() override { m_modem.ring(); }
 
 private:
+  std::function<void()> m_hangup;
   Class2Modem m_modem;
 };
 
