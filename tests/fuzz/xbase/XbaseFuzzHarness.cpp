@@ -16,19 +16,21 @@ namespace xbfuzz {
 
 namespace {
 
+// Never destroyed: the exit handler that removes the folder runs after
+// static objects are gone.
 const std::string& scratch() {
-  static const std::string dir = [] {
-    std::string d =
+  static const std::string* dir = [] {
+    auto* d = new std::string(
         (std::filesystem::temp_directory_path() / ("xbase-fuzz-" + std::to_string(getpid())))
-            .string();
-    std::filesystem::create_directories(d);
+            .string());
+    std::filesystem::create_directories(*d);
     std::atexit([] {
       std::error_code ec;
       std::filesystem::remove_all(scratch(), ec);
     });
     return d;
   }();
-  return dir;
+  return *dir;
 }
 
 void put(const std::string& name, const uint8_t* data, size_t size) {
