@@ -75,11 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Log: records cut from the input.
   serial::DispatchLog log(64 + data[1] * 4);
-  for (size_t i = 0; i + 2 <= input.size(); i += 2 + input[i + 1] % 32) {
-    const size_t n = std::min<size_t>(input[i + 1] % 32, input.size() - i - 2);
-    log.add(static_cast<uint8_t>(input[i] % 6), static_cast<uint8_t>(input[i] % 14),
-            static_cast<uint32_t>(i), static_cast<uint16_t>(i * 31),
-            reinterpret_cast<const uint8_t*>(input.data() + i + 2), n);
+  const auto* in = reinterpret_cast<const uint8_t*>(input.data());
+  for (size_t i = 0; i + 2 <= input.size(); i += 2 + in[i + 1] % 32) {
+    const size_t n = std::min<size_t>(in[i + 1] % 32, input.size() - i - 2);
+    log.add(static_cast<uint8_t>(in[i] % 6), static_cast<uint8_t>(in[i] % 14),
+            static_cast<uint32_t>(i), static_cast<uint16_t>(i * 31), in + i + 2, n);
   }
   checkLines(log.text(hex), 78);
   return 0;
