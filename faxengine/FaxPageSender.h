@@ -60,28 +60,33 @@ public:
   int LastError() const { return m_error; }
 
 private:
-  int SeekPage(unsigned page);
-  int OpenApf(const std::string& name, faximage::ApfFileHeader& header);
+  int SeekPage(std::FILE* f, unsigned page);
+  int OpenApf(const std::string& name, std::FILE*& f);
   void CheckResolution();
-  int PageNumberForHeader() const;
-  int TotalPages() const;
+  HeaderValues MacroValues() const;
   void QueueZeroFill();
-  void SendEncodedRow(const uint8_t* raster, int width);
-  void SendTextLine(const std::string& line, const faximage::FaxFontFace& font);
-  bool Room();
-  void Flush();
+  void QueueRow(const uint8_t* raster, int width);
+  void QueueText(const std::string& text, const faximage::FaxFontFace& font, int x0);
+  // Sends as much of the pending output as the port takes; true when none is left.
+  bool Flush();
+  bool Room() const;
+  int ReadApfBlock();
   std::string WithExtension(const std::string& name) const;
 
   FaxSession& m_session;
   FaxRecord& m_rec;
-  std::FILE* m_file = nullptr; // the APF file being sent (fax file or APF cover)
-  std::FILE* m_text = nullptr; // a text cover
+  std::FILE* m_fax = nullptr;   // the fax file
+  std::FILE* m_cover = nullptr; // an APF cover
+  std::FILE* m_text = nullptr;  // a text cover
+  std::FILE* m_cur = nullptr;   // the APF file whose page is being sent
   bool m_coverIsApf = false;
+  unsigned m_filePage = 0;
+  uint32_t m_firstPage = 64;
   faximage::ApfPageHeader m_pageHeader;
   int m_previousFine = -1;
-  long m_pageStart = 0; // file offset of the page's data
   long m_remaining = 0;
-  std::vector<uint8_t> m_out;
+  std::vector<uint8_t> m_out; // DLE-doubled bytes not yet taken by the port
+  std::size_t m_outPos = 0;
   int m_error = 0;
 };
 

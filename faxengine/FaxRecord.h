@@ -45,6 +45,9 @@ struct ProtocolRecord {
   ClassDialect dialect;
   Class1Capability class1Caps[8]; // filled by the Class 1 machines
   int class1CapCount = 0;
+  // The modem's raw answer to "AT+FTM=?" (send) or "AT+FRM=?" (receive),
+  // read while the call is set up in Class 1.
+  std::string class1CapsAnswer;
 
   uint16_t desiredBPS = 9600;
   bool desiredECM = false;
@@ -102,6 +105,10 @@ struct FaxRecord {
   std::string phoneNumber;
   std::string headerLine, headerSender, headerRecipient, headerTitle;
   bool initialized = false;
+
+  // Pacing of page data (send side).
+  uint16_t maxSendCount = 50;
+  uint16_t bufferMinimum = 1000;
 
   // Receive options the machine needs.
   bool oneFax = false, constantStatus = false, faxAndData = false;

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -73,6 +74,9 @@ public:
   // Main thread: the machine sees kFaxAbortMsg on the dispatcher thread.
   void Abort();
   bool Running() const { return m_running.load(); }
+  // Events are delivered only while the token's owner lives (the component
+  // may be destroyed before a posted Finish runs).
+  void SetLifeToken(std::weak_ptr<void> token) { m_life = std::move(token); }
   bool Sending() const { return m_sending; }
 
   // ----- for the state machines (dispatcher thread)
@@ -136,6 +140,9 @@ private:
   std::atomic<bool> m_abort{false};
   std::mutex m_callMutex; // one machine call at a time
   std::string m_lineBuffer;
+  std::weak_ptr<void> m_life;
+  bool m_abortDelivered = false;
+  bool m_finished = false;
 };
 
 // Commands and parsing shared by the machines.

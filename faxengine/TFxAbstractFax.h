@@ -22,7 +22,7 @@ using TFaxLogEvent = std::function<void(TFxCustomAbstractFax& cp, int logCode)>;
 using TFaxErrorEvent = std::function<void(TFxCustomAbstractFax& cp, int errorCode)>;
 using TFaxFinishEvent = std::function<void(TFxCustomAbstractFax& cp, int errorCode)>;
 
-class TFxCustomAbstractFax : protected faxengine::FaxEventSink {
+class TFxCustomAbstractFax : public faxengine::FaxEventSink {
 public:
   TFxCustomAbstractFax();
   ~TFxCustomAbstractFax() override;
@@ -101,7 +101,10 @@ protected:
   void StartCall(bool sending);
   // The direction's initialisation on the main thread; returns an error code.
   virtual int InitializeCall() = 0;
+  // Sends the init string and "AT+FCLASS=?"; the class bits or -8071.
   int DetectClass();
+  // fcUnknown and fcDetect become the best class the modem has (2.0, 2, 1).
+  int ChooseClass();
   // Sends ModemInit and the init string unless the modem is initialised.
   int InitializeModem();
   // One synchronous command: 0 on success, -8071 on failure or timeout.
@@ -123,6 +126,7 @@ protected:
   TFxFaxLog* m_faxLog = nullptr;
   std::string m_faxFile;
   int m_cachedClasses = -1;
+  std::shared_ptr<int> m_life; // posted events check that the component lives
 };
 
 class TFxAbstractFax : public TFxCustomAbstractFax {

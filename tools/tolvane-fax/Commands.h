@@ -11,5 +11,7 @@ namespace cli {
 int convertCommand(const std::vector<std::string>& args);
 int infoCommand(const std::vector<std::string>& args);
 int exportCommand(const std::vector<std::string>& args);
+int sendCommand(const std::vector<std::string>& args);
+int receiveCommand(const std::vector<std::string>& args);
 
 } // namespace cli

@@ -19,7 +19,14 @@ const char* const kUsage =
     "  info FILE.apf\n"
     "  export FILE.apf OUT [--format png|pbm|tiff] [--page N] [--as-coded]\n"
     "          OUT may hold %d for the page number; without it a TIFF gets every\n"
-    "          page, other formats need --page or a one-page file.\n";
+    "          page, other formats need --page or a one-page file.\n"
+    "  send DEVICE NUMBER [FILE.apf|FILE.txt] [--cover FILE] [--header TEXT]\n"
+    "          [--station ID] [--class 1|2|2.0|detect] [--speed BPS] [--prefix P]\n"
+    "          [--pulse] [--blind] [--attempts N] [--retry-wait S] [--dial-wait S]\n"
+    "          [--sender T] [--recipient T] [--title T] [--history FILE]\n"
+    "          [--trace FILE] [--timeout S] [--fine] [--abort-no-connect]\n"
+    "  receive DEVICE FOLDER [--one] [--rings N] [--station ID] [--class ...]\n"
+    "          [--speed BPS] [--history FILE] [--trace FILE] [--timeout S]\n";
 
 } // namespace
 
@@ -37,6 +44,10 @@ int main(int argc, char** argv) {
       return cli::infoCommand(args);
     if (command == "export")
       return cli::exportCommand(args);
+    if (command == "send")
+      return cli::sendCommand(args);
+    if (command == "receive")
+      return cli::receiveCommand(args);
     if (command == "help" || command == "--help") {
       std::fputs(kUsage, stdout);
       return 0;

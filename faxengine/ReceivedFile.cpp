@@ -1,0 +1,156 @@
+// Received APF files and their default names.
+
+#include "faxengine/FaxPageSender.h"
+
+#include "platform/FxErrors.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace faxengine {
+
+namespace {
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+} // namespace
+
+std::string DefaultReceiveName(const std::string& destinationDir, const std::string& ext,
+                               int namingMode) {
+  if (namingMode != 1 && namingMode != 2)
+    return "noname.apf";
+  std::string dir = destinationDir;
+  if (!dir.empty() && dir.back() != '/' && dir.back() != ':')
+    dir += '/';
+  std::string prefix = "FAX";
+  if (namingMode == 2) {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char md[32];
+    std::snprintf(md, sizeof md, "%02d%02d", tm.tm_mon + 1, tm.tm_mday);
+    prefix = md;
+  }
+  for (int n = 1; n <= 9999; ++n) {
+    char num[8];
+    std::snprintf(num, sizeof num, "%04d", n);
+    std::string name = dir + prefix + num + "." + ext;
+    if (!FileExists(name))
+      return name;
+  }
+  return dir + "NONAME.APF";
+}
+
+int ReceivedFile::Create(const std::string& path, const std::string& remoteId) {
+  Close();
+  m_file = std::fopen(path.c_str(), "w+b");
+  if (!m_file)
+    return IoErrorFromErrno(errno, true);
+  m_path = path;
+  m_header = faximage::ApfFileHeader::fresh();
+  m_header.fileDate = faximage::dosDateTime(std::time(nullptr));
+  m_header.setStationId(remoteId);
+  uint8_t bytes[faximage::kApfFileHeaderSize];
+  m_header.toBytes(bytes);
+  m_pageOpen = false;
+  m_used = 0;
+  return WriteAt(0, bytes, sizeof bytes);
+}
+
+int ReceivedFile::WriteAt(long offset, const uint8_t* data, std::size_t size) {
+  if (std::fseek(m_file, offset, SEEK_SET) != 0)
+    return ecDeviceWrite;
+  if (std::fwrite(data, 1, size, m_file) != size)
+    return ecDeviceWrite;
+  return 0;
+}
+
+int ReceivedFile::StartPage(bool fine, bool wide) {
+  if (!m_file)
+    return ecNotOpen;
+  std::fseek(m_file, 0, SEEK_END);
+  m_pageHeaderPos = std::ftell(m_file);
+  m_pageFlags = static_cast<uint16_t>((fine ? faximage::PageFlagFine : 0) |
+                                      (wide ? faximage::PageFlagWide : 0));
+  faximage::ApfPageHeader ph;
+  ph.pageFlags = m_pageFlags;
+  uint8_t bytes[faximage::kApfPageHeaderSize];
+  ph.toBytes(bytes);
+  m_pageBytes = 0;
+  m_used = 0;
+  m_pageOpen = true;
+  return WriteAt(m_pageHeaderPos, bytes, sizeof bytes);
+}
+
+int ReceivedFile::FlushBuffer() {
+  if (m_used == 0)
+    return 0;
+  std::fseek(m_file, 0, SEEK_END);
+  const std::size_t n = std::fwrite(m_buffer, 1, m_used, m_file);
+  m_pageBytes += static_cast<long>(n);
+  const bool shortWrite = n != m_used;
+  m_used = 0;
+  return shortWrite ? ecDeviceWrite : 0;
+}
+
+int ReceivedFile::Put(const uint8_t* data, std::size_t size, bool reverseBits) {
+  if (!m_pageOpen)
+    return ecNotOpen;
+  for (std::size_t i = 0; i < size; ++i) {
+    m_buffer[m_used++] = reverseBits ? ReverseBits(data[i]) : data[i];
+    if (m_used == sizeof m_buffer) {
+      if (int rc = FlushBuffer())
+        return rc;
+    }
+  }
+  return 0;
+}
+
+int ReceivedFile::FinishPage(const std::string& remoteId) {
+  if (!m_pageOpen)
+    return 0;
+  int rc = FlushBuffer();
+  m_pageOpen = false;
+  if (rc)
+    return rc;
+  ++m_header.pageCount;
+  m_header.setStationId(remoteId);
+  m_header.fileDate = faximage::dosDateTime(std::time(nullptr));
+  uint8_t bytes[faximage::kApfFileHeaderSize];
+  m_header.toBytes(bytes);
+  if ((rc = WriteAt(0, bytes, sizeof bytes)))
+    return rc;
+  faximage::ApfPageHeader ph;
+  ph.imageLength = static_cast<uint32_t>(m_pageBytes);
+  ph.pageFlags = m_pageFlags;
+  uint8_t pbytes[faximage::kApfPageHeaderSize];
+  ph.toBytes(pbytes);
+  if ((rc = WriteAt(m_pageHeaderPos, pbytes, sizeof pbytes)))
+    return rc;
+  return std::fflush(m_file) == 0 ? 0 : ecDeviceWrite;
+}
+
+int ReceivedFile::DropPage() {
+  if (!m_pageOpen)
+    return 0;
+  m_used = 0;
+  m_pageOpen = false;
+  std::fflush(m_file);
+  if (::ftruncate(fileno(m_file), m_pageHeaderPos) != 0)
+    return IoErrorFromErrno(errno, true);
+  return std::fseek(m_file, m_pageHeaderPos, SEEK_SET) == 0 ? 0 : ecDeviceWrite;
+}
+
+void ReceivedFile::Close() {
+  if (m_file)
+    std::fclose(m_file);
+  m_file = nullptr;
+  m_pageOpen = false;
+  m_used = 0;
+}
+
+} // namespace faxengine

@@ -1,0 +1,114 @@
+// Running a fax call from the command line.
+
+#include "tools/tolvane-fax/FaxCallRunner.h"
+
+#include "faxengine/TFxFaxLog.h"
+#include "platform/FxErrors.h"
+#include "platform/MainThreadDispatcher.h"
+#include "platform/TickClock.h"
+#include "tools/tolvane-fax/CommandLine.h"
+
+#include <csignal>
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void onSignal(int) {
+  g_interrupted = 1;
+}
+
+TFaxClass classFrom(const std::string& name) {
+  if (name == "1")
+    return fcClass1;
+  if (name == "2")
+    return fcClass2;
+  if (name == "2.0" || name == "20")
+    return fcClass2_0;
+  if (name == "detect" || name.empty())
+    return fcDetect;
+  throw UsageError("--class is 1, 2, 2.0 or detect");
+}
+
+} // namespace
+
+void setUpFaxCall(const CommandLine& cl, const std::string& device, FaxCallSetup& setup,
+                  TFxCustomAbstractFax& fax) {
+  fax.SetFaxClass(classFrom(cl.value("class", "detect")));
+  const long speed = cl.number("speed", 14400, 2400, 14400);
+  fax.SetDesiredBPS(static_cast<uint16_t>(speed));
+  fax.SetStationID(cl.value("station"));
+  if (cl.has("init"))
+    fax.SetModemInit(cl.value("init"));
+  setup.port.SetDevicePath(device);
+  fax.SetComPort(&setup.port);
+  if (cl.has("trace")) {
+    setup.port.SetTraceName(cl.value("trace"));
+    setup.port.SetTraceSize(32000);
+    setup.port.SetTraceHex(false);
+  }
+  setup.port.SetOpen(true);
+  if (cl.has("trace"))
+    setup.port.SetTracing(tlOn);
+  setup.historyFile = cl.value("history");
+}
+
+int runFaxCall(TFxCustomAbstractFax& fax, FaxCallSetup& setup, void (*begin)(TFxCustomAbstractFax&),
+               int timeoutSeconds) {
+  platform::PlainEventLoop loop;
+  platform::setMainThreadDispatcher(&loop);
+  struct Restore {
+    ~Restore() { platform::setMainThreadDispatcher(nullptr); }
+  } restore;
+  TFxFaxLog history;
+  if (!setup.historyFile.empty()) {
+    history.FaxHistoryName = setup.historyFile;
+    history.Fax = &fax;
+    fax.SetFaxLog(&history);
+  }
+  std::string lastText;
+  bool finished = false;
+  int result = 0;
+  fax.OnFaxStatus = [&lastText](TFxCustomAbstractFax& f, bool, bool) {
+    const std::string text = TFxCustomAbstractFax::StatusText(f.ProgressCode());
+    if (!text.empty() && text != lastText) {
+      std::printf("%s\n", text.c_str());
+      std::fflush(stdout);
+    }
+    lastText = text;
+  };
+  fax.OnFaxError = [](TFxCustomAbstractFax&, int code) {
+    std::printf("Error: %s (%d)\n", ErrorText(code).c_str(), code);
+    std::fflush(stdout);
+  };
+  fax.OnFaxFinish = [&](TFxCustomAbstractFax&, int code) {
+    finished = true;
+    result = code;
+    loop.quit();
+  };
+  std::signal(SIGINT, onSignal);
+  std::signal(SIGTERM, onSignal);
+  begin(fax);
+  const uint32_t start = platform::monotonicMs();
+  bool aborted = false;
+  while (!finished) {
+    loop.runFor(std::chrono::milliseconds(200));
+    const bool late =
+        timeoutSeconds > 0 && platform::monotonicMs() - start > uint32_t(timeoutSeconds) * 1000u;
+    if (!finished && !aborted && (g_interrupted || late)) {
+      aborted = true;
+      fax.AbortFax();
+    }
+  }
+  if (result == 0 && !fax.LastHangupCode().empty())
+    std::printf("Remote: %s, hang-up code %s\n", fax.RemoteIdent().c_str(),
+                fax.LastHangupCode().c_str());
+  std::printf("Finished: %s\n", ErrorText(result).c_str());
+  std::fflush(stdout);
+  setup.port.SetOpen(false);
+  return result;
+}
+
+} // namespace cli
