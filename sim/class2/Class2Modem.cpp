@@ -181,9 +181,9 @@ void Class2Modem::Impl::startLine(bool calling) {
   cb.holdBefore = [this, gen](const uint8_t* f, int n) {
     return gen == m_generation && holdBefore(f, n);
   };
-  cb.row = [this, gen](const mh::Row& row) {
+  cb.pageData = [this, gen](const uint8_t* data, size_t len) {
     if (gen == m_generation)
-      onRow(row);
+      onPageData(data, len);
   };
   cb.end = [this, gen](int code) {
     if (gen == m_generation)
@@ -254,7 +254,8 @@ void Class2Modem::Impl::onFrame(bool incoming, const uint8_t* frame, int len) {
     }
     if (statusFor(f) != 0 && !m_rxPages.empty() && !m_rxPages.back().complete) {
       RxPage& page = m_rxPages.back();
-      mh::encodeRtc(page.coded); // the engine hands over the rows before it answers
+      if (m_line)
+        m_line->lastPageRows(page.rows, page.badRows);
       page.status = statusFor(f);
       page.complete = true;
       flushReceivedData();
@@ -275,9 +276,8 @@ void Class2Modem::Impl::onFrame(bool incoming, const uint8_t* frame, int len) {
     send(std::string(m_words.dcs) + ":" + formatFaxParams(m_negotiated));
   } else if (isPpm(f)) {
     m_lastPpm = f;
-    bool msbFirst = (m_dialect == Class2Dialect::Class2) != ((m_bitOrder & 1) != 0);
     if (m_rxPages.empty() || m_rxPages.back().complete)
-      m_rxPages.emplace_back(msbFirst);
+      m_rxPages.emplace_back();
     m_rxPages.back().ppm = f;
   }
 }
@@ -380,14 +380,15 @@ void Class2Modem::Impl::handOverPage(bool more) {
 
 // ---- receiving ----------------------------------------------------------
 
-void Class2Modem::Impl::onRow(const mh::Row& row) {
-  if (m_rxPages.empty() || m_rxPages.back().complete) {
-    bool msbFirst = (m_dialect == Class2Dialect::Class2) != ((m_bitOrder & 1) != 0);
-    m_rxPages.emplace_back(msbFirst);
-  }
+void Class2Modem::Impl::onPageData(const uint8_t* data, size_t len) {
+  if (m_rxPages.empty() || m_rxPages.back().complete)
+    m_rxPages.emplace_back();
   RxPage& page = m_rxPages.back();
-  mh::encodeRow(page.coded, row, static_cast<int>(row.size() * 8));
-  ++page.rows;
+  // Class 2 modems hand received data over first bit in the most
+  // significant bit, Class 2.0 modems as it was on the line.
+  bool reverse = (m_dialect == Class2Dialect::Class2) != ((m_bitOrder & 1) != 0);
+  for (size_t i = 0; i < len; ++i)
+    page.bytes.push_back(reverse ? reverseBits(data[i]) : data[i]);
   flushReceivedData();
 }
 
@@ -419,10 +420,6 @@ void Class2Modem::Impl::flushReceivedData() {
   if (m_state != State::RecvData || m_paused || m_rxPages.empty())
     return;
   RxPage& page = m_rxPages.front();
-  if (page.complete)
-    page.coded.padToByte();
-  std::vector<uint8_t> bytes = page.coded.takeCompleteBytes();
-  page.bytes.insert(page.bytes.end(), bytes.begin(), bytes.end());
   std::vector<uint8_t> out;
   appendDleEscaped(out, page.bytes.data() + page.sent, page.bytes.size() - page.sent);
   page.sent = page.bytes.size();
@@ -432,7 +429,7 @@ void Class2Modem::Impl::flushReceivedData() {
   const uint8_t end[2] = {kDle, kEtx};
   sendRaw(end, 2);
   std::string pts = std::string(m_words.pts) + ":" + std::to_string(page.status) + "," +
-                    std::to_string(page.rows) + ",0,0";
+                    std::to_string(page.rows) + "," + std::to_string(page.badRows) + ",0";
   if (m_dialect == Class2Dialect::Class20)
     pts += ",0";
   send(pts);
@@ -494,7 +491,10 @@ void Class2Modem::setVerbose(bool verbose) {
 }
 Class2Modem::Result Class2Modem::command(std::string_view cmd) {
   m_impl->m_graveyard.clear();
-  return m_impl->command(cmd);
+  Result r = m_impl->command(cmd);
+  if (r == Result::Error)
+    m_impl->result("ERROR");
+  return r;
 }
 void Class2Modem::callEvent(Event event) {
   m_impl->m_graveyard.clear();

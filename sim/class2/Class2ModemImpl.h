@@ -70,7 +70,7 @@ public:
   void startLine(bool calling);
   bool holdBefore(const uint8_t* frame, int len);
   void onFrame(bool incoming, const uint8_t* frame, int len);
-  void onRow(const mh::Row& row);
+  void onPageData(const uint8_t* data, size_t len);
   void onCallEnd(int completion);
   void endCall(int hangupCode);
   void finishSentPage(DleDecoder::End how);
@@ -126,15 +126,15 @@ public:
 
   // receiving
   struct RxPage {
-    mh::BitWriter coded;
+    std::vector<uint8_t> bytes; // coded rows in the DTE's bit order
     size_t sent = 0;
-    std::vector<uint8_t> bytes;
     int rows = 0;
+    int badRows = 0;
     uint8_t ppm = 0; // post-page command that ended it
     int status = 0;  // page status code once the response went out
     bool complete = false;
-    explicit RxPage(bool msbFirst) : coded(msbFirst) {}
   };
+
   std::deque<RxPage> m_rxPages;
   bool m_paused = false; // XOFF from the DTE
   std::vector<uint8_t> m_rxRaw;

@@ -55,13 +55,6 @@ struct T30Line::Engine {
     return static_cast<int>(len);
   }
 
-  static int writeRow(void* user, const uint8_t buf[], size_t len) {
-    auto* self = static_cast<T30Line*>(user);
-    if (len > 0 && self->m_cb.row)
-      self->m_cb.row(mh::Row(buf, buf + len));
-    return 0;
-  }
-
   static void sniffed(void* user, const uint8_t* frame, int len, int ok) {
     auto* self = static_cast<T30Line*>(user);
     if (!ok || len < 3)
@@ -79,10 +72,12 @@ struct T30Line::Engine {
 
   static void realTime(t30_state_t*, void* user, int incoming, const uint8_t* msg, int len) {
     auto* self = static_cast<T30Line*>(user);
-    // Rows of a received page are wanted from the moment the engine has
-    // accepted the DCS and opened its page store, which it confirms by CFR.
-    if (!incoming && !self->m_config.calling && fcfOf(msg, len) == T30_CFR)
-      t4_rx_set_row_write_handler(&self->m_engine->t30->t4.rx, writeRow, self);
+    // After CFR or MCF the next image carrier brings a page; after FTT it
+    // brings another training check.
+    uint8_t fcf = fcfOf(msg, len);
+    if (!incoming && !self->m_config.calling)
+      self->m_expectPage =
+          fcf == T30_CFR || fcf == T30_MCF || (self->m_expectPage && fcf != T30_FTT);
     if (self->m_cb.frame)
       self->m_cb.frame(incoming != 0, msg, len);
   }
@@ -115,10 +110,6 @@ T30Line::T30Line(Config config, Callbacks callbacks)
   t30_set_phase_e_handler(e.t30, Engine::phaseE, this);
   if (!m_config.calling)
     t30_set_rx_file(e.t30, m_config.tempFile.c_str(), -1);
-  if (getenv("SIM2_TRACE")) {
-    span_log_set_level(t30_get_logging_state(e.t30), SPAN_LOG_SHOW_TAG | SPAN_LOG_FLOW);
-    span_log_set_tag(t30_get_logging_state(e.t30), "MODEM");
-  }
   e.hdlc = hdlc_rx_init(nullptr, 0, 0, 5, Engine::sniffed, this);
   e.fsk = fsk_rx_init(nullptr, &preset_fsk_specs[FSK_V21CH2], FSK_FRAME_MODE_SYNC,
                       reinterpret_cast<put_bit_func_t>(hdlc_rx_put_bit), e.hdlc);
@@ -126,6 +117,9 @@ T30Line::T30Line(Config config, Callbacks callbacks)
 
 t4_tx_state_t& T30Line::txImage() {
   return m_engine->t30->t4.tx;
+}
+fax_state_t& T30Line::faxState() {
+  return *m_engine->fax;
 }
 
 T30Line::~T30Line() {
@@ -190,7 +184,9 @@ void T30Line::keepWhileHeld(const std::vector<int16_t>& block) {
 
 void T30Line::feed(const int16_t* amp, int len) {
   std::vector<int16_t> copy(amp, amp + len); // fax_rx takes a mutable buffer
+  installTaps();
   fax_rx(m_engine->fax, copy.data(), len);
+  deliverTapped();
   syncRowSource();
   startStreamIfBegun();
 }
@@ -249,6 +245,13 @@ void T30Line::release() {
   m_heldFrame.clear();
   if (audio.size() > from)
     feed(audio.data() + from, static_cast<int>(audio.size() - from));
+}
+
+void T30Line::lastPageRows(int& rows, int& bad) const {
+  t30_stats_t stats{};
+  t30_get_transfer_statistics(m_engine->t30, &stats);
+  rows = stats.length;
+  bad = stats.bad_rows;
 }
 
 void T30Line::terminate() {

@@ -6,8 +6,8 @@
 //   the T.30 engine does, so the modem can hold the engine at a point where
 //   the DTE must act first (the first page must be in hand when the far
 //   end's DIS arrives; the next page when its MCF arrives);
-// - page rows from the DTE instead of an image file, and received rows
-//   handed out as they are decoded.
+// - page rows from the DTE instead of an image file, and received page data
+//   handed out as it comes off the line.
 
 #include <cstdint>
 #include <functional>
@@ -19,6 +19,7 @@
 #include "sim/class2/MhCodec.h"
 
 struct t4_state_s;
+struct fax_state_s;
 
 namespace tolvane::sim {
 
@@ -36,8 +37,9 @@ public:
     // The listener saw a frame from the far end; return true to hold the
     // engine before it handles the frame.
     std::function<bool(const uint8_t* frame, int len)> holdBefore;
-    // A received page row.
-    std::function<void(const mh::Row& row)> row;
+    // Data of a received page in line order (first bit in the least
+    // significant bit), from its first EOL, as it arrives.
+    std::function<void(const uint8_t* data, size_t len)> pageData;
     // The call ended (spandsp completion code).
     std::function<void(int completion)> end;
   };
@@ -68,13 +70,27 @@ public:
   // Ends the call from this side (DCN where the protocol allows it).
   void terminate();
   bool finished() const { return m_finished; }
+  // Rows and damaged rows of the page received last, by the engine's count.
+  void lastPageRows(int& rows, int& bad) const;
 
 private:
   struct Engine;
+  // Sits between an image modem and the engine (see T30LineTap.cpp).
+  struct Tap {
+    T30Line* line = nullptr;
+    void (*original)(void*, int) = nullptr;
+    void* originalUser = nullptr;
+    static void bit(void* user, int b);
+  };
+  void installTaps();
+  void tappedBit(int b);
+  void appendTapBit(int b);
+  void deliverTapped();
   void feed(const int16_t* amp, int len);
   bool writeFirstPage(const std::vector<mh::Row>& rows, int width, bool fine);
   void syncRowSource();
   t4_state_s& txImage();
+  fax_state_s& faxState();
   void commitStream(size_t upTo);
   void finishStream();
   void startStreamIfBegun();
@@ -115,6 +131,14 @@ private:
   size_t m_streamCommitted = 0; // stream bytes handed to the engine
   size_t m_fillBytes = 0;
   int m_pageIndex = 0; // page of the call the DTE is on, from 0
+
+  // received page data
+  std::vector<std::unique_ptr<Tap>> m_taps; // stable addresses: spandsp keeps them
+  bool m_expectPage = false;                // the next image carrier holds a page
+  bool m_tapInPage = false;
+  int m_tapZeros = 0;
+  std::vector<uint8_t> m_tapBytes;
+  size_t m_tapBits = 0;
 };
 
 } // namespace tolvane::sim

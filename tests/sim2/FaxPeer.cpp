@@ -142,8 +142,9 @@ FaxBench::FaxBench(Class2Dialect dialect, Remote remote, const std::string& remo
   t30_set_supported_image_sizes(t30, T30_SUPPORT_215MM_WIDTH | T30_SUPPORT_255MM_WIDTH |
                                          T30_SUPPORT_UNLIMITED_LENGTH | T30_SUPPORT_A4_LENGTH |
                                          T30_SUPPORT_B4_LENGTH);
-  if (getenv("SIM2_TRACE")) {
-    span_log_set_level(t30_get_logging_state(t30), SPAN_LOG_SHOW_TAG | SPAN_LOG_FLOW);
+  if (getenv("SIM2_TRACE")) { // T.30 trace of the far end, for debugging
+    span_log_set_level(t30_get_logging_state(t30),
+                       static_cast<int>(SPAN_LOG_SHOW_TAG) | static_cast<int>(SPAN_LOG_FLOW));
     span_log_set_tag(t30_get_logging_state(t30), "REMOTE");
   }
   if (remote == Remote::Sender)

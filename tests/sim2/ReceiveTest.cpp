@@ -107,6 +107,8 @@ TEST(Class2Receive, CarrierLostMidPageEndsTheDataWithAHangupCode) {
   std::string out = bench.takeOutput();
   size_t end = out.rfind("\x10\x03");
   ASSERT_NE(end, std::string::npos);
+  size_t start = out.find("CONNECT\r\n");
+  EXPECT_GT(end - start, 1000u) << "page data reaches the DTE while the page is coming in";
   EXPECT_EQ(out.substr(end + 2), "\r\n+FHNG:90\r\n\r\nERROR\r\n");
   EXPECT_FALSE(m.inDataMode());
   std::remove(txFile.c_str());
