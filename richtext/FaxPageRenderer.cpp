@@ -9,6 +9,8 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 namespace richtext {
 namespace {
@@ -100,7 +102,12 @@ int TFaxPageRenderer::drawPage(int start, TFaxPageBitmap& page) {
 }
 
 void TFaxPageRenderer::paint(double fromY, double toY, TFaxPageBitmap& page) {
-  m_canvas.fill(255);
+  // Only the rows of the drawn lines can hold ink; the rest stays white.
+  const int firstRow = std::clamp(m_area.top, 0, m_canvas.height());
+  const int endRow = std::clamp(int(std::ceil(m_area.top + toY - fromY)) + 1, firstRow,
+                                std::min(m_canvas.height(), page.height));
+  for (int y = firstRow; y < endRow; ++y)
+    std::memset(m_canvas.scanLine(y), 255, std::size_t(m_canvas.bytesPerLine()));
   {
     QPainter p(&m_canvas);
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -114,13 +121,12 @@ void TFaxPageRenderer::paint(double fromY, double toY, TFaxPageBitmap& page) {
     m_doc->documentLayout()->draw(&p, ctx);
   }
   // Anything darker than mid grey becomes black.
-  for (int y = 0; y < page.height && y < m_canvas.height(); ++y) {
+  const int w = std::min(page.width, m_canvas.width());
+  for (int y = firstRow; y < endRow; ++y) {
     const uchar* src = m_canvas.constScanLine(y);
     std::uint8_t* dst = page.bits.data() + std::size_t(y) * page.bytesPerRow();
-    const int w = std::min(page.width, m_canvas.width());
     for (int x = 0; x < w; ++x)
-      if (src[x] < 128)
-        dst[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
+      dst[x >> 3] |= std::uint8_t((src[x] < 128) << (7 - (x & 7)));
   }
 }
 

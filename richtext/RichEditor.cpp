@@ -1,5 +1,6 @@
 #include "richtext/RichEditor.h"
 
+#include "richtext/Ansi.h"
 #include "richtext/MergeFieldHighlighter.h"
 #include "richtext/RtfReader.h"
 #include "richtext/RtfWriter.h"
@@ -55,7 +56,7 @@ void TRichEditor::LoadFromRtf(const std::string& rtf) {
   if (!readRtf(rtf, *document(), &m_layout)) {
     QString text;
     for (char c : rtf)
-      text.append(QChar(char16_t(static_cast<unsigned char>(c))));
+      text.append(ansiToUnicode(static_cast<unsigned char>(c)));
     setPlainText(text);
   }
   document()->setModified(false);

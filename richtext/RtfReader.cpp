@@ -51,6 +51,14 @@ bool isShownCharacter(QChar ch) {
          !(u >= 0xFDD0 && u <= 0xFDEF) && u != 0xFFFE && u != 0xFFFF;
 }
 
+// What decides the format of a character; cheap to compare per character.
+struct FormatKey {
+  RtfCharState chr;
+  int tag = 0; // merge field tag and identity, 0 outside merge fields
+  int id = 0;
+  bool operator==(const FormatKey&) const = default;
+};
+
 struct FieldContext {
   int depth = 0; // group depth of the \field group
   std::string instruction;
@@ -81,7 +89,9 @@ private:
   void startBlock();
   void pageBreak();
   void finishField();
-  QTextCharFormat charFormat() const;
+  FormatKey formatKey() const;
+  QTextCharFormat format(const FormatKey& key) const;
+  QTextCharFormat charFormat() const { return format(formatKey()); }
   QTextBlockFormat blockFormat() const;
   void applyLayoutWord(const std::string& w, int p);
 
@@ -93,7 +103,7 @@ private:
   bool m_ignorableNext = false;
   int m_skipChars = 0; // fallback characters still to drop after \u
   QString m_pending;   // text not yet inserted, all in the current format
-  QTextCharFormat m_pendingFormat;
+  FormatKey m_pendingKey;
   bool m_blockHasContent = false;
   bool m_blockBreak = false; // the block to come starts a new page (\page)
   // The current block has ended (\par); the next one is made only when
@@ -502,11 +512,11 @@ void RtfParser::addChar(QChar ch) {
       endParagraph();
     return;
   }
-  const QTextCharFormat fmt = charFormat();
-  if (!m_pending.isEmpty() && fmt != m_pendingFormat)
+  const FormatKey key = formatKey();
+  if (!m_pending.isEmpty() && !(key == m_pendingKey))
     flush();
   if (m_pending.isEmpty())
-    m_pendingFormat = fmt;
+    m_pendingKey = key;
   m_pending.append(ch);
 }
 
@@ -514,14 +524,23 @@ void RtfParser::flush() {
   if (m_pending.isEmpty())
     return;
   startBlock();
-  m_cursor.insertText(m_pending, m_pendingFormat);
+  m_cursor.insertText(m_pending, format(m_pendingKey));
   m_pending.clear();
   m_blockHasContent = true;
 }
 
-QTextCharFormat RtfParser::charFormat() const {
+FormatKey RtfParser::formatKey() const {
   const RtfGroupState& s = m_stack.back();
-  const RtfCharState& c = s.chr;
+  FormatKey key{s.chr, 0, 0};
+  if (s.dest == RtfDest::FieldResult && !m_fields.empty() && m_fields.back().tag > 0) {
+    key.tag = m_fields.back().tag;
+    key.id = m_fields.back().id;
+  }
+  return key;
+}
+
+QTextCharFormat RtfParser::format(const FormatKey& key) const {
+  const RtfCharState& c = key.chr;
   QTextCharFormat fmt;
   const QString family =
       m_fonts.value(c.font < 0 ? m_defaultFont : c.font, m_fonts.value(m_defaultFont));
@@ -535,9 +554,9 @@ QTextCharFormat RtfParser::charFormat() const {
     fmt.setFontStrikeOut(true);
   if (c.color > 0 && c.color < int(m_colors.size()))
     fmt.setForeground(m_colors[c.color]);
-  if (s.dest == RtfDest::FieldResult && !m_fields.empty() && m_fields.back().tag > 0) {
-    fmt.setProperty(kMergeTagProperty, m_fields.back().tag);
-    fmt.setProperty(kMergeIdProperty, m_fields.back().id);
+  if (key.tag > 0) {
+    fmt.setProperty(kMergeTagProperty, key.tag);
+    fmt.setProperty(kMergeIdProperty, key.id);
   }
   return fmt;
 }

@@ -16,6 +16,8 @@ struct RtfCharState {
   bool underline = false;
   bool strike = false;
   int color = 0; // colour table index; 0 is the automatic colour
+
+  bool operator==(const RtfCharState&) const = default;
 };
 
 // Paragraph properties, in twips.
