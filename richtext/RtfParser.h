@@ -1,0 +1,97 @@
+#pragma once
+
+// The RTF parser behind readRtf: its state and the handling of control words.
+
+#include "richtext/PageLayout.h"
+#include "richtext/RtfReaderState.h"
+#include "richtext/RtfTokenizer.h"
+
+#include <QColor>
+#include <QHash>
+#include <QTextCursor>
+#include <QTextFormat>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QTextDocument;
+
+namespace richtext::rtf {
+
+inline constexpr int kMaxDepth = 128;   // deeper groups are read as skipped content
+inline constexpr int kMaxTwips = 31680; // 22 inches: larger values are nonsense
+inline constexpr int kMaxHalfPoints = 3276;
+
+int clampTwips(int v);
+bool isSkippedDestination(const std::string& w);
+bool isShownCharacter(QChar ch);
+
+// What decides the format of a character; cheap to compare per character.
+struct FormatKey {
+  RtfCharState chr;
+  int tag = 0; // merge field tag and identity, 0 outside merge fields
+  int id = 0;
+  bool operator==(const FormatKey&) const = default;
+};
+
+struct FieldContext {
+  int depth = 0; // group depth of the \field group
+  std::string instruction;
+  bool hadResult = false;
+  int tag = 0;
+  int id = 0;
+};
+
+class RtfParser {
+public:
+  RtfParser(std::string_view data, QTextDocument& doc) : m_tok(data), m_doc(doc), m_cursor(&doc) {}
+  void run(TPageLayout* layout);
+
+private:
+  RtfGroupState& st() { return m_stack.back(); }
+  void openGroup();
+  void closeGroup();
+  void word(const RtfTokenizer::Token& t);
+  bool charWord(const std::string& w, bool has, int p);
+  bool paraWord(const std::string& w, bool has, int p);
+  bool specialChar(const std::string& w, int p);
+  bool destinationWord(const std::string& w);
+  void symbol(char c);
+  void addChar(QChar ch);
+  void addByte(unsigned char b);
+  void flush();
+  void endParagraph();
+  void startBlock();
+  void pageBreak();
+  void finishField();
+  FormatKey formatKey() const;
+  QTextCharFormat format(const FormatKey& key) const;
+  QTextCharFormat charFormat() const { return format(formatKey()); }
+  QTextBlockFormat blockFormat() const;
+  void applyLayoutWord(const std::string& w, int p);
+
+  RtfTokenizer m_tok;
+  QTextDocument& m_doc;
+  QTextCursor m_cursor;
+  std::vector<RtfGroupState> m_stack{RtfGroupState{}};
+  int m_overflowDepth = 0; // groups opened beyond kMaxDepth
+  bool m_ignorableNext = false;
+  int m_skipChars = 0; // fallback characters still to drop after \u
+  QString m_pending;   // text not yet inserted, all in the current format
+  FormatKey m_pendingKey;
+  bool m_blockHasContent = false;
+  bool m_blockBreak = false; // the block to come starts a new page (\page)
+  // The current block has ended (\par); the next one is made only when
+  // something follows, so a final \par adds no empty paragraph.
+  bool m_blockEnded = false;
+  int m_defaultFont = 0;
+  QHash<int, QString> m_fonts;
+  QString m_fontName;
+  std::vector<QColor> m_colors;
+  QColor m_colorBuild{0, 0, 0};
+  std::vector<FieldContext> m_fields;
+  TPageLayout m_layout;
+  bool m_layoutSeen = false;
+};
+
+} // namespace richtext::rtf
