@@ -61,17 +61,21 @@ void stretchPage(const PageBitmap& src, int width, int height, bool whiteBit, Pa
     return;
   }
   const int sw = src.width(), sh = src.height();
+  std::vector<int> x0(static_cast<std::size_t>(width)), x1(static_cast<std::size_t>(width));
+  for (int x = 0; x < width; ++x)
+    span(x, sw, width, x0[std::size_t(x)], x1[std::size_t(x)]);
+  if (whiteBit) // an all-white start, then only black pixels are written
+    std::fill(dst.bits().begin(), dst.bits().end(), uint8_t(0xFF));
   for (int y = 0; y < height; ++y) {
     int y0, y1;
     span(y, sh, height, y0, y1);
     for (int x = 0; x < width; ++x) {
-      int x0, x1;
-      span(x, sw, width, x0, x1);
       bool black = false;
       for (int sy = y0; sy < y1 && !black; ++sy)
-        for (int sx = x0; sx < x1 && !black; ++sx)
+        for (int sx = x0[std::size_t(x)]; sx < x1[std::size_t(x)] && !black; ++sx)
           black = src.pixel(sx, sy) != whiteBit;
-      dst.setPixel(x, y, black != whiteBit);
+      if (black)
+        dst.setPixel(x, y, !whiteBit);
     }
   }
   out = std::move(dst);

@@ -58,7 +58,7 @@ inline void unpackApfInput(const uint8_t* data, std::size_t size) {
   engine.setOption(faximage::kUnpackHalfWidth, settings & 4);
   engine.setWhitespace((settings >> 4) & 7, (settings >> 4) & 3);
   if (settings & 0x80)
-    engine.setScaling(1 + (settings & 3), 1 + ((settings >> 2) & 3), 2, 3);
+    engine.setScaling(1, 1 + (settings & 3), 1 + ((settings >> 2) & 1), 3); // viewer-sized
   unsigned long rows = 0;
   engine.setOutputRoutine([&](bool, bool, const uint8_t* row, int len, int) {
     rows += len > 0 ? row[len - 1] & 1 : 0; // touch the row's last byte
