@@ -1,5 +1,6 @@
 #include "sim/Class1Engine.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace tolvane::sim {
@@ -71,7 +72,20 @@ void Class1Engine::setClass(int fclass) {
   m_captured.clear();
 }
 
+// spandsp 0.0.6's AT interpreter copies a dial string into a fixed stack
+// buffer without a length check: a long one from the DTE smashes the stack.
+// Commands are kept short and printable before they reach it; a modem
+// answers ERROR to anything longer anyway.
+bool Class1Engine::safeForT31(const AtCommand& cmd) {
+  size_t limit = cmd.name == "D" ? kMaxDialString : kMaxCommand;
+  if (cmd.arg.size() > limit)
+    return false;
+  return std::all_of(cmd.arg.begin(), cmd.arg.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
 CommandOutcome Class1Engine::command(const AtCommand& cmd) {
+  if (!safeForT31(cmd))
+    return CommandOutcome::Error;
   std::string line = "AT" + cmd.name + cmd.arg + "\r";
   m_captured.clear();
   m_capturing = true;

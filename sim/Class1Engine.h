@@ -40,6 +40,9 @@ private:
   void destroy();
   void applyProfile();
   void setClass(int fclass);
+  static bool safeForT31(const AtCommand& cmd);
+  static constexpr size_t kMaxDialString = 60;
+  static constexpr size_t kMaxCommand = 120;
 
   Output m_output;
   Dial m_dial;

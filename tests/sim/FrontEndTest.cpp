@@ -63,3 +63,14 @@ TEST(FrontEnd, ModemMisbehaviour) {
   EXPECT_EQ(b.output[1], "");
   EXPECT_EQ(b.type(2, "ATE0\r"), "ATE0\r\r\n#JUNK\r\nOK\r\n");
 }
+
+TEST(FrontEnd, OverlongOrBinaryCommandsAreRefusedBeforeT31) {
+  SimBench b;
+  b.addModem("m model=class1");
+  b.type(0, "ATE0+FCLASS=1\r");
+  // Once a stack smash in spandsp's dial string handling.
+  EXPECT_EQ(b.type(0, "ATDT" + std::string(130, '\xb1') + "1\r"), "\r\nERROR\r\n");
+  EXPECT_EQ(b.type(0, "ATD" + std::string(100, '5') + "\r"), "\r\nERROR\r\n");
+  EXPECT_EQ(b.type(0, "AT+FTM=" + std::string(200, '9') + "\r"), "\r\nERROR\r\n");
+  EXPECT_EQ(b.type(0, "AT\r"), "\r\nOK\r\n") << "still answering";
+}
