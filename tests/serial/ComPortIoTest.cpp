@@ -198,3 +198,25 @@ TEST_F(ComPortIo, DumpAppendClearAndPauseCommands) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ComPortIo, SoftwareFlowHonoursXoffFromTheFarEnd) {
+  port.SetOpen(true);
+  EXPECT_FALSE(port.CarrierPresent()); // a pseudo-terminal has no carrier line
+  port.SetSoftwareFlow(7000, 800, 1);
+  EXPECT_EQ(port.SWFlowOptions(), swfTransmit);
+  pty.write("\x13"); // XOFF
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  port.SendText("held");
+  EXPECT_EQ(pty.readFor(200), "");
+  pty.write("\x11"); // XON
+  EXPECT_EQ(pty.readUntil("held", 2000), "held");
+  port.ClearSoftwareFlow();
+  pty.write("\x13");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  port.SendText("free");
+  EXPECT_EQ(pty.readUntil("free", 2000), "free");
+}
+
+} // namespace
