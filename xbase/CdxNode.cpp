@@ -152,8 +152,18 @@ bool decodeCdxNode(const uint8_t* page, const CdxKeyFormat& format, CdxNode& nod
     error = "impossible key length";
     return false;
   }
-  return node.leaf() ? decodeLeaf(page, format, node, count, error)
-                     : decodeInterior(page, format, node, count, error);
+  bool ok = node.leaf() ? decodeLeaf(page, format, node, count, error)
+                        : decodeInterior(page, format, node, count, error);
+  // Entries must rise strictly: a page that repeats or reorders them would
+  // make a walk visit a record twice or skip records.
+  for (size_t i = 1; ok && i < node.entries.size(); ++i) {
+    const CdxEntry& a = node.entries[i - 1];
+    if (compareEntry(a.key, a.recNo, node.entries[i]) >= 0) {
+      error = "page entries out of order";
+      ok = false;
+    }
+  }
+  return ok;
 }
 
 bool encodeCdxNode(const CdxNode& node, const CdxKeyFormat& format, uint8_t* page) {

@@ -37,10 +37,19 @@ bool Table::Impl::moveInTag(bool forward, bool fromEnd) {
   CdxTree& tree = cdx.tree(tag);
   bool treeForward = forward != tree.header().descending;
   auto step = [&]() { return treeForward ? tree.next(cursor) : tree.prior(cursor); };
+  // Each step must move past the entry before it; a damaged tree whose
+  // separators send a seek astray would otherwise repeat or skip records.
+  std::string lastKey = cursor.key;
+  uint32_t lastRecNo = cursor.recNo;
   bool found = fromEnd ? (treeForward ? tree.first(cursor) : tree.last(cursor)) : step();
   std::string image;
-  for (; found; found = step()) {
+  for (bool anchored = !fromEnd; found; found = step(), anchored = true) {
     const CdxEntry& e = tree.at(cursor);
+    int progress = compareEntry(lastKey, lastRecNo, e);
+    if (anchored && (treeForward ? progress >= 0 : progress <= 0))
+      throw XBaseError(ErrorCode::BadIndex, "index walk did not move on");
+    lastKey = e.key;
+    lastRecNo = e.recNo;
     uint32_t recNo = e.recNo;
     if (recNo < 1 || recNo > dbf.recordCount())
       throw XBaseError(ErrorCode::BadIndex, "index names a record the table does not have");
@@ -88,10 +97,14 @@ void Table::Impl::placeCursor() {
   cursor.generation = 0; // found again by key on the next step
 }
 
+// After a successful move the cursor stands on the new record; after a
+// failed one it is put back on the current record for the next move.
 void Table::Impl::settle(bool found, bool forward, bool fromEnd) {
   if (found) {
     eof = bof = false;
-  } else if (fromEnd || current == 0) {
+    return;
+  }
+  if (fromEnd || current == 0) {
     current = 0;
     record.assign(dbf.recordLength(), ' ');
     eof = bof = true;
