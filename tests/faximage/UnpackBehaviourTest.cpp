@@ -95,14 +95,6 @@ TEST(UnpackAspect, FinePagesAreDeliveredUnchanged) {
   }
 }
 
-TEST(UnpackAspect, DoubleHeightAndHalfWidthTogetherLeaveNeither) {
-  UnpackerEngine engine;
-  engine.setOption(kUnpackDoubleHeight, true);
-  engine.setOption(kUnpackHalfWidth, true);
-  EXPECT_FALSE(engine.option(kUnpackDoubleHeight));
-  EXPECT_FALSE(engine.option(kUnpackHalfWidth));
-}
-
 // Text row, `gap` blank rows, text row, `tail` blank rows.
 std::string gapPage(int gap, int tail) {
   const auto text = rowWithBlack(1728, 8, 16);
@@ -134,14 +126,6 @@ TEST(UnpackWhitespace, LongBlankRunsShrinkShortOnesStay) {
   // Off: every row arrives as decoded.
   EXPECT_EQ(blankRows(runBoth(gapPage(15, 15))), 0u);
   EXPECT_EQ(runBoth(gapPage(15, 15)).rows.size(), 32u);
-}
-
-TEST(UnpackWhitespace, InvalidPairsAreRejected) {
-  UnpackerEngine engine;
-  EXPECT_EQ(engine.setWhitespace(2, 10), ecBadArgument);
-  EXPECT_EQ(engine.setWhitespace(0, 3), ecBadArgument);
-  EXPECT_EQ(engine.setWhitespace(0, 0), 0);
-  EXPECT_EQ(engine.setWhitespace(5, 0), 0);
 }
 
 TEST(UnpackRows, RowsOfWrongLengthAreDroppedAndNeighboursKept) {
