@@ -104,7 +104,9 @@ TEST(Pty, HundredCallsInARowLeaveNothingBehind) {
       rssAfterTen = rssKb(sim.pid());
   }
   EXPECT_EQ(countFds(sim.pid()), fdsAfterFirst);
+#if !defined(__SANITIZE_ADDRESS__) // its quarantine holds freed memory; its leak check runs at exit instead
   EXPECT_LT(rssKb(sim.pid()) - rssAfterTen, 2048) << "kB grown over 90 calls";
+#endif
   std::string log = sim.log();
   size_t ended = 0;
   for (size_t at = 0; (at = log.find("remote 501: call ended", at)) != std::string::npos; ++at)
