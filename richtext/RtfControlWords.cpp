@@ -30,6 +30,8 @@ void RtfParser::word(const RtfTokenizer::Token& t) {
       st().dest = RtfDest::FontEntry;
       st().chr.font = p;
       m_fontName.clear();
+    } else if (w == "u") {
+      specialChar(w, p); // a font name may hold any character
     }
     return;
   }

@@ -198,7 +198,8 @@ void RtfParser::addChar(QChar ch) {
     if (ch == QLatin1Char(';')) {
       m_fonts.insert(s.chr.font, m_fontName.trimmed());
       m_fontName.clear();
-    } else if (m_fontName.size() < 128 && isShownCharacter(ch) && ch != QLatin1Char('\t')) {
+    } else if (m_fontName.size() < 128 && isShownCharacter(ch) && ch != QLatin1Char('\t') &&
+               ch != QChar(QChar::LineSeparator)) {
       m_fontName.append(ch);
     }
     return;
