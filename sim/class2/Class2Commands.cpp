@@ -206,23 +206,24 @@ Class2Modem::Result Class2Modem::Impl::answer() {
 }
 
 Class2Modem::Result Class2Modem::Impl::fdt() {
-  if (m_state != State::SendReady)
+  if (m_state != State::SendReady || !m_line)
     return Result::Error;
+  m_dle.reset();
+  m_pending = true;
+  m_line->beginStreamedPage();
+  if (m_documentStarted) {
+    connectForData(); // the engine started the page when the last one was confirmed
+    return Result::Pending;
+  }
+  // The first +FDT lets the engine answer the far end's DIS: DCS, training,
+  // and CONNECT once the far end confirms with CFR.
+  m_documentStarted = true;
   FaxParams wanted = m_session;
   wanted.br = std::min(wanted.br, m_options.maxBitRate);
   m_negotiated = negotiate(wanted, m_remoteDis);
-  send(std::string(m_words.dcs) + ":" + formatFaxParams(m_negotiated));
-  result("CONNECT");
-  if (isClass2(m_dialect) && m_options.sendXonAfterConnect) {
-    uint8_t xon = kXon;
-    sendRaw(&xon, 1);
-  }
-  m_pageData.clear();
-  m_dle.reset();
-  if (m_firstPageSent && m_line)
-    m_line->beginStreamedPage();
-  m_state = State::SendData;
-  m_pending = true; // the end of the page data has a final result of its own
+  m_state = State::SendTraining;
+  if (!m_line->startDocument(pageWidthPixels(m_negotiated.wd), m_negotiated.vr == 1))
+    endCall(40);
   return Result::Pending;
 }
 
@@ -277,7 +278,8 @@ void Class2Modem::Impl::reset() {
   m_heldSamples = 0;
   m_lastPpm = 0;
   m_remoteId.clear();
-  m_firstPageSent = false;
+  m_documentStarted = false;
+  m_xoff = false;
 }
 
 } // namespace tolvane::sim

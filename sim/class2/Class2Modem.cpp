@@ -248,6 +248,8 @@ void Class2Modem::Impl::onFrame(bool incoming, const uint8_t* frame, int len) {
   if (!incoming) {
     if (isPpm(f))
       m_lastPpm = f;
+    if (f == kFcfDcs && m_state == State::SendTraining)
+      m_negotiated = paramsFromDcs(frame, len);
     if (m_state == State::RecvPhaseB && f == kFcfCfr) {
       result("OK");
       m_state = State::RecvReady;
@@ -260,6 +262,10 @@ void Class2Modem::Impl::onFrame(bool incoming, const uint8_t* frame, int len) {
       page.complete = true;
       flushReceivedData();
     }
+    return;
+  }
+  if (f == kFcfCfr && m_state == State::SendTraining) {
+    connectForData();
     return;
   }
   if (m_line == nullptr || m_state < State::Answering)
@@ -321,34 +327,71 @@ void Class2Modem::Impl::endCall(int code) {
 
 // ---- sending ------------------------------------------------------------
 
-void Class2Modem::Impl::dteData(const uint8_t* data, size_t len) {
+size_t Class2Modem::Impl::dteData(const uint8_t* data, size_t len) {
   if (m_state == State::RecvWaitDc2 || m_state == State::RecvData) {
     feedReceiveControls(data, len);
-    return;
+    return len;
   }
-  if (m_state != State::SendData)
-    return;
-  size_t before = m_pageData.size();
-  m_dle.feed(data, len, m_pageData); // bytes after the end marker belong to no page
-  if (m_firstPageSent && m_line) {
-    // later pages go to the line as they come, in line bit order
-    if ((m_bitOrder & 1) != 0)
-      for (size_t i = before; i < m_pageData.size(); ++i)
-        m_pageData[i] = reverseBits(m_pageData[i]);
-    m_line->streamData(m_pageData.data() + before, m_pageData.size() - before);
-    m_pageData.clear();
-  }
-  if (m_pageData.size() > kMaxPageBytes) {
-    m_pageData.clear();
-    endCall(43);
-    return;
-  }
+  if (m_state != State::SendData || !m_line)
+    return len;
+  size_t used = m_dle.feed(data, len, m_pageData);
+  if ((m_bitOrder & 1) != 0)
+    for (uint8_t& b : m_pageData)
+      b = reverseBits(b);
+  m_line->streamData(m_pageData.data(), m_pageData.size());
+  m_pageData.clear();
   if (m_dle.end() != DleDecoder::End::None)
     finishSentPage(m_dle.end());
+  else
+    updateFlowControl();
+  return used;
+}
+
+void Class2Modem::Impl::connectForData() {
+  send(std::string(m_words.dcs) + ":" + formatFaxParams(m_negotiated));
+  result("CONNECT");
+  if (m_dialect == Class2Dialect::Class2 && m_options.sendXonAfterConnect) {
+    const uint8_t xon = kXon;
+    sendRaw(&xon, 1);
+  }
+  m_pending = true; // the end of the page data has a final result of its own
+  m_xoff = false;
+  m_state = State::SendData;
+}
+
+bool Class2Modem::Impl::softwareFlow() const {
+  if (m_dialect == Class2Dialect::Class2)
+    return true;
+  auto it = m_plain.find("FLO");
+  return it != m_plain.end() && it->second == "1";
+}
+
+void Class2Modem::Impl::setXoff(bool off) {
+  if (m_xoff == off)
+    return;
+  m_xoff = off;
+  if (softwareFlow()) {
+    const uint8_t code = off ? kXoff : kXon;
+    sendRaw(&code, 1);
+  }
+}
+
+// Paces the DTE to the line: a real modem holds only a little page data.
+void Class2Modem::Impl::updateFlowControl() {
+  if (m_state != State::SendData || !m_line) {
+    setXoff(false);
+    return;
+  }
+  size_t queued = m_line->queuedBytes();
+  if (queued > kHighWater)
+    setXoff(true);
+  else if (queued < kLowWater)
+    setXoff(false);
 }
 
 void Class2Modem::Impl::finishSentPage(DleDecoder::End how) {
   m_pageEnd = how;
+  setXoff(false);
   if (how == DleDecoder::End::Etx) {
     m_state = State::SendPageEnd;
     result("OK");
@@ -358,24 +401,11 @@ void Class2Modem::Impl::finishSentPage(DleDecoder::End how) {
   handOverPage(how != DleDecoder::End::LastPage);
 }
 
-// Decodes the page the DTE sent and lets the engine send it; a later page
-// has streamed already and only its end is told.
+// The DTE has said what follows the page: the engine ends it accordingly.
 void Class2Modem::Impl::handOverPage(bool more) {
   m_state = State::SendLine;
-  if (m_firstPageSent) {
-    if (m_line)
-      m_line->endStreamedPage(more);
-    return;
-  }
-  m_firstPageSent = true;
-  int width = pageWidthPixels(m_negotiated.wd);
-  bool reversed = (m_bitOrder & 1) != 0;
-  mh::DecodeResult page = mh::decodePage(m_pageData.data(), m_pageData.size(), width, reversed);
-  if (page.rows.empty())
-    page.rows.emplace_back(static_cast<size_t>((width + 7) / 8), 0);
-  m_pageData.clear();
-  if (!m_line || !m_line->supplyPage(std::move(page.rows), width, m_negotiated.vr == 1, more))
-    endCall(40);
+  if (m_line)
+    m_line->endStreamedPage(more);
 }
 
 // ---- receiving ----------------------------------------------------------
@@ -445,7 +475,9 @@ int Class2Modem::Impl::tx(int16_t* amp, int max) {
   m_graveyard.clear();
   if (!m_line)
     return 0;
-  return m_line->tx(amp, max);
+  int n = m_line->tx(amp, max);
+  updateFlowControl();
+  return n;
 }
 
 void Class2Modem::Impl::rx(const int16_t* amp, int len) {
@@ -454,6 +486,8 @@ void Class2Modem::Impl::rx(const int16_t* amp, int len) {
     return;
   bool waitingForDte = m_line->held() || m_state == State::SendReady ||
                        m_state == State::SendData || m_state == State::SendPageEnd;
+  if (m_state == State::SendData && m_line->queuedBytes() > kLowWater)
+    waitingForDte = false; // the line is busy with the DTE's data
   if (!waitingForDte) {
     m_heldSamples = 0;
   } else if ((m_heldSamples += len) > kHoldLimitSamples) {
@@ -504,11 +538,12 @@ void Class2Modem::ring() {}
 bool Class2Modem::inDataMode() const {
   return m_impl->inDataMode();
 }
-void Class2Modem::dteData(const uint8_t* data, size_t len) {
-  m_impl->dteData(data, len);
+size_t Class2Modem::dteData(const uint8_t* data, size_t len) {
+  m_impl->m_graveyard.clear();
+  return m_impl->dteData(data, len);
 }
 bool Class2Modem::readyForData() const {
-  return m_impl->m_pageData.size() < Impl::kMaxPageBytes;
+  return !m_impl->m_xoff;
 }
 int Class2Modem::tx(int16_t* amp, int max) {
   return m_impl->tx(amp, max);

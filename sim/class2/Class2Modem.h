@@ -94,10 +94,14 @@ public:
   // assembling command lines: page data after +FDT CONNECT, and the DC2 /
   // XON / XOFF / CAN controls after +FDR CONNECT.
   bool inDataMode() const;
-  void dteData(const uint8_t* data, size_t len);
+  // Returns how many bytes belonged to the data phase: when page data ends
+  // (DLE ETX, or DLE ',' / ';' / '.' in Class 2.0) the rest of the buffer is
+  // command input again and goes back to the front end's command parser.
+  size_t dteData(const uint8_t* data, size_t len);
   // Flow control toward the DTE: while false the front end stops reading
-  // the pty. The modem keeps a whole page, so this only turns false when a
-  // page grows beyond what any real page needs.
+  // the pty. The modem keeps only about 2 KB of page data ahead of the line,
+  // as real modems do; in Class 2 (and Class 2.0 with +FLO=1) it also sends
+  // XOFF / XON in the data stream.
   bool readyForData() const;
 
   // Line audio, 8000 samples/s, called every 160 samples of line time for

@@ -12,7 +12,6 @@
 #include "sim/class2/Class2Modem.h"
 #include "sim/class2/DleStream.h"
 #include "sim/class2/FaxParams.h"
-#include "sim/class2/MhCodec.h"
 #include "sim/class2/T30Line.h"
 
 namespace tolvane::sim {
@@ -34,18 +33,19 @@ public:
 
   enum class State {
     Idle,
-    Dialling,    // ATD given, waiting for the line
-    Calling,     // far end answered, T.30 waiting for its DIS
-    SendReady,   // waiting for +FDT
-    SendData,    // CONNECT given, page data coming in
-    SendPageEnd, // Class 2 DLE ETX seen, waiting for +FET
-    SendLine,    // page on the line, waiting for the post-page response
-    Answering,   // ATA given, waiting for the line
-    RecvPhaseB,  // T.30 answering, waiting for DCS and training
-    RecvReady,   // waiting for +FDR
-    RecvWaitDc2, // CONNECT given, waiting for DC2 / XON
-    RecvData,    // page data going to the DTE
-    RecvLastFdr, // +FDR after the last page, waiting for the call to end
+    Dialling,     // ATD given, waiting for the line
+    Calling,      // far end answered, T.30 waiting for its DIS
+    SendReady,    // waiting for +FDT
+    SendTraining, // +FDT given, DCS and training on the line
+    SendData,     // CONNECT given, page data coming in
+    SendPageEnd,  // Class 2 DLE ETX seen, waiting for +FET
+    SendLine,     // page on the line, waiting for the post-page response
+    Answering,    // ATA given, waiting for the line
+    RecvPhaseB,   // T.30 answering, waiting for DCS and training
+    RecvReady,    // waiting for +FDR
+    RecvWaitDc2,  // CONNECT given, waiting for DC2 / XON
+    RecvData,     // page data going to the DTE
+    RecvLastFdr,  // +FDR after the last page, waiting for the call to end
   };
 
   // commands (Class2Commands.cpp)
@@ -62,7 +62,7 @@ public:
   // call flow (Class2Modem.cpp)
   void reset();
   void callEvent(Event e);
-  void dteData(const uint8_t* data, size_t len);
+  size_t dteData(const uint8_t* data, size_t len);
   int tx(int16_t* amp, int max);
   void rx(const int16_t* amp, int len);
   bool inDataMode() const;
@@ -74,6 +74,10 @@ public:
   void onCallEnd(int completion);
   void endCall(int hangupCode);
   void finishSentPage(DleDecoder::End how);
+  void connectForData();
+  void updateFlowControl();
+  void setXoff(bool off);
+  bool softwareFlow() const;
   void handOverPage(bool more);
   void reportPageResult(uint8_t response);
   void feedReceiveControls(const uint8_t* data, size_t len);
@@ -120,9 +124,10 @@ public:
 
   // sending
   DleDecoder m_dle;
-  std::vector<uint8_t> m_pageData;
+  std::vector<uint8_t> m_pageData; // DTE bytes of the current call, unframed
   DleDecoder::End m_pageEnd = DleDecoder::End::None;
-  bool m_firstPageSent = false; // later pages stream to the line
+  bool m_documentStarted = false; // the engine has gone past the far end's DIS
+  bool m_xoff = false;            // the DTE is told to stop sending page data
 
   // receiving
   struct RxPage {
@@ -139,7 +144,11 @@ public:
   bool m_paused = false; // XOFF from the DTE
   std::vector<uint8_t> m_rxRaw;
 
-  static constexpr size_t kMaxPageBytes = 8u << 20;
+  // Page data queued ahead of the line: above the high mark the DTE is
+  // stopped (XOFF, and the front end stops reading), below the low mark it
+  // goes on.
+  static constexpr size_t kHighWater = 2048;
+  static constexpr size_t kLowWater = 512;
   static constexpr int64_t kHoldLimitSamples = 60 * 8000;
 };
 

@@ -39,20 +39,10 @@ struct T30Line::Engine {
       fax_free(fax);
   }
 
-  static int readRow(void* user, uint8_t buf[], size_t len) {
-    auto* self = static_cast<T30Line*>(user);
-    if (self->m_engine->t30->t4.tx.current_page > 0) {
-      self->m_streamPageBegun = true; // later pages come from the stream
-      return 0;
-    }
-    if (self->m_nextRow >= self->m_rows.size()) {
-      self->m_nextRow = 0; // a page read again starts from its top
-      return 0;
-    }
-    const mh::Row& row = self->m_rows[self->m_nextRow++];
-    std::memset(buf, 0, len);
-    std::memcpy(buf, row.data(), std::min(len, row.size()));
-    return static_cast<int>(len);
+  // Every page comes from the DTE's stream: the engine starts it empty.
+  static int readRow(void* user, uint8_t[], size_t) {
+    static_cast<T30Line*>(user)->m_streamPageBegun = true;
+    return 0;
   }
 
   static void sniffed(void* user, const uint8_t* frame, int len, int ok) {
@@ -194,29 +184,25 @@ void T30Line::feed(const int16_t* amp, int len) {
 // The engine re-initialises its page source when it starts a document, so
 // the row source is put back after that, and told whether pages follow.
 void T30Line::syncRowSource() {
-  if (!m_rowSourceWanted || !m_config.calling)
+  if (!m_config.calling)
     return;
   t4_tx_state_t& t4 = m_engine->t30->t4.tx;
   if (t4.tiff.file == nullptr)
     return;
-  if (t4.t4_t6_tx.row_read_handler != Engine::readRow)
+  if (t4.t4_t6_tx.row_read_handler != Engine::readRow) {
+    // The engine has just opened the document and may have built its first
+    // page from the format file already.
     t4_tx_set_row_read_handler(&t4, Engine::readRow, this);
+    m_streamPageBegun = true;
+  }
   // The engine may not have started the page yet: count pages ourselves.
   t4.tiff.stop_page = m_morePages ? INT_MAX : m_pageIndex;
 }
 
-bool T30Line::supplyPage(std::vector<mh::Row> rows, int width, bool fine, bool more) {
-  if (!m_firstPageGiven) {
-    if (!writeFirstPage(rows, width, fine))
-      return false;
-    t30_set_tx_file(m_engine->t30, m_config.tempFile.c_str(), -1, -1);
-    m_firstPageGiven = true;
-  }
-  m_rows = std::move(rows);
-  m_nextRow = 0;
-  m_morePages = more;
-  m_rowSourceWanted = true;
-  syncRowSource();
+bool T30Line::startDocument(int width, bool fine) {
+  if (!writeFormatFile(width, fine))
+    return false;
+  t30_set_tx_file(m_engine->t30, m_config.tempFile.c_str(), -1, -1);
   release();
   return true;
 }
@@ -262,34 +248,26 @@ void T30Line::terminate() {
 }
 
 // The engine learns the page format (width, resolution) from an image file
-// when a document starts; the first page is written there as plain rows.
-bool T30Line::writeFirstPage(const std::vector<mh::Row>& rows, int width, bool fine) {
+// when a document starts: one white row of the right size.
+bool T30Line::writeFormatFile(int width, bool fine) {
   TIFF* tif = TIFFOpen(m_config.tempFile.c_str(), "w");
   if (!tif)
     return false;
   TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(rows.size()));
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
   TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
   TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
   TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
   TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
   TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
   TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
   TIFFSetField(tif, TIFFTAG_YRESOLUTION, fine ? 196.0f : 98.0f);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows.size()));
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
   TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
   TIFFSetField(tif, TIFFTAG_PAGENUMBER, 0, 1);
-  size_t rowBytes = static_cast<size_t>((width + 7) / 8);
-  std::vector<uint8_t> line(rowBytes);
-  bool ok = true;
-  for (size_t y = 0; y < rows.size() && ok; ++y) {
-    std::fill(line.begin(), line.end(), 0);
-    std::memcpy(line.data(), rows[y].data(), std::min(rowBytes, rows[y].size()));
-    ok = TIFFWriteScanline(tif, line.data(), static_cast<uint32_t>(y), 0) >= 0;
-  }
-  ok = ok && TIFFWriteDirectory(tif);
+  std::vector<uint8_t> row(static_cast<size_t>((width + 7) / 8), 0);
+  bool ok = TIFFWriteScanline(tif, row.data(), 0, 0) >= 0 && TIFFWriteDirectory(tif);
   TIFFClose(tif);
   return ok;
 }

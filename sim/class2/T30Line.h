@@ -6,8 +6,8 @@
 //   the T.30 engine does, so the modem can hold the engine at a point where
 //   the DTE must act first (the first page must be in hand when the far
 //   end's DIS arrives; the next page when its MCF arrives);
-// - page rows from the DTE instead of an image file, and received page data
-//   handed out as it comes off the line.
+// - page data streamed from the DTE instead of read from an image file, and
+//   received page data handed out as it comes off the line.
 
 #include <cstdint>
 #include <functional>
@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "sim/class2/FillPoints.h"
-#include "sim/class2/MhCodec.h"
 
 struct t4_state_s;
 struct fax_state_s;
@@ -29,7 +28,7 @@ public:
     bool calling = true;
     std::string localId;
     int maxBitRate = 5;   // BR code
-    std::string tempFile; // image file the engine opens for the first page
+    std::string tempFile; // image file from which the engine learns the page format
   };
   struct Callbacks {
     // Every T.30 frame, as the engine receives (incoming) or sends it.
@@ -55,16 +54,18 @@ public:
   bool held() const { return m_held; }
   // Held only because the engine waits for the far end's next DIS.
   bool awaitingDis() const { return m_releaseWanted; }
-  // Gives the engine the first page of the call, then lets the engine held
-  // at the far end's DIS go on. more: whether further pages follow.
-  bool supplyPage(std::vector<mh::Row> rows, int width, bool fine, bool more);
-  // Later pages stream: coded rows in line order (first bit in the least
+  // Starts the document: the engine, held at the far end's DIS, goes on to
+  // DCS and training with this page format.
+  bool startDocument(int width, bool fine);
+  // Pages stream: coded rows in line order (first bit in the least
   // significant bit) as the DTE sends them, then the end of the page.
   void beginStreamedPage();
   void streamData(const uint8_t* data, size_t len);
   void endStreamedPage(bool more);
   // Zero fill the modem has sent in the current streamed page, in bytes.
   size_t fillBytes() const { return m_fillBytes; }
+  // Page data taken from the DTE but not yet on the line, in bytes.
+  size_t queuedBytes();
   // Lets a held engine go on without a new page.
   void release();
   // Ends the call from this side (DCN where the protocol allows it).
@@ -87,7 +88,7 @@ private:
   void appendTapBit(int b);
   void deliverTapped();
   void feed(const int16_t* amp, int len);
-  bool writeFirstPage(const std::vector<mh::Row>& rows, int width, bool fine);
+  bool writeFormatFile(int width, bool fine);
   void syncRowSource();
   t4_state_s& txImage();
   fax_state_s& faxState();
@@ -115,11 +116,7 @@ private:
   std::vector<int16_t> m_heldFrame; // the audio that holds the frame we stopped at
   int64_t m_samplesSinceDis = 0;
   bool m_finished = false;
-  bool m_firstPageGiven = false;
-  bool m_rowSourceWanted = false;
   bool m_morePages = false;
-  std::vector<mh::Row> m_rows;
-  size_t m_nextRow = 0;
 
   // streamed page
   bool m_streamPageBegun = false; // the engine has just started a page
@@ -130,7 +127,7 @@ private:
   size_t m_streamBase = 0;      // stream position of m_streamData[0]
   size_t m_streamCommitted = 0; // stream bytes handed to the engine
   size_t m_fillBytes = 0;
-  int m_pageIndex = 0; // page of the call the DTE is on, from 0
+  int m_pageIndex = -1; // page of the call the DTE is on, from 0
 
   // received page data
   std::vector<std::unique_ptr<Tap>> m_taps; // stable addresses: spandsp keeps them

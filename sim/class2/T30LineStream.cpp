@@ -1,10 +1,11 @@
-// Pages after the first of a call go to the line as the DTE sends them, as a
-// real Class 2 modem sends them: the engine starts the page at once when the
-// far end confirms the previous one, and while the DTE's data has not come
-// the modem sends zero fill in front of the next EOL.
+// Pages go to the line as the DTE sends them, as a real Class 2 modem sends
+// them: the engine starts a page after training or as soon as the far end
+// confirms the previous one, and while the DTE's data has not come the modem
+// sends zero fill in front of the next EOL.
 
 #include "sim/class2/T30Line.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -98,6 +99,15 @@ void T30Line::pumpStream() {
   static const uint8_t kZeros[kFillAhead] = {};
   appendImage(t4, kZeros, sizeof kZeros);
   m_fillBytes += kFillAhead;
+}
+
+size_t T30Line::queuedBytes() {
+  size_t queued = m_streamData.size();
+  if (m_streamActive || m_streamEnding) {
+    t4_tx_state_t& t4 = txImage();
+    queued += static_cast<size_t>(std::max(0, t4.image_size - t4.t4_t6_tx.bit_ptr));
+  }
+  return queued;
 }
 
 void T30Line::beginStreamedPage() {

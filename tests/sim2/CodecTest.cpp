@@ -1,9 +1,10 @@
-// The simulator's MH coder against libtiff's fax decoder, and DLE framing.
+// DLE framing, fill points in coded rows, and the test DTE's own MH coder
+// checked against libtiff.
 
 #include <gtest/gtest.h>
 
 #include "sim/class2/DleStream.h"
-#include "sim/class2/MhCodec.h"
+#include "sim/class2/FillPoints.h"
 #include "tests/sim2/FaxPeer.h"
 
 namespace tolvane::sim::test {
@@ -18,46 +19,48 @@ std::vector<uint8_t> encodePage(const Page& page, int width, bool msbFirst, int 
   return w.take();
 }
 
-TEST(MhCodec, LibtiffDecodesWhatWeEncodeInBothBitOrders) {
+TEST(TestDteCoder, LibtiffDecodesItsPagesInBothBitOrders) {
   for (int width : {1728, 2048, 2432}) {
-    Page page = makeTestPage(width, 60, width);
-    for (bool msbFirst : {false, true}) {
-      std::vector<uint8_t> coded = encodePage(page, width, msbFirst, 200);
-      EXPECT_EQ(decodeWithLibtiff(coded, width, 60, msbFirst), page)
+    Page page = makeTestPage(width, 40, width);
+    for (bool msbFirst : {false, true})
+      EXPECT_EQ(decodeWithLibtiff(encodePage(page, width, msbFirst, 200), width, 40, msbFirst),
+                page)
           << width << (msbFirst ? " msb" : " lsb");
-      mh::DecodeResult ours = mh::decodePage(coded.data(), coded.size(), width, msbFirst);
-      EXPECT_EQ(ours.rows, page);
-      EXPECT_EQ(ours.badRows, 0);
-    }
   }
 }
 
-TEST(MhCodec, DecodesTheBlankLineDtesSendAndStopsAtRtc) {
-  // EOL + white run 1728, least significant bit first, as DTEs pad pages
-  std::vector<uint8_t> data;
-  for (int i = 0; i < 3; ++i)
-    data.insert(data.end(), {0x00, 0x80, 0xB2, 0x59, 0x01, 0x00});
-  mh::BitWriter rtc(false);
-  mh::encodeRtc(rtc);
-  rtc.padToByte();
-  std::vector<uint8_t> tail = rtc.take();
-  data.insert(data.end(), tail.begin(), tail.end());
-  data.insert(data.end(), {0x00, 0x80, 0xB2, 0x59, 0x01}); // after RTC: not a row
-  mh::DecodeResult r = mh::decodePage(data.data(), data.size(), 1728, false);
-  ASSERT_EQ(r.rows.size(), 3u);
-  EXPECT_EQ(r.rows[0], mh::Row(216, 0));
-  EXPECT_EQ(r.badRows, 0);
+// Zero fill inserted at every fill point must leave the page as it was.
+TEST(FillPoints, FillAtEveryPointLeavesThePageIntact) {
+  Page page = makeTestPage(1728, 30, 3);
+  std::vector<uint8_t> coded = encodePage(page, 1728, false);
+  std::vector<uint8_t> filled;
+  FillPoints points;
+  size_t done = 0;
+  int cuts = 0;
+  for (size_t i = 0; i < coded.size(); i += 7) { // arbitrary chunks, as a DTE writes
+    size_t n = std::min<size_t>(7, coded.size() - i);
+    points.feed(coded.data() + i, n);
+    if (points.latest() > done) {
+      filled.insert(filled.end(), coded.begin() + done, coded.begin() + points.latest());
+      filled.insert(filled.end(), 5, 0); // 40 bits of fill
+      done = points.latest();
+      ++cuts;
+    }
+  }
+  filled.insert(filled.end(), coded.begin() + done, coded.end());
+  EXPECT_GE(cuts, 25);
+  EXPECT_EQ(decodeWithLibtiff(filled, 1728, 30, false), page);
 }
 
-TEST(MhCodec, DamagedRowsAreKeptAndDecodingResyncsAtTheNextEol) {
-  Page page = makeTestPage(1728, 20, 9);
-  std::vector<uint8_t> coded = encodePage(page, 1728, false);
-  for (size_t i = 40; i < 48; ++i)
-    coded[i] = 0xFF; // garbage inside the first rows
-  mh::DecodeResult r = mh::decodePage(coded.data(), coded.size(), 1728, false);
-  EXPECT_GT(r.badRows, 0);
-  ASSERT_GE(r.rows.size(), 15u);
-  EXPECT_EQ(r.rows.back(), page.back());
+TEST(FillPoints, NoFillPointInsideARow) {
+  // the blank line DTEs send: EOL, then white 1728 (code 010011011)
+  const uint8_t line[] = {0x00, 0x80, 0xB2, 0x59, 0x01, 0x00};
+  FillPoints points;
+  points.feed(line, sizeof line);
+  EXPECT_EQ(points.latest(), 0u); // only before the first EOL
+  points.feed(line, 2);
+  // the row's last code ends at bit 32; the zeros after it lead the next EOL
+  EXPECT_EQ(points.latest(), 5u);
 }
 
 TEST(DleFraming, DoubledDleAndEndMarkers) {

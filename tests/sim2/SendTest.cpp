@@ -56,7 +56,7 @@ TEST(Class2Send, TwoPagesReachTheRemoteRowForRow) {
   std::vector<Page> pages{makeTestPage(1728, 180, 1), makeTestPage(1728, 120, 2)};
   for (size_t p = 0; p < pages.size(); ++p) {
     ASSERT_EQ(m.command("+FDT"), Result::Pending);
-    ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 1));
+    ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 10));
     std::string connect = bench.takeOutput();
     EXPECT_NE(connect.find("+FDCS:1,5,0,"), std::string::npos) << connect;
     EXPECT_EQ(connect.back(), '\x11') << "Class 2 modems send XON when ready for data";
@@ -69,8 +69,9 @@ TEST(Class2Send, TwoPagesReachTheRemoteRowForRow) {
     ASSERT_TRUE(bench.waitFor("OK\r\n"));
     std::string post = bench.takeOutput();
     EXPECT_NE(post.find("+FPTS:1"), std::string::npos) << post;
-    if (last)
+    if (last) {
       EXPECT_NE(post.find("+FHNG:0\r\n\r\nOK"), std::string::npos) << post;
+    }
   }
   EXPECT_TRUE(bench.hungUp());
   bench.run(3);
@@ -95,13 +96,13 @@ TEST(Class20Send, PagesEndInBandAndTheCallEndsWithFhs) {
 
   std::vector<Page> pages{makeTestPage(1728, 90, 3), makeTestPage(1728, 60, 4)};
   ASSERT_EQ(m.command("+FDT"), Result::Pending);
-  ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 1));
+  ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 10));
   EXPECT_NE(bench.takeOutput().find("+FCS:0,3,0,"), std::string::npos);
   bench.sendData(withEnd(dtePageData(pages[0], 1728), ','));
   ASSERT_TRUE(bench.waitFor("OK\r\n"));
   EXPECT_EQ(bench.takeOutput(), "\r\nOK\r\n");
   ASSERT_EQ(m.command("+FDT"), Result::Pending);
-  ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 1));
+  ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 10));
   bench.takeOutput();
   bench.sendData(withEnd(dtePageData(pages[1], 1728), '.'));
   ASSERT_TRUE(bench.waitFor("OK\r\n"));
@@ -126,7 +127,7 @@ TEST(Class2Send, SlowDteStillGetsItsPagesThrough) {
     bench.run(5);
     bench.takeOutput();
     ASSERT_EQ(m.command("+FDT"), Result::Pending);
-    ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 1));
+    ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 10));
     bench.run(1.5);
     bench.sendData(withEnd(dtePageData(pages[p], 1728), kEtx));
     bench.run(4);

@@ -1,5 +1,5 @@
 // Feeds arbitrary DTE input to the Class 2 / 2.0 engine: command lines,
-// page data with DLE framing, and coded page rows.
+// page data with DLE framing, and the fill-point scan of coded rows.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "sim/class2/Class2Modem.h"
 #include "sim/class2/DleStream.h"
-#include "sim/class2/MhCodec.h"
+#include "sim/class2/FillPoints.h"
 
 using namespace tolvane::sim;
 
@@ -16,19 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2)
     return 0;
   Class2Dialect dialect = data[0] & 1 ? Class2Dialect::Class20 : Class2Dialect::Class2;
-  bool msbFirst = (data[0] & 2) != 0;
-  const int widths[] = {1728, 2048, 2432};
-  int width = widths[(data[0] >> 2) % 3];
   data += 1;
   size -= 1;
 
-  mh::DecodeResult page = mh::decodePage(data, size, width, msbFirst);
-  mh::BitWriter w(msbFirst);
-  for (const auto& row : page.rows) {
-    if (row.size() * 8 < static_cast<size_t>(width))
-      __builtin_trap();
-    mh::encodeRow(w, row, width);
-  }
+  FillPoints points;
+  points.feed(data, size / 2);
+  size_t first = points.latest();
+  points.feed(data + size / 2, size - size / 2);
+  if (points.latest() < first || points.latest() > size)
+    __builtin_trap();
 
   std::vector<uint8_t> out;
   DleDecoder dle(dialect == Class2Dialect::Class20);

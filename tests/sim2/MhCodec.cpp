@@ -1,6 +1,4 @@
-#include "sim/class2/MhCodec.h"
-
-#include <unordered_map>
+#include "tests/sim2/MhCodec.h"
 
 namespace tolvane::sim::mh {
 namespace {
@@ -69,32 +67,6 @@ Code codeFor(bool black, int run) {
   return toCode(kExtended[(run - 1792) / 64]);
 }
 
-constexpr uint32_t key(int length, uint32_t bits) {
-  return (static_cast<uint32_t>(length) << 16) | bits;
-}
-
-// Run lengths by (length, code) for one colour.
-using DecodeTable = std::unordered_map<uint32_t, int>;
-
-DecodeTable buildTable(bool black) {
-  DecodeTable table;
-  for (int run = 0; run < 64; ++run) {
-    Code c = codeFor(black, run);
-    table[key(c.length, c.bits)] = run;
-  }
-  for (int run = 64; run <= 2560; run += 64) {
-    Code c = codeFor(black, run);
-    table[key(c.length, c.bits)] = run;
-  }
-  return table;
-}
-
-const DecodeTable& tableFor(bool black) {
-  static const DecodeTable white = buildTable(false);
-  static const DecodeTable blackTable = buildTable(true);
-  return black ? blackTable : white;
-}
-
 void putRun(BitWriter& out, bool black, int run) {
   while (run > 2560) {
     Code c = codeFor(black, 2560);
@@ -114,126 +86,6 @@ bool pixel(const Row& row, int x) {
   size_t byte = static_cast<size_t>(x) / 8;
   return byte < row.size() && (row[byte] & (0x80 >> (x % 8))) != 0;
 }
-
-void setPixels(Row& row, int from, int to) {
-  for (int x = from; x < to; ++x)
-    row[static_cast<size_t>(x) / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-}
-
-// Reads bits in line order from a byte string.
-class BitReader {
-public:
-  BitReader(const uint8_t* data, size_t len, bool msbFirst)
-      : m_data(data), m_bits(len * 8), m_msbFirst(msbFirst) {}
-  bool atEnd() const { return m_pos >= m_bits; }
-  int next() {
-    uint8_t byte = m_data[m_pos / 8];
-    int bit = m_msbFirst ? (byte >> (7 - m_pos % 8)) & 1 : (byte >> (m_pos % 8)) & 1;
-    ++m_pos;
-    return bit;
-  }
-
-private:
-  const uint8_t* m_data;
-  size_t m_bits;
-  size_t m_pos = 0;
-  bool m_msbFirst;
-};
-
-// Decoder of one page: a row starts after each EOL and ends when its runs
-// reach the page width; zero bits after that are fill up to the next EOL.
-class PageDecoder {
-public:
-  PageDecoder(int width, DecodeResult& result) : m_width(width), m_result(result) {}
-
-  // Returns false once the page has ended (RTC).
-  bool bit(int b) {
-    if (b == 1 && m_zeros >= 11)
-      return eol();
-    m_zeros = b == 0 ? m_zeros + 1 : 0;
-    if (m_inRow)
-      shiftIn(b);
-    return true;
-  }
-
-  void finish() {
-    if (m_inRow)
-      endRow(false);
-  }
-
-private:
-  bool eol() {
-    m_zeros = 0;
-    if (m_inRow)
-      endRow(false);
-    m_emptyEols = m_sawRowSinceEol ? 1 : m_emptyEols + 1;
-    m_sawRowSinceEol = false;
-    if (m_emptyEols >= 6)
-      return false;
-    startRow();
-    return true;
-  }
-
-  void startRow() {
-    m_inRow = true;
-    m_row.assign(static_cast<size_t>((m_width + 7) / 8), 0);
-    m_x = 0;
-    m_black = false;
-    m_code = 0;
-    m_codeLength = 0;
-  }
-
-  void shiftIn(int b) {
-    m_code = (m_code << 1) | static_cast<uint32_t>(b);
-    // No code word has more than 7 leading zeros or 13 bits: this is fill
-    // or an EOL inside the row, or noise.
-    if (++m_codeLength > 13 || (m_code == 0 && m_codeLength >= 8)) {
-      endRow(false);
-      return;
-    }
-    const DecodeTable& table = tableFor(m_black);
-    auto it = table.find(key(m_codeLength, m_code));
-    if (it == table.end())
-      return;
-    int run = it->second;
-    m_code = 0;
-    m_codeLength = 0;
-    if (m_x + run > m_width) {
-      endRow(false);
-      return;
-    }
-    if (m_black)
-      setPixels(m_row, m_x, m_x + run);
-    m_x += run;
-    m_sawRowSinceEol = true;
-    if (run < 64) {
-      m_black = !m_black;
-      if (m_x == m_width)
-        endRow(true);
-    }
-  }
-
-  void endRow(bool complete) {
-    m_inRow = false;
-    if (!m_sawRowSinceEol)
-      return; // EOL straight after EOL: no row in between
-    if (!complete)
-      ++m_result.badRows;
-    m_result.rows.push_back(m_row);
-  }
-
-  int m_width;
-  DecodeResult& m_result;
-  Row m_row;
-  bool m_inRow = false;
-  bool m_black = false;
-  bool m_sawRowSinceEol = false;
-  int m_x = 0;
-  int m_zeros = 0;
-  int m_emptyEols = 0;
-  uint32_t m_code = 0;
-  int m_codeLength = 0;
-};
 
 } // namespace
 
@@ -259,14 +111,6 @@ std::vector<uint8_t> BitWriter::take() {
   return std::move(m_bytes);
 }
 
-std::vector<uint8_t> BitWriter::takeCompleteBytes() {
-  size_t whole = m_bits / 8;
-  std::vector<uint8_t> done(m_bytes.begin(), m_bytes.begin() + static_cast<std::ptrdiff_t>(whole));
-  m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<std::ptrdiff_t>(whole));
-  m_bits -= whole * 8;
-  return done;
-}
-
 void encodeRow(BitWriter& out, const Row& row, int width, int minBits) {
   size_t start = out.bitCount();
   out.put(1, 12); // EOL
@@ -287,18 +131,6 @@ void encodeRow(BitWriter& out, const Row& row, int width, int minBits) {
 void encodeRtc(BitWriter& out) {
   for (int i = 0; i < 6; ++i)
     out.put(1, 12);
-}
-
-DecodeResult decodePage(const uint8_t* data, size_t len, int width, bool msbFirst) {
-  DecodeResult result;
-  PageDecoder decoder(width, result);
-  BitReader reader(data, len, msbFirst);
-  while (!reader.atEnd()) {
-    if (!decoder.bit(reader.next()))
-      return result;
-  }
-  decoder.finish();
-  return result;
 }
 
 } // namespace tolvane::sim::mh
