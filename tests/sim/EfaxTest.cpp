@@ -59,6 +59,7 @@ void sendAndReceive(const std::string& cls, const std::string& model, const std:
   EXPECT_EQ(receive.status, 0) << receive.log;
   EXPECT_NE(receive.log.find("CALLER"), std::string::npos) << receive.log;
   expectSameRows(kPage, sim.dir() + "/got.001");
+  EXPECT_EQ(sim.stop(), 0) << sim.log();
 }
 
 } // namespace
@@ -123,6 +124,7 @@ TEST(Efax, RemoteRejectsFailsTrainingAndDisconnects) {
   EfaxRun dcn = runEfax(sendArgs(sim, "1", "503", kPage), 120, sim.dir() + "/dcn.log");
   EXPECT_NE(dcn.log.find("received DCN"), std::string::npos) << dcn.log;
   EXPECT_NE(dcn.status, 0);
+  EXPECT_EQ(sim.stop(), 0) << sim.log();
 }
 
 TEST(Efax, CarrierLostInMidPage) {
@@ -137,6 +139,7 @@ TEST(Efax, CarrierLostInMidPage) {
   EXPECT_NE(r.status, 0) << r.log;
   EXPECT_TRUE(sim.waitForLog("dropping the line in mid-page", 1)) << sim.log();
   EXPECT_FALSE(std::filesystem::exists(sim.dir() + "/got.002")) << "no second page";
+  EXPECT_EQ(sim.stop(), 0) << sim.log();
 }
 
 TEST(Efax, SimulatorOutlivesAProgramKilledInMidCall) {
