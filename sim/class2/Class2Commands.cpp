@@ -68,6 +68,15 @@ Class2Modem::Result Class2Modem::Impl::actionCommand(const std::string& name,
     return fet(rest.substr(1));
   if ((name == "FK" || name == "FKS") && rest.empty())
     return terminateCommand();
+  if (name == "FIP" && !isClass2(m_dialect) && (rest.empty() || rest == "=0")) {
+    // T.32: back to the power-on fax parameters
+    m_modemCaps = FaxParams{1, m_options.maxBitRate, 0, 2, 0, 0, 0, 0};
+    m_session = m_modemCaps;
+    m_localId = m_options.localId;
+    m_bitOrder = 0;
+    m_plain = plainDefaults(m_dialect);
+    return Result::Ok;
+  }
   bool c2 = isClass2(m_dialect);
   const char* identity = nullptr;
   if (name == (c2 ? "FMFR" : "FMI"))

@@ -1,5 +1,6 @@
 #include "sim/class2/T30Line.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -236,7 +237,7 @@ void T30Line::release() {
 void T30Line::lastPageRows(int& rows, int& bad) const {
   t30_stats_t stats{};
   t30_get_transfer_statistics(m_engine->t30, &stats);
-  rows = stats.length;
+  rows = std::max(0, m_tapEols - 6);
   bad = stats.bad_rows;
 }
 

@@ -71,7 +71,8 @@ public:
   // Ends the call from this side (DCN where the protocol allows it).
   void terminate();
   bool finished() const { return m_finished; }
-  // Rows and damaged rows of the page received last, by the engine's count.
+  // Rows of the page received last (its EOLs less the six of RTC) and the
+  // rows the engine found damaged.
   void lastPageRows(int& rows, int& bad) const;
 
 private:
@@ -134,6 +135,7 @@ private:
   bool m_expectPage = false;                // the next image carrier holds a page
   bool m_tapInPage = false;
   int m_tapZeros = 0;
+  int m_tapEols = 0; // EOLs of the page being received
   std::vector<uint8_t> m_tapBytes;
   size_t m_tapBits = 0;
 };

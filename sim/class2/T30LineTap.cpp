@@ -57,20 +57,19 @@ void T30Line::tappedBit(int b) {
   }
   if (!m_expectPage)
     return; // training check data, not a page
+  bool eol = b == 1 && m_tapZeros >= 11;
+  m_tapZeros = b == 0 ? m_tapZeros + 1 : 0;
   if (!m_tapInPage) {
     // before the first EOL there is only the modem's start-up noise
-    if (b == 0) {
-      ++m_tapZeros;
-      return;
-    }
-    bool eol = m_tapZeros >= 11;
-    m_tapZeros = 0;
     if (!eol)
       return;
     m_tapInPage = true;
+    m_tapEols = 0;
     for (int i = 0; i < 11; ++i)
       appendTapBit(0);
   }
+  if (eol)
+    ++m_tapEols;
   appendTapBit(b);
 }
 

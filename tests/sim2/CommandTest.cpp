@@ -72,6 +72,12 @@ TEST(Class2Commands, EachDialectKnowsOnlyItsOwnWords) {
   EXPECT_EQ(c20.modem.command("+FLO=2"), Result::Ok);
   EXPECT_EQ(c20.modem.command("+FNR=1,1,1,0"), Result::Ok);
   EXPECT_EQ(c2.modem.command("+FNR=1,1,1,0"), Result::Error);
+  EXPECT_EQ(c20.modem.command("+FIS=0,1,0,2,0,0,0,0"), Result::Ok);
+  EXPECT_EQ(c20.modem.command("+FIP"), Result::Ok); // back to power-on values
+  c20.take();
+  EXPECT_EQ(c20.modem.command("+FIS?"), Result::Ok);
+  EXPECT_EQ(c20.take(), "\r\n+FIS:1,5,0,2,0,0,0,0\r\n");
+  EXPECT_EQ(c2.modem.command("+FIP"), Result::Error);
   EXPECT_EQ(c2.modem.command("+FMDL?"), Result::Ok);
   EXPECT_EQ(c20.modem.command("+FMM?"), Result::Ok);
   EXPECT_EQ(c2.modem.command("+FXYZ=1"), Result::Error);

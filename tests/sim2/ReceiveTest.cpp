@@ -61,13 +61,26 @@ void receiveTwoPages(const ReceiveCase& c) {
     ASSERT_EQ(m.command("+FDR"), Result::Pending);
     ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 30));
     ASSERT_TRUE(m.inDataMode());
-    const uint8_t dc2 = kDc2;
-    m.dteData(&dc2, 1);
+    if (p == 0) {
+      // the DTE holds the data back with XOFF, then lets it come
+      const uint8_t dc2Xoff[] = {kDc2, kXoff};
+      m.dteData(dc2Xoff, 2);
+      bench.run(4);
+      EXPECT_EQ(bench.dteOutput().substr(bench.dteOutput().rfind("CONNECT\r\n")), "CONNECT\r\n");
+      const uint8_t xon = kXon;
+      m.dteData(&xon, 1);
+    } else {
+      const uint8_t dc2 = kDc2;
+      m.dteData(&dc2, 1);
+    }
     ASSERT_TRUE(bench.waitFor("\r\nOK\r\n", 60));
     std::string rest;
     std::vector<uint8_t> data = pageData(bench.takeOutput(), rest);
     bool last = p + 1 == pages.size();
-    EXPECT_EQ(rest.substr(0, rest.find(',')), "\r\n" + std::string(c.pts) + ":1") << rest;
+    std::string lines = std::to_string(pages[p].size());
+    EXPECT_EQ(rest.substr(0, rest.find(',', rest.find(',') + 1)),
+              "\r\n" + std::string(c.pts) + ":1," + lines)
+        << rest;
     EXPECT_NE(rest.find(last ? "+FET:2\r\n" : "+FET:0\r\n"), std::string::npos) << rest;
     Page got = decodeWithLibtiff(data, 1728, static_cast<int>(pages[p].size()), c.msbFirst);
     ASSERT_EQ(got.size(), pages[p].size());
