@@ -9,25 +9,13 @@
 #include <unistd.h>
 
 #include "sim/class2/Class2ModemImpl.h"
+#include "sim/class2/T30Frames.h"
 
 namespace tolvane::sim {
 namespace {
 
-constexpr uint8_t kFcfDis = 0x80, kFcfCsi = 0x40, kFcfDcs = 0x82, kFcfTsi = 0x42;
-constexpr uint8_t kFcfCfr = 0x84, kFcfMps = 0x4E, kFcfEop = 0x2E, kFcfEom = 0x8E;
-constexpr uint8_t kFcfMcf = 0x8C, kFcfRtp = 0xCC, kFcfRtn = 0x4C, kFcfPip = 0xAC;
-constexpr uint8_t kFcfPin = 0x2C, kFcfPriMps = 0x5E, kFcfPriEop = 0x3E, kFcfPriEom = 0x9E;
-
 const Class2Words kClass2Words{"+FCON", "+FDIS", "+FDCS", "+FTSI", "+FCSI", "+FPTS", "+FHNG"};
 const Class2Words kClass20Words{"+FCO", "+FIS", "+FCS", "+FTI", "+FCI", "+FPS", "+FHS"};
-
-uint8_t reverseBits(uint8_t b) {
-  uint8_t r = 0;
-  for (int i = 0; i < 8; ++i)
-    if (b & (1 << i))
-      r |= static_cast<uint8_t>(0x80 >> i);
-  return r;
-}
 
 uint8_t fcf(const uint8_t* frame, int len) {
   return len >= 3 ? static_cast<uint8_t>(frame[2] & 0xFE) : 0;
@@ -62,12 +50,6 @@ int statusFor(uint8_t response) {
 bool isPpm(uint8_t f) {
   return f == kFcfMps || f == kFcfEop || f == kFcfEom || f == kFcfPriMps || f == kFcfPriEop ||
          f == kFcfPriEom;
-}
-
-int postPageCode(uint8_t ppm) {
-  if (ppm == kFcfEop || ppm == kFcfPriEop)
-    return 2;
-  return ppm == kFcfEom || ppm == kFcfPriEom ? 1 : 0;
 }
 
 std::string tempPath(const std::string& dir) {
@@ -323,150 +305,6 @@ void Class2Modem::Impl::endCall(int code) {
   m_rxPages.clear();
   m_pageData.clear();
   m_endCode.reset();
-}
-
-// ---- sending ------------------------------------------------------------
-
-size_t Class2Modem::Impl::dteData(const uint8_t* data, size_t len) {
-  if (m_state == State::RecvWaitDc2 || m_state == State::RecvData) {
-    feedReceiveControls(data, len);
-    return len;
-  }
-  if (m_state != State::SendData || !m_line)
-    return len;
-  size_t used = m_dle.feed(data, len, m_pageData);
-  if ((m_bitOrder & 1) != 0)
-    for (uint8_t& b : m_pageData)
-      b = reverseBits(b);
-  m_line->streamData(m_pageData.data(), m_pageData.size());
-  m_pageData.clear();
-  if (m_dle.end() != DleDecoder::End::None)
-    finishSentPage(m_dle.end());
-  else
-    updateFlowControl();
-  return used;
-}
-
-void Class2Modem::Impl::connectForData() {
-  send(std::string(m_words.dcs) + ":" + formatFaxParams(m_negotiated));
-  result("CONNECT");
-  if (m_dialect == Class2Dialect::Class2 && m_options.sendXonAfterConnect) {
-    const uint8_t xon = kXon;
-    sendRaw(&xon, 1);
-  }
-  m_pending = true; // the end of the page data has a final result of its own
-  m_xoff = false;
-  m_state = State::SendData;
-}
-
-bool Class2Modem::Impl::softwareFlow() const {
-  if (m_dialect == Class2Dialect::Class2)
-    return true;
-  auto it = m_plain.find("FLO");
-  return it != m_plain.end() && it->second == "1";
-}
-
-void Class2Modem::Impl::setXoff(bool off) {
-  if (m_xoff == off)
-    return;
-  m_xoff = off;
-  if (softwareFlow()) {
-    const uint8_t code = off ? kXoff : kXon;
-    sendRaw(&code, 1);
-  }
-}
-
-// Paces the DTE to the line: a real modem holds only a little page data.
-void Class2Modem::Impl::updateFlowControl() {
-  if (m_state != State::SendData || !m_line) {
-    setXoff(false);
-    return;
-  }
-  size_t queued = m_line->queuedBytes();
-  if (queued > kHighWater)
-    setXoff(true);
-  else if (queued < kLowWater)
-    setXoff(false);
-}
-
-void Class2Modem::Impl::finishSentPage(DleDecoder::End how) {
-  m_pageEnd = how;
-  setXoff(false);
-  if (how == DleDecoder::End::Etx) {
-    m_state = State::SendPageEnd;
-    result("OK");
-    return;
-  }
-  m_pending = true;
-  handOverPage(how != DleDecoder::End::LastPage);
-}
-
-// The DTE has said what follows the page: the engine ends it accordingly.
-void Class2Modem::Impl::handOverPage(bool more) {
-  m_state = State::SendLine;
-  if (m_line)
-    m_line->endStreamedPage(more);
-}
-
-// ---- receiving ----------------------------------------------------------
-
-void Class2Modem::Impl::onPageData(const uint8_t* data, size_t len) {
-  if (m_rxPages.empty() || m_rxPages.back().complete)
-    m_rxPages.emplace_back();
-  RxPage& page = m_rxPages.back();
-  // Class 2 modems hand received data over first bit in the most
-  // significant bit, Class 2.0 modems as it was on the line.
-  bool reverse = (m_dialect == Class2Dialect::Class2) != ((m_bitOrder & 1) != 0);
-  for (size_t i = 0; i < len; ++i)
-    page.bytes.push_back(reverse ? reverseBits(data[i]) : data[i]);
-  flushReceivedData();
-}
-
-void Class2Modem::Impl::feedReceiveControls(const uint8_t* data, size_t len) {
-  for (size_t i = 0; i < len; ++i) {
-    switch (data[i]) {
-    case kDc2:
-    case kXon:
-      m_paused = false;
-      if (m_state == State::RecvWaitDc2)
-        m_state = State::RecvData;
-      break;
-    case kXoff:
-      m_paused = true;
-      break;
-    case kCan:
-      endCall(2);
-      return;
-    default:
-      break;
-    }
-  }
-  flushReceivedData();
-}
-
-// Sends what the DTE may have of the page at the head of the queue; a
-// complete page ends with DLE ETX and its page status and post-page reports.
-void Class2Modem::Impl::flushReceivedData() {
-  if (m_state != State::RecvData || m_paused || m_rxPages.empty())
-    return;
-  RxPage& page = m_rxPages.front();
-  std::vector<uint8_t> out;
-  appendDleEscaped(out, page.bytes.data() + page.sent, page.bytes.size() - page.sent);
-  page.sent = page.bytes.size();
-  sendRaw(out.data(), out.size());
-  if (!page.complete)
-    return;
-  const uint8_t end[2] = {kDle, kEtx};
-  sendRaw(end, 2);
-  std::string pts = std::string(m_words.pts) + ":" + std::to_string(page.status) + "," +
-                    std::to_string(page.rows) + "," + std::to_string(page.badRows) + ",0";
-  if (m_dialect == Class2Dialect::Class20)
-    pts += ",0";
-  send(pts);
-  send("+FET:" + std::to_string(postPageCode(page.ppm)));
-  m_rxPages.pop_front();
-  m_state = State::RecvReady;
-  result("OK");
 }
 
 // ---- audio --------------------------------------------------------------
