@@ -263,7 +263,7 @@ void AtFrontEnd::resetModem() {
   for (ModemEngine* e : {m_class1, m_class2, m_class20})
     if (e)
       e->reset();
-  m_class = "0";
+  m_class.assign(1, '0');
   m_echo = true;
   m_format = ResultFormat{};
   m_resultSet = 4;
