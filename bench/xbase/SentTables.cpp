@@ -3,8 +3,10 @@
 #include "xbase/Table.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 namespace xbbench {
 
@@ -29,10 +31,19 @@ SentRow makeRow(int i) {
   return r;
 }
 
+// Folders of a few hundred megabytes in all: removed when the program ends.
 std::string scratchDir(const std::string& name) {
+  static auto* made = new std::vector<fs::path>;
+  if (made->empty())
+    std::atexit([] {
+      std::error_code ec;
+      for (const auto& d : *made)
+        fs::remove_all(d, ec);
+    });
   fs::path dir = fs::temp_directory_path() / ("xbase-bench-" + name);
   fs::remove_all(dir);
   fs::create_directories(dir);
+  made->push_back(dir);
   return dir.string();
 }
 
