@@ -140,13 +140,14 @@ void ComPort::readInput() {
     std::lock_guard lock(m_mutex);
     room = m_in.size() - m_inCount;
   }
-  ssize_t n = room ? m_device.read(buf, room) : 0;
+  ssize_t n = room ? m_device.read(buf, room) : -EAGAIN;
   std::lock_guard lock(m_mutex);
-  if (n < 0) {
+  // End of file or a failing device wakes poll() at once every time; a
+  // spurious wake-up (-EAGAIN) does not.
+  m_lastReadEmpty = n == 0 || (n < 0 && n != -EAGAIN);
+  if (n < 0 && n != -EAGAIN)
     logLocked(ltError, lsReadCom, static_cast<uint16_t>(-n));
-    n = 0;
-  }
-  m_lastReadEmpty = room && n == 0;
+  n = std::max<ssize_t>(n, 0);
   if (n > 0) {
     size_t first = std::min(static_cast<size_t>(n), m_in.size() - m_inHead);
     std::copy(buf, buf + first, m_in.begin() + static_cast<ptrdiff_t>(m_inHead));

@@ -203,8 +203,8 @@ ssize_t SerialDevice::read(uint8_t* buf, size_t len) {
   ssize_t n = ::read(m_fd, buf, len);
   if (n >= 0)
     return n;
-  if (errno == EAGAIN || errno == EINTR)
-    return 0;
+  if (errno == EINTR)
+    return -EAGAIN;
   return -errno;
 }
 

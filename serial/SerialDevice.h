@@ -49,8 +49,9 @@ public:
   // DTR and RTS; devices without modem lines (pseudo-terminals) ignore it.
   void setModemLines(bool dtr, bool rts);
 
-  // Non-blocking read/write: bytes moved, 0 when nothing could be moved, or a
-  // negative code.
+  // Non-blocking read/write. read: bytes read, 0 at end of file, -EAGAIN
+  // when nothing is there now, or another negated errno. write: bytes
+  // written, 0 when the driver has no room, or a negative code.
   ssize_t read(uint8_t* buf, size_t len);
   ssize_t write(const uint8_t* buf, size_t len);
 
