@@ -97,6 +97,25 @@ void CdxTree::checkRoot() {
   load(m_header.root);
 }
 
+uint64_t CdxTree::countKeys() {
+  uint32_t offset = m_header.root;
+  for (int depth = 0; !load(offset).leaf(); ++depth) {
+    const CdxNode& node = load(offset);
+    if (node.entries.empty() || depth > kMaxDepth)
+      bad("index branch page without children");
+    offset = node.entries.front().child;
+  }
+  uint64_t keys = 0;
+  for (size_t hops = 0; offset != kNoPage; ++hops) {
+    const CdxNode& leaf = load(offset);
+    if (!leaf.leaf() || hops > 1000000)
+      bad("index leaf chain damaged");
+    keys += leaf.entries.size();
+    offset = leaf.right;
+  }
+  return keys;
+}
+
 const CdxEntry& CdxTree::at(const CdxCursor& c) {
   return load(c.leaf).entries.at(c.index);
 }

@@ -57,6 +57,8 @@ public:
   void build(const std::vector<CdxEntry>& sorted);
   // Throws BadIndex when the root cannot be read: a cheap check on open.
   void checkRoot();
+  // Keys in the tree, counted along the leaf level.
+  uint64_t countKeys();
 
   // Ascending walk. Each returns false when there is no such entry.
   bool first(CdxCursor& c);

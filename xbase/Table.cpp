@@ -6,8 +6,10 @@
 //    a record count larger than the file holds is cut to the whole records
 //    present (the rest of a killed append), and the index is then rebuilt;
 //  - an interrupted pack (marker file left behind) is completed or undone;
-//  - a CDX carrying the update mark (its writer died mid-change) or whose tag
-//    roots cannot be read is rebuilt from the table;
+//  - a CDX carrying the update mark (its writer died mid-change), stamped
+//    with another record count, or whose tag roots cannot be read is rebuilt
+//    from the table; for tables up to 2 MB every tag's key count is also
+//    checked against the records that pass its condition;
 //  - while walking a tag, every record reached is checked against its key
 //    and FOR condition; any disagreement rebuilds the index on the spot.
 // A CDX whose tag definitions themselves are unreadable raises BadIndex.

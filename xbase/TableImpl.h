@@ -49,6 +49,7 @@ struct Table::Impl {
   void rebuildIndex();
   void buildTag(size_t tag);
   void checkIndexOnOpen(bool tableRepaired);
+  bool keyCountsMatch();
 
   // --- helpers (TableMove.cpp) ---
   bool visible(const std::string& image, uint32_t recNo) const;

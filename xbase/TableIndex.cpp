@@ -113,18 +113,40 @@ void Table::Impl::rebuildIndex() {
   cursor.generation = 0;
 }
 
+// Small tables get a full check: each tag must hold exactly one key per
+// record that passes its condition. An index that silently lost entries
+// would otherwise hide records. Large tables skip it to open quickly.
+bool Table::Impl::keyCountsMatch() {
+  constexpr uint64_t kFullCheckBytes = 2 << 20;
+  if (uint64_t(dbf.recordCount()) * dbf.recordLength() > kFullCheckBytes)
+    return true;
+  std::vector<uint64_t> expected(tags.size(), 0);
+  std::string image;
+  for (uint32_t r = 1; r <= dbf.recordCount(); ++r) {
+    dbf.read(r, image);
+    for (size_t t = 0; t < tags.size(); ++t)
+      expected[t] += inTag(t, image, r) ? 1 : 0;
+  }
+  for (size_t t = 0; t < tags.size(); ++t)
+    if (cdx.tree(t).countKeys() != expected[t])
+      return false;
+  return true;
+}
+
 void Table::Impl::checkIndexOnOpen(bool tableRepaired) {
   if (!cdx.isOpen())
     return;
   uint32_t stamped = 0;
   bool damaged = tableRepaired || cdx.foundUpdateMark() ||
                  (cdx.stampedCount(stamped) && stamped != dbf.recordCount());
-  for (size_t i = 0; i < cdx.tagCount() && !damaged; ++i) {
-    try {
+  try {
+    for (size_t i = 0; i < cdx.tagCount() && !damaged; ++i)
       cdx.tree(i).checkRoot();
-    } catch (const XBaseError&) {
-      damaged = true;
-    }
+    damaged = damaged || !keyCountsMatch();
+  } catch (const XBaseError& e) {
+    if (e.code() != ErrorCode::BadIndex)
+      throw;
+    damaged = true;
   }
   if (damaged)
     rebuildIndex();

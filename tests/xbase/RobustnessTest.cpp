@@ -246,6 +246,29 @@ TEST(Robustness, StaleOrDamagedIndexIsRebuilt) {
   EXPECT_NE(std::find(order.begin(), order.end(), t.recCount()), order.end());
 }
 
+TEST(Robustness, IndexThatLostKeysIsRebuilt) {
+  // An index written when every record was deleted, put beside the table
+  // again with its records intact: same record count, no update mark, but
+  // the tag lacks every key.
+  ScratchDir dir;
+  copyTable("basic", "TOVPB", dir.path());
+  std::string path = dir.file("TOVPB.DBF"), cdx = dir.file("TOVPB.CDX");
+  std::string table = readFile(path);
+  {
+    Table t;
+    t.open(path);
+    for (long r = 1; r <= t.recCount(); ++r) {
+      t.go(r);
+      t.deleteRecord();
+    }
+  }
+  writeFile(path, table);
+  Table t;
+  t.open(path);
+  t.setOrder("NAME");
+  EXPECT_EQ(walk(t), (std::vector<long>{8, 4, 7, 1, 6, 3, 2}));
+}
+
 TEST(Robustness, DamagedHeadersAndMemoPointersGiveClearErrors) {
   ScratchDir dir;
   copyTable("basic", "TOV", dir.path());
