@@ -67,12 +67,31 @@ bool AtFrontEnd::pump() {
       size_t n = std::min(kDataChunk, m_pending.size() - i);
       dataBytes(reinterpret_cast<const uint8_t*>(m_pending.data() + i), n);
       i += n;
+      signalFlow();
     } else {
       commandByte(static_cast<uint8_t>(m_pending[i++]));
     }
   }
   m_pending.erase(0, i);
+  signalFlow();
   return !m_pending.empty();
+}
+
+void AtFrontEnd::signalFlow() {
+  ModemEngine* e = engine();
+  bool stop = e && e->inDataMode() && !e->readyForData();
+  if (!m_softwareFlow || stop == m_flowStopped)
+    return;
+  m_flowStopped = stop;
+  const uint8_t c = stop ? 0x13 : 0x11; // XOFF, XON
+  m_output(&c, 1);
+}
+
+void AtFrontEnd::softwareFlowCommand(const AtCommand& cmd) {
+  if (cmd.name == "&K")
+    m_softwareFlow = cmd.arg == "4";
+  else if (cmd.name == "+FLO" && cmd.arg.size() == 2 && cmd.arg[0] == '=')
+    m_softwareFlow = cmd.arg[1] == '1';
 }
 
 void AtFrontEnd::commandByte(uint8_t byte) {
@@ -176,6 +195,7 @@ CommandOutcome AtFrontEnd::execute(const AtCommand& cmd) {
     return identify(cmd.arg);
   if (n == "+FCLASS")
     return fclassCommand(cmd.arg);
+  softwareFlowCommand(cmd);
   // Speaker, dialling defaults and port options change nothing on a pty.
   if (isOneOf(n, {"L", "M", "B", "C", "N", "W", "Y", "K", "P", "T"}) || n[0] == '&' ||
       n[0] == '\\' || n[0] == '%')
@@ -268,6 +288,8 @@ void AtFrontEnd::resetModem() {
   m_format = ResultFormat{};
   m_resultSet = 4;
   m_rings = 0;
+  m_softwareFlow = false;
+  m_flowStopped = false;
   defaultRegisters(m_s);
   m_lines.setLineEnd('\r');
   m_lines.setBackspace(8);

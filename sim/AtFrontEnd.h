@@ -63,6 +63,9 @@ private:
   void emit(const std::string& text);
   int numericArg(const std::string& arg) const;
 
+  void softwareFlowCommand(const AtCommand& cmd);
+  void signalFlow();
+
   ModemModel m_model;
   Output m_output;
   ModemEngine* m_class1 = nullptr;
@@ -76,6 +79,10 @@ private:
   int m_resultSet = 4;
   std::array<uint8_t, 256> m_s{};
   int m_rings = 0;
+  // XON/XOFF toward the DTE (AT&K4, AT+FLO=1): a pty has no CTS line, so
+  // this is the only way to hold a DTE that does not wait for the kernel.
+  bool m_softwareFlow = false;
+  bool m_flowStopped = false;
   // +++ escape: pluses seen after a quiet guard time, and when the last DTE
   // byte came.
   int m_pluses = 0;

@@ -74,3 +74,21 @@ TEST(FrontEnd, OverlongOrBinaryCommandsAreRefusedBeforeT31) {
   EXPECT_EQ(b.type(0, "AT+FTM=" + std::string(200, '9') + "\r"), "\r\nERROR\r\n");
   EXPECT_EQ(b.type(0, "AT\r"), "\r\nOK\r\n") << "still answering";
 }
+
+TEST(FrontEnd, SoftwareFlowControlFollowsT31Buffer) {
+  SimBench b;
+  b.addModem("a model=class1");
+  b.addNumber("501 fax ring=0.2");
+  b.type(0, "ATE0&K4+FCLASS=1\r");
+  b.type(0, "ATD501\r");
+  ASSERT_TRUE(b.waitFor(0, "CONNECT", 15));
+  ASSERT_TRUE(b.waitFor(0, "\x10\x03\r\nOK\r\n", 10)) << "the answerer's frame";
+  b.output[0] = b.type(0, "AT+FTM=96\r");
+  ASSERT_TRUE(b.waitFor(0, "CONNECT", 5)) << b.output[0];
+  // Far more than T.31 buffers: it stops the DTE, then lets it go on as
+  // the line drains the buffer at 9600 bit/s.
+  std::string page(20000, '\x55');
+  std::string out = b.type(0, page);
+  EXPECT_NE(out.find('\x13'), std::string::npos) << "XOFF";
+  EXPECT_TRUE(b.waitFor(0, "\x11", 10)) << "XON";
+}
