@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace tolvane::sim;
 
 TEST(Config, WordsWithQuotesAndByteEscapes) {
@@ -41,4 +43,15 @@ TEST(Config, BadLinesSayWhy) {
        {"modem", "modem x model=class9", "number 1 fax max-rate=2400", "number 1 fax dcn=XYZ",
         "number 1 telex", "number 1 fax rtn=a", "call 1", "speed 0", "speed 100", "frobnicate"})
     EXPECT_NE(applyConfigLine(c, bad), "") << bad;
+}
+
+TEST(Config, FilesNameTheBadLine) {
+  SimConfig c;
+  EXPECT_EQ(loadConfigFile(c, std::string(TOLVANE_SOURCE_DIR) + "/sim/demo.conf"), "");
+  EXPECT_EQ(c.modems.size(), 1u);
+  EXPECT_EQ(c.numbers.size(), 6u);
+  std::string bad = std::string(TOLVANE_BINARY_DIR) + "/sim-bad.conf";
+  { std::ofstream(bad) << "# fine\nmodem m\nnumber 5 fax rtn=x\n"; }
+  EXPECT_EQ(loadConfigFile(c, bad), bad + ":3: bad rtn list x");
+  EXPECT_NE(loadConfigFile(c, bad + ".missing"), "");
 }
