@@ -122,8 +122,6 @@ public:
   void restoreTriggers(SavedTriggerState state);
 
 private:
-  friend struct PortThreads;
-
   void startThreads();
   void stopThreads();
   void eventLoop();

@@ -17,7 +17,6 @@ struct Delivery {
   uint32_t msg;
   uint32_t wParam;
   int32_t lParam;
-  std::chrono::steady_clock::time_point at;
   uint32_t tick;
 };
 
@@ -27,7 +26,7 @@ public:
   TriggerProc proc() {
     return [this](uint32_t msg, uint32_t w, int32_t l) {
       std::lock_guard lock(m_mutex);
-      m_list.push_back({msg, w, l, std::chrono::steady_clock::now(), platform::tickCount()});
+      m_list.push_back({msg, w, l, platform::tickCount()});
     };
   }
   std::vector<Delivery> of(uint32_t msg) {
