@@ -142,6 +142,24 @@ TEST(Class2Send, SlowDteStillGetsItsPagesThrough) {
   std::remove(rxFile.c_str());
 }
 
+TEST(Class20Send, PageStatusLineWhenTheModemReportsIt) {
+  std::string rxFile = tempFile("rxfps.tif");
+  Class2Options options;
+  options.reportSentPageStatus = true;
+  FaxBench bench(Class2Dialect::Class20, FaxBench::Remote::Receiver, rxFile, options);
+  Class2Modem& m = bench.modem();
+  ASSERT_EQ(m.command("D9"), Result::Pending);
+  ASSERT_TRUE(bench.waitFor("\r\nOK\r\n"));
+  ASSERT_EQ(m.command("+FDT"), Result::Pending);
+  ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 10));
+  bench.takeOutput();
+  Page page = makeTestPage(1728, 40, 13);
+  bench.sendData(withEnd(dtePageData(page, 1728), '.'));
+  ASSERT_TRUE(bench.waitFor("OK\r\n"));
+  EXPECT_EQ(bench.takeOutput(), "\r\n+FPS:1\r\n\r\n+FHS:00\r\n\r\nOK\r\n");
+  std::remove(rxFile.c_str());
+}
+
 TEST(Class2Send, CallFailuresGiveResultCodes) {
   struct Case {
     Class2Modem::Event event;
