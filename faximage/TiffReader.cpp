@@ -16,6 +16,12 @@ namespace {
 // Strips of more than this many entries are not believed.
 constexpr uint32_t kMaxStrips = 1u << 20;
 
+uint8_t reverseBits(uint8_t b) {
+  b = uint8_t((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+  b = uint8_t((b & 0xCC) >> 2 | (b & 0x33) << 2);
+  return uint8_t((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
 struct TiffEntry {
   uint16_t type = 0;
   uint32_t count = 0;
@@ -63,9 +69,12 @@ public:
     m_ctx.bytesConverted += m_rowBytes;
     // Photometric 0 stores black as 1; anything else is inverted. The padding
     // bits of the last byte stay white either way.
-    if (m_invert)
-      for (uint8_t& b : m_row)
+    for (uint8_t& b : m_row) {
+      if (m_lsbFirst)
+        b = reverseBits(b);
+      if (m_invert)
         b = uint8_t(~b);
+    }
     m_row.back() &= m_lastMask;
     // Pixels beyond the raw row buffer could never be coded on a fax row.
     length = std::size_t(std::min<uint64_t>(m_rowBytes, kRawRowSize));
@@ -103,6 +112,7 @@ private:
   uint32_t m_width = 0, m_rows = 0, m_rowsPerStrip = 0;
   uint32_t m_compression = 1;
   bool m_invert = false;
+  bool m_lsbFirst = false; // fill order 2: leftmost pixel in the lowest bit
   std::vector<uint32_t> m_offsets, m_counts;
   uint64_t m_rowBytes = 0;
   uint8_t m_lastMask = 0xFF;
@@ -130,7 +140,7 @@ int TiffReader::readDirectory() {
   const uint16_t entries = u16(countBytes);
   TiffEntry offsets, counts;
   bool haveWidth = false, haveRows = false, haveOffsets = false;
-  uint32_t bitsPerSample = 1;
+  uint32_t bitsPerSample = 1, samplesPerPixel = 1;
   for (uint16_t i = 0; i < entries; ++i) {
     uint8_t raw[12];
     if (m_in.read(raw, 12) < 0)
@@ -154,6 +164,12 @@ int TiffReader::readDirectory() {
     case 262:
       m_invert = value(e) != 0;
       break;
+    case 266:
+      m_lsbFirst = value(e) == 2;
+      break;
+    case 277:
+      samplesPerPixel = value(e);
+      break;
     case 273:
       offsets = e;
       haveOffsets = true;
@@ -170,7 +186,7 @@ int TiffReader::readDirectory() {
   }
   // Rows wider than the raw row buffer cannot be placed on a fax page.
   if (!haveWidth || !haveRows || !haveOffsets || m_width == 0 || m_width > kRawRowSize * 8 ||
-      bitsPerSample != 1 || (m_compression != 1 && m_compression != 32773))
+      bitsPerSample != 1 || samplesPerPixel != 1 || (m_compression != 1 && m_compression != 32773))
     return ecBadGraphicsFormat;
   if (m_rowsPerStrip == 0 || m_rowsPerStrip > m_rows)
     m_rowsPerStrip = m_rows;

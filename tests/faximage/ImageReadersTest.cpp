@@ -80,6 +80,9 @@ TEST_F(ImageReaders, TiffAndBmpFromImageMagick) {
       convert(idBmp, make("magick.bmp", "-type bilevel -define bmp:format=bmp3", "part.pbm")), 1);
   expectPart(convert(idBmp, make("magick4.bmp", "-type bilevel", "part.pbm")), 1);
   expectPart(convert(idTiff, make("none.tif", "-compress none", "part.pbm")), 1);
+  expectPart(
+      convert(idTiff, make("lsb.tif", "-define tiff:fill-order=lsb -compress none", "part.pbm")),
+      1);
   expectPart(convert(idTiff, make("packbits.tif", "-compress RLE", "part.pbm")), 1);
   // Black stored as 1, big-endian, several strips.
   expectPart(convert(idTiff, make("strips.tif",
@@ -125,6 +128,7 @@ TEST_F(ImageReaders, UnsupportedFormatsAreRefused) {
   expectRejected(idPcx, make("colour.pcx", "", "part.pbm")); // 8 bits, 3 planes
   expectRejected(idTiff, make("grey4.tif", "-type grayscale -depth 4 -compress none", "part.pbm"));
   expectRejected(idTiff, make("lzw.tif", "-compress lzw", "part.pbm"));
+  expectRejected(idTiff, make("rgb1.tif", "-type truecolor -depth 1", "part.pbm"));
   expectRejected(idTiff, imgtest::scratch("part.pbm"));
   expectRejected(idDcx, imgtest::scratch("part.pbm"));
   expectRejected(idBmp, imgtest::scratch("part.pbm"));
