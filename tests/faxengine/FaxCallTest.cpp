@@ -1,0 +1,270 @@
+// Fax calls in Class 2 and Class 2.0 through the simulated modem: sending to
+// the simulated remote fax machine (pages checked with libtiff), receiving
+// from it (pages checked with the image library), and the failure paths.
+
+#include "FaxSimHarness.h"
+
+#include "faxengine/TFxReceiveFax.h"
+#include "faxengine/TFxSendFax.h"
+#include "faximage/FaxFont.h"
+#include "platform/FxErrors.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using faxtest::CallOutcome;
+using faxtest::SimModem;
+
+namespace {
+
+using Pages = std::vector<std::vector<std::vector<uint8_t>>>;
+
+bool Has(const std::vector<int>& v, int x) {
+  return std::find(v.begin(), v.end(), x) != v.end();
+}
+
+std::vector<std::vector<uint8_t>> HeaderRows(const std::string& text) {
+  const faximage::FaxFontFace font(faximage::kFaxFontSmall, false);
+  std::vector<std::vector<uint8_t>> rows;
+  for (int y = 0; y < font.cellHeight(); ++y) {
+    std::vector<uint8_t> row(216, 0);
+    font.drawTextRow(reinterpret_cast<const uint8_t*>(text.data()), text.size(), y, row.data(),
+                     row.size(), 0);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+bool Blank(const std::vector<uint8_t>& row) {
+  return std::all_of(row.begin(), row.end(), [](uint8_t b) { return b == 0; });
+}
+
+std::string TiffIn(const std::string& dir) {
+  if (!fs::exists(dir))
+    return {};
+  for (auto& e : fs::directory_iterator(dir))
+    if (e.path().extension() == ".tif")
+      return e.path().string();
+  return {};
+}
+
+class FaxSend : public ::testing::TestWithParam<TFaxClass> {};
+
+TEST_P(FaxSend, ThreePagesWithCoverReachTheRemoteWithHeaderLines) {
+  const bool is20 = GetParam() == fcClass2_0;
+  SimModem sim(is20 ? "class120" : "class12",
+               {"--number", "5551234 fax ident=REMOTE dir=@DIR@/RX"});
+  ASSERT_TRUE(sim.Started()) << "simulator did not start";
+  fs::create_directory(sim.Dir() + "/RX");
+  const std::string apf = faxtest::MakeApf(sim.Dir(), 3, 12);
+  const std::string cover = sim.Dir() + "/cover.txt";
+  std::ofstream(cover) << "COVER\nfor $R\n";
+
+  TFxComPort port;
+  TFxSendFax fax;
+  fax.SetFaxClass(GetParam());
+  fax.SetPhoneNumber("5551234");
+  fax.SetFaxFile(apf);
+  fax.SetCoverFile(cover);
+  fax.SetHeaderLine("Page $P of $N");
+  fax.SetHeaderRecipient("Bob");
+  fax.SetStationID("TOLVANE");
+  const CallOutcome out = faxtest::RunCall(
+      fax, port, sim.Link(), [&] { fax.BeginTransmit(); }, 150);
+  ASSERT_TRUE(out.finished);
+  EXPECT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << sim.Log();
+  EXPECT_EQ(out.logs, (std::vector<int>{1, 2}));
+  EXPECT_EQ(fax.RemoteIdent(), "REMOTE");
+  EXPECT_EQ(fax.LastError(), 0);
+  EXPECT_EQ(out.lastEvents, 1);
+
+  const std::string tif = TiffIn(sim.Dir() + "/RX");
+  ASSERT_FALSE(tif.empty()) << sim.Log();
+  const Pages got = faxtest::TiffRows(tif);
+  const Pages sent = faxtest::ApfRows(apf);
+  ASSERT_EQ(sent.size(), 3u);
+  ASSERT_EQ(got.size(), 4u);
+  // Cover: 8 blank rows, the header line, two text lines of the standard font.
+  EXPECT_EQ(got[0].size(), 8u + 8 + 2 * 16);
+  for (size_t p = 0; p < 4; ++p) {
+    const auto header = HeaderRows("Page " + std::to_string(p + 1) + " of 4");
+    ASSERT_GE(got[p].size(), 16u);
+    for (size_t y = 0; y < 8; ++y)
+      EXPECT_TRUE(Blank(got[p][y])) << "page " << p + 1 << " row " << y;
+    for (size_t y = 0; y < 8; ++y)
+      EXPECT_EQ(got[p][8 + y], header[y]) << "page " << p + 1 << " header row " << y;
+    if (p == 0)
+      continue;
+    const auto& rows = sent[p - 1];
+    ASSERT_EQ(got[p].size(), rows.size() + 16) << "page " << p + 1;
+    for (size_t y = 0; y < rows.size(); ++y)
+      ASSERT_EQ(got[p][16 + y], rows[y]) << "page " << p + 1 << " row " << y;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Classes, FaxSend, ::testing::Values(fcClass2, fcClass2_0),
+                         [](const auto& info) {
+                           return std::string(info.param == fcClass2 ? "Class2" : "Class2_0");
+                         });
+
+struct ReceiveCase {
+  TFaxClass cls;
+  int speed;
+  const char* name;
+};
+
+class FaxReceive : public ::testing::TestWithParam<ReceiveCase> {};
+
+TEST_P(FaxReceive, FaxFromTheRemoteLandsAsApf) {
+  // Two pages of text drawn with the fax font.
+  Pages pages(2);
+  const faximage::FaxFontFace font(faximage::kFaxFontStandard, false);
+  for (int p = 0; p < 2; ++p)
+    for (int line = 0; line < 4; ++line) {
+      const std::string text = "Incoming page " + std::to_string(p + 1) + " line " +
+                               std::to_string(line + 1) + " \x10\x11\x13 ###";
+      for (int y = 0; y < font.cellHeight(); ++y) {
+        std::vector<uint8_t> row(216, 0);
+        font.drawTextRow(reinterpret_cast<const uint8_t*>(text.data()), text.size(), y, row.data(),
+                         row.size(), 40);
+        pages[p].push_back(row);
+      }
+    }
+  char tmpl[] = "/tmp/tolvane-faxsrc-XXXXXX";
+  const std::string src = mkdtemp(tmpl);
+  faxtest::WriteTiff(src + "/in.tif", pages);
+  SimModem sim(
+      GetParam().cls == fcClass2_0 ? "class120" : "class12",
+      {"--number", "777 fax ident=CALLER file=" + src + "/in.tif", "--call", "777 com1 at=12"},
+      GetParam().speed);
+  ASSERT_TRUE(sim.Started());
+  const std::string folder = sim.Dir() + "/receive";
+  fs::create_directory(folder);
+
+  TFxComPort port;
+  TFxReceiveFax fax;
+  fax.SetFaxClass(GetParam().cls);
+  fax.SetDestinationDir(folder);
+  fax.SetOneFax(true);
+  const CallOutcome out = faxtest::RunCall(
+      fax, port, sim.Link(), [&] { fax.BeginReceive(); }, 150);
+  fs::remove_all(src);
+  ASSERT_TRUE(out.finished);
+  EXPECT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << sim.Log();
+  EXPECT_EQ(out.logs, (std::vector<int>{4, 5}));
+  EXPECT_TRUE(out.statuses.count(20)) << "waiting status";
+  EXPECT_EQ(fax.RemoteIdent(), "CALLER");
+  const Pages got = faxtest::ApfRows(folder + "/FAX0001.APF");
+  ASSERT_EQ(got.size(), 2u);
+  for (size_t p = 0; p < 2; ++p) {
+    ASSERT_EQ(got[p].size(), pages[p].size()) << "page " << p + 1;
+    for (size_t y = 0; y < pages[p].size(); ++y)
+      ASSERT_EQ(got[p][y], pages[p][y])
+          << "page " << p + 1 << " row " << y << " sizes " << got[p][y].size() << "/"
+          << pages[p][y].size() << " first difference at byte "
+          << (std::mismatch(got[p][y].begin(), got[p][y].end(), pages[p][y].begin(),
+                            pages[p][y].end())
+                  .first -
+              got[p][y].begin());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Classes, FaxReceive,
+                         ::testing::Values(ReceiveCase{fcClass2, 4, "Class2"},
+                                           ReceiveCase{fcClass2_0, 1, "Class2_0_RealTime"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A send that is expected to fail: the fax's outcome and the simulator log.
+struct Failed {
+  CallOutcome out;
+  std::string simLog;
+  int dialAttempt = 0;
+};
+
+Failed SendAndFail(const std::string& number, const std::string& file, uint16_t attempts,
+                   const std::function<void(TFxCustomAbstractFax&)>& tick = {}) {
+  SimModem sim("class120", {"--number", "666 busy", "--number", "5551234 fax dir=@DIR@"}, 8);
+  Failed f;
+  if (!sim.Started())
+    return f;
+  TFxComPort port;
+  TFxSendFax fax;
+  fax.SetFaxClass(fcDetect);
+  fax.SetPhoneNumber(number);
+  fax.SetFaxFile(file);
+  fax.SetDialAttempts(attempts);
+  fax.SetDialRetryWait(1);
+  f.out = faxtest::RunCall(
+      fax, port, sim.Link(), [&] { fax.BeginTransmit(); }, 60, tick);
+  f.simLog = sim.Log();
+  f.dialAttempt = fax.DialAttempt();
+  return f;
+}
+
+int Count(const std::string& text, const std::string& word) {
+  int n = 0;
+  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+    ++n;
+  return n;
+}
+
+TEST(FaxSendFailures, BusyNumberIsRedialledThenGivenUp) {
+  char tmpl[] = "/tmp/tolvane-faxbusy-XXXXXX";
+  const std::string dir = mkdtemp(tmpl);
+  const Failed f = SendAndFail("666", faxtest::MakeApf(dir, 1, 3), 2);
+  fs::remove_all(dir);
+  ASSERT_TRUE(f.out.finished);
+  EXPECT_EQ(f.out.finishCode, ecFaxBusy);
+  EXPECT_TRUE(Has(f.out.errors, ecFaxBusy));
+  EXPECT_EQ(f.out.logs, (std::vector<int>{1, 3}));
+  EXPECT_EQ(Count(f.simLog, "dial 666"), 2) << f.simLog;
+  EXPECT_EQ(f.dialAttempt, 3);
+}
+
+TEST(FaxSendFailures, UnlimitedRedialStopsOnAbort) {
+  char tmpl[] = "/tmp/tolvane-faxbusy-XXXXXX";
+  const std::string dir = mkdtemp(tmpl);
+  bool aborted = false;
+  const Failed f =
+      SendAndFail("666", faxtest::MakeApf(dir, 1, 3), 0, [&aborted](TFxCustomAbstractFax& fax) {
+        auto& send = static_cast<TFxSendFax&>(fax);
+        if (!aborted && send.DialAttempt() > 4) {
+          aborted = true;
+          fax.AbortFax();
+        }
+      });
+  fs::remove_all(dir);
+  ASSERT_TRUE(f.out.finished);
+  EXPECT_TRUE(aborted);
+  EXPECT_EQ(f.out.finishCode, ecCancelRequested);
+  EXPECT_TRUE(f.out.statuses.count(3)) << "busy status";
+  EXPECT_GE(Count(f.simLog, "dial 666"), 4);
+  EXPECT_EQ(f.out.logs, (std::vector<int>{1, 3}));
+}
+
+TEST(FaxSendFailures, NothingToSendOrNotAnApfFileFailsBeforeDialling) {
+  const Failed none = SendAndFail("5551234", "", 1);
+  ASSERT_TRUE(none.out.finished);
+  EXPECT_EQ(none.out.finishCode, ecNoFilename);
+  EXPECT_EQ(Count(none.simLog, "dial "), 0);
+  EXPECT_EQ(none.out.logs, (std::vector<int>{1, 3}));
+
+  char tmpl[] = "/tmp/tolvane-faxbad-XXXXXX";
+  const std::string dir = mkdtemp(tmpl);
+  std::ofstream(dir + "/bad.apf") << "APF10 this is not a fax file, just text of some length "
+                                  << std::string(64, 'x');
+  const Failed bad = SendAndFail("5551234", dir + "/bad.apf", 1);
+  const Failed missing = SendAndFail("5551234", dir + "/missing.apf", 1);
+  fs::remove_all(dir);
+  ASSERT_TRUE(bad.out.finished);
+  EXPECT_EQ(bad.out.finishCode, ecFaxBadFormat);
+  EXPECT_EQ(Count(bad.simLog, "dial "), 0);
+  ASSERT_TRUE(missing.out.finished);
+  EXPECT_EQ(missing.out.finishCode, ecFileNotFound);
+}
+
+} // namespace

@@ -1,0 +1,215 @@
+// Test harness for fax calls through the simulated modem.
+
+#include "FaxSimHarness.h"
+
+#include "faximage/FaxConverter.h"
+#include "faximage/UnpackerEngine.h"
+#include "platform/MainThreadDispatcher.h"
+
+#include <tiffio.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace faxtest {
+
+namespace {
+std::string SimPath() {
+  if (const char* p = std::getenv("TOLVANE_MODEMSIM"))
+    return p;
+  return TOLVANE_BINARY_DIR "/sim/tolvane-modemsim";
+}
+} // namespace
+
+SimModem::SimModem(const std::string& modemModel, const std::vector<std::string>& args, int speed) {
+  char name[] = "/tmp/tolvane-faxsim-XXXXXX";
+  m_dir = mkdtemp(name);
+  std::vector<std::string> argv = {SimPath(), "--modem",
+                                   "com1 model=" + modemModel + " link=" + Link(), "--speed",
+                                   std::to_string(speed)};
+  for (std::string a : args) {
+    for (size_t at = a.find("@DIR@"); at != std::string::npos; at = a.find("@DIR@"))
+      a.replace(at, 5, m_dir);
+    argv.push_back(a);
+  }
+  const std::string log = m_dir + "/sim.log";
+  m_pid = fork();
+  if (m_pid == 0) {
+    FILE* out = std::freopen(log.c_str(), "w", stdout);
+    (void)out;
+    dup2(fileno(stdout), 2);
+    std::vector<char*> cargs;
+    for (auto& a : argv)
+      cargs.push_back(a.data());
+    cargs.push_back(nullptr);
+    execv(cargs[0], cargs.data());
+    _exit(127);
+  }
+  for (int i = 0; i < 100 && !fs::exists(Link()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  if (!fs::exists(Link())) {
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+  }
+}
+
+SimModem::~SimModem() {
+  if (m_pid > 0) {
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+  }
+  fs::remove_all(m_dir);
+}
+
+std::string SimModem::Log() const {
+  std::ifstream in(m_dir + "/sim.log");
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::string& device,
+                    const std::function<void()>& begin, int seconds,
+                    const std::function<void(TFxCustomAbstractFax&)>& tick) {
+  platform::PlainEventLoop loop;
+  platform::setMainThreadDispatcher(&loop);
+  CallOutcome out;
+  fax.OnFaxStatus = [&out](TFxCustomAbstractFax& f, bool, bool last) {
+    out.statuses.insert(f.ProgressCode());
+    out.lastEvents += last ? 1 : 0;
+  };
+  fax.OnFaxError = [&out](TFxCustomAbstractFax&, int code) { out.errors.push_back(code); };
+  fax.OnFaxLog = [&out](TFxCustomAbstractFax&, int code) { out.logs.push_back(code); };
+  fax.OnFaxFinish = [&](TFxCustomAbstractFax&, int code) {
+    out.finished = true;
+    out.finishCode = code;
+    loop.quit();
+  };
+  port.SetDevicePath(device);
+  fax.SetComPort(&port);
+  port.SetOpen(true);
+  begin();
+  const auto start = std::chrono::steady_clock::now();
+  bool aborted = false;
+  while (!out.finished) {
+    loop.runFor(std::chrono::milliseconds(100));
+    if (tick && !out.finished)
+      tick(fax);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    if (!aborted && elapsed > std::chrono::seconds(seconds)) {
+      aborted = true;
+      fax.AbortFax();
+    }
+    if (elapsed > std::chrono::seconds(seconds + 20))
+      break;
+  }
+  port.SetOpen(false);
+  platform::setMainThreadDispatcher(nullptr);
+  return out;
+}
+
+std::string MakeApf(const std::string& dir, int pages, int lines) {
+  const std::string text = dir + "/doc.txt";
+  {
+    std::ofstream t(text);
+    for (int p = 1; p <= pages; ++p)
+      for (int l = 1; l <= lines; ++l)
+        t << "Page " << p << " line " << l << ": the quick brown fox\n";
+  }
+  faximage::TFxFaxConverter c;
+  c.setInputDocumentType(faximage::idText);
+  c.setLinesPerPage(unsigned(lines));
+  c.setDocumentFile(text);
+  c.setOutFileName(dir + "/doc.apf");
+  c.ConvertDocument();
+  return dir + "/doc.apf";
+}
+
+std::vector<std::vector<std::vector<uint8_t>>> ApfRows(const std::string& path) {
+  faximage::ApfFileHeader header;
+  std::vector<std::vector<std::vector<uint8_t>>> pages;
+  if (faximage::readApfFileHeader(path, header) != 0)
+    return pages;
+  faximage::UnpackerEngine engine;
+  engine.setWhitespace(0, 0);
+  engine.setOption(faximage::kUnpackAsCoded, true);
+  for (int n = 1; n <= header.pageCount; ++n) {
+    std::vector<std::vector<uint8_t>> rows;
+    engine.setOutputRoutine([&rows](bool, bool, const uint8_t* data, int length, int) {
+      if (data && length > 0)
+        rows.emplace_back(data, data + length);
+    });
+    engine.unpackPage(path, n);
+    pages.push_back(std::move(rows));
+  }
+  return pages;
+}
+
+std::vector<std::vector<std::vector<uint8_t>>> TiffRows(const std::string& path) {
+  std::vector<std::vector<std::vector<uint8_t>>> pages;
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  if (!tif)
+    return pages;
+  do {
+    uint32_t width = 0, height = 0;
+    uint16_t photometric = PHOTOMETRIC_MINISWHITE;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    std::vector<std::vector<uint8_t>> rows;
+    std::vector<uint8_t> row(size_t(TIFFScanlineSize(tif)));
+    for (uint32_t y = 0; y < height; ++y) {
+      if (TIFFReadScanline(tif, row.data(), y, 0) < 0)
+        break;
+      std::vector<uint8_t> r(row.begin(), row.begin() + (width + 7) / 8);
+      if (photometric == PHOTOMETRIC_MINISBLACK)
+        for (auto& b : r)
+          b = uint8_t(~b);
+      rows.push_back(std::move(r));
+    }
+    pages.push_back(std::move(rows));
+  } while (TIFFReadDirectory(tif));
+  TIFFClose(tif);
+  return pages;
+}
+
+void WriteTiff(const std::string& path,
+               const std::vector<std::vector<std::vector<uint8_t>>>& pages) {
+  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  if (!tif)
+    return;
+  for (size_t p = 0; p < pages.size(); ++p) {
+    const auto& rows = pages[p];
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(rows.size()));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, 98.0f);
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(rows.size()));
+    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    TIFFSetField(tif, TIFFTAG_PAGENUMBER, uint16_t(p), uint16_t(pages.size()));
+    for (size_t y = 0; y < rows.size(); ++y) {
+      std::vector<uint8_t> row = rows[y];
+      TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
+    }
+    TIFFWriteDirectory(tif);
+  }
+  TIFFClose(tif);
+}
+
+} // namespace faxtest

@@ -1,0 +1,58 @@
+#pragma once
+// The simulated modem as a child process with its own folder, documents made
+// with the converter, TIFF pages read with libtiff, and one fax call of a
+// component run on a plain event loop until it finishes.
+
+#include "faxengine/TFxAbstractFax.h"
+#include "serial/TFxComPort.h"
+
+#include <functional>
+#include <set>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace faxtest {
+
+class SimModem {
+public:
+  // `args` follow the program name ("@DIR@" stands for Dir()); the
+  // modem's pty is linked at Link().
+  SimModem(const std::string& modemModel, const std::vector<std::string>& args, int speed = 4);
+  ~SimModem();
+  bool Started() const { return m_pid > 0; }
+  const std::string& Dir() const { return m_dir; }
+  std::string Link() const { return m_dir + "/com1"; }
+  std::string Log() const;
+
+private:
+  std::string m_dir;
+  pid_t m_pid = -1;
+};
+
+struct CallOutcome {
+  bool finished = false;
+  int finishCode = 1;
+  std::vector<int> errors;
+  std::vector<int> logs;
+  std::set<int> statuses;
+  int lastEvents = 0; // Status events with Last set
+};
+
+// Runs `begin` and the event loop until Finish, or aborts after `seconds`.
+// `tick` runs on the loop every 100 ms (may abort the call).
+CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::string& device,
+                    const std::function<void()>& begin, int seconds,
+                    const std::function<void(TFxCustomAbstractFax&)>& tick = {});
+
+// A converted APF document of `pages` pages of `lines` text lines each.
+std::string MakeApf(const std::string& dir, int pages, int lines);
+// Rows of each page of an APF file, decoded by the image library.
+std::vector<std::vector<std::vector<uint8_t>>> ApfRows(const std::string& path);
+// Rows of each page of a TIFF file, decoded by libtiff (1 = black).
+std::vector<std::vector<std::vector<uint8_t>>> TiffRows(const std::string& path);
+// Writes a G3 TIFF of the given pages (1728 pixels, standard resolution).
+void WriteTiff(const std::string& path,
+               const std::vector<std::vector<std::vector<uint8_t>>>& pages);
+
+} // namespace faxtest
