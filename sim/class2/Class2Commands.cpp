@@ -92,84 +92,73 @@ Class2Modem::Result Class2Modem::Impl::actionCommand(const std::string& name,
   return Result::Error;
 }
 
-Class2Modem::Result Class2Modem::Impl::parameter(const std::string& name, std::string_view rest) {
-  bool c2 = isClass2(m_dialect);
-  FaxParams* params = nullptr;
+// The eight-value parameter sets: +FDCC / +FDIS / +FDCS (+FCC / +FIS / +FCS).
+Class2Modem::Result Class2Modem::Impl::faxParamCommand(FaxParams& params, bool readOnly,
+                                                       const std::string& prefix,
+                                                       std::string_view rest) {
   FaxParams limits = kFaxParamLimits;
   limits.br = m_options.maxBitRate;
   limits.ec = 0;
   limits.bf = 0;
-  if (name == (c2 ? "FDCC" : "FCC"))
-    params = &m_modemCaps;
-  else if (name == (c2 ? "FDIS" : "FIS"))
-    params = &m_session;
-  else if (name == (c2 ? "FDCS" : "FCS"))
-    params = &m_negotiated;
-  std::string prefix = c2 ? "" : "+" + name + ":";
-
-  if (params) {
-    if (rest == "?") {
-      send(prefix + formatFaxParams(*params));
-      return Result::Ok;
-    }
-    if (rest == "=?") {
-      send(prefix + formatFaxParamRanges(limits));
-      return Result::Ok;
-    }
-    if (params == &m_negotiated || rest.size() < 2 || rest[0] != '=')
-      return Result::Error;
-    auto parsed = parseFaxParams(rest.substr(1), *params);
-    // Values beyond what the modem does are lowered to its best, as modems
-    // do with an over-ambitious DTE.
-    if (!parsed)
-      return Result::Error;
-    parsed->br = std::min(parsed->br, limits.br);
-    parsed->ec = 0;
-    parsed->bf = 0;
-    *params = *parsed;
+  if (rest == "?") {
+    send(prefix + formatFaxParams(params));
     return Result::Ok;
   }
-  if (name == (c2 ? "FLID" : "FLI")) {
-    if (rest == "?") {
-      send(prefix + "\"" + m_localId + "\"");
-      return Result::Ok;
-    }
-    if (rest == "=?") {
-      send(prefix + "(20),(32-127)");
-      return Result::Ok;
-    }
-    if (rest.empty() || rest[0] != '=')
-      return Result::Error;
-    std::string id = unquote(rest.substr(1));
-    if (id.size() > 20)
-      return Result::Error;
-    m_localId = id;
+  if (rest == "=?") {
+    send(prefix + formatFaxParamRanges(limits));
     return Result::Ok;
   }
-  if (name == (c2 ? "FBOR" : "FBO")) {
-    if (rest == "?") {
-      send(prefix + std::to_string(m_bitOrder));
-      return Result::Ok;
-    }
-    if (rest == "=?") {
-      send(prefix + "(0-3)");
-      return Result::Ok;
-    }
-    if (rest.size() == 2 && rest[0] == '=' && rest[1] >= '0' && rest[1] <= '3') {
-      m_bitOrder = rest[1] - '0';
-      return Result::Ok;
-    }
+  if (readOnly || rest.size() < 2 || rest[0] != '=')
     return Result::Error;
+  auto parsed = parseFaxParams(rest.substr(1), params);
+  if (!parsed)
+    return Result::Error;
+  // Values beyond what the modem does are lowered to its best, as modems do
+  // with an over-ambitious DTE.
+  parsed->br = std::min(parsed->br, limits.br);
+  parsed->ec = 0;
+  parsed->bf = 0;
+  params = *parsed;
+  return Result::Ok;
+}
+
+// A parameter holding one small number: query, range and setting.
+Class2Modem::Result Class2Modem::Impl::digitCommand(int& value, char low, char high,
+                                                    const std::string& prefix,
+                                                    std::string_view rest) {
+  if (rest == "?") {
+    send(prefix + std::to_string(value));
+    return Result::Ok;
   }
+  if (rest == "=?") {
+    send(prefix + "(" + low + "-" + high + ")");
+    return Result::Ok;
+  }
+  if (rest.size() == 2 && rest[0] == '=' && rest[1] >= low && rest[1] <= high) {
+    value = rest[1] - '0';
+    return Result::Ok;
+  }
+  return Result::Error;
+}
+
+Class2Modem::Result Class2Modem::Impl::parameter(const std::string& name, std::string_view rest) {
+  bool c2 = isClass2(m_dialect);
+  std::string prefix = c2 ? "" : "+" + name + ":";
+  if (name == (c2 ? "FDCC" : "FCC"))
+    return faxParamCommand(m_modemCaps, false, prefix, rest);
+  if (name == (c2 ? "FDIS" : "FIS"))
+    return faxParamCommand(m_session, false, prefix, rest);
+  if (name == (c2 ? "FDCS" : "FCS"))
+    return faxParamCommand(m_negotiated, true, prefix, rest);
+  if (name == (c2 ? "FBOR" : "FBO"))
+    return digitCommand(m_bitOrder, '0', '3', prefix, rest);
   if (name == (c2 ? "FPTS" : "FPS")) {
-    if (rest == "?") {
-      send(prefix + std::to_string(m_lastPageStatus));
-      return Result::Ok;
-    }
-    if (rest.size() >= 2 && rest[0] == '=' && rest[1] >= '1' && rest[1] <= '5')
-      return Result::Ok; // the modem's own copy check decides the page status
-    return rest == "=?" ? (send(prefix + "(1-5)"), Result::Ok) : Result::Error;
+    // the modem's own copy check decides the page status: a set is accepted
+    int wanted = m_lastPageStatus;
+    return digitCommand(wanted, '1', '5', prefix, rest);
   }
+  if (name == (c2 ? "FLID" : "FLI"))
+    return localIdCommand(prefix, rest);
   auto it = m_plain.find(name);
   if (it == m_plain.end())
     return Result::Error;
@@ -184,6 +173,25 @@ Class2Modem::Result Class2Modem::Impl::parameter(const std::string& name, std::s
     return Result::Ok;
   }
   return Result::Error;
+}
+
+Class2Modem::Result Class2Modem::Impl::localIdCommand(const std::string& prefix,
+                                                      std::string_view rest) {
+  if (rest == "?") {
+    send(prefix + "\"" + m_localId + "\"");
+    return Result::Ok;
+  }
+  if (rest == "=?") {
+    send(prefix + "(20),(32-127)");
+    return Result::Ok;
+  }
+  if (rest.empty() || rest[0] != '=')
+    return Result::Error;
+  std::string id = unquote(rest.substr(1));
+  if (id.size() > 20)
+    return Result::Error;
+  m_localId = id;
+  return Result::Ok;
 }
 
 Class2Modem::Result Class2Modem::Impl::dial(std::string_view number) {

@@ -34,8 +34,8 @@ struct Class2Options {
   // is then given by the final result alone (OK accepted, ERROR rejected)
   // and can be asked for with AT+FPS?.
   bool reportSentPageStatus = false;
-  // Folder for the short-lived image file the T.30 engine reads the first
-  // page of a call from. Empty: the system temporary folder.
+  // Folder for the short-lived image file from which the T.30 engine learns
+  // the page format of a call. Empty: the system temporary folder.
   std::string tempDir;
 };
 

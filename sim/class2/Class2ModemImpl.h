@@ -51,6 +51,11 @@ public:
   // commands (Class2Commands.cpp)
   Result command(std::string_view cmd);
   Result parameter(const std::string& name, std::string_view rest);
+  Result faxParamCommand(FaxParams& params, bool readOnly, const std::string& prefix,
+                         std::string_view rest);
+  Result digitCommand(int& value, char low, char high, const std::string& prefix,
+                      std::string_view rest);
+  Result localIdCommand(const std::string& prefix, std::string_view rest);
   Result actionCommand(const std::string& name, std::string_view rest);
   Result dial(std::string_view number);
   Result answer();
