@@ -283,6 +283,7 @@ Class2Modem::Result Class2Modem::Impl::terminateCommand() {
 
 void Class2Modem::Impl::reset() {
   ++m_generation;
+  setXoff(false);
   if (m_line)
     m_graveyard.push_back(std::move(m_line));
   m_state = State::Idle;
@@ -296,7 +297,6 @@ void Class2Modem::Impl::reset() {
   m_lastPpm = 0;
   m_remoteId.clear();
   m_documentStarted = false;
-  m_xoff = false;
 }
 
 } // namespace tolvane::sim

@@ -141,8 +141,11 @@ void Class2Modem::Impl::callEvent(Event e) {
       reset();
       result("NO CARRIER");
     } else if (m_line && !m_line->finished()) {
-      bool tx = m_line && m_state < State::Answering;
-      endCall(m_state == State::SendLine ? 40 : m_state == State::RecvData ? 90 : tx ? 20 : 70);
+      // the phase the call was in: page data (C) or negotiation (B)
+      bool pageData =
+          m_state == State::SendData || m_state == State::SendPageEnd || m_state == State::SendLine;
+      bool tx = m_state < State::Answering;
+      endCall(pageData ? 40 : m_state == State::RecvData ? 90 : tx ? 20 : 70);
     }
     return;
   }
@@ -279,6 +282,7 @@ void Class2Modem::Impl::onCallEnd(int completion) {
 // Pages already received stay for the DTE to fetch.
 void Class2Modem::Impl::endCall(int code) {
   ++m_generation; // nothing more from this call's engine counts
+  setXoff(false); // a DTE stopped in mid-page must be able to talk again
   if (m_line)
     m_graveyard.push_back(std::move(m_line));
   if (m_host.hangup)

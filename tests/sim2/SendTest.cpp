@@ -160,6 +160,27 @@ TEST(Class20Send, PageStatusLineWhenTheModemReportsIt) {
   std::remove(rxFile.c_str());
 }
 
+TEST(Class2Send, LineLostDuringPageDataEndsItWithPhaseCCode) {
+  std::string rxFile = tempFile("rxlost.tif");
+  FaxBench bench(Class2Dialect::Class2, FaxBench::Remote::Receiver, rxFile);
+  Class2Modem& m = bench.modem();
+  ASSERT_EQ(m.command("D1"), Result::Pending);
+  ASSERT_TRUE(bench.waitFor("\r\nOK\r\n"));
+  ASSERT_EQ(m.command("+FDT"), Result::Pending);
+  ASSERT_TRUE(bench.waitFor("CONNECT\r\n", 10));
+  std::vector<uint8_t> data = dtePageData(makeTestPage(1728, 300, 14), 1728);
+  data.resize(data.size() / 2);
+  bench.sendData(data);
+  bench.run(1);
+  bench.takeOutput();
+  m.callEvent(Class2Modem::Event::Hangup);
+  // the DTE was held back with XOFF in mid-page: it is let go
+  EXPECT_EQ(bench.takeOutput(), "\x11\r\n+FHNG:40\r\n\r\nERROR\r\n");
+  EXPECT_FALSE(m.inDataMode());
+  EXPECT_TRUE(m.readyForData());
+  std::remove(rxFile.c_str());
+}
+
 TEST(Class2Send, CallFailuresGiveResultCodes) {
   struct Case {
     Class2Modem::Event event;
