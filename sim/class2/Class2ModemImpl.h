@@ -130,7 +130,6 @@ public:
   // sending
   DleDecoder m_dle;
   std::vector<uint8_t> m_pageData; // DTE bytes of the current call, unframed
-  DleDecoder::End m_pageEnd = DleDecoder::End::None;
   bool m_documentStarted = false; // the engine has gone past the far end's DIS
   bool m_xoff = false;            // the DTE is told to stop sending page data
 
@@ -147,7 +146,6 @@ public:
 
   std::deque<RxPage> m_rxPages;
   bool m_paused = false; // XOFF from the DTE
-  std::vector<uint8_t> m_rxRaw;
 
   // Page data queued ahead of the line: above the high mark the DTE is
   // stopped (XOFF, and the front end stops reading), below the low mark it

@@ -88,7 +88,6 @@ void Class2Modem::Impl::updateFlowControl() {
 }
 
 void Class2Modem::Impl::finishSentPage(DleDecoder::End how) {
-  m_pageEnd = how;
   setXoff(false);
   if (how == DleDecoder::End::Etx) {
     m_state = State::SendPageEnd;

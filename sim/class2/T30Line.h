@@ -52,8 +52,6 @@ public:
   void rx(const int16_t* amp, int len);
 
   bool held() const { return m_held; }
-  // Held only because the engine waits for the far end's next DIS.
-  bool awaitingDis() const { return m_releaseWanted; }
   // Starts the document: the engine, held at the far end's DIS, goes on to
   // DCS and training with this page format.
   bool startDocument(int width, bool fine);
@@ -62,8 +60,6 @@ public:
   void beginStreamedPage();
   void streamData(const uint8_t* data, size_t len);
   void endStreamedPage(bool more);
-  // Zero fill the modem has sent in the current streamed page, in bytes.
-  size_t fillBytes() const { return m_fillBytes; }
   // Page data taken from the DTE but not yet on the line, in bytes.
   size_t queuedBytes();
   // Lets a held engine go on without a new page.
@@ -127,7 +123,6 @@ private:
   FillPoints m_fillPoints;
   size_t m_streamBase = 0;      // stream position of m_streamData[0]
   size_t m_streamCommitted = 0; // stream bytes handed to the engine
-  size_t m_fillBytes = 0;
   int m_pageIndex = -1; // page of the call the DTE is on, from 0
 
   // received page data

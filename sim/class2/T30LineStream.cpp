@@ -98,7 +98,6 @@ void T30Line::pumpStream() {
     return;
   static const uint8_t kZeros[kFillAhead] = {};
   appendImage(t4, kZeros, sizeof kZeros);
-  m_fillBytes += kFillAhead;
 }
 
 size_t T30Line::queuedBytes() {
@@ -116,7 +115,6 @@ void T30Line::beginStreamedPage() {
   m_fillPoints = FillPoints();
   m_streamBase = m_streamCommitted = 0;
   m_streamEnding = false;
-  m_fillBytes = 0;
   m_morePages = true; // until the DTE says otherwise the call goes on
   syncRowSource();
 }
