@@ -3,9 +3,8 @@
 // modems, run on line audio, plus what a Class 2 modem needs beyond a plain
 // fax terminal:
 // - a V.21 listener that sees each frame from the far end one block before
-//   the T.30 engine does, so the modem can hold the engine at a point where
-//   the DTE must act first (the first page must be in hand when the far
-//   end's DIS arrives; the next page when its MCF arrives);
+//   the T.30 engine does, so the modem can hold the engine where the DTE
+//   must act first (a DCS goes out only after +FDT);
 // - page data streamed from the DTE instead of read from an image file, and
 //   received page data handed out as it comes off the line.
 
