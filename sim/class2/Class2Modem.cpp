@@ -180,7 +180,8 @@ void Class2Modem::Impl::startLine(bool calling) {
 }
 
 // The listener hears the far end's frames before the engine does. The
-// engine is held where it would otherwise need a page the DTE has not sent.
+// engine is held at the far end's DIS until the DTE gives +FDT; the page
+// status after each page is reported as soon as the response is heard.
 bool Class2Modem::Impl::holdBefore(const uint8_t* frame, int len) {
   if (m_state != State::Calling && m_state != State::SendLine)
     return false;
