@@ -126,10 +126,11 @@ TEST(Efax, CallProgressAsAModemReportsIt) {
 
 TEST(Efax, RemoteRejectsFailsTrainingAndDisconnects) {
   SimProcess sim({"--speed", "8", "--modem", "com1 model=class1 link=@/com1", "--number",
-                  "501 fax dir=@ rtn=1", "--number", "502 fax dir=@ ftt=14400", "--number",
-                  "503 fax dir=@ dcn=DCS"});
+                  "501 fax dir=@ rtn=1 ident=A\\xe9;\\x01Z", "--number", "502 fax dir=@ ftt=14400",
+                  "--number", "503 fax dir=@ dcn=DCS"});
   EfaxRun rtn = runEfax(sendArgs(sim, "1", "501", kTwoPages), 120, sim.dir() + "/rtn.log");
   EXPECT_NE(rtn.log.find("received RTN"), std::string::npos) << rtn.log;
+  EXPECT_NE(rtn.log.find("A\xe9;\x01Z"), std::string::npos) << "station ID of any bytes";
   EXPECT_EQ(rtn.status, 0) << "efax sends the page again";
   EfaxRun ftt = runEfax(sendArgs(sim, "1", "502", kPage), 120, sim.dir() + "/ftt.log");
   EXPECT_NE(ftt.log.find("received FTT"), std::string::npos) << ftt.log;
