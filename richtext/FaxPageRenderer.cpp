@@ -23,7 +23,7 @@ constexpr int kDotsPerMeter = 7874; // 200 per inch
 TFaxPageRenderer::TFaxPageRenderer(const QTextDocument& source, const TFaxPageArea& area,
                                    int maxLineWidth)
     : m_doc(source.clone()), m_area(area), m_device(8, 8, QImage::Format_Grayscale8),
-      m_canvas(TFaxPageBitmap::kWidth, TFaxPageBitmap::kHeight, QImage::Format_Grayscale8) {
+      m_canvas(kFaxPageWidth, kFaxPageHeight, QImage::Format_Grayscale8) {
   m_device.setDotsPerMeterX(kDotsPerMeter);
   m_device.setDotsPerMeterY(kDotsPerMeter);
   m_canvas.setDotsPerMeterX(kDotsPerMeter);
@@ -85,7 +85,7 @@ std::size_t TFaxPageRenderer::lineAt(int position) const {
   return it == m_lines.begin() ? 0 : std::size_t(it - m_lines.begin() - 1);
 }
 
-int TFaxPageRenderer::drawPage(int start, TFaxPageBitmap& page) {
+int TFaxPageRenderer::drawPage(int start, faximage::PageBitmap& page) {
   page.clear();
   if (m_lines.empty() || start < 0 || start >= m_doc->characterCount() - 1)
     return 0;
@@ -101,11 +101,11 @@ int TFaxPageRenderer::drawPage(int start, TFaxPageBitmap& page) {
   return end < m_lines.size() ? m_lines[end].position : 0;
 }
 
-void TFaxPageRenderer::paint(double fromY, double toY, TFaxPageBitmap& page) {
+void TFaxPageRenderer::paint(double fromY, double toY, faximage::PageBitmap& page) {
   // Only the rows of the drawn lines can hold ink; the rest stays white.
   const int firstRow = std::clamp(m_area.top, 0, m_canvas.height());
   const int endRow = std::clamp(int(std::ceil(m_area.top + toY - fromY)) + 1, firstRow,
-                                std::min(m_canvas.height(), page.height));
+                                std::min(m_canvas.height(), page.height()));
   for (int y = firstRow; y < endRow; ++y)
     std::memset(m_canvas.scanLine(y), 255, std::size_t(m_canvas.bytesPerLine()));
   {
@@ -121,10 +121,10 @@ void TFaxPageRenderer::paint(double fromY, double toY, TFaxPageBitmap& page) {
     m_doc->documentLayout()->draw(&p, ctx);
   }
   // Anything darker than mid grey becomes black.
-  const int w = std::min(page.width, m_canvas.width());
+  const int w = std::min(page.width(), m_canvas.width());
   for (int y = firstRow; y < endRow; ++y) {
     const uchar* src = m_canvas.constScanLine(y);
-    std::uint8_t* dst = page.bits.data() + std::size_t(y) * page.bytesPerRow();
+    std::uint8_t* dst = page.row(y);
     for (int x = 0; x < w; ++x)
       dst[x >> 3] |= std::uint8_t((src[x] < 128) << (7 - (x & 7)));
   }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "richtext/FaxPageBitmap.h"
+#include "faximage/PageBitmap.h"
 
 #include <QImage>
 #include <memory>
@@ -9,6 +9,13 @@
 class QTextDocument;
 
 namespace richtext {
+
+// A fine-resolution fax page: 1664 x 2156 pixels at 200 per inch.
+inline constexpr int kFaxPageWidth = 1664;
+inline constexpr int kFaxPageHeight = 2156;
+inline faximage::PageBitmap newFaxPage() {
+  return {kFaxPageWidth, kFaxPageHeight};
+}
 
 // Where a page is drawn on the fax bitmap, in pixels at 200 per inch: text
 // lines run from left to right; the page ends with the last line that fits
@@ -34,7 +41,7 @@ public:
   // (cleared first) and returns where the next page starts, or 0 when the
   // text ends on this page. Pages break only between lines, and before a
   // paragraph marked as starting a new page.
-  int drawPage(int start, TFaxPageBitmap& page);
+  int drawPage(int start, faximage::PageBitmap& page);
 
 private:
   struct Line {
@@ -46,7 +53,7 @@ private:
   void scaleParagraphs();
   void collectLines();
   std::size_t lineAt(int position) const;
-  void paint(double fromY, double toY, TFaxPageBitmap& page);
+  void paint(double fromY, double toY, faximage::PageBitmap& page);
 
   std::unique_ptr<QTextDocument> m_doc;
   TFaxPageArea m_area;

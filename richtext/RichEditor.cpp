@@ -233,7 +233,7 @@ void TRichEditor::insertFromMimeData(const QMimeData* source) {
   QTextEdit::insertFromMimeData(source);
 }
 
-int TRichEditor::DrawFaxPage(int start, TFaxPageBitmap& page, const TFaxPageArea& area) {
+int TRichEditor::DrawFaxPage(int start, faximage::PageBitmap& page, const TFaxPageArea& area) {
   // The page layout's text width, at 200 pixels per inch, keeps lines as
   // long as other word processors make them.
   const int width = int(std::lround(m_layout.textWidth() * 200.0 / 1440.0));

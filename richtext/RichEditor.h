@@ -1,6 +1,5 @@
 #pragma once
 
-#include "richtext/FaxPageBitmap.h"
 #include "richtext/FaxPageRenderer.h"
 #include "richtext/PageLayout.h"
 
@@ -94,7 +93,7 @@ public:
 
   // Draws the fax page starting at document position start; returns the
   // next page's start or 0 after the last page.
-  int DrawFaxPage(int start, TFaxPageBitmap& page, const TFaxPageArea& area = {});
+  int DrawFaxPage(int start, faximage::PageBitmap& page, const TFaxPageArea& area = {});
 
 signals:
   void StartSpellCheck();

@@ -14,7 +14,7 @@ namespace {
 const QString kDocument = QStringLiteral(TOLVANE_TEST_DATA "/richtext/twenty-pages.rtf");
 
 void BM_LoadAndDrawFaxPages(benchmark::State& state) {
-  richtext::TFaxPageBitmap page;
+  faximage::PageBitmap page = richtext::newFaxPage();
   int pages = 0;
   for (auto _ : state) {
     richtext::TRichEditor editor;
@@ -28,7 +28,7 @@ void BM_LoadAndDrawFaxPages(benchmark::State& state) {
       pos = editor.DrawFaxPage(pos, page);
       ++pages;
     } while (pos > 0);
-    benchmark::DoNotOptimize(page.bits.data());
+    benchmark::DoNotOptimize(page.bits().data());
   }
   state.counters["pages"] = pages;
   state.counters["pages_per_s"] =

@@ -21,10 +21,10 @@ std::string paragraphs(int count, const char* prefix, bool breaks) {
 
 // Number of separate bands of inked rows: one per text line when lines
 // hold no descenders that reach the next one.
-int inkBands(const TFaxPageBitmap& page) {
+int inkBands(const faximage::PageBitmap& page) {
   int bands = 0;
   bool inBand = false;
-  for (int y = 0; y < page.height; ++y) {
+  for (int y = 0; y < page.height(); ++y) {
     const bool ink = blackPixels(page, y, y + 1) > 0;
     bands += ink && !inBand;
     inBand = ink;
@@ -32,13 +32,13 @@ int inkBands(const TFaxPageBitmap& page) {
   return bands;
 }
 
-std::vector<TFaxPageBitmap> drawAll(TRichEditor& ed, std::vector<int>* starts = nullptr) {
-  std::vector<TFaxPageBitmap> pages;
+std::vector<faximage::PageBitmap> drawAll(TRichEditor& ed, std::vector<int>* starts = nullptr) {
+  std::vector<faximage::PageBitmap> pages;
   int pos = 0;
   do {
     if (starts)
       starts->push_back(pos);
-    pages.emplace_back();
+    pages.push_back(newFaxPage());
     pos = ed.DrawFaxPage(pos, pages.back());
   } while (pos > 0 && pages.size() < 100);
   return pages;
@@ -86,7 +86,7 @@ TEST(FaxPage, LongTextFlowsOverPagesWithoutCuttingLines) {
 
 TEST(FaxPage, EveryCallProducesAPageAndTheLastReturnsZero) {
   TRichEditor ed;
-  TFaxPageBitmap page;
+  auto page = newFaxPage();
   page.setPixel(5, 5, true);
   EXPECT_EQ(ed.DrawFaxPage(0, page), 0);
   EXPECT_EQ(blackPixels(page), 0); // a blank page, cleared
@@ -97,19 +97,19 @@ TEST(FaxPage, EveryCallProducesAPageAndTheLastReturnsZero) {
   EXPECT_EQ(blackPixels(page), 0);
 }
 
-int firstInkColumn(const TFaxPageBitmap& page) {
-  for (int x = 0; x < page.width; ++x)
-    for (int y = 0; y < page.height; ++y)
+int firstInkColumn(const faximage::PageBitmap& page) {
+  for (int x = 0; x < page.width(); ++x)
+    for (int y = 0; y < page.height(); ++y)
       if (page.pixel(x, y))
         return x;
   return -1;
 }
 
 // Top rows of the separate bands of ink.
-std::vector<int> bandTops(const TFaxPageBitmap& page) {
+std::vector<int> bandTops(const faximage::PageBitmap& page) {
   std::vector<int> tops;
   bool inBand = false;
-  for (int y = 0; y < page.height; ++y) {
+  for (int y = 0; y < page.height(); ++y) {
     const bool ink = blackPixels(page, y, y + 1) > 0;
     if (ink && !inBand)
       tops.push_back(y);
@@ -120,7 +120,7 @@ std::vector<int> bandTops(const TFaxPageBitmap& page) {
 
 TEST(FaxPage, IndentsTabsAndSpacingKeepTheirSizeOnTheFax) {
   const std::string head = "{\\rtf1{\\fonttbl{\\f0 DejaVu Sans;}}\\f0 ";
-  TFaxPageBitmap page;
+  auto page = newFaxPage();
   // One inch is 200 pixels; the "l" glyph starts 3 pixels into its cell.
   for (const char* body :
        {"\\li1440 l\\par}", "\\li720\\tx1440\\tab l\\par}", "\\li2160\\fi-720 l\\par}"}) {
@@ -141,12 +141,12 @@ TEST(FaxPage, IndentsTabsAndSpacingKeepTheirSizeOnTheFax) {
 TEST(FaxPage, TextIsDrawnAtTwoHundredPixelsPerInch) {
   TRichEditor ed;
   ed.LoadFromRtf("{\\rtf1{\\fonttbl{\\f0 DejaVu Sans;}}\\f0\\fs144 HHHH\\par}");
-  TFaxPageBitmap page;
+  auto page = newFaxPage();
   ed.DrawFaxPage(0, page);
   const auto [top, bottom] = inkRows(page);
   // DejaVu Sans capitals are 0.73 em high: 72 pt = 1 inch = 200 pixels.
   EXPECT_NEAR(bottom - top + 1, 0.73 * 200, 8);
-  int left = page.width;
+  int left = page.width();
   for (int y = top; y <= bottom; ++y)
     for (int x = 0; x < left; ++x)
       if (page.pixel(x, y))
@@ -165,11 +165,12 @@ TEST(FaxPage, FilledMergeFieldsRenderLikeTheirText) {
   cover.SetHideFieldMarkers(false); // markers shown on screen must not reach the fax
   TRichEditor plain;
   plain.LoadFromRtf("{\\rtf1{\\fonttbl{\\f0 DejaVu Serif;}}\\f0\\fs28 To: ACME Widgets Ltd\\par}");
-  TFaxPageBitmap a, b;
+  auto a = newFaxPage();
+  auto b = newFaxPage();
   cover.DrawFaxPage(0, a);
   plain.DrawFaxPage(0, b);
   EXPECT_GT(blackPixels(a), 500);
-  EXPECT_EQ(a.bits, b.bits);
+  EXPECT_TRUE(a == b);
 }
 
 TEST(FaxPage, LibreOfficeLetterRendersToPngPages) {

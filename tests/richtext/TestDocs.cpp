@@ -25,29 +25,28 @@ QString scratchDir(const char* name) {
   return path;
 }
 
-int blackPixels(const TFaxPageBitmap& page, int fromY, int toY) {
+int blackPixels(const faximage::PageBitmap& page, int fromY, int toY) {
   int n = 0;
   for (int y = fromY; y < toY; ++y)
-    for (int x = 0; x < page.width; ++x)
+    for (int x = 0; x < page.width(); ++x)
       n += page.pixel(x, y);
   return n;
 }
 
-QImage toImage(const TFaxPageBitmap& page) {
-  QImage img(page.width, page.height, QImage::Format_Mono);
+QImage toImage(const faximage::PageBitmap& page) {
+  QImage img(page.width(), page.height(), QImage::Format_Mono);
   img.setColor(0, qRgb(255, 255, 255));
   img.setColor(1, qRgb(0, 0, 0));
-  for (int y = 0; y < page.height; ++y)
-    memcpy(img.scanLine(y), page.bits.data() + std::size_t(y) * page.bytesPerRow(),
-           std::size_t(page.bytesPerRow()));
+  for (int y = 0; y < page.height(); ++y)
+    memcpy(img.scanLine(y), page.row(y), page.stride());
   return img;
 }
 
-std::pair<int, int> inkRows(const TFaxPageBitmap& page) {
+std::pair<int, int> inkRows(const faximage::PageBitmap& page) {
   int first = -1, last = -1;
-  for (int y = 0; y < page.height; ++y) {
-    const auto* row = page.bits.data() + std::size_t(y) * page.bytesPerRow();
-    for (int i = 0; i < page.bytesPerRow(); ++i)
+  for (int y = 0; y < page.height(); ++y) {
+    const auto* row = page.row(y);
+    for (std::size_t i = 0; i < page.stride(); ++i)
       if (row[i]) {
         if (first < 0)
           first = y;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "richtext/FaxPageBitmap.h"
+#include "richtext/FaxPageRenderer.h"
 
 #include <QImage>
 #include <QString>
@@ -13,9 +13,9 @@ QString dataPath(const char* name);
 // A scratch folder for one test, emptied first.
 QString scratchDir(const char* name);
 // Count of black pixels in rows [fromY, toY).
-int blackPixels(const TFaxPageBitmap& page, int fromY = 0, int toY = TFaxPageBitmap::kHeight);
-QImage toImage(const TFaxPageBitmap& page);
+int blackPixels(const faximage::PageBitmap& page, int fromY = 0, int toY = kFaxPageHeight);
+QImage toImage(const faximage::PageBitmap& page);
 // Rows that hold at least one black pixel, as [first, last], or {-1,-1}.
-std::pair<int, int> inkRows(const TFaxPageBitmap& page);
+std::pair<int, int> inkRows(const faximage::PageBitmap& page);
 
 } // namespace richtext::test
