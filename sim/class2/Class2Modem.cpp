@@ -142,8 +142,8 @@ void Class2Modem::Impl::callEvent(Event e) {
       result("NO CARRIER");
     } else if (m_line && !m_line->finished()) {
       // the phase the call was in: page data (C) or negotiation (B)
-      bool pageData =
-          m_state == State::SendData || m_state == State::SendPageEnd || m_state == State::SendLine;
+      bool pageData = m_state == State::SendData || m_state == State::SendDraining ||
+                      m_state == State::SendPageEnd || m_state == State::SendLine;
       bool tx = m_state < State::Answering;
       endCall(pageData ? 40 : m_state == State::RecvData ? 90 : tx ? 20 : 70);
     }

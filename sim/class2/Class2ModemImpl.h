@@ -38,7 +38,8 @@ public:
     SendReady,    // waiting for +FDT
     SendTraining, // +FDT given, DCS and training on the line
     SendData,     // CONNECT given, page data coming in
-    SendPageEnd,  // Class 2 DLE ETX seen, waiting for +FET
+    SendDraining, // Class 2 DLE ETX seen, the page's data still going out
+    SendPageEnd,  // Class 2 page data sent and confirmed, waiting for +FET
     SendLine,     // page on the line, waiting for the post-page response
     Answering,    // ATA given, waiting for the line
     RecvPhaseB,   // T.30 answering, waiting for DCS and training
@@ -130,8 +131,8 @@ public:
   // sending
   DleDecoder m_dle;
   std::vector<uint8_t> m_pageData; // DTE bytes of the current call, unframed
-  bool m_documentStarted = false; // the engine has gone past the far end's DIS
-  bool m_xoff = false;            // the DTE is told to stop sending page data
+  bool m_documentStarted = false;  // the engine has gone past the far end's DIS
+  bool m_xoff = false;             // the DTE is told to stop sending page data
 
   // receiving
   struct RxPage {

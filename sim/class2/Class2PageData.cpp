@@ -76,6 +76,10 @@ void Class2Modem::Impl::setXoff(bool off) {
 
 // Paces the DTE to the line: a real modem holds only a little page data.
 void Class2Modem::Impl::updateFlowControl() {
+  if (m_state == State::SendDraining && m_line && m_line->pageDataSent()) {
+    m_state = State::SendPageEnd;
+    result("OK");
+  }
   if (m_state != State::SendData || !m_line) {
     setXoff(false);
     return;
@@ -90,8 +94,11 @@ void Class2Modem::Impl::updateFlowControl() {
 void Class2Modem::Impl::finishSentPage(DleDecoder::End how) {
   setXoff(false);
   if (how == DleDecoder::End::Etx) {
-    m_state = State::SendPageEnd;
-    result("OK");
+    // A real modem confirms the page data once it has left on the line;
+    // DTEs time the page by that OK.
+    m_state = State::SendDraining;
+    if (m_line)
+      m_line->streamComplete();
     return;
   }
   m_pending = true;

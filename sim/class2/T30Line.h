@@ -58,9 +58,12 @@ public:
   // significant bit) as the DTE sends them, then the end of the page.
   void beginStreamedPage();
   void streamData(const uint8_t* data, size_t len);
+  void streamComplete();
   void endStreamedPage(bool more);
   // Page data taken from the DTE but not yet on the line, in bytes.
   size_t queuedBytes();
+  // All page data the DTE has given so far has gone out on the line.
+  bool pageDataSent();
   // Lets a held engine go on without a new page.
   void release();
   // Ends the call from this side (DCN where the protocol allows it).
@@ -117,12 +120,14 @@ private:
   // streamed page
   bool m_streamPageBegun = false; // the engine has just started a page
   bool m_streamActive = false;    // its image is fed from the stream
-  bool m_streamEnding = false;    // the DTE has ended the page
+  bool m_streamEnding = false;    // the DTE has said what follows the page
+  bool m_streamComplete = false;  // the DTE has sent all of the page
   std::vector<uint8_t> m_streamData;
   FillPoints m_fillPoints;
   size_t m_streamBase = 0;      // stream position of m_streamData[0]
   size_t m_streamCommitted = 0; // stream bytes handed to the engine
-  int m_pageIndex = -1; // page of the call the DTE is on, from 0
+  int m_dataEnd = 0;            // end of the DTE's data in the engine's image
+  int m_pageIndex = -1;         // page of the call the DTE is on, from 0
 
   // received page data
   std::vector<std::unique_ptr<Tap>> m_taps; // stable addresses: spandsp keeps them

@@ -41,6 +41,13 @@ void T30Line::streamData(const uint8_t* data, size_t len) {
   commitStream(m_fillPoints.latest());
 }
 
+// The DTE has sent all of the page: its last row may go out too, and fill
+// after it is fill before the RTC still to come.
+void T30Line::streamComplete() {
+  m_streamComplete = true;
+  commitStream(m_streamBase + m_streamData.size());
+}
+
 void T30Line::endStreamedPage(bool more) {
   m_morePages = more;
   m_streamEnding = true;
@@ -56,6 +63,7 @@ void T30Line::commitStream(size_t upTo) {
   size_t count = upTo - m_streamCommitted;
   appendImage(txImage(), m_streamData.data() + from, count);
   m_streamCommitted = upTo;
+  m_dataEnd = txImage().image_size;
   m_streamData.erase(m_streamData.begin(),
                      m_streamData.begin() + static_cast<std::ptrdiff_t>(from + count));
   m_streamBase = m_streamCommitted;
@@ -81,10 +89,11 @@ void T30Line::startStreamIfBegun() {
   m_streamPageBegun = false;
   t4_tx_state_t& t4 = txImage();
   t4.image_size = 0;
+  m_dataEnd = 0;
   t4.t4_t6_tx.bit_ptr = 0;
   t4.t4_t6_tx.bit_pos = 7;
   m_streamActive = true;
-  commitStream(m_fillPoints.latest());
+  commitStream(m_streamComplete ? m_streamBase + m_streamData.size() : m_fillPoints.latest());
   finishStream();
 }
 
@@ -98,6 +107,12 @@ void T30Line::pumpStream() {
     return;
   static const uint8_t kZeros[kFillAhead] = {};
   appendImage(t4, kZeros, sizeof kZeros);
+}
+
+bool T30Line::pageDataSent() {
+  if (!m_streamData.empty())
+    return false;
+  return !m_streamActive || txImage().t4_t6_tx.bit_ptr >= m_dataEnd;
 }
 
 size_t T30Line::queuedBytes() {
@@ -115,6 +130,7 @@ void T30Line::beginStreamedPage() {
   m_fillPoints = FillPoints();
   m_streamBase = m_streamCommitted = 0;
   m_streamEnding = false;
+  m_streamComplete = false;
   m_morePages = true; // until the DTE says otherwise the call goes on
   syncRowSource();
 }
