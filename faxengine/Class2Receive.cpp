@@ -400,8 +400,10 @@ void Class2ReceiveMachine::Failure() {
   m_s.DisarmTimeout();
   if (m_file.IsOpen()) {
     // Keep what arrived: a page cut short still holds its rows so far.
-    if (m_file.PageOpen())
+    if (m_file.PageOpen() && m_rec.pageBytesDone > 0)
       m_file.FinishPage(m_rec.remoteID);
+    else if (m_file.PageOpen())
+      m_file.DropPage();
     m_file.Close();
     m_s.Log(lfaxReceiveFail);
   }

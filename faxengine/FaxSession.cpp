@@ -173,8 +173,17 @@ bool FaxSession::AcceptFax() {
   return accept;
 }
 
+namespace {
+std::atomic<bool> g_delays{true};
+}
+
+void FaxSession::EnableDelays(bool enabled) {
+  g_delays = enabled;
+}
+
 void FaxSession::DelayMs(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  if (g_delays)
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void FaxSession::SendCommand(const std::string& command) {

@@ -123,6 +123,9 @@ public:
   void SwitchBaud(int32_t baud);
 
   static void DelayMs(int ms);
+  // Off, the fixed delays return at once (for driving a machine with
+  // generated input, where waiting only slows the run down).
+  static void EnableDelays(bool enabled);
 
 private:
   void OnTrigger(uint32_t msg, uint32_t wParam, int32_t lParam);

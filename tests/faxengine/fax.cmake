@@ -18,3 +18,9 @@ tolvane_test(faxengine_calls
 if(TARGET tolvane-modemsim)
   add_dependencies(faxengine_calls tolvane-modemsim)
 endif()
+
+# The fuzz target's stored inputs, replayed in every build.
+tolvane_test(faxengine_fuzz_replay
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/FaxFuzzReplayTest.cpp
+          ${CMAKE_SOURCE_DIR}/tests/fuzz/faxengine/Class2MachineFuzzer.cpp
+  DEPS tolvane_faxengine tolvane_faximage)

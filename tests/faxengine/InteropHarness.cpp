@@ -1,0 +1,294 @@
+// Child processes, temporary folders and page images for the interop tests.
+
+#include "InteropHarness.h"
+
+#include <tiffio.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace interop {
+
+TempDir::TempDir() {
+  char name[] = "/tmp/tolvane-interop-XXXXXX";
+  m_path = mkdtemp(name) ? name : "";
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  if (!m_path.empty())
+    fs::remove_all(m_path, ec);
+}
+
+Child::Child(const std::vector<std::string>& argv, const std::string& logFile)
+    : m_logFile(logFile) {
+  m_pid = fork();
+  if (m_pid == 0) {
+    FILE* out = std::freopen(logFile.c_str(), "w", stdout);
+    (void)out;
+    dup2(fileno(stdout), 2);
+    // A process group of its own, so that terminate() reaches its children.
+    setpgid(0, 0);
+    std::vector<std::string> copy = argv;
+    std::vector<char*> cargs;
+    for (auto& a : copy)
+      cargs.push_back(a.data());
+    cargs.push_back(nullptr);
+    execvp(cargs[0], cargs.data());
+    _exit(127);
+  }
+}
+
+Child::~Child() {
+  terminate();
+}
+
+int Child::wait(int seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (m_pid > 0) {
+    int status = 0;
+    const pid_t r = waitpid(m_pid, &status, WNOHANG);
+    if (r == m_pid) {
+      m_pid = -1;
+      m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      break;
+    }
+    if (std::chrono::steady_clock::now() > end)
+      return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return m_status;
+}
+
+void Child::terminate() {
+  if (m_pid <= 0)
+    return;
+  kill(m_pid, SIGTERM);
+  if (wait(3) < 0) {
+    kill(-m_pid, SIGKILL);
+    kill(m_pid, SIGKILL);
+    wait(5);
+  }
+}
+
+std::string Child::log() const {
+  return readFile(m_logFile);
+}
+
+namespace {
+std::vector<std::string> withProgram(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {simulatorPath()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+} // namespace
+
+Simulator::Simulator(const TempDir& dir, const std::vector<std::string>& args)
+    : Child(withProgram(args), dir / "sim.log") {
+  for (int i = 0; i < 200 && !m_started; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    m_started = log().find("] ready") != std::string::npos;
+  }
+}
+
+std::string simulatorPath() {
+  return TOLVANE_BINARY_DIR "/sim/tolvane-modemsim";
+}
+
+std::string tolvaneFaxPath() {
+  return TOLVANE_BINARY_DIR "/tools/tolvane-fax";
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<Page> tiffPages(const std::string& path) {
+  std::vector<Page> pages;
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  if (!tif)
+    return pages;
+  do {
+    uint32_t width = 0, height = 0;
+    uint16_t photometric = PHOTOMETRIC_MINISWHITE;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    Page page;
+    Row line(size_t(TIFFScanlineSize(tif)));
+    for (uint32_t y = 0; y < height && TIFFReadScanline(tif, line.data(), y, 0) >= 0; ++y) {
+      Row r(line.begin(), line.begin() + (width + 7) / 8);
+      if (photometric == PHOTOMETRIC_MINISBLACK)
+        for (auto& b : r)
+          b = uint8_t(~b);
+      page.push_back(std::move(r));
+    }
+    pages.push_back(std::move(page));
+  } while (TIFFReadDirectory(tif));
+  TIFFClose(tif);
+  return pages;
+}
+
+void writeTiffPage(const std::string& path, const Page& page) {
+  writeTiffPages(path, {page});
+}
+
+void writeTiffPages(const std::string& path, const std::vector<Page>& pages) {
+  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  if (!tif)
+    return;
+  for (size_t p = 0; p < pages.size(); ++p) {
+    const Page& page = pages[p];
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(page.size()));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, 98.0f);
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(page.size()));
+    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    TIFFSetField(tif, TIFFTAG_PAGENUMBER, uint16_t(p), uint16_t(pages.size()));
+    for (size_t y = 0; y < page.size(); ++y) {
+      Row row = page[y];
+      TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
+    }
+    TIFFWriteDirectory(tif);
+  }
+  TIFFClose(tif);
+}
+
+long tiffCodedBytes(const std::string& path) {
+  long total = 0;
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  if (!tif)
+    return 0;
+  do {
+    for (tstrip_t s = 0; s < TIFFNumberOfStrips(tif); ++s)
+      total += long(TIFFRawStripSize(tif, s));
+  } while (TIFFReadDirectory(tif));
+  TIFFClose(tif);
+  return total;
+}
+
+Page readPbm(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  int width = 0, height = 0;
+  in >> magic >> width >> height;
+  in.get();
+  Page page;
+  if (magic != "P4" || width <= 0 || height <= 0)
+    return page;
+  const size_t stride = size_t(width + 7) / 8;
+  for (int y = 0; y < height && in; ++y) {
+    Row r(stride);
+    in.read(reinterpret_cast<char*>(r.data()), std::streamsize(stride));
+    page.push_back(std::move(r));
+  }
+  return page;
+}
+
+std::vector<Page> exportApf(const std::string& apf, const TempDir& scratch) {
+  std::vector<Page> pages;
+  for (int n = 1; n < 100; ++n) {
+    const std::string page = scratch / ("export-" + std::to_string(n) + ".pbm");
+    std::remove(page.c_str());
+    const std::string command = tolvaneFaxPath() + " export '" + apf + "' '" + page +
+                                "' --format pbm --as-coded --page " + std::to_string(n) +
+                                " > /dev/null 2>&1";
+    if (std::system(command.c_str()) != 0 || !fs::exists(page))
+      break;
+    pages.push_back(readPbm(page));
+  }
+  return pages;
+}
+
+std::vector<long> apfPageBytes(const std::string& apf) {
+  std::vector<long> bytes;
+  FILE* p = popen((tolvaneFaxPath() + " info '" + apf + "'").c_str(), "r");
+  if (!p)
+    return bytes;
+  char line[512];
+  while (std::fgets(line, sizeof line, p)) {
+    unsigned n = 0;
+    unsigned long long at = 0;
+    long size = 0;
+    if (std::sscanf(line, "Page %u: header at %llu, %ld bytes", &n, &at, &size) == 3)
+      bytes.push_back(size);
+  }
+  pclose(p);
+  return bytes;
+}
+
+Page makePage(int seed, int rows) {
+  Page page(size_t(rows), Row(216, 0));
+  // Lines of "text": 12-row glyph blocks with 8 blank rows between, in 40
+  // columns, starting below a 60-row blank margin.
+  for (int y = 60; y + 12 < rows - 20; y += 20)
+    for (int g = 0; g < 40; ++g) {
+      const unsigned h = unsigned(seed * 7919 + y * 31 + g * 131) * 2654435761u;
+      if ((h >> 28) < 3)
+        continue; // a space
+      for (int dy = 0; dy < 12; ++dy)
+        for (int b = 0; b < 4; ++b)
+          if ((h >> (dy + b * 3)) & 1)
+            page[size_t(y + dy)][size_t(8 + g * 5 + b)] = 0xFF;
+    }
+  return page;
+}
+
+namespace {
+bool inked(const Row& r) {
+  for (uint8_t b : r)
+    if (b)
+      return true;
+  return false;
+}
+Row widthOf(Row r, size_t bytes) {
+  r.resize(bytes, 0);
+  return r;
+}
+} // namespace
+
+std::string compareRows(const Page& sent, const Page& received, size_t bandRows) {
+  size_t first = 0, last = sent.size();
+  while (first < sent.size() && !inked(sent[first]))
+    ++first;
+  while (last > first && !inked(sent[last - 1]))
+    --last;
+  if (first == last)
+    return "the sent page has no ink";
+  const size_t count = last - first;
+  const size_t width = sent[first].size();
+  for (size_t at = 0; at + count <= received.size(); ++at) {
+    bool same = true;
+    for (size_t i = 0; i < count && same; ++i)
+      same = widthOf(received[at + i], width) == widthOf(sent[first + i], width);
+    if (!same)
+      continue;
+    for (size_t y = 0; y < received.size(); ++y)
+      if ((y < at || y >= at + count) && y >= bandRows && inked(received[y]))
+        return "stray ink in received row " + std::to_string(y);
+    return "";
+  }
+  return "the " + std::to_string(count) + " inked rows sent are not found among the " +
+         std::to_string(received.size()) + " rows received";
+}
+
+} // namespace interop

@@ -1,0 +1,15 @@
+# Class 1 protocol: frame and field tests, and Class 1 calls through the
+# simulated modem to spandsp's remote fax machine.
+find_package(PkgConfig REQUIRED)
+if(NOT TARGET PkgConfig::TIFF)
+  pkg_check_modules(TIFF REQUIRED IMPORTED_TARGET libtiff-4)
+endif()
+
+tolvane_test(faxengine_class1_calls
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/FaxSimHarness.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/Class1CallTest.cpp
+  DEPS tolvane_faxengine tolvane_faximage PkgConfig::TIFF
+  TIMEOUT 240 LABELS integration)
+if(TARGET tolvane-modemsim)
+  add_dependencies(faxengine_class1_calls tolvane-modemsim)
+endif()
