@@ -268,3 +268,44 @@ TEST(FaxSendFailures, NothingToSendOrNotAnApfFileFailsBeforeDialling) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FaxReceiveFailures, RefusedFaxIsSkippedAndNothingIsStored) {
+  Pages pages(1, std::vector<std::vector<uint8_t>>(40, std::vector<uint8_t>(216, 0)));
+  pages[0][20][100] = 0xFF;
+  char tmpl[] = "/tmp/tolvane-faxsrc-XXXXXX";
+  const std::string src = mkdtemp(tmpl);
+  faxtest::WriteTiff(src + "/in.tif", pages);
+  SimModem sim("class12", {"--number", "777 fax ident=CALLER file=" + src + "/in.tif", "--call",
+                           "777 com1 at=12"});
+  ASSERT_TRUE(sim.Started());
+  const std::string folder = sim.Dir() + "/receive";
+  fs::create_directory(folder);
+  TFxComPort port;
+  TFxReceiveFax fax;
+  fax.SetFaxClass(fcClass2);
+  fax.SetDestinationDir(folder);
+  std::string caller;
+  fax.OnFaxAccept = [&caller](TFxCustomAbstractFax& f, bool& accept) {
+    caller = f.RemoteIdent();
+    accept = false;
+  };
+  int after = 0;
+  const CallOutcome out = faxtest::RunCall(
+      fax, port, sim.Link(), [&] { fax.BeginReceive(); }, 90,
+      [&](TFxCustomAbstractFax& f) {
+        // Once refused, the job waits for the next call: end it.
+        if (!caller.empty() && ++after == 20)
+          f.AbortFax();
+      });
+  fs::remove_all(src);
+  ASSERT_TRUE(out.finished);
+  EXPECT_EQ(caller, "CALLER");
+  EXPECT_TRUE(Has(out.errors, ecFileRejected));
+  EXPECT_EQ(out.finishCode, ecCancelRequested);
+  EXPECT_EQ(out.logs, std::vector<int>{6});
+  EXPECT_TRUE(fs::is_empty(folder));
+}
+
+} // namespace
