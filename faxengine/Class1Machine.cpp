@@ -5,8 +5,6 @@
 
 #include "platform/FxErrors.h"
 #include "serial/ComTypes.h"
-#include <cstdio>
-#include <cstdlib>
 
 namespace faxengine {
 
@@ -35,8 +33,6 @@ void Class1MachineBase::Modulation(const std::string& command, int delayMs) {
   FaxSession::DelayMs(40);
   if (command == "AT+FRH=3")
     m_haveFrame = false;
-  if (getenv("C1DBG"))
-    fprintf(stderr, "  cmd %s\n", command.c_str());
   m_s.SendText(command + "\r");
   m_s.ArmTimeout(m_proto.responseTicks);
 }
@@ -105,15 +101,11 @@ void Class1MachineBase::Handle(uint32_t msg, int trigger, uint16_t /*data*/) {
     if (kind == Kind::Line && !ev.timeout) {
       if (ReadResponse(ev.line)) {
         ev.hasLine = true;
-        if (getenv("C1DBG"))
-          fprintf(stderr, "state %d line '%s'\n", m_state, ev.line.c_str());
         Step(ev);
       } else if (m_state == before) {
         return; // input ran out
       }
     } else {
-      if (getenv("C1DBG"))
-        fprintf(stderr, "state %d step t=%d\n", m_state, ev.timeout);
       Step(ev);
     }
     ev = {};

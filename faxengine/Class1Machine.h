@@ -57,6 +57,9 @@ protected:
   bool LastFinal() const { return m_haveFrame && m_lastFinal; }
   t30::FrameKind LastKind() const { return t30::KindOfFcf(m_lastFcf); }
   std::string Code() const { return t30::CodeOfIndex(m_index); }
+  // Page data after a training check at V.17 speeds goes with the short
+  // training the check has prepared the receiver for.
+  std::string PageCode() const { return t30::PageCodeOfIndex(m_index); }
 
   FaxSession& m_s;
   FaxRecord& m_rec;

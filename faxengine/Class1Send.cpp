@@ -8,8 +8,6 @@
 #include "platform/FxErrors.h"
 
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
 
 namespace faxengine {
 
@@ -327,7 +325,7 @@ void Class1SendMachine::Training(Class1Event& ev) {
     if (ok && !LastFinal()) {
       ListenHdlc();
     } else if (ok && m_cfr) {
-      Modulation("AT+FTM=" + Code(), 200);
+      Modulation("AT+FTM=" + PageCode(), 200);
       m_state = 18;
     } else if (ok && LastKind() == FrameKind::Ftt) {
       FallBack();
@@ -516,8 +514,6 @@ void Class1SendMachine::PostPage(Class1Event& ev) {
 
 void Class1SendMachine::AfterPostPage() {
   const FrameKind kind = LastKind();
-  if (getenv("C1DBG"))
-    fprintf(stderr, "  post-page answer %d\n", (int)kind);
   if (kind == FrameKind::Rtn) {
     m_s.SetStatus(fpPageError);
     m_restartPage = true;
@@ -539,7 +535,7 @@ void Class1SendMachine::AfterPostPage() {
     return;
   }
   if (kind == FrameKind::Mcf) {
-    Modulation("AT+FTM=" + Code());
+    Modulation("AT+FTM=" + PageCode());
     m_state = 18;
   } else {
     TalkHdlc();

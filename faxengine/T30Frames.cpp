@@ -74,6 +74,14 @@ const char* CodeOfIndex(int index) {
   return index >= 1 && index <= kMaxIndex ? kCodes[index] : "";
 }
 
+const char* PageCodeOfIndex(int index) {
+  if (index == 5)
+    return "122";
+  if (index == 6)
+    return "146";
+  return CodeOfIndex(index);
+}
+
 int SpeedSet::Highest() const {
   for (int i = kMaxIndex; i >= 1; --i)
     if (has[i])

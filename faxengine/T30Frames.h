@@ -40,6 +40,9 @@ FrameKind KindOfFcf(uint8_t fcf);
 constexpr int kMaxIndex = 6;
 int SpeedOfIndex(int index);        // 2400 .. 14400; 0 outside 1..6
 const char* CodeOfIndex(int index); // "24" .. "145"; "" outside 1..6
+// The code for page data: V.17 (12000, 14400) with short training, "122" and
+// "146"; the others as CodeOfIndex.
+const char* PageCodeOfIndex(int index);
 
 // Speeds a station can use, indexed 1..6 (element 0 unused).
 struct SpeedSet {

@@ -24,7 +24,7 @@ using Pages = std::vector<std::vector<std::vector<uint8_t>>>;
 // The line runs twice as fast as the clock: the machine waits 240 ms before
 // listening for the answer to its training check, and at four times that
 // is already most of the answer's one-second preamble.
-const int kLineSpeed = getenv("C1SPEED") ? atoi(getenv("C1SPEED")) : 2;
+constexpr int kLineSpeed = 2;
 
 std::vector<std::string> TiffsIn(const std::string& dir) {
   std::vector<std::string> out;
@@ -34,6 +34,14 @@ std::vector<std::string> TiffsIn(const std::string& dir) {
         out.push_back(e.path().string());
   std::sort(out.begin(), out.end());
   return out;
+}
+
+// The pty itself rather than the link: the port's lock file is named after
+// the device, and every simulator's link is called com1.
+std::string Device(const SimModem& sim) {
+  std::error_code ec;
+  const fs::path real = fs::canonical(sim.Link(), ec);
+  return ec ? sim.Link() : real.string();
 }
 
 struct SendRun {
@@ -46,7 +54,8 @@ struct SendRun {
 // Sends a three-page document to a remote fax machine set up by `remote`.
 SendRun SendThreePages(const std::string& remote, uint16_t desiredBps) {
   SendRun run;
-  SimModem sim("class1", {"--number", "5551234 fax ident=REMOTE dir=@DIR@/RX " + remote}, kLineSpeed);
+  SimModem sim("class1", {"--number", "5551234 fax ident=REMOTE dir=@DIR@/RX " + remote},
+               kLineSpeed);
   EXPECT_TRUE(sim.Started());
   if (!sim.Started())
     return run;
@@ -59,7 +68,8 @@ SendRun SendThreePages(const std::string& remote, uint16_t desiredBps) {
   fax.SetPhoneNumber("5551234");
   fax.SetFaxFile(apf);
   fax.SetStationID("TOLVANE 1");
-  run.out = faxtest::RunCall(fax, port, sim.Link(), [&] { fax.BeginTransmit(); }, 200);
+  run.out = faxtest::RunCall(
+      fax, port, Device(sim), [&] { fax.BeginTransmit(); }, 200);
   run.remoteId = fax.RemoteIdent();
   run.sent = faxtest::ApfRows(apf);
   for (const std::string& tif : TiffsIn(sim.Dir() + "/RX")) {
@@ -97,5 +107,39 @@ TEST_P(Class1Send, ThreePagesArriveRowForRow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Speeds, Class1Send, ::testing::Values(9600, 14400));
+
+} // namespace
+
+namespace {
+
+// The remote refuses the training check at 14400; the sender drops to the
+// next speed both sides share (9600: the remote's DIS offers no 12000) and
+// the pages still arrive intact.
+TEST(Class1Fallback, FailedTrainingRetrainsLower) {
+  const SendRun run = SendThreePages("ftt=14400", 14400);
+  ASSERT_TRUE(run.out.finished) << run.log;
+  EXPECT_EQ(run.out.finishCode, 0) << ErrorText(run.out.finishCode) << "\n" << run.log;
+  EXPECT_NE(run.log.find("rate 9600"), std::string::npos) << run.log;
+  ExpectPagesArrived(run);
+}
+
+// The remote rejects the second page with RTN: the sender retrains lower
+// and sends that page again, so three pages arrive, not two.
+TEST(Class1Fallback, RejectedPageIsSentAgain) {
+  const SendRun run = SendThreePages("rtn=2", 14400);
+  ASSERT_TRUE(run.out.finished) << run.log;
+  EXPECT_EQ(run.out.finishCode, 0) << ErrorText(run.out.finishCode) << "\n" << run.log;
+  EXPECT_EQ(run.out.logs, (std::vector<int>{1, 2}));
+  EXPECT_TRUE(run.out.statuses.count(6)) << "no page-error status";
+  ExpectPagesArrived(run);
+}
+
+// No speed left below 2400: the call fails with the training error.
+TEST(Class1Fallback, TrainingFailingAtEverySpeedFails) {
+  const SendRun run = SendThreePages("ftt=14400,12000,9600,7200,4800,2400", 14400);
+  ASSERT_TRUE(run.out.finished) << run.log;
+  EXPECT_EQ(run.out.finishCode, ecFaxTrainError) << run.log;
+  EXPECT_EQ(run.out.logs, (std::vector<int>{1, 3}));
+}
 
 } // namespace
