@@ -98,7 +98,8 @@ int ComPort::open(const PortConfig& config) {
     return rc;
   }
   m_inSize = config.inSize;
-  m_inHead = m_inTail = m_inCount = 0;
+  m_inHead = m_inTail = 0;
+  m_inPut = m_inTaken = 0;
   m_totalIn = m_lastAvailTotal = 0;
   m_outHead = m_outTail = m_outCount = 0;
   m_triggers.clear();
@@ -120,11 +121,14 @@ void ComPort::close() {
   m_device.close();
   freeSlot(m_handle);
   m_handle = 0;
+  lockReaders();
   std::lock_guard lock(m_mutex);
   m_handlers.clear();
   m_in.clear();
   m_out.clear();
-  m_inCount = m_outCount = 0;
+  m_inHead = m_inTail = m_outCount = 0;
+  m_inPut = m_inTaken = 0;
+  unlockReaders();
 }
 
 int ComPort::setLine(const LineSettings& line) {
@@ -168,7 +172,7 @@ int ComPort::setOutSize(uint16_t size) {
 int ComPort::sendBlock(const uint8_t* data, size_t length) {
   if (!isOpen())
     return ecCommNotOpen;
-  bool wake = false;
+  bool wake = false, wroteNow = false;
   {
     std::lock_guard lock(m_mutex);
     if (length > m_out.size())
@@ -177,13 +181,14 @@ int ComPort::sendBlock(const uint8_t* data, size_t length) {
     // would corrupt what the modem receives.
     if (length > m_out.size() - m_outCount)
       return ecPutBlockFail;
+    if (m_trace && !m_tracePaused)
+      m_trace->add('T', data, length);
+    wroteNow = writeNowLocked(data, length);
     size_t first = std::min(length, m_out.size() - m_outHead);
     std::memcpy(&m_out[m_outHead], data, first);
     std::memcpy(&m_out[0], data + first, length - first);
     m_outHead = (m_outHead + length) % m_out.size();
     m_outCount += length;
-    if (m_trace && !m_tracePaused)
-      m_trace->add('T', data, length);
     if (m_writerIdle && length) {
       m_writerIdle = false;
       wake = true;
@@ -193,7 +198,29 @@ int ComPort::sendBlock(const uint8_t* data, size_t length) {
     uint64_t one = 1;
     [[maybe_unused]] auto n = ::write(m_writerWake, &one, sizeof one);
   }
+  if (wroteNow)
+    m_dispatchCv.notify_all();
   return 0;
+}
+
+// With nothing queued and the writer at rest, as much of the block as the
+// device takes without waiting is written here, sparing a hand-over to the
+// writer thread per block; the writer gets only what is left. Returns true
+// when the dispatcher should look at the output levels.
+bool ComPort::writeNowLocked(const uint8_t*& data, size_t& length) {
+  if (length == 0 || m_outCount != 0 || m_writerBusy || m_discarding)
+    return false;
+  const ssize_t n = m_device.write(data, length);
+  if (n <= 0)
+    return false;
+  const size_t written = static_cast<size_t>(n);
+  logLocked(ltDispatch, lsWriteCom, static_cast<uint16_t>(written), data, written);
+  data += written;
+  length -= written;
+  if (m_handlers.empty())
+    return false;
+  m_outputChanged = true;
+  return true;
 }
 
 int ComPort::outputCount() {
@@ -224,53 +251,68 @@ void ComPort::discardOutput() {
 
 // ------------------------------------------------------------------- input
 
+size_t ComPort::inCount() const {
+  // Taken first: what was taken never exceeds what was put at any later time.
+  const uint64_t taken = m_inTaken.load();
+  return static_cast<size_t>(m_inPut.load() - taken);
+}
+
+void ComPort::lockReaders() {
+  while (m_readerBusy.exchange(true, std::memory_order_acquire))
+    std::this_thread::yield();
+}
+
 bool ComPort::inputWaiting() {
-  std::lock_guard lock(m_mutex);
-  return m_inCount > 0;
+  return inCount() > 0;
 }
 
 int ComPort::readByte(uint8_t& byte) {
-  bool wake = false;
-  {
-    std::lock_guard lock(m_mutex);
-    if (m_inCount == 0)
-      return ecBufferIsEmpty;
+  lockReaders();
+  const uint64_t taken = m_inTaken.load(std::memory_order_relaxed);
+  const uint64_t put = m_inPut.load(std::memory_order_acquire);
+  if (put != taken) {
     byte = m_in[m_inTail];
-    m_inTail = (m_inTail + 1) % m_in.size();
-    --m_inCount;
-    if (m_trace && !m_tracePaused)
-      m_trace->add('R', byte);
-    // A full buffer is refilled once half of it has been read, so the
-    // dispatcher reads in large blocks rather than byte by byte.
-    if (m_inputStalled && m_inCount <= m_in.size() / 2) {
-      m_inputStalled = false;
-      wake = true;
+    if (++m_inTail == m_in.size())
+      m_inTail = 0;
+    m_inTaken.store(taken + 1, std::memory_order_release);
+    if (m_traceReads.load(std::memory_order_relaxed)) {
+      std::lock_guard lock(m_mutex);
+      if (m_trace && !m_tracePaused)
+        m_trace->add('R', byte);
     }
   }
+  // A full buffer is refilled once half of it has been read, so the event
+  // thread reads in large blocks rather than byte by byte. `put` may be
+  // stale, which only makes the count look smaller than it is.
+  const bool wake = put - taken <= m_in.size() / 2 + 1 &&
+                    m_inputStalled.load(std::memory_order_relaxed) &&
+                    m_inputStalled.exchange(false);
+  unlockReaders();
   if (wake) {
     uint64_t one = 1;
     [[maybe_unused]] auto n = ::write(m_eventWake, &one, sizeof one);
   }
-  return 0;
+  return put != taken ? 0 : ecBufferIsEmpty;
 }
 
 int ComPort::inputCount() {
-  std::lock_guard lock(m_mutex);
-  return static_cast<int>(m_inCount);
+  return static_cast<int>(inCount());
 }
 
 void ComPort::discardInput() {
   if (!isOpen())
     return;
   bool wake = false;
+  lockReaders();
   {
     std::lock_guard lock(m_mutex);
     m_device.purgeInput();
-    m_inHead = m_inTail = m_inCount = 0;
+    m_inTail = m_inHead;
+    m_inTaken = m_inPut.load();
     m_lastAvailTotal = m_totalIn;
-    wake = m_inputStalled;
-    m_inputStalled = false;
+    wake = m_inputStalled.exchange(false);
   }
+  unlockReaders();
   if (wake) {
     uint64_t one = 1;
     [[maybe_unused]] auto n = ::write(m_eventWake, &one, sizeof one);
@@ -279,7 +321,7 @@ void ComPort::discardInput() {
 
 bool ComPort::waitForInput(int ms) {
   std::unique_lock lock(m_mutex);
-  return m_inputCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_inCount > 0; });
+  return m_inputCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return inCount() > 0; });
 }
 
 // ---------------------------------------------------------------- triggers

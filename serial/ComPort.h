@@ -8,6 +8,11 @@
 // buffer, the dispatcher thread delivers triggers (procedure handlers run
 // there), the writer thread writes the ring to the device. One lock guards the buffers and tables
 // and is never held across a device wait or a handler call.
+//
+// The dispatch buffer is read without that lock: the event thread is its only
+// producer and appends under the port lock, readers take bytes under a flag of
+// their own, and two atomic byte totals hand room and data between them. A
+// reader taking one byte at a time thus never contends with the event thread.
 
 #include "serial/ComTypes.h"
 #include "serial/DispatchLog.h"
@@ -128,6 +133,11 @@ private:
   void dispatchLoop();
   void writerLoop();
   void readInput();
+  void appendInputLocked(const uint8_t* buf, size_t n);
+  bool writeNowLocked(const uint8_t*& data, size_t& length);
+  size_t inCount() const;
+  void lockReaders();
+  void unlockReaders() { m_readerBusy.store(false, std::memory_order_release); }
   void refreshStatus();
   void deliverAll();
   bool takeFiredLocked(FiredTrigger& fired);
@@ -153,9 +163,17 @@ private:
 
   // Dispatch buffer.
   std::vector<uint8_t> m_in;
-  size_t m_inHead = 0, m_inTail = 0, m_inCount = 0;
+  // Readers are kept one at a time by a spin flag (taken before m_mutex):
+  // cheaper per byte than a mutex, and only held for a few instructions.
+  std::atomic<bool> m_readerBusy{false};
+  size_t m_inHead = 0; // ring position of the next byte in, under m_mutex
+  size_t m_inTail = 0; // ring position of the next byte out, under m_readerBusy
+  // Bytes ever put in and taken out: the producer publishes with m_inPut,
+  // readers free room with m_inTaken; their difference is the count.
+  std::atomic<uint64_t> m_inPut{0}, m_inTaken{0};
   uint64_t m_totalIn = 0, m_lastAvailTotal = 0;
-  bool m_inputStalled = false;
+  std::atomic<bool> m_inputStalled{false};
+  std::atomic<bool> m_traceReads{false}; // trace recording, so reads take m_mutex
 
   // Output ring.
   std::vector<uint8_t> m_out;

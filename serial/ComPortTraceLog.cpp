@@ -30,16 +30,19 @@ void ComPort::startTrace(int entries) {
   if (!m_trace || m_trace->capacity() != entries)
     m_trace = std::make_unique<TraceBuffer>(entries);
   m_tracePaused = false;
+  m_traceReads = true;
 }
 
 void ComPort::stopTrace() {
   std::lock_guard lock(m_mutex);
   m_trace.reset();
+  m_traceReads = false;
 }
 
 void ComPort::pauseTrace(bool pause) {
   std::lock_guard lock(m_mutex);
   m_tracePaused = pause;
+  m_traceReads = m_trace && !pause;
 }
 
 void ComPort::clearTrace() {

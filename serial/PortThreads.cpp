@@ -17,6 +17,7 @@ namespace serial {
 namespace {
 
 constexpr int kDispatchIdleMs = 50;
+constexpr int kStallRecheckMs = 10;
 
 void signalFd(int fd) {
   uint64_t one = 1;
@@ -94,8 +95,12 @@ void ComPort::eventLoop() {
       idle = m_lastReadEmpty;
     }
     if (stalled) {
-      // No room in the dispatch buffer: wait until a reader makes some.
-      waitFor(-1, 0, m_eventWake, -1);
+      // No room in the dispatch buffer: wait until a reader makes some. The
+      // readers look at the stall flag without a barrier, so one may miss
+      // it; the room is then looked at here after a short while.
+      waitFor(-1, 0, m_eventWake, kStallRecheckMs);
+      if (inCount() <= m_in.size() / 2)
+        m_inputStalled = false;
       continue;
     }
     if (idle) {
@@ -135,38 +140,49 @@ void ComPort::dispatchLoop() {
 
 void ComPort::readInput() {
   uint8_t buf[kDispatchBufferSize];
-  size_t room;
+  // Readers only ever make room, so the free space may be taken unlocked.
+  const size_t room = m_in.size() - inCount();
+  ssize_t n = room ? m_device.read(buf, room) : -EAGAIN;
+  bool notifyInput = false, notifyDispatch = false;
   {
     std::lock_guard lock(m_mutex);
-    room = m_in.size() - m_inCount;
-  }
-  ssize_t n = room ? m_device.read(buf, room) : -EAGAIN;
-  std::lock_guard lock(m_mutex);
-  // End of file or a failing device wakes poll() at once every time; a
-  // spurious wake-up (-EAGAIN) does not.
-  m_lastReadEmpty = n == 0 || (n < 0 && n != -EAGAIN);
-  if (n < 0 && n != -EAGAIN)
-    logLocked(ltError, lsReadCom, static_cast<uint16_t>(-n));
-  n = std::max<ssize_t>(n, 0);
-  if (n > 0) {
-    size_t first = std::min(static_cast<size_t>(n), m_in.size() - m_inHead);
-    std::copy(buf, buf + first, m_in.begin() + static_cast<ptrdiff_t>(m_inHead));
-    std::copy(buf + first, buf + n, m_in.begin());
-    m_inHead = (m_inHead + static_cast<size_t>(n)) % m_in.size();
-    m_inCount += static_cast<size_t>(n);
-    m_totalIn += static_cast<uint64_t>(n);
-    logLocked(ltDispatch, lsReadCom, static_cast<uint16_t>(n), buf, static_cast<size_t>(n));
-    m_inputCv.notify_all();
-    // Without handlers there is nobody to deliver to; the dispatcher's idle
-    // pass catches up once one is added.
-    if (!m_handlers.empty()) {
-      m_commEvent = true;
-      m_dispatchCv.notify_all();
+    // End of file or a failing device wakes poll() at once every time; a
+    // spurious wake-up (-EAGAIN) does not.
+    m_lastReadEmpty = n == 0 || (n < 0 && n != -EAGAIN);
+    if (n < 0 && n != -EAGAIN)
+      logLocked(ltError, lsReadCom, static_cast<uint16_t>(-n));
+    if (n > 0) {
+      appendInputLocked(buf, static_cast<size_t>(n));
+      notifyInput = true;
+      // Without handlers there is nobody to deliver to; the dispatcher's idle
+      // pass catches up once one is added.
+      notifyDispatch = !m_handlers.empty();
+      m_commEvent = m_commEvent || notifyDispatch;
+    }
+    // A full buffer may leave bytes in the driver: read them once there is
+    // room. A reader that made room meanwhile is seen here.
+    if (inCount() == m_in.size()) {
+      m_inputStalled.store(true);
+      if (inCount() <= m_in.size() / 2)
+        m_inputStalled.store(false);
     }
   }
-  // A full buffer may leave bytes in the driver: read them once there is room.
-  if (m_inCount == m_in.size())
-    m_inputStalled = true;
+  // Woken threads need the lock, so they are woken once it is free.
+  if (notifyInput)
+    m_inputCv.notify_all();
+  if (notifyDispatch)
+    m_dispatchCv.notify_all();
+}
+
+void ComPort::appendInputLocked(const uint8_t* buf, size_t n) {
+  const size_t first = std::min(n, m_in.size() - m_inHead);
+  std::copy(buf, buf + first, m_in.begin() + static_cast<ptrdiff_t>(m_inHead));
+  std::copy(buf + first, buf + n, m_in.begin());
+  m_inHead = (m_inHead + n) % m_in.size();
+  m_totalIn += n;
+  logLocked(ltDispatch, lsReadCom, static_cast<uint16_t>(n), buf, n);
+  // Publishes the bytes copied above to readers.
+  m_inPut.store(m_inPut.load(std::memory_order_relaxed) + n, std::memory_order_release);
 }
 
 void ComPort::refreshStatus() {
@@ -213,10 +229,11 @@ bool ComPort::takeFiredLocked(FiredTrigger& fired) {
       logLocked(ltTrigger, lsTimer, static_cast<uint16_t>(fired.handle));
     return true;
   }
-  if (m_triggerLength > 0 && m_totalIn > m_lastAvailTotal && m_inCount >= m_triggerLength) {
+  if (m_triggerLength > 0 && m_totalIn > m_lastAvailTotal && inCount() >= m_triggerLength) {
     m_lastAvailTotal = m_totalIn;
-    fired = {TriggerAvailMsg, static_cast<int>(m_inCount), 0};
-    logLocked(ltTrigger, lsAvail, static_cast<uint16_t>(m_inCount));
+    const size_t count = inCount();
+    fired = {TriggerAvailMsg, static_cast<int>(count), 0};
+    logLocked(ltTrigger, lsAvail, static_cast<uint16_t>(count));
     return true;
   }
   return false;
