@@ -13,3 +13,7 @@ tolvane_test(faxengine_class1_calls
 if(TARGET tolvane-modemsim)
   add_dependencies(faxengine_class1_calls tolvane-modemsim)
 endif()
+
+tolvane_test(faxengine_t30_frames
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/T30FramesTest.cpp
+  DEPS tolvane_faxengine)
