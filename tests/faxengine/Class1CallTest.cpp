@@ -143,3 +143,49 @@ TEST(Class1Fallback, TrainingFailingAtEverySpeedFails) {
 }
 
 } // namespace
+
+namespace {
+
+// The remote fax machine calls in with two pages of G3 TIFF; they land in
+// FAX0001.APF row for row.
+TEST(Class1Receive, FaxFromTheRemoteLandsAsApf) {
+  Pages pages(2);
+  for (int p = 0; p < 2; ++p)
+    for (int y = 0; y < 60; ++y) {
+      std::vector<uint8_t> row(216, 0);
+      for (int x = 0; x < 216; x += 7 + p)
+        row[x] = static_cast<uint8_t>(0x0F << (y % 5));
+      pages[p].push_back(row);
+    }
+  char tmpl[] = "/tmp/tolvane-c1src-XXXXXX";
+  const std::string src = mkdtemp(tmpl);
+  faxtest::WriteTiff(src + "/in.tif", pages);
+  SimModem sim(
+      "class1",
+      {"--number", "777 fax ident=CALLER file=" + src + "/in.tif", "--call", "777 com1 at=6"},
+      kLineSpeed);
+  ASSERT_TRUE(sim.Started());
+  const std::string folder = sim.Dir() + "/receive";
+  fs::create_directory(folder);
+  TFxComPort port;
+  TFxReceiveFax fax;
+  fax.SetFaxClass(fcClass1);
+  fax.SetDestinationDir(folder);
+  fax.SetOneFax(true);
+  const CallOutcome out = faxtest::RunCall(
+      fax, port, Device(sim), [&] { fax.BeginReceive(); }, 150);
+  fs::remove_all(src);
+  ASSERT_TRUE(out.finished);
+  EXPECT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << sim.Log();
+  EXPECT_EQ(out.logs, (std::vector<int>{4, 5}));
+  EXPECT_EQ(fax.RemoteIdent().find("CALLER"), 14u);
+  const Pages got = faxtest::ApfRows(folder + "/FAX0001.APF");
+  ASSERT_EQ(got.size(), 2u) << sim.Log();
+  for (size_t p = 0; p < 2; ++p) {
+    ASSERT_EQ(got[p].size(), pages[p].size()) << "page " << p + 1;
+    for (size_t y = 0; y < pages[p].size(); ++y)
+      ASSERT_EQ(got[p][y], pages[p][y]) << "page " << p + 1 << " row " << y;
+  }
+}
+
+} // namespace
