@@ -17,3 +17,9 @@ endif()
 tolvane_test(faxengine_t30_frames
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/T30FramesTest.cpp
   DEPS tolvane_faxengine)
+
+# The Class 1 fuzz target's stored inputs, replayed in every build.
+tolvane_test(faxengine_class1_fuzz_replay
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/Class1FuzzReplayTest.cpp
+          ${CMAKE_SOURCE_DIR}/tests/fuzz/faxengine/Class1Fuzzer.cpp
+  DEPS tolvane_faxengine)
