@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -38,6 +39,8 @@ Child::Child(const std::vector<std::string>& argv, const std::string& logFile)
     dup2(fileno(stdout), 2);
     // A process group of its own, so that terminate() reaches its children.
     setpgid(0, 0);
+    // Dies with the test, even when the test is killed before its destructors run.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     std::vector<std::string> copy = argv;
     std::vector<char*> cargs;
     for (auto& a : copy)
@@ -260,6 +263,12 @@ bool inked(const Row& r) {
       return true;
   return false;
 }
+int blackPixels(const Row& r) {
+  int n = 0;
+  for (uint8_t b : r)
+    n += __builtin_popcount(b);
+  return n;
+}
 Row widthOf(Row r, size_t bytes) {
   r.resize(bytes, 0);
   return r;
@@ -284,7 +293,9 @@ std::string compareRows(const Page& sent, const Page& received, size_t bandRows)
       continue;
     for (size_t y = 0; y < received.size(); ++y)
       if ((y < at || y >= at + count) && y >= bandRows && inked(received[y]))
-        return "stray ink in received row " + std::to_string(y);
+        return "stray ink in received row " + std::to_string(y) + " of " +
+               std::to_string(received.size()) + " (" + std::to_string(blackPixels(received[y])) +
+               " black pixels); the page matched at row " + std::to_string(at);
     return "";
   }
   return "the " + std::to_string(count) + " inked rows sent are not found among the " +
