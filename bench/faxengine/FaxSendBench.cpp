@@ -9,7 +9,10 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 using namespace interop;
 namespace fs = std::filesystem;
@@ -32,24 +35,30 @@ double lineLimitPerPage(long codedBytes) {
   return (data + kRingSeconds + kPhaseBSeconds + kPostPageSeconds * kPages + kDcnSeconds) / kPages;
 }
 
+// Three pages of text converted by tolvane-fax; efax gets each page as a G3
+// TIFF exported from the same APF file, so both send the same rows.
 struct Setup {
   TempDir dir;
   std::string pages[kPages];
-  std::string allPages;
   std::string apf;
   Setup() {
-    std::vector<Page> all;
-    for (int p = 0; p < kPages; ++p) {
-      all.push_back(makePage(p + 1, 1100));
-      pages[p] = dir / ("p" + std::to_string(p + 1) + ".tif");
-      writeTiffPage(pages[p], all.back());
+    const std::string text = dir / "letter.txt";
+    {
+      std::ofstream out(text);
+      for (int line = 1; line <= 25 * kPages; ++line)
+        out << "Line " << line << " of the benchmark letter: the quick brown fox 0123456789\n";
     }
-    allPages = dir / "all.tif";
-    writeTiffPages(allPages, all);
     apf = dir / "doc.apf";
-    std::system(
-        (tolvaneFaxPath() + " convert '" + allPages + "' '" + apf + "' --type tiff > /dev/null")
-            .c_str());
+    run(tolvaneFaxPath() + " convert '" + text + "' '" + apf + "' --lines-per-page 25");
+    for (int p = 0; p < kPages; ++p) {
+      pages[p] = dir / ("p" + std::to_string(p + 1) + ".tif");
+      run(tolvaneFaxPath() + " export '" + apf + "' '" + pages[p] +
+          "' --format tiff --as-coded --page " + std::to_string(p + 1));
+    }
+  }
+  static void run(const std::string& command) {
+    if (std::system((command + " > /dev/null").c_str()) != 0)
+      std::fprintf(stderr, "failed: %s\n", command.c_str());
   }
 };
 
