@@ -379,19 +379,24 @@ void Class1ReceiveMachine::PageData(Class1Event& ev) {
     Fail(ecTimeout);
     return;
   }
-  uint8_t buf[1024];
+  // Byte by byte up to DLE ETX: the modem's NO CARRIER that follows it is
+  // left in the port for the next state.
   std::vector<uint8_t> out;
+  out.reserve(kDataBlock);
+  uint8_t b;
   bool ended = false;
-  while (!ended) {
-    std::size_t n = 0;
-    uint8_t b;
-    while (n < sizeof buf && m_s.Port().readByte(b) == 0)
-      buf[n++] = b;
-    if (n == 0)
-      break;
+  while (!ended && m_s.Port().readByte(b) == 0) {
+    m_dle.Decode(&b, 1, out, ended);
+    if (out.size() < static_cast<std::size_t>(kDataBlock) && !ended)
+      continue;
+    if (int rc = m_file.Put(out.data(), out.size(), false)) {
+      Fail(rc);
+      return;
+    }
+    m_rec.pageBytesDone += static_cast<long>(out.size());
     out.clear();
-    const std::size_t used = m_dle.Decode(buf, n, out, ended);
-    (void)used; // bytes after DLE ETX are the modem's result line
+  }
+  if (!out.empty()) {
     if (int rc = m_file.Put(out.data(), out.size(), false)) {
       Fail(rc);
       return;

@@ -240,6 +240,8 @@ void Class1SendMachine::DialResult(Class1Event& ev) {
     Fail(ecFaxNoDialTone);
   } else if (ev.Has("RRIER")) {
     Fail(ecFaxNoCarrier);
+  } else if (ev.Has("ERROR")) {
+    ListenHdlc(); // a frame with a bad check: the remote repeats it
   } else if (ev.Has("OK")) {
     if (LastFinal()) {
       TalkHdlc(200);
@@ -322,7 +324,7 @@ void Class1SendMachine::Training(Class1Event& ev) {
     }
     break;
   case 17:
-    if (ok && !LastFinal()) {
+    if ((ok && !LastFinal()) || ev.Has("ERROR")) {
       ListenHdlc();
     } else if (ok && m_cfr) {
       Modulation("AT+FTM=" + PageCode(), 200);
