@@ -1,0 +1,143 @@
+// Readers of the dispatch buffer: a full buffer is refilled once readers
+// make room, and readers on several threads share the input without losing
+// or repeating a byte.
+
+#include "tests/serial/PortTestSupport.h"
+
+#include <numeric>
+
+using testsupport::eventually;
+
+namespace {
+
+class ComPortReader : public testsupport::PortTest {};
+
+TEST_F(ComPortReader, FullBufferRefillsAfterHalfIsReadAndKeepsOrder) {
+  constexpr size_t kTotal = 40000; // several buffers' worth, held in the driver
+  constexpr size_t kBuffer = serial::kDispatchBufferSize;
+  port.SetOpen(true);
+  std::vector<uint8_t> data(kTotal);
+  for (size_t i = 0; i < kTotal; ++i)
+    data[i] = static_cast<uint8_t>(i * 13 + i / 256);
+  std::thread far([&] { pty.writeAll(data.data(), data.size()); });
+  serial::ComPort& p = port.Port();
+  ASSERT_TRUE(eventually([&] { return p.inputCount() == static_cast<int>(kBuffer); }));
+
+  // Just short of half read: the buffer stays as it is.
+  size_t received = 0;
+  bool inOrder = true;
+  uint8_t b = 0;
+  auto take = [&](size_t n) {
+    for (size_t i = 0; i < n && p.readByte(b) == 0; ++i)
+      inOrder &= b == data[received++];
+  };
+  take(kBuffer / 2 - 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(p.inputCount(), static_cast<int>(kBuffer / 2 + 1));
+
+  // One more byte reaches half: the buffer is filled up again.
+  take(1);
+  EXPECT_TRUE(eventually([&] { return p.inputCount() == static_cast<int>(kBuffer); }));
+
+  // Reading down to exactly half each time drains everything in order.
+  while (received < kTotal) {
+    const size_t count = static_cast<size_t>(p.inputCount());
+    if (count == 0 && !p.waitForInput(2000))
+      break;
+    take(count > kBuffer / 2 ? count - kBuffer / 2 : count);
+  }
+  far.join();
+  EXPECT_EQ(received, kTotal);
+  EXPECT_TRUE(inOrder);
+  EXPECT_EQ(p.readByte(b), ecBufferIsEmpty);
+}
+
+TEST_F(ComPortReader, ReadersOnSeveralThreadsTakeEachByteOnce) {
+  constexpr size_t kTotal = 2u << 20;
+  port.SetOpen(true);
+  serial::ComPort& p = port.Port();
+  std::atomic<bool> farDone{false};
+  std::thread far([&] {
+    std::vector<uint8_t> buf(65536);
+    for (size_t sent = 0; sent < kTotal; sent += buf.size()) {
+      for (size_t i = 0; i < buf.size(); ++i)
+        buf[i] = static_cast<uint8_t>(sent + i);
+      pty.writeAll(buf.data(), buf.size());
+    }
+    farDone = true;
+  });
+  std::atomic<size_t> total{0};
+  struct Tally {
+    size_t count = 0;
+    uint64_t sum = 0;
+  };
+  std::vector<Tally> tallies(3);
+  std::vector<std::thread> readers;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (auto& t : tallies)
+    readers.emplace_back([&] {
+      uint8_t b;
+      while (total < kTotal && std::chrono::steady_clock::now() < deadline) {
+        if (p.readByte(b) != 0) {
+          p.waitForInput(5);
+          continue;
+        }
+        ++t.count;
+        t.sum += b;
+        ++total;
+      }
+    });
+  for (auto& r : readers)
+    r.join();
+  // Bytes counted twice end the readers early: let the far end finish.
+  while (!farDone) {
+    p.discardInput();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  far.join();
+  const size_t count = std::accumulate(tallies.begin(), tallies.end(), size_t{0},
+                                       [](size_t a, const Tally& t) { return a + t.count; });
+  const uint64_t sum = std::accumulate(tallies.begin(), tallies.end(), uint64_t{0},
+                                       [](uint64_t a, const Tally& t) { return a + t.sum; });
+  EXPECT_EQ(count, kTotal);
+  EXPECT_EQ(sum, uint64_t{kTotal / 256} * (255 * 256 / 2));
+  for (const auto& t : tallies)
+    EXPECT_GT(t.count, 0u);
+  EXPECT_EQ(p.inputCount(), 0);
+}
+
+TEST_F(ComPortReader, DiscardWhileReadingLeavesAConsistentBuffer) {
+  port.SetOpen(true);
+  serial::ComPort& p = port.Port();
+  std::atomic<bool> stop{false};
+  std::thread far([&] {
+    std::vector<uint8_t> buf(4096, 'x');
+    while (!stop) {
+      pollfd fd{pty.master(), POLLOUT, 0};
+      if (::poll(&fd, 1, 10) > 0) [[maybe_unused]]
+        auto n = ::write(pty.master(), buf.data(), buf.size());
+    }
+  });
+  std::thread reader([&] {
+    uint8_t b;
+    while (!stop)
+      if (p.readByte(b) == 0)
+        EXPECT_EQ(b, 'x');
+  });
+  for (int i = 0; i < 200; ++i) {
+    p.discardInput();
+    const int count = p.inputCount();
+    EXPECT_GE(count, 0);
+    EXPECT_LE(count, serial::kDispatchBufferSize);
+  }
+  stop = true;
+  reader.join();
+  far.join();
+  // Input still flows after the last discard.
+  const std::string probe = "probe";
+  p.discardInput();
+  pty.write(probe);
+  EXPECT_TRUE(eventually([&] { return p.inputCount() >= static_cast<int>(probe.size()); }));
+}
+
+} // namespace
