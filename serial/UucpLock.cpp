@@ -62,7 +62,14 @@ bool createLock(const std::string& path) {
 } // namespace
 
 std::string UucpLock::lockFileName(const std::string& devicePath) {
+  // Lock the device itself, not the name it was reached by: a link such as
+  // /dev/modem and the device it points to must share one lock, and links of
+  // the same name in different folders must not.
   std::string name = devicePath;
+  if (char* real = ::realpath(devicePath.c_str(), nullptr)) {
+    name = real;
+    std::free(real);
+  }
   if (name.rfind("/dev/", 0) == 0)
     name.erase(0, 5);
   else if (auto slash = name.rfind('/'); slash != std::string::npos)
