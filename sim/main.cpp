@@ -20,14 +20,14 @@ void onSignal(int) {
 void usage() {
   std::cout << "usage: tolvane-modemsim [options]\n"
                "  --config FILE      read modems, numbers and calls from FILE\n"
-               "  --modem SPEC       add a modem: NAME [model=class1|class12|class120|liar]\n"
+               "  --modem LINE       add a modem: NAME [model=class1|class12|class120|liar]\n"
                "                     [number=N] [link=PATH] [delay=MS] [silent] [garbage=TEXT]\n"
                "  --link PATH        symlink to the last modem's pty (adds modem com1 if none)\n"
-               "  --number SPEC      add a number: N fax|busy|no-answer|voice|no-dialtone\n"
+               "  --number LINE      add a number: N fax|busy|no-answer|voice|no-dialtone\n"
                "                     [ident=ID] [dir=DIR] [file=TIFF] [ecm=1] [max-rate=9600]\n"
                "                     [rtn=1,2|all] [ftt=14400,12000] [dcn=DIS|DCS|CFR|MPS|EOP]\n"
                "                     [drop=SECONDS] [ring=SECONDS]\n"
-               "  --call SPEC        a remote fax machine calls a modem: FROM TO [at=S] [every=S]\n"
+               "  --call LINE        a remote fax machine calls a modem: FROM TO [at=S] [every=S]\n"
                "  --control FIFO     read config lines and \"call FROM TO\" at run time\n"
                "  --speed N          line time runs N times faster than the wall clock\n"
                "See sim/README.md.\n";

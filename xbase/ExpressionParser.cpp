@@ -19,14 +19,14 @@ std::string upper(std::string s) {
   return s;
 }
 
-struct FunctionSpec {
+struct FunctionDef {
   const char* name;
   int minArgs, maxArgs;
   const char* argTypes; // per argument; '*' any
   char result;
 };
 
-const FunctionSpec kFunctions[] = {
+const FunctionDef kFunctions[] = {
     {"DTOS", 1, 1, "D", 'C'},  {"UPPER", 1, 1, "C", 'C'}, {"LOWER", 1, 1, "C", 'C'},
     {"TRIM", 1, 1, "C", 'C'},  {"RTRIM", 1, 1, "C", 'C'}, {"ALLTRIM", 1, 1, "C", 'C'},
     {"LEFT", 2, 2, "CN", 'C'}, {"STR", 1, 3, "NNN", 'C'}, {"DELETED", 0, 0, "", 'L'},
@@ -219,16 +219,16 @@ private:
     fail("unknown field " + name);
   }
   NodePtr parseCall(const std::string& name) {
-    const FunctionSpec* spec = nullptr;
+    const FunctionDef* fn = nullptr;
     for (const auto& f : kFunctions)
       if (name == f.name)
-        spec = &f;
-    if (!spec)
+        fn = &f;
+    if (!fn)
       fail("function " + name + "() is not supported");
     NodeKind kind = name == "DELETED" ? NodeKind::Deleted
                     : name == "RECNO" ? NodeKind::RecNo
                                       : NodeKind::Call;
-    NodePtr n = make(kind, spec->result);
+    NodePtr n = make(kind, fn->result);
     n->op = name;
     if (!accept(")")) {
       do
@@ -238,10 +238,10 @@ private:
         fail("missing ) after arguments of " + name);
     }
     int count = int(n->args.size());
-    if (count < spec->minArgs || count > spec->maxArgs)
+    if (count < fn->minArgs || count > fn->maxArgs)
       fail("wrong number of arguments for " + name + "()");
     for (int i = 0; i < count; ++i)
-      if (spec->argTypes[i] != '*' && n->args[size_t(i)]->type != spec->argTypes[i])
+      if (fn->argTypes[i] != '*' && n->args[size_t(i)]->type != fn->argTypes[i])
         fail("argument " + std::to_string(i + 1) + " of " + name + "() has the wrong type");
     return n;
   }

@@ -15,8 +15,8 @@ class SimBench {
 public:
   SimBench() : exchange(config, [this](const std::string& s) { events.push_back(s); }) {}
 
-  SimModem& addModem(const std::string& spec) {
-    std::string err = applyConfigLine(config, "modem " + spec);
+  SimModem& addModem(const std::string& line) {
+    std::string err = applyConfigLine(config, "modem " + line);
     if (!err.empty())
       throw std::runtime_error(err);
     const ModemConfig& mc = config.modems.back();
@@ -25,8 +25,8 @@ public:
     output.emplace_back();
     return *modems.back();
   }
-  void addNumber(const std::string& spec) {
-    std::string err = applyConfigLine(config, "number " + spec);
+  void addNumber(const std::string& line) {
+    std::string err = applyConfigLine(config, "number " + line);
     if (!err.empty())
       throw std::runtime_error(err);
   }
