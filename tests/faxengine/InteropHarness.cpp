@@ -144,11 +144,64 @@ std::vector<Page> tiffPages(const std::string& path) {
   return pages;
 }
 
+static void writeTiffPagesPlain(const std::string& path, const std::vector<Page>& pages);
+
 void writeTiffPage(const std::string& path, const Page& page) {
   writeTiffPages(path, {page});
 }
 
+// libtiff ends a Group 3 strip after the last row, with no RTC. Some readers
+// (efax among them) read a page up to its RTC or the end of the file, so they
+// take the directory after the strip for more rows. The pages are therefore
+// encoded by libtiff into a scratch file and written again with the RTC
+// (six byte-aligned EOLs, LSB first) at the end of each strip.
 void writeTiffPages(const std::string& path, const std::vector<Page>& pages) {
+  const std::string plain = path + ".nortc";
+  writeTiffPagesPlain(plain, pages);
+  TIFF* in = TIFFOpen(plain.c_str(), "r");
+  TIFF* out = in ? TIFFOpen(path.c_str(), "w") : nullptr;
+  if (!out) {
+    if (in)
+      TIFFClose(in);
+    std::remove(plain.c_str());
+    return;
+  }
+  size_t p = 0;
+  do {
+    uint32_t width = 0, length = 0;
+    TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(in, TIFFTAG_IMAGELENGTH, &length);
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, length);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(out, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
+    TIFFSetField(out, TIFFTAG_XRESOLUTION, 204.0f);
+    TIFFSetField(out, TIFFTAG_YRESOLUTION, 98.0f);
+    TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, length);
+    TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    TIFFSetField(out, TIFFTAG_PAGENUMBER, uint16_t(p), uint16_t(pages.size()));
+    const tmsize_t size = TIFFRawStripSize(in, 0);
+    std::vector<uint8_t> strip(size_t(size > 0 ? size : 0));
+    if (size > 0)
+      TIFFReadRawStrip(in, 0, strip.data(), size);
+    for (int eol = 0; eol < 6; ++eol) {
+      strip.push_back(0x00);
+      strip.push_back(0x08);
+    }
+    TIFFWriteRawStrip(out, 0, strip.data(), tmsize_t(strip.size()));
+    TIFFWriteDirectory(out);
+    ++p;
+  } while (TIFFReadDirectory(in));
+  TIFFClose(in);
+  TIFFClose(out);
+  std::remove(plain.c_str());
+}
+
+static void writeTiffPagesPlain(const std::string& path, const std::vector<Page>& pages) {
   TIFF* tif = TIFFOpen(path.c_str(), "w");
   if (!tif)
     return;
