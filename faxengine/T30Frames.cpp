@@ -10,9 +10,12 @@ namespace {
 
 constexpr int kSpeeds[kMaxIndex + 1] = {0, 2400, 4800, 7200, 9600, 12000, 14400};
 constexpr const char* kCodes[kMaxIndex + 1] = {"", "24", "48", "72", "96", "121", "145"};
-// Speed bits of FIF byte 2, by index: offered in a DIS, chosen in a DCS.
-constexpr uint8_t kDisSpeedBits[kMaxIndex + 1] = {0, 0x00, 0x08, 0x0C, 0x0C, 0x14, 0x24};
-constexpr uint8_t kDcsSpeedBits[kMaxIndex + 1] = {0, 0x00, 0x08, 0x0C, 0x04, 0x10, 0x20};
+// Speed bits of FIF byte 2 (T.30 bits 11 to 14 are 0x04, 0x08, 0x10, 0x20),
+// by index. Offered in a DIS: V.27ter 4800 (bit 12), V.27ter and V.29
+// (bits 11, 12), V.27ter, V.29 and V.17 (bits 11, 12, 14).
+constexpr uint8_t kDisSpeedBits[kMaxIndex + 1] = {0, 0x00, 0x08, 0x0C, 0x0C, 0x2C, 0x2C};
+// Chosen in a DCS: 2400 and 4800 V.27ter, 7200 and 9600 V.29, 12000 and 14400 V.17.
+constexpr uint8_t kDcsSpeedBits[kMaxIndex + 1] = {0, 0x00, 0x08, 0x0C, 0x04, 0x28, 0x20};
 // Scan-time bits of FIF byte 3 by scan-time index, normal and fine.
 constexpr uint8_t kScanNormal[8] = {0x70, 0x10, 0x20, 0x20, 0x00, 0x00, 0x40, 0x40};
 constexpr uint8_t kScanFine[8] = {0x70, 0x10, 0x10, 0x20, 0x20, 0x00, 0x00, 0x40};
@@ -185,13 +188,14 @@ Capabilities ReadDis(const uint8_t* fif, std::size_t size) {
   Capabilities c;
   c.fine = (b2 & 0x40) != 0;
   c.wide = (b3 & 3) == 1;
-  c.speeds.has[5] = (b2 & 0x10) != 0;
-  c.speeds.has[6] = (b2 & 0x20) != 0;
-  if ((b2 & 0x0C) == 0x04) {
-    c.speeds.has[4] = true;
-  } else if ((b2 & 0x0C) == 0x0C) {
+  // Bits 11 to 14 as a number, bit 11 lowest: 0 2400 only, 2 V.27ter,
+  // 1 V.29, 3 V.27ter and V.29, 11 (and other values with bit 14) V.17 too.
+  const int rate = (b2 >> 2) & 0x0F;
+  c.speeds.has[2] = rate != 0;
+  if (rate & 0x01)
     c.speeds.has[3] = c.speeds.has[4] = true;
-  }
+  if (rate & 0x08)
+    c.speeds.has[3] = c.speeds.has[4] = c.speeds.has[5] = c.speeds.has[6] = true;
   c.index = c.speeds.Highest();
   c.scanTime = ScanTimeFromBits(b3);
   return c;
@@ -200,13 +204,10 @@ Capabilities ReadDis(const uint8_t* fif, std::size_t size) {
 Capabilities ReadDcs(const uint8_t* fif, std::size_t size) {
   const uint8_t b2 = FifByte(fif, size, 1), b3 = FifByte(fif, size, 2);
   Capabilities c;
-  const uint8_t v = b2 & 0x0C;
-  if (b2 & 0x20)
-    c.index = 6;
-  else if (b2 & 0x10)
-    c.index = 5;
-  else
-    c.index = v == 0 ? 1 : v == 0x04 ? 4 : v == 0x08 ? 2 : 3;
+  // Bits 11 to 14 as a number, bit 11 lowest (T.30 DCS codes); the V.17
+  // codes for 9600 and 7200 are taken at the same speed.
+  static constexpr int kIndexOfRate[16] = {1, 4, 2, 3, 5, 4, 2, 3, 6, 4, 5, 3, 6, 4, 5, 3};
+  c.index = kIndexOfRate[(b2 >> 2) & 0x0F];
   c.fine = (b2 & 0x40) != 0;
   c.wide = (b3 & 3) == 1;
   c.scanTime = ScanTimeFromBits(b3);

@@ -72,13 +72,16 @@ TEST(T30Dis, V29OfferNegotiatesNineSixHundredWithAV17Modem) {
     local.has[i] = true;
   EXPECT_EQ(local.Best(dis.speeds, 14400), 4);
   EXPECT_EQ(local.Best(dis.speeds, 7200), 3);
-  // V.17 with 0x20 alone brings 14400, not 12000.
+  // V.27ter, V.29 and V.17 (bits 11, 12 and 14) bring 14400 and 12000.
   const Capabilities v17 = ReadDis(std::vector<uint8_t>{0x00, 0x2C, 0x00}.data(), 3);
   EXPECT_EQ(local.Best(v17.speeds, 14400), 6);
-  EXPECT_EQ(local.Below(v17.speeds, 6), 4);
-  // A frame too short for its fields reads as the minimum.
+  EXPECT_EQ(local.Below(v17.speeds, 6), 5);
+  // V.27ter alone (bit 12) stops at 4800.
+  const Capabilities v27 = ReadDis(std::vector<uint8_t>{0x00, 0x08, 0x00}.data(), 3);
+  EXPECT_EQ(local.Best(v27.speeds, 14400), 2);
+  // A frame too short for its fields reads as the fall-back mode, 2400.
   const Capabilities stub = ReadDis(nullptr, 0);
-  EXPECT_EQ(stub.speeds.Highest(), 2);
+  EXPECT_EQ(stub.speeds.Highest(), 1);
   EXPECT_FALSE(stub.fine);
 }
 
@@ -93,11 +96,36 @@ TEST(T30Dcs, EverySpeedResolutionAndScanTimeRoundTrips) {
         EXPECT_EQ(c.wide, wide != 0);
       }
   EXPECT_EQ(BuildDcsFif(4, false, false, 0), (std::vector<uint8_t>{0x00, 0x06, 0xF8, 0x00}));
-  EXPECT_EQ(BuildDisFif(6), (std::vector<uint8_t>{0x00, 0x66, 0xF9, 0x00}));
   EXPECT_EQ(ScanTimeFromBits(0x00), 5);
   EXPECT_EQ(ScanTimeFromBits(0x70), 0);
   EXPECT_EQ(ScanTimeBits(2, true), 0x10);
   EXPECT_EQ(ScanTimeBits(2, false), 0x20);
+}
+
+// T.30 bits 11 to 14 (FIF byte 2, 0x04 to 0x20) read as a number, bit 11
+// lowest: the data-signalling-rate codes another machine decodes.
+int RateField(const std::vector<uint8_t>& fif) { return (fif.at(1) >> 2) & 0x0F; }
+
+TEST(T30Rates, DisAndDcsRateFieldsUseTheStandardCodes) {
+  // DIS: 2 = V.27ter, 3 = V.27ter and V.29, 11 = V.27ter, V.29 and V.17.
+  EXPECT_EQ(RateField(BuildDisFif(1)), 0);
+  EXPECT_EQ(RateField(BuildDisFif(2)), 2);
+  EXPECT_EQ(RateField(BuildDisFif(4)), 3);
+  EXPECT_EQ(RateField(BuildDisFif(5)), 11);
+  EXPECT_EQ(RateField(BuildDisFif(6)), 11);
+  EXPECT_EQ(BuildDisFif(6), (std::vector<uint8_t>{0x00, 0x6E, 0xF9, 0x00}));
+  // DCS: 0 = 2400, 2 = 4800, 3 = 7200 V.29, 1 = 9600 V.29, 10 = 12000, 8 = 14400.
+  const int dcsCodes[kMaxIndex + 1] = {-1, 0, 2, 3, 1, 10, 8};
+  for (int idx = 1; idx <= kMaxIndex; ++idx)
+    EXPECT_EQ(RateField(BuildDcsFif(idx, false, false, 0)), dcsCodes[idx]) << idx;
+  // A DCS from another machine: V.17 at 12000, 9600 and 7200.
+  EXPECT_EQ(ReadDcs(std::vector<uint8_t>{0x00, 0x28, 0x00}.data(), 3).index, 5);
+  EXPECT_EQ(ReadDcs(std::vector<uint8_t>{0x00, 0x24, 0x00}.data(), 3).index, 4);
+  EXPECT_EQ(ReadDcs(std::vector<uint8_t>{0x00, 0x2C, 0x00}.data(), 3).index, 3);
+  // Our own DIS read back offers what it was built for.
+  EXPECT_EQ(ReadDis(BuildDisFif(6).data(), 4).speeds.Highest(), 6);
+  EXPECT_EQ(ReadDis(BuildDisFif(4).data(), 4).speeds.Highest(), 4);
+  EXPECT_EQ(ReadDis(BuildDisFif(2).data(), 4).speeds.Highest(), 2);
 }
 
 TEST(T30Modulations, CodesAreMatchedWholeOnCommaLines) {
