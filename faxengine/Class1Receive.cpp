@@ -233,7 +233,7 @@ void Class1ReceiveMachine::Answering(Class1Event& ev) {
     } else if (connect) {
       SendFrame(t30::BuildFrame(t30::fcfDis, t30::BuildDisFif(m_index), true));
     } else if (ok) {
-      ListenHdlc(400);
+      ListenHdlc(); // TSI and DCS follow our DIS at once
       m_s.ArmTimeout(kFrameWaitTicks);
       m_state = 12;
     }
@@ -446,7 +446,7 @@ void Class1ReceiveMachine::PostPage(Class1Event& ev) {
       Modulation("AT+FRM=" + PageCode());
       m_state = 21;
     } else if (ev.Has("OK")) {
-      ListenHdlc(200);
+      ListenHdlc(); // DCN follows our MCF at once
       m_file.Close();
       m_s.Log(lfaxReceiveOk);
       m_rec.faxFile.clear();

@@ -319,7 +319,7 @@ void Class1SendMachine::Training(Class1Event& ev) {
       if (m_rec.softwareFlow)
         m_s.Port().setFlow({});
       m_cfr = false;
-      ListenHdlc(200);
+      ListenHdlc(); // the answer follows our carrier at once
       m_state = 17;
     }
     break;
@@ -487,7 +487,7 @@ void Class1SendMachine::PostPage(Class1Event& ev) {
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has("OK")) {
-      ListenHdlc(200);
+      ListenHdlc(); // the answer follows our carrier at once
       m_s.ArmTimeout(kFrameWaitTicks);
       m_carrierSeen = false;
       m_state = 34;
