@@ -589,20 +589,7 @@ void Class1SendMachine::Finished() {
 }
 
 void Class1SendMachine::Failure() {
-  m_pages.CloseAll();
-  m_s.DisarmTimeout();
-  m_s.Log(lfaxTransmitFail);
-  m_s.HangUpSend();
-  m_s.SwitchBaud(m_rec.initBaud);
-  if (m_rec.exitOnError || m_rec.abortNoConnect || m_aborted) {
-    if (m_aborted)
-      m_s.SetStatus(fpCancel);
-    m_s.Status(false, true);
-    m_state = 47;
-    m_s.Finish();
-    return;
-  }
-  m_state = 1;
+  m_state = EndFailedSend(m_s, m_pages, m_aborted);
 }
 
 } // namespace

@@ -90,6 +90,12 @@ private:
   int m_error = 0;
 };
 
+// Ends a failed send attempt the same way in every class: files closed,
+// "transmit failed" logged, modem hung up, idle speed restored. Returns the
+// state to go on in: 47 (job over, finish posted) when the job must stop,
+// otherwise 1 to start on the next fax.
+int EndFailedSend(FaxSession& session, PageSender& pages, bool aborted);
+
 // Names of received files: DestinationDir + "FAX0001.APF" ... (mode 1),
 // MMDD0001.APF ... (mode 2), "noname.apf" otherwise; "NONAME.APF" past 9999.
 std::string DefaultReceiveName(const std::string& destinationDir, const std::string& ext,

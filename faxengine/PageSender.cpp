@@ -348,4 +348,20 @@ int PageSender::RestartPage() {
   return SeekPage(m_cur, m_cur == m_fax ? m_filePage : 1);
 }
 
+int EndFailedSend(FaxSession& session, PageSender& pages, bool aborted) {
+  FaxRecord& rec = session.Rec();
+  pages.CloseAll();
+  session.DisarmTimeout();
+  session.Log(lfaxTransmitFail);
+  session.HangUpSend();
+  session.SwitchBaud(rec.initBaud);
+  if (!(rec.exitOnError || rec.abortNoConnect || aborted))
+    return 1;
+  if (aborted)
+    session.SetStatus(fpCancel);
+  session.Status(false, true);
+  session.Finish();
+  return 47;
+}
+
 } // namespace faxengine
