@@ -80,7 +80,7 @@ std::string SimModem::Log() const {
 
 CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::string& device,
                     const std::function<void()>& begin, int seconds,
-                    const std::function<void(TFxCustomAbstractFax&)>& tick) {
+                    const std::function<void(TFxCustomAbstractFax&)>& tick, int tickMs) {
   platform::PlainEventLoop loop;
   platform::setMainThreadDispatcher(&loop);
   CallOutcome out;
@@ -102,7 +102,7 @@ CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::stri
   const auto start = std::chrono::steady_clock::now();
   bool aborted = false;
   while (!out.finished) {
-    loop.runFor(std::chrono::milliseconds(100));
+    loop.runFor(std::chrono::milliseconds(tickMs));
     if (tick && !out.finished)
       tick(fax);
     const auto elapsed = std::chrono::steady_clock::now() - start;

@@ -40,10 +40,12 @@ struct CallOutcome {
 };
 
 // Runs `begin` and the event loop until Finish, or aborts after `seconds`.
-// `tick` runs on the loop every 100 ms (may abort the call).
+// `tick` runs on the loop every `tickMs` milliseconds (may abort the call);
+// short states are only seen with a short tick.
 CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::string& device,
                     const std::function<void()>& begin, int seconds,
-                    const std::function<void(TFxCustomAbstractFax&)>& tick = {});
+                    const std::function<void(TFxCustomAbstractFax&)>& tick = {},
+                    int tickMs = 100);
 
 // A converted APF document of `pages` pages of `lines` text lines each.
 std::string MakeApf(const std::string& dir, int pages, int lines);
