@@ -3,7 +3,7 @@
 // every page, and the call loop.
 
 #include "faxengine/Class1Machine.h"
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/ReceiveMachine.h"
 
 #include "platform/FxErrors.h"
 
@@ -16,14 +16,12 @@ using t30::FrameKind;
 constexpr int32_t kFrameWaitTicks = 54;
 constexpr int kDisRepeats = 3;
 
-class Class1ReceiveMachine final : public Class1MachineBase {
+class Class1ReceiveMachine final : public Class1MachineBase, public ReceiveMachine {
 public:
-  explicit Class1ReceiveMachine(FaxSession& s) : Class1MachineBase(s) {}
+  explicit Class1ReceiveMachine(FaxSession& s)
+      : ModemMachine(s), Class1MachineBase(s), ReceiveMachine(s) {}
 
 protected:
-  int FinalState() const override { return 37; }
-  int FailureState() const override { return 36; }
-
   Kind KindOf(int state) const override {
     switch (state) {
     case 1:
@@ -42,57 +40,36 @@ protected:
     }
   }
 
-  Loop LoopAfter(int state) const override {
-    switch (KindOf(state)) {
-    case Kind::Action:
-      return Loop::AtOnce;
-    case Kind::Trigger:
-      return Loop::WhileInput;
-    default:
-      return state == 37 ? Loop::Return : Loop::WhileInput;
-    }
-  }
+  Loop LoopAfterTrigger() const override { return Loop::WhileInput; }
 
-  void Step(Class1Event& ev) override;
+  void Step(MachineEvent& ev) override;
   void OnFrame(const t30::Frame& frame) override;
 
 private:
-  void NewCall();
-  void Waiting(Class1Event& ev);
-  void Answering(Class1Event& ev);
-  void TrainingCheck(Class1Event& ev);
-  void Confirm(Class1Event& ev);
+  void StartCall();
+  void Waiting(MachineEvent& ev);
+  void Answering(MachineEvent& ev);
+  void TrainingCheck(MachineEvent& ev);
+  void Confirm(MachineEvent& ev);
   void PageStart();
-  void PageData(Class1Event& ev);
-  void PostPage(Class1Event& ev);
-  void CallEnd(Class1Event& ev);
-  void Failure();
+  void PageData(MachineEvent& ev);
+  void PostPage(MachineEvent& ev);
+  void CallEnd(MachineEvent& ev);
   void Flow(bool on) {
     if (m_rec.softwareFlow)
       m_s.Port().setFlow({false, false, on});
   }
-  void ShowFirst() {
-    if (!m_firstSent) {
-      m_firstSent = true;
-      m_s.Status(true, false);
-    }
-  }
 
-  ReceivedFile m_file;
-  DleDecoder m_dle;
   t30::TrainingCheck m_check;
   bool m_checkDle = false;
   bool m_mps = false;
-  bool m_firstSent = false;
-  bool m_hungUp = false;
   int m_repeats = 0;
 };
 
 void Class1ReceiveMachine::OnFrame(const t30::Frame& frame) {
   switch (t30::KindOfFcf(frame.fcf)) {
   case FrameKind::Ident:
-    m_rec.remoteID = t30::ReadIdent(frame.fif.data(), frame.fif.size());
-    m_s.SetStatus(fpGotRemoteID);
+    TakeRemoteIdent(frame);
     break;
   case FrameKind::Dcs: {
     const t30::Capabilities dcs = t30::ReadDcs(frame.fif.data(), frame.fif.size());
@@ -114,10 +91,10 @@ void Class1ReceiveMachine::OnFrame(const t30::Frame& frame) {
   }
 }
 
-void Class1ReceiveMachine::Step(Class1Event& ev) {
+void Class1ReceiveMachine::Step(MachineEvent& ev) {
   switch (m_state) {
   case 1:
-    NewCall();
+    StartCall();
     break;
   case 2:
     if (!ev.Has("OK")) {
@@ -133,10 +110,7 @@ void Class1ReceiveMachine::Step(Class1Event& ev) {
     Waiting(ev);
     break;
   case 9:
-    m_s.SendCommand("ATA");
-    m_s.ArmTimeout(kPageTicks);
-    m_s.SetStatus(fpAnswer);
-    m_state = 10;
+    Answer(10);
     break;
   case 10:
   case 11:
@@ -169,10 +143,13 @@ void Class1ReceiveMachine::Step(Class1Event& ev) {
     break;
   case 31:
   case 32:
-  case 35:
     CallEnd(ev);
     break;
+  case 35:
+    CallOver();
+    break;
   case 36:
+    Flow(false);
     Failure();
     break;
   default:
@@ -181,39 +158,25 @@ void Class1ReceiveMachine::Step(Class1Event& ev) {
   }
 }
 
-void Class1ReceiveMachine::NewCall() {
-  m_rec.pageNumber = 0;
-  m_rec.pageBytesDone = 0;
-  m_rec.remoteID.clear();
-  m_rec.faxFile.clear();
-  m_proto.ringCount = 0;
-  m_hungUp = false;
+void Class1ReceiveMachine::StartCall() {
   m_repeats = 0;
   m_local = t30::ParseModulations(m_proto.class1CapsAnswer);
   m_index = m_local.Highest();
   while (m_index > 1 && t30::SpeedOfIndex(m_index) > m_proto.desiredBPS)
     --m_index;
-  if (m_rec.constantStatus)
-    ShowFirst();
-  m_s.Port().setModemLines(true, true);
-  m_s.SendCommand("AT+FCLASS=1");
-  m_s.ArmTimeout(m_proto.responseTicks);
-  m_state = 2;
+  NewCall("AT+FCLASS=1", 2);
 }
 
-void Class1ReceiveMachine::Waiting(Class1Event& ev) {
-  if (ev.Has("RING")) {
-    if (++m_proto.ringCount >= m_proto.answerOnRing) {
-      ShowFirst();
-      m_state = 9;
-    }
-  } else if (ev.Has("VOICE")) {
+void Class1ReceiveMachine::Waiting(MachineEvent& ev) {
+  if (ev.Has("RING"))
+    CountRing();
+  else if (ev.Has("VOICE")) {
     Fail(ecFaxVoiceCall);
   }
 }
 
 // States 10 to 14: CSI and DIS, then the transmitter's TSI and DCS.
-void Class1ReceiveMachine::Answering(Class1Event& ev) {
+void Class1ReceiveMachine::Answering(MachineEvent& ev) {
   const bool connect = ev.Has("CONNECT"), ok = ev.Has("OK");
   switch (m_state) {
   case 10:
@@ -268,7 +231,7 @@ void Class1ReceiveMachine::Answering(Class1Event& ev) {
 }
 
 // States 15, 16 and 18: the training check and its failure.
-void Class1ReceiveMachine::TrainingCheck(Class1Event& ev) {
+void Class1ReceiveMachine::TrainingCheck(MachineEvent& ev) {
   if (m_state == 15) {
     if (ev.timeout) {
       Fail(ecTimeout);
@@ -319,7 +282,7 @@ void Class1ReceiveMachine::TrainingCheck(Class1Event& ev) {
 }
 
 // States 19 to 21: CFR, the first page's carrier and the fax accepted.
-void Class1ReceiveMachine::Confirm(Class1Event& ev) {
+void Class1ReceiveMachine::Confirm(MachineEvent& ev) {
   if (ev.timeout) {
     Fail(ecTimeout);
     return;
@@ -339,21 +302,11 @@ void Class1ReceiveMachine::Confirm(Class1Event& ev) {
       Modulation("AT+FRM=" + PageCode());
       m_state = 21;
       if (!m_s.AcceptFax()) {
-        m_s.Error(ecFileRejected);
-        m_s.HangUpReceive();
-        m_hungUp = true;
-        m_s.Log(lfaxReceiveSkip);
-        m_state = 36;
+        RejectFax();
         return;
       }
-      m_s.RequestName();
-      const int rc =
-          m_rec.faxFile.empty() ? ecNoFilename : m_file.Create(m_rec.faxFile, m_rec.remoteID);
-      if (rc) {
+      if (int rc = CreateFile())
         Fail(rc);
-        return;
-      }
-      m_s.Log(lfaxReceiveStart);
     }
   } else if (ev.Has("CONNECT")) {
     m_s.SetStatus(fpSessionParams);
@@ -363,53 +316,29 @@ void Class1ReceiveMachine::Confirm(Class1Event& ev) {
 
 void Class1ReceiveMachine::PageStart() {
   ++m_rec.pageNumber;
-  if (int rc = m_file.StartPage(m_proto.fine, m_proto.wide)) {
+  if (int rc = BeginPage()) {
     Fail(rc);
     return;
   }
-  m_rec.pageBytesDone = 0;
-  m_dle.Reset();
-  m_s.ArmTimeout(m_proto.responseTicks);
   m_s.SetStatus(fpGetPage);
   m_state = 26;
 }
 
-void Class1ReceiveMachine::PageData(Class1Event& ev) {
+void Class1ReceiveMachine::PageData(MachineEvent& ev) {
   if (ev.timeout) {
     Fail(ecTimeout);
     return;
   }
-  // Byte by byte up to DLE ETX: the modem's NO CARRIER that follows it is
-  // left in the port for the next state.
-  std::vector<uint8_t> out;
-  out.reserve(kDataBlock);
-  uint8_t b;
   bool ended = false;
-  while (!ended && m_s.Port().readByte(b) == 0) {
-    m_dle.Decode(&b, 1, out, ended);
-    if (out.size() < static_cast<std::size_t>(kDataBlock) && !ended)
-      continue;
-    if (int rc = m_file.Put(out.data(), out.size(), false)) {
-      Fail(rc);
-      return;
-    }
-    m_rec.pageBytesDone += static_cast<long>(out.size());
-    out.clear();
-  }
-  if (!out.empty()) {
-    if (int rc = m_file.Put(out.data(), out.size(), false)) {
-      Fail(rc);
-      return;
-    }
-    m_rec.pageBytesDone += static_cast<long>(out.size());
-  }
+  if (!StorePageData(false, ended))
+    return;
   m_s.ArmTimeout(m_proto.responseTicks);
   if (ended)
     m_state = 27;
 }
 
 // States 27 to 30: the post-page message and MCF.
-void Class1ReceiveMachine::PostPage(Class1Event& ev) {
+void Class1ReceiveMachine::PostPage(MachineEvent& ev) {
   if (m_state != 29 && ev.timeout) {
     Fail(ecTimeout);
     return;
@@ -447,10 +376,7 @@ void Class1ReceiveMachine::PostPage(Class1Event& ev) {
       m_state = 21;
     } else if (ev.Has("OK")) {
       ListenHdlc(); // DCN follows our MCF at once
-      m_file.Close();
-      m_s.Log(lfaxReceiveOk);
-      m_rec.faxFile.clear();
-      m_s.SetStatus(fpGetHangup);
+      FaxReceived();
       m_state = 31;
     }
     break;
@@ -458,7 +384,7 @@ void Class1ReceiveMachine::PostPage(Class1Event& ev) {
 }
 
 // States 31, 32 and 35: DCN, hang-up and the next call.
-void Class1ReceiveMachine::CallEnd(Class1Event& ev) {
+void Class1ReceiveMachine::CallEnd(MachineEvent& ev) {
   if (m_state == 31) {
     if (ev.timeout) {
       m_s.HangUpReceive();
@@ -481,46 +407,7 @@ void Class1ReceiveMachine::CallEnd(Class1Event& ev) {
       m_s.SetStatus(fpGotHangup);
       m_state = 35;
     }
-    return;
   }
-  m_s.DisarmTimeout();
-  m_s.SwitchBaud(m_rec.initBaud);
-  if (m_rec.oneFax) {
-    m_s.Status(false, true);
-    m_state = 37;
-    m_s.Finish();
-    return;
-  }
-  if (!m_rec.constantStatus && m_firstSent) {
-    m_s.Status(false, true);
-    m_firstSent = false;
-  }
-  m_state = 1;
-}
-
-void Class1ReceiveMachine::Failure() {
-  m_s.DisarmTimeout();
-  Flow(false);
-  if (m_file.IsOpen()) {
-    if (m_file.PageOpen() && m_rec.pageBytesDone > 0)
-      m_file.FinishPage(m_rec.remoteID);
-    else if (m_file.PageOpen())
-      m_file.DropPage();
-    m_file.Close();
-    m_s.Log(lfaxReceiveFail);
-  }
-  if (!m_hungUp)
-    m_s.HangUpReceive();
-  if ((m_firstSent && !m_rec.constantStatus) || m_aborted || m_rec.exitOnError) {
-    m_s.Status(false, true);
-    m_firstSent = false;
-  }
-  if (m_rec.exitOnError || m_aborted) {
-    m_state = 37;
-    m_s.Finish();
-    return;
-  }
-  m_state = 1;
 }
 
 } // namespace

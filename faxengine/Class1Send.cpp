@@ -3,11 +3,9 @@
 // job loop over the faxes of a send job.
 
 #include "faxengine/Class1Machine.h"
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/SendMachine.h"
 
 #include "platform/FxErrors.h"
-
-#include <cctype>
 
 namespace faxengine {
 
@@ -15,19 +13,16 @@ namespace {
 
 using t30::FrameKind;
 
-constexpr uint8_t kXon = 0x11;
 constexpr int32_t kFrameWaitTicks = 54;
 constexpr int32_t kHangupTicks = 26;
 constexpr int kPostPageAttempts = 3;
 
-class Class1SendMachine final : public Class1MachineBase {
+class Class1SendMachine final : public Class1MachineBase, public SendMachine {
 public:
-  explicit Class1SendMachine(FaxSession& s) : Class1MachineBase(s), m_pages(s) {}
+  explicit Class1SendMachine(FaxSession& s)
+      : ModemMachine(s), Class1MachineBase(s), SendMachine(s) {}
 
 protected:
-  int FinalState() const override { return 47; }
-  int FailureState() const override { return 46; }
-
   Kind KindOf(int state) const override {
     switch (state) {
     case 10:
@@ -53,44 +48,22 @@ protected:
     }
   }
 
-  Loop LoopAfter(int state) const override {
-    switch (KindOf(state)) {
-    case Kind::Action:
-      return Loop::AtOnce;
-    case Kind::Trigger:
-      return Loop::Return;
-    default:
-      return state == 47 ? Loop::Return : Loop::WhileInput;
-    }
-  }
+  Loop LoopAfterTrigger() const override { return Loop::Return; }
 
-  void Step(Class1Event& ev) override;
+  void Step(MachineEvent& ev) override;
   void OnFrame(const t30::Frame& frame) override;
 
 private:
-  void NextFax();
   void Setup();
-  void DialResult(Class1Event& ev);
-  void BusyRule();
-  void Training(Class1Event& ev);
-  void PageStates(Class1Event& ev);
-  void PageData(Class1Event& ev);
-  void PostPage(Class1Event& ev);
+  void DialResult(MachineEvent& ev);
+  void Training(MachineEvent& ev);
+  void PageStates(MachineEvent& ev);
+  void PostPage(MachineEvent& ev);
   void AfterPostPage();
   void FallBack();
-  void Hangup(Class1Event& ev);
-  void Finished();
-  void Failure();
-  void ArmPageWait(bool used) {
-    if (used)
-      m_s.ArmOutputUsed(0);
-    else
-      m_s.ArmOutputSpace(kOutputSpaceWanted);
-    m_s.ArmTimeout(kPageTicks);
-  }
+  void Hangup(MachineEvent& ev);
   void SendTraining();
 
-  PageSender m_pages;
   t30::SpeedSet m_remote;
   bool m_cfr = false;
   bool m_carrierSeen = false;
@@ -101,8 +74,7 @@ private:
 void Class1SendMachine::OnFrame(const t30::Frame& frame) {
   switch (t30::KindOfFcf(frame.fcf)) {
   case FrameKind::Ident:
-    m_rec.remoteID = t30::ReadIdent(frame.fif.data(), frame.fif.size());
-    m_s.SetStatus(fpGotRemoteID);
+    TakeRemoteIdent(frame);
     break;
   case FrameKind::Dis: {
     const t30::Capabilities dis = t30::ReadDis(frame.fif.data(), frame.fif.size());
@@ -132,7 +104,7 @@ void Class1SendMachine::OnFrame(const t30::Frame& frame) {
   }
 }
 
-void Class1SendMachine::Step(Class1Event& ev) {
+void Class1SendMachine::Step(MachineEvent& ev) {
   switch (m_state) {
   case 1:
     NextFax();
@@ -147,21 +119,8 @@ void Class1SendMachine::Step(Class1Event& ev) {
     }
     m_state = 9;
     break;
-  case 9: {
-    std::string number = m_rec.phoneNumber;
-    for (char& c : number)
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    m_s.SendCommand((m_proto.toneDial ? "ATDT" : "ATDP") + m_proto.dialPrefix + number);
-    m_s.ArmTimeout(m_proto.dialWait);
-    m_s.SetStatus(fpDialing);
-    m_state = 11;
-    break;
-  }
-  case 10:
-    if (ev.timeout)
-      m_state = 9;
-    else
-      DrainInput();
+  case 9:
+    Dial(11);
     break;
   case 11:
     DialResult(ev);
@@ -181,37 +140,14 @@ void Class1SendMachine::Step(Class1Event& ev) {
     Hangup(ev);
     break;
   case 44:
-    Finished();
-    break;
-  case 45:
-    m_s.Status(false, true);
-    m_state = 47;
-    m_s.Finish();
-    break;
-  case 46:
-    Failure();
+    m_s.DisarmTimeout();
+    FaxSent();
     break;
   default:
-    PageStates(ev);
+    if (!SharedStep(ev))
+      PageStates(ev);
     break;
   }
-}
-
-void Class1SendMachine::NextFax() {
-  if (!m_s.NextFax()) {
-    m_state = 45;
-    return;
-  }
-  m_rec.lastError = 0;
-  m_rec.dialAttempt = 0;
-  m_rec.pageNumber = 0;
-  m_rec.remoteID.clear();
-  m_s.Log(lfaxTransmitStart);
-  if (int rc = m_pages.OpenJob()) {
-    Fail(rc);
-    return;
-  }
-  m_state = 2;
 }
 
 void Class1SendMachine::Setup() {
@@ -227,19 +163,13 @@ void Class1SendMachine::Setup() {
   m_state = 3;
 }
 
-void Class1SendMachine::DialResult(Class1Event& ev) {
+void Class1SendMachine::DialResult(MachineEvent& ev) {
   if (ev.timeout) {
     Fail(ecTimeout);
   } else if (ev.Has("CONNECT")) {
     m_s.ArmTimeout(m_proto.responseTicks);
-  } else if (ev.Has("BUSY") || ev.Has("ANSWER")) {
-    BusyRule();
-  } else if (ev.Has("VOICE")) {
-    Fail(ecFaxVoiceCall);
-  } else if (ev.Has("NO DIAL")) {
-    Fail(ecFaxNoDialTone);
-  } else if (ev.Has("RRIER")) {
-    Fail(ecFaxNoCarrier);
+  } else if (Refused(ev, "RRIER")) {
+    return;
   } else if (ev.Has("ERROR")) {
     ListenHdlc(); // a frame with a bad check: the remote repeats it
   } else if (ev.Has("OK")) {
@@ -252,25 +182,6 @@ void Class1SendMachine::DialResult(Class1Event& ev) {
   }
 }
 
-void Class1SendMachine::BusyRule() {
-  ++m_rec.dialAttempt;
-  if (m_rec.dialAttempts != 0 && m_rec.dialAttempt >= m_rec.dialAttempts) {
-    m_s.Status(false, false);
-    if (m_rec.abortNoConnect) {
-      Fail(ecFaxBusy);
-      return;
-    }
-    m_pages.CloseAll();
-    m_s.Error(ecFaxBusy);
-    m_s.Log(lfaxTransmitFail);
-    m_state = 1;
-    return;
-  }
-  m_s.SetStatus(fpBusyWait);
-  m_s.ArmTimeout(m_rec.dialRetryWait);
-  m_state = 10;
-}
-
 void Class1SendMachine::SendTraining() {
   std::vector<uint8_t> tcf(t30::TrainingBytes(m_proto.bps), 0);
   tcf.push_back(t30::kDle);
@@ -279,7 +190,7 @@ void Class1SendMachine::SendTraining() {
 }
 
 // States 12 to 18: TSI and DCS, the training check, and the answer to it.
-void Class1SendMachine::Training(Class1Event& ev) {
+void Class1SendMachine::Training(MachineEvent& ev) {
   if (ev.timeout) {
     Fail(ecTimeout);
     return;
@@ -357,31 +268,9 @@ void Class1SendMachine::FallBack() {
   m_state = 13;
 }
 
-// States 21 to 34: page data and the post-page exchange.
-void Class1SendMachine::PageStates(Class1Event& ev) {
+// States 23 and 28 to 34: page start and end, and the post-page exchange.
+void Class1SendMachine::PageStates(MachineEvent& ev) {
   switch (m_state) {
-  case 21: {
-    // Wait for the modem's XON; it may never come, so the timeout also goes on.
-    uint8_t b;
-    bool xon = false;
-    while (!xon && m_s.Port().readByte(b) == 0)
-      xon = b == kXon;
-    if (xon || ev.timeout) {
-      ArmPageWait(false);
-      m_state = 22;
-    }
-    break;
-  }
-  case 22:
-    if (ev.outSpace) {
-      m_s.SetStatus(fpSendPage);
-      m_state = 23;
-    } else if (ev.timeout) {
-      Fail(ecTimeout);
-    } else {
-      DrainInput();
-    }
-    break;
   case 23:
     if (m_restartPage) {
       m_restartPage = false;
@@ -390,31 +279,7 @@ void Class1SendMachine::PageStates(Class1Event& ev) {
         break;
       }
     }
-    m_pages.StartPage();
-    m_state = m_pages.CoverPending() ? 24 : 26;
-    break;
-  case 24: {
-    bool text = false;
-    if (int rc = m_pages.OpenCover(text)) {
-      Fail(rc);
-      break;
-    }
-    if (text) {
-      ArmPageWait(false);
-      m_state = 25;
-    } else {
-      m_state = 26;
-    }
-    break;
-  }
-  case 26:
-    m_pages.BeginApfPage();
-    ArmPageWait(false);
-    m_state = 27;
-    break;
-  case 25:
-  case 27:
-    PageData(ev);
+    StartPage();
     break;
   case 28:
     if (ev.timeout) {
@@ -434,28 +299,7 @@ void Class1SendMachine::PageStates(Class1Event& ev) {
   }
 }
 
-void Class1SendMachine::PageData(Class1Event& ev) {
-  if (ev.timeout) {
-    Fail(ecTimeout);
-    return;
-  }
-  if (!ev.outSpace) {
-    DrainInput();
-    return;
-  }
-  const PageSender::Progress p =
-      m_state == 25 ? m_pages.SendTextCoverData() : m_pages.SendApfData();
-  if (p == PageSender::Progress::Failed) {
-    Fail(m_pages.LastError());
-    return;
-  }
-  const bool done = p == PageSender::Progress::PageDone;
-  ArmPageWait(done);
-  if (done)
-    m_state = 28;
-}
-
-void Class1SendMachine::PostPage(Class1Event& ev) {
+void Class1SendMachine::PostPage(MachineEvent& ev) {
   switch (m_state) {
   case 29:
     if (ev.timeout) {
@@ -545,7 +389,7 @@ void Class1SendMachine::AfterPostPage() {
   }
 }
 
-void Class1SendMachine::Hangup(Class1Event& ev) {
+void Class1SendMachine::Hangup(MachineEvent& ev) {
   switch (m_state) {
   case 35:
     if (ev.timeout) {
@@ -573,23 +417,6 @@ void Class1SendMachine::Hangup(Class1Event& ev) {
     }
     break;
   }
-}
-
-void Class1SendMachine::Finished() {
-  m_pages.CloseAll();
-  m_rec.pageNumber = 0;
-  m_rec.pageBytesDone = 0;
-  m_rec.pageBytesTotal = 0;
-  m_s.DisarmTimeout();
-  m_s.SetStatus(fpFinished);
-  m_s.Status(false, false);
-  m_s.Log(lfaxTransmitOk);
-  m_s.SwitchBaud(m_rec.initBaud);
-  m_state = 1;
-}
-
-void Class1SendMachine::Failure() {
-  m_state = EndFailedSend(m_s, m_pages, m_aborted);
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 
 #include "faxengine/Class2Machine.h"
 #include "faxengine/Class2Protocol.h"
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/ReceiveMachine.h"
 
 #include "platform/FxErrors.h"
 
@@ -15,14 +15,12 @@ namespace {
 constexpr uint8_t kDc2 = 0x12;
 enum class Doc { New, Same, End };
 
-class Class2ReceiveMachine final : public Class2MachineBase {
+class Class2ReceiveMachine final : public Class2MachineBase, public ReceiveMachine {
 public:
-  explicit Class2ReceiveMachine(FaxSession& s) : Class2MachineBase(s) {}
+  explicit Class2ReceiveMachine(FaxSession& s)
+      : ModemMachine(s), Class2MachineBase(s), ReceiveMachine(s) {}
 
 protected:
-  int FinalState() const override { return 37; }
-  int FailureState() const override { return 36; }
-
   Kind KindOf(int state) const override {
     switch (state) {
     case 3:
@@ -60,58 +58,27 @@ protected:
   }
 
   bool Screen(const std::string& line) override {
-    if (line.find("ERROR") != std::string::npos && m_state != 33) {
-      Fail(ecFaxBadModemResult);
-      return true;
-    }
-    if (line.find(m_proto.dialect.hangupWord) != std::string::npos && m_state != 34) {
-      m_proto.lastHangupCode = ParseHangupCode(line);
-      Fail(ecFaxSessionError);
-      return true;
-    }
-    return false;
+    return ScreenReports(line, m_state == 33, m_state == 34, ecFaxSessionError);
   }
 
   void Step(MachineEvent& ev) override;
 
 private:
-  void NewCall();
   void Commands(MachineEvent& ev);
   void Waiting(MachineEvent& ev);
   void Validated(MachineEvent& ev);
   void PageStart();
   void PageData(MachineEvent& ev);
   void PostPage(MachineEvent& ev);
-  void Failure();
-  int CreateFile();
-  void TakeParams(const std::string& line) {
-    const Class2Params p = ParseClass2Params(line);
-    m_proto.fine = p.fine;
-    m_proto.wide = p.wide;
-    m_proto.ecm = p.ecm;
-    m_proto.bps = p.bps;
-    m_proto.bpsCode = p.bpsCode - '0';
-    m_proto.scanTimeCode = p.scanTime;
-    m_s.SetStatus(fpSessionParams);
-  }
-  void ShowFirst() {
-    if (!m_firstSent) {
-      m_firstSent = true;
-      m_s.Status(true, false);
-    }
-  }
 
-  ReceivedFile m_file;
-  DleDecoder m_dle;
   Doc m_doc = Doc::New;
-  bool m_firstSent = false;
-  bool m_hungUp = false;
 };
 
 void Class2ReceiveMachine::Step(MachineEvent& ev) {
   switch (m_state) {
   case 1:
-    NewCall();
+    m_doc = Doc::New;
+    NewCall(m_proto.dialect.classCmd, 3);
     break;
   case 3:
   case 4:
@@ -123,10 +90,7 @@ void Class2ReceiveMachine::Step(MachineEvent& ev) {
     Waiting(ev);
     break;
   case 9:
-    m_s.SendCommand("ATA");
-    m_s.ArmTimeout(kPageTicks);
-    m_s.SetStatus(fpAnswer);
-    m_state = 22;
+    Answer(22);
     break;
   case 22:
     if (ev.timeout) {
@@ -145,6 +109,7 @@ void Class2ReceiveMachine::Step(MachineEvent& ev) {
       Fail(ecTimeout);
     } else if (ev.Has(m_proto.dialect.negotiated)) {
       TakeParams(ev.line);
+      m_s.SetStatus(fpSessionParams);
     } else if (ev.Has("CONNECT")) {
       if (m_rec.softwareFlow)
         m_s.Port().setFlow({false, false, true});
@@ -173,19 +138,7 @@ void Class2ReceiveMachine::Step(MachineEvent& ev) {
     }
     break;
   case 35:
-    m_s.DisarmTimeout();
-    m_s.SwitchBaud(m_rec.initBaud);
-    if (m_rec.oneFax) {
-      m_s.Status(false, true);
-      m_state = 37;
-      m_s.Finish();
-      return;
-    }
-    if (!m_rec.constantStatus && m_firstSent) {
-      m_s.Status(false, true);
-      m_firstSent = false;
-    }
-    m_state = 1;
+    CallOver();
     break;
   case 36:
     Failure();
@@ -194,22 +147,6 @@ void Class2ReceiveMachine::Step(MachineEvent& ev) {
     Fail(ecFaxBadModemResult);
     break;
   }
-}
-
-void Class2ReceiveMachine::NewCall() {
-  m_rec.pageNumber = 0;
-  m_rec.pageBytesDone = 0;
-  m_rec.remoteID.clear();
-  m_rec.faxFile.clear();
-  m_proto.ringCount = 0;
-  m_doc = Doc::New;
-  m_hungUp = false;
-  if (m_rec.constantStatus)
-    ShowFirst();
-  m_s.Port().setModemLines(true, true);
-  m_s.SendCommand(m_proto.dialect.classCmd);
-  m_s.ArmTimeout(m_proto.responseTicks);
-  m_state = 3;
 }
 
 void Class2ReceiveMachine::Commands(MachineEvent& ev) {
@@ -243,11 +180,8 @@ void Class2ReceiveMachine::Commands(MachineEvent& ev) {
 
 void Class2ReceiveMachine::Waiting(MachineEvent& ev) {
   if (ev.Has("RING")) {
-    if (++m_proto.ringCount >= m_proto.answerOnRing) {
-      ShowFirst();
+    if (CountRing())
       m_s.ArmTimeout(m_proto.responseTicks);
-      m_state = 9;
-    }
   } else if (ev.Has("NO C")) {
     m_s.SetStatus(fpNoConnect);
   } else if (ev.Has("CONNECT")) {
@@ -255,16 +189,6 @@ void Class2ReceiveMachine::Waiting(MachineEvent& ev) {
   } else if (ev.Has("VOICE")) {
     Fail(ecFaxVoiceCall);
   }
-}
-
-int Class2ReceiveMachine::CreateFile() {
-  m_s.RequestName();
-  if (m_rec.faxFile.empty())
-    return ecNoFilename;
-  if (int rc = m_file.Create(m_rec.faxFile, m_rec.remoteID))
-    return rc;
-  m_s.Log(lfaxReceiveStart);
-  return 0;
 }
 
 void Class2ReceiveMachine::Validated(MachineEvent& ev) {
@@ -275,11 +199,7 @@ void Class2ReceiveMachine::Validated(MachineEvent& ev) {
     m_rec.remoteID = ParseRemoteId(ev.line.substr(ev.line.find(d.tsiResp)));
     if (!m_s.AcceptFax()) {
       m_s.SendText("AT+FKS\r");
-      m_s.Error(ecFileRejected);
-      m_s.HangUpReceive();
-      m_hungUp = true;
-      m_s.Log(lfaxReceiveSkip);
-      m_state = 36;
+      RejectFax();
       return;
     }
     m_s.SetStatus(fpGotRemoteID);
@@ -290,6 +210,7 @@ void Class2ReceiveMachine::Validated(MachineEvent& ev) {
     m_doc = Doc::Same;
   } else if (ev.Has(d.negotiated)) {
     TakeParams(ev.line);
+    m_s.SetStatus(fpSessionParams);
   } else if (ev.Has("OK")) {
     m_s.SendCommand("AT+FDR");
     m_s.ArmTimeout(m_proto.responseTicks);
@@ -307,14 +228,11 @@ void Class2ReceiveMachine::PageStart() {
       return;
     }
   }
-  if (int rc = m_file.StartPage(m_proto.fine, m_proto.wide)) {
+  if (int rc = BeginPage()) {
     Fail(rc);
     return;
   }
   m_doc = Doc::Same;
-  m_rec.pageBytesDone = 0;
-  m_dle.Reset();
-  m_s.ArmTimeout(m_proto.responseTicks);
   const uint8_t dc2 = kDc2;
   m_s.Port().sendBlock(&dc2, 1);
   m_s.SetStatus(fpGetPage);
@@ -327,29 +245,9 @@ void Class2ReceiveMachine::PageData(MachineEvent& ev) {
     return;
   }
   // Class 2 modems deliver the bits of each byte in the opposite order.
-  const bool reverse = !m_is20;
-  std::vector<uint8_t> out;
-  out.reserve(4096);
-  uint8_t b;
   bool ended = false;
-  while (!ended && m_s.Port().readByte(b) == 0) {
-    m_dle.Decode(&b, 1, out, ended);
-    if (out.size() >= 4096 || ended) {
-      if (int rc = m_file.Put(out.data(), out.size(), reverse)) {
-        Fail(rc);
-        return;
-      }
-      m_rec.pageBytesDone += static_cast<long>(out.size());
-      out.clear();
-    }
-  }
-  if (!out.empty()) {
-    if (int rc = m_file.Put(out.data(), out.size(), reverse)) {
-      Fail(rc);
-      return;
-    }
-    m_rec.pageBytesDone += static_cast<long>(out.size());
-  }
+  if (!StorePageData(!m_is20, ended))
+    return;
   if (!ended) {
     m_s.ArmTimeout(m_proto.responseTicks);
     return;
@@ -380,10 +278,7 @@ void Class2ReceiveMachine::PostPage(MachineEvent& ev) {
     m_s.SendCommand("AT+FDR");
     m_s.ArmTimeout(m_proto.responseTicks);
     if (m_doc == Doc::End) {
-      m_file.Close();
-      m_s.Log(lfaxReceiveOk);
-      m_rec.faxFile.clear();
-      m_s.SetStatus(fpGetHangup);
+      FaxReceived();
       m_state = 34;
     } else {
       m_state = 24;
@@ -394,31 +289,6 @@ void Class2ReceiveMachine::PostPage(MachineEvent& ev) {
     m_s.ArmTimeout(m_proto.responseTicks);
     m_state = 24;
   }
-}
-
-void Class2ReceiveMachine::Failure() {
-  m_s.DisarmTimeout();
-  if (m_file.IsOpen()) {
-    // Keep what arrived: a page cut short still holds its rows so far.
-    if (m_file.PageOpen() && m_rec.pageBytesDone > 0)
-      m_file.FinishPage(m_rec.remoteID);
-    else if (m_file.PageOpen())
-      m_file.DropPage();
-    m_file.Close();
-    m_s.Log(lfaxReceiveFail);
-  }
-  if (!m_hungUp)
-    m_s.HangUpReceive();
-  if ((m_firstSent && !m_rec.constantStatus) || m_aborted || m_rec.exitOnError) {
-    m_s.Status(false, true);
-    m_firstSent = false;
-  }
-  if (m_rec.exitOnError || m_aborted) {
-    m_state = 37;
-    m_s.Finish();
-    return;
-  }
-  m_state = 1;
 }
 
 } // namespace

@@ -4,27 +4,25 @@
 
 #include "faxengine/Class2Machine.h"
 #include "faxengine/Class2Protocol.h"
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/SendMachine.h"
 
 #include "platform/FxErrors.h"
 #include "platform/TickClock.h"
-
-#include <cctype>
 
 namespace faxengine {
 
 namespace {
 
-constexpr uint8_t kDle = 0x10, kEtx = 0x03, kXon = 0x11;
+constexpr uint8_t kDle = 0x10, kEtx = 0x03;
 
-class Class2SendMachine final : public Class2MachineBase {
+class Class2SendMachine final : public Class2MachineBase, public SendMachine {
 public:
-  explicit Class2SendMachine(FaxSession& s) : Class2MachineBase(s), m_pages(s) {}
+  explicit Class2SendMachine(FaxSession& s)
+      : ModemMachine(s), Class2MachineBase(s), SendMachine(s) {
+    m_announceTextCover = true;
+  }
 
 protected:
-  int FinalState() const override { return 47; }
-  int FailureState() const override { return 46; }
-
   Kind KindOf(int state) const override {
     switch (state) {
     case 3:
@@ -81,59 +79,28 @@ protected:
   }
 
   bool Screen(const std::string& line) override {
-    if (line.find("ERROR") != std::string::npos && m_state != 43) {
-      Fail(ecFaxBadModemResult);
-      return true;
-    }
-    if (line.find(m_proto.dialect.hangupWord) != std::string::npos && m_state != 40 &&
-        m_state != 43) {
-      m_proto.lastHangupCode = ParseHangupCode(line);
-      Fail(ecFaxBadModemResult);
-      return true;
-    }
-    return false;
+    return ScreenReports(line, m_state == 43, m_state == 40 || m_state == 43, ecFaxBadModemResult);
   }
 
   void Step(MachineEvent& ev) override;
 
 private:
-  void NextFax();
+  void OpenFax();
   void Setup();
   void Commands(MachineEvent& ev);
   void DialResult(MachineEvent& ev);
-  void BusyRule();
   void Negotiate(MachineEvent& ev);
-  void PageData(MachineEvent& ev);
   void PageEnd(MachineEvent& ev);
   void PostPage(MachineEvent& ev);
   void Rejected(MachineEvent& ev);
-  void Failure();
-  void ArmPageWait(bool used) {
-    if (used)
-      m_s.ArmOutputUsed(0);
-    else
-      m_s.ArmOutputSpace(kOutputSpaceWanted);
-    m_s.ArmTimeout(kPageTicks);
-  }
-  void TakeParams(const std::string& line) {
-    const Class2Params p = ParseClass2Params(line);
-    m_proto.fine = p.fine;
-    m_proto.wide = p.wide;
-    m_proto.ecm = p.ecm;
-    m_proto.bps = p.bps;
-    m_proto.bpsCode = p.bpsCode - '0';
-    m_proto.scanTimeCode = p.scanTime;
-    m_proto.minBytesPerLine = MinBytesPerLine(p.scanTime, p.fine, p.bps);
-  }
 
-  PageSender m_pages;
   int m_retries = 0;
 };
 
 void Class2SendMachine::Step(MachineEvent& ev) {
   switch (m_state) {
   case 1:
-    NextFax();
+    OpenFax();
     break;
   case 2:
     Setup();
@@ -146,21 +113,8 @@ void Class2SendMachine::Step(MachineEvent& ev) {
   case 8:
     Commands(ev);
     break;
-  case 9: {
-    std::string number = m_rec.phoneNumber;
-    for (char& c : number)
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    m_s.SendCommand((m_proto.toneDial ? "ATDT" : "ATDP") + m_proto.dialPrefix + number);
-    m_s.ArmTimeout(m_proto.dialWait);
-    m_s.SetStatus(fpDialing);
-    m_state = 19;
-    break;
-  }
-  case 10:
-    if (ev.timeout)
-      m_state = 9;
-    else
-      DrainInput();
+  case 9:
+    Dial(19);
     break;
   case 19:
     DialResult(ev);
@@ -168,55 +122,8 @@ void Class2SendMachine::Step(MachineEvent& ev) {
   case 20:
     Negotiate(ev);
     break;
-  case 21: {
-    // Wait for the modem's XON; it may never come, so the timeout also goes on.
-    uint8_t b;
-    bool xon = false;
-    while (!xon && m_s.Port().readByte(b) == 0)
-      xon = b == kXon;
-    if (xon || ev.timeout) {
-      ArmPageWait(false);
-      m_state = 22;
-    }
-    break;
-  }
-  case 22:
-    if (ev.outSpace) {
-      m_s.SetStatus(fpSendPage);
-      m_state = 23;
-    } else if (ev.timeout) {
-      Fail(ecTimeout);
-    } else {
-      DrainInput();
-    }
-    break;
   case 23:
-    m_pages.StartPage();
-    m_state = m_pages.CoverPending() ? 24 : 26;
-    break;
-  case 24: {
-    bool text = false;
-    if (int rc = m_pages.OpenCover(text)) {
-      Fail(rc);
-      break;
-    }
-    if (text) {
-      ArmPageWait(false);
-      m_s.SetStatus(fpSendPage);
-      m_state = 25;
-    } else {
-      m_state = 26;
-    }
-    break;
-  }
-  case 26:
-    m_pages.BeginApfPage();
-    ArmPageWait(false);
-    m_state = 27;
-    break;
-  case 25:
-  case 27:
-    PageData(ev);
+    StartPage();
     break;
   case 28:
     PageEnd(ev);
@@ -256,48 +163,19 @@ void Class2SendMachine::Step(MachineEvent& ev) {
     m_state = 20;
     break;
   case 44:
-    m_pages.CloseAll();
-    m_rec.pageNumber = 0;
-    m_rec.pageBytesDone = 0;
-    m_rec.pageBytesTotal = 0;
-    m_s.SetStatus(fpFinished);
-    m_s.Status(false, false);
-    m_s.Log(lfaxTransmitOk);
-    m_s.SwitchBaud(m_rec.initBaud);
-    m_state = 1;
-    break;
-  case 45:
-    m_s.Status(false, true);
-    m_state = 47;
-    m_s.Finish();
-    break;
-  case 46:
-    Failure();
+    FaxSent();
     break;
   default:
-    Fail(ecFaxBadModemResult);
+    if (!SharedStep(ev))
+      Fail(ecFaxBadModemResult);
     break;
   }
 }
 
-void Class2SendMachine::NextFax() {
-  if (!m_s.NextFax()) {
-    m_state = 45;
-    return;
-  }
-  m_rec.lastError = 0;
-  m_rec.dialAttempt = 0;
-  m_rec.pageNumber = 0;
-  m_rec.remoteID.clear();
+void Class2SendMachine::OpenFax() {
   m_retries = 0;
-  m_s.Log(lfaxTransmitStart);
-  if (int rc = m_pages.OpenJob()) {
-    Fail(rc);
-    return;
-  }
-  if (m_rec.softwareFlow)
+  if (NextFax() && m_rec.softwareFlow)
     m_s.Port().setFlow({true, false, false});
-  m_state = 2;
 }
 
 void Class2SendMachine::Setup() {
@@ -348,34 +226,9 @@ void Class2SendMachine::DialResult(MachineEvent& ev) {
   } else if (ev.Has(m_proto.dialect.connectResp)) {
     m_s.ArmTimeout(m_proto.responseTicks);
     m_state = 20;
-  } else if (ev.Has("BUSY") || ev.Has("ANSWER")) {
-    BusyRule();
-  } else if (ev.Has("VOICE")) {
-    Fail(ecFaxVoiceCall);
-  } else if (ev.Has("NO DIAL")) {
-    Fail(ecFaxNoDialTone);
-  } else if (ev.Has("NO C")) {
-    Fail(ecFaxNoCarrier);
+  } else {
+    Refused(ev, "NO C");
   }
-}
-
-void Class2SendMachine::BusyRule() {
-  ++m_rec.dialAttempt;
-  if (m_rec.dialAttempts != 0 && m_rec.dialAttempt >= m_rec.dialAttempts) {
-    m_s.Status(false, false);
-    if (m_rec.abortNoConnect) {
-      Fail(ecFaxBusy);
-      return;
-    }
-    m_pages.CloseAll();
-    m_s.Error(ecFaxBusy);
-    m_s.Log(lfaxTransmitFail);
-    m_state = 1;
-    return;
-  }
-  m_s.SetStatus(fpBusyWait);
-  m_s.ArmTimeout(m_rec.dialRetryWait);
-  m_state = 10;
 }
 
 void Class2SendMachine::Negotiate(MachineEvent& ev) {
@@ -394,6 +247,7 @@ void Class2SendMachine::Negotiate(MachineEvent& ev) {
     m_s.SetStatus(fpGotRemoteID);
   } else if (ev.Has(d.negotiated)) {
     TakeParams(ev.line);
+    m_proto.minBytesPerLine = MinBytesPerLine(m_proto.scanTimeCode, m_proto.fine, m_proto.bps);
     m_s.SetStatus(fpSessionParams);
   } else if (ev.Has("CONNECT")) {
     if (m_is20) {
@@ -409,27 +263,6 @@ void Class2SendMachine::Negotiate(MachineEvent& ev) {
   } else {
     m_s.ArmTimeout(m_proto.responseTicks);
   }
-}
-
-void Class2SendMachine::PageData(MachineEvent& ev) {
-  if (ev.timeout) {
-    Fail(ecTimeout);
-    return;
-  }
-  if (!ev.outSpace) {
-    DrainInput();
-    return;
-  }
-  const PageSender::Progress p =
-      m_state == 25 ? m_pages.SendTextCoverData() : m_pages.SendApfData();
-  if (p == PageSender::Progress::Failed) {
-    Fail(m_pages.LastError());
-    return;
-  }
-  const bool done = p == PageSender::Progress::PageDone;
-  ArmPageWait(done);
-  if (done)
-    m_state = 28;
 }
 
 void Class2SendMachine::PageEnd(MachineEvent& ev) {
@@ -506,10 +339,6 @@ void Class2SendMachine::Rejected(MachineEvent& ev) {
     return;
   }
   m_state = 20;
-}
-
-void Class2SendMachine::Failure() {
-  m_state = EndFailedSend(m_s, m_pages, m_aborted);
 }
 
 } // namespace

@@ -216,30 +216,11 @@ void FaxSession::ArmOutputUsed(uint16_t bytes) {
   m_port.armStateTrigger(m_rec.outUsedTrigger, bytes, true);
 }
 
-namespace {
-std::string Trimmed(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-    ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-    --e;
-  return s.substr(b, e - b);
-}
-} // namespace
-
 bool FaxSession::ReadLine(std::string& line) {
   uint8_t b;
   while (m_port.readByte(b) == 0) {
-    if (b == '\r' || b == '\n') {
-      line = Trimmed(m_lineBuffer);
-      m_lineBuffer.clear();
-      if (!line.empty())
-        return true;
-      continue;
-    }
-    m_lineBuffer.push_back(static_cast<char>(b));
-    if (m_lineBuffer.size() > 128)
-      m_lineBuffer.erase(0, m_lineBuffer.size() - 128);
+    if (m_lines.Put(b, line))
+      return true;
   }
   return false;
 }

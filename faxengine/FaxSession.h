@@ -9,6 +9,7 @@
 // thread, one call at a time.
 
 #include "faxengine/FaxRecord.h"
+#include "faxengine/ResponseLine.h"
 #include "serial/ComPort.h"
 
 #include <atomic>
@@ -112,7 +113,7 @@ public:
   // Response intake: reads bytes into the line buffer until a line ends;
   // returns true with a trimmed, non-empty line, false when input runs out.
   bool ReadLine(std::string& line);
-  void ClearLineBuffer() { m_lineBuffer.clear(); }
+  void ClearLineBuffer() { m_lines.Clear(); }
 
   // Hang-up sequences (about 3 s; they block the dispatcher).
   void HangUpSend();
@@ -142,7 +143,7 @@ private:
   std::atomic<bool> m_running{false};
   std::atomic<bool> m_abort{false};
   std::mutex m_callMutex; // one machine call at a time
-  std::string m_lineBuffer;
+  ResponseLineBuffer m_lines;
   std::weak_ptr<void> m_life;
   bool m_abortDelivered = false;
   bool m_finished = false;

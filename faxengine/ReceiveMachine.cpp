@@ -1,0 +1,147 @@
+// The steps every receive machine shares.
+
+#include "faxengine/ReceiveMachine.h"
+
+#include "platform/FxErrors.h"
+
+namespace faxengine {
+
+void ReceiveMachine::ShowFirst() {
+  if (!m_firstSent) {
+    m_firstSent = true;
+    m_s.Status(true, false);
+  }
+}
+
+void ReceiveMachine::NewCall(const std::string& classCommand, int next) {
+  m_rec.pageNumber = 0;
+  m_rec.pageBytesDone = 0;
+  m_rec.remoteID.clear();
+  m_rec.faxFile.clear();
+  m_proto.ringCount = 0;
+  m_hungUp = false;
+  if (m_rec.constantStatus)
+    ShowFirst();
+  m_s.Port().setModemLines(true, true);
+  m_s.SendCommand(classCommand);
+  m_s.ArmTimeout(m_proto.responseTicks);
+  m_state = next;
+}
+
+bool ReceiveMachine::CountRing() {
+  if (++m_proto.ringCount < m_proto.answerOnRing)
+    return false;
+  ShowFirst();
+  m_state = 9;
+  return true;
+}
+
+void ReceiveMachine::Answer(int next) {
+  m_s.SendCommand("ATA");
+  m_s.ArmTimeout(kPageTicks);
+  m_s.SetStatus(fpAnswer);
+  m_state = next;
+}
+
+void ReceiveMachine::RejectFax() {
+  m_s.Error(ecFileRejected);
+  m_s.HangUpReceive();
+  m_hungUp = true;
+  m_s.Log(lfaxReceiveSkip);
+  m_state = 36;
+}
+
+int ReceiveMachine::CreateFile() {
+  m_s.RequestName();
+  if (m_rec.faxFile.empty())
+    return ecNoFilename;
+  if (int rc = m_file.Create(m_rec.faxFile, m_rec.remoteID))
+    return rc;
+  m_s.Log(lfaxReceiveStart);
+  return 0;
+}
+
+int ReceiveMachine::BeginPage() {
+  if (int rc = m_file.StartPage(m_proto.fine, m_proto.wide))
+    return rc;
+  m_rec.pageBytesDone = 0;
+  m_dle.Reset();
+  m_s.ArmTimeout(m_proto.responseTicks);
+  return 0;
+}
+
+bool ReceiveMachine::StoreBlock(std::vector<uint8_t>& block, bool reverseBits) {
+  if (int rc = m_file.Put(block.data(), block.size(), reverseBits)) {
+    Fail(rc);
+    return false;
+  }
+  m_rec.pageBytesDone += static_cast<long>(block.size());
+  block.clear();
+  return true;
+}
+
+bool ReceiveMachine::StorePageData(bool reverseBits, bool& ended) {
+  // Byte by byte up to DLE ETX: what the modem sends after it (NO CARRIER,
+  // a report) is left in the port for the next state.
+  std::vector<uint8_t> out;
+  out.reserve(kDataBlock);
+  uint8_t b;
+  ended = false;
+  while (!ended && m_s.Port().readByte(b) == 0) {
+    m_dle.Decode(&b, 1, out, ended);
+    if ((out.size() >= static_cast<std::size_t>(kDataBlock) || ended) &&
+        !StoreBlock(out, reverseBits))
+      return false;
+  }
+  return out.empty() || StoreBlock(out, reverseBits);
+}
+
+void ReceiveMachine::FaxReceived() {
+  m_file.Close();
+  m_s.Log(lfaxReceiveOk);
+  m_rec.faxFile.clear();
+  m_s.SetStatus(fpGetHangup);
+}
+
+void ReceiveMachine::CallOver() {
+  m_s.DisarmTimeout();
+  m_s.SwitchBaud(m_rec.initBaud);
+  if (m_rec.oneFax) {
+    m_s.Status(false, true);
+    m_state = 37;
+    m_s.Finish();
+    return;
+  }
+  if (!m_rec.constantStatus && m_firstSent) {
+    m_s.Status(false, true);
+    m_firstSent = false;
+  }
+  m_state = 1;
+}
+
+void ReceiveMachine::Failure() {
+  m_s.DisarmTimeout();
+  if (m_file.IsOpen()) {
+    // Keep what arrived: a page cut short still holds its rows so far.
+    if (m_file.PageOpen() && m_rec.pageBytesDone > 0)
+      m_file.FinishPage(m_rec.remoteID);
+    else if (m_file.PageOpen())
+      m_file.DropPage();
+    m_file.Close();
+    m_s.Log(lfaxReceiveFail);
+  }
+  if (!m_hungUp)
+    m_s.HangUpReceive();
+  if ((m_firstSent && !m_rec.constantStatus) || m_aborted || m_rec.exitOnError) {
+    m_s.Status(false, true);
+    m_firstSent = false;
+  }
+  if (m_rec.exitOnError || m_aborted) {
+    m_state = 37;
+    m_s.Finish();
+    return;
+  }
+  m_state = 1;
+}
+
+} // namespace faxengine

@@ -1,0 +1,200 @@
+// The steps every send machine shares.
+
+#include "faxengine/SendMachine.h"
+
+#include "platform/FxErrors.h"
+
+#include <cctype>
+
+namespace faxengine {
+
+namespace {
+constexpr uint8_t kXon = 0x11;
+}
+
+bool SendMachine::SharedStep(MachineEvent& ev) {
+  switch (m_state) {
+  case 10:
+    if (ev.timeout)
+      m_state = 9;
+    else
+      DrainInput();
+    return true;
+  case 21:
+    WaitXon(ev);
+    return true;
+  case 22:
+    WaitSpace(ev);
+    return true;
+  case 24:
+    OpenCover();
+    return true;
+  case 26:
+    m_pages.BeginApfPage();
+    ArmPageWait(false);
+    m_state = 27;
+    return true;
+  case 25:
+  case 27:
+    PageData(ev);
+    return true;
+  case 45:
+    m_s.Status(false, true);
+    m_state = 47;
+    m_s.Finish();
+    return true;
+  case 46:
+    m_state = EndFailedSend(m_s, m_pages, m_aborted);
+    return true;
+  default:
+    return false;
+  }
+}
+
+bool SendMachine::NextFax() {
+  if (!m_s.NextFax()) {
+    m_state = 45;
+    return false;
+  }
+  m_rec.lastError = 0;
+  m_rec.dialAttempt = 0;
+  m_rec.pageNumber = 0;
+  m_rec.remoteID.clear();
+  m_s.Log(lfaxTransmitStart);
+  if (int rc = m_pages.OpenJob()) {
+    Fail(rc);
+    return false;
+  }
+  m_state = 2;
+  return true;
+}
+
+void SendMachine::Dial(int next) {
+  std::string number = m_rec.phoneNumber;
+  for (char& c : number)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  m_s.SendCommand((m_proto.toneDial ? "ATDT" : "ATDP") + m_proto.dialPrefix + number);
+  m_s.ArmTimeout(m_proto.dialWait);
+  m_s.SetStatus(fpDialing);
+  m_state = next;
+}
+
+bool SendMachine::Refused(const MachineEvent& ev, const char* noCarrier) {
+  if (ev.Has("BUSY") || ev.Has("ANSWER"))
+    BusyRule();
+  else if (ev.Has("VOICE"))
+    Fail(ecFaxVoiceCall);
+  else if (ev.Has("NO DIAL"))
+    Fail(ecFaxNoDialTone);
+  else if (ev.Has(noCarrier))
+    Fail(ecFaxNoCarrier);
+  else
+    return false;
+  return true;
+}
+
+void SendMachine::BusyRule() {
+  ++m_rec.dialAttempt;
+  if (m_rec.dialAttempts != 0 && m_rec.dialAttempt >= m_rec.dialAttempts) {
+    m_s.Status(false, false);
+    if (m_rec.abortNoConnect) {
+      Fail(ecFaxBusy);
+      return;
+    }
+    m_pages.CloseAll();
+    m_s.Error(ecFaxBusy);
+    m_s.Log(lfaxTransmitFail);
+    m_state = 1;
+    return;
+  }
+  m_s.SetStatus(fpBusyWait);
+  m_s.ArmTimeout(m_rec.dialRetryWait);
+  m_state = 10;
+}
+
+void SendMachine::ArmPageWait(bool used) {
+  if (used)
+    m_s.ArmOutputUsed(0);
+  else
+    m_s.ArmOutputSpace(kOutputSpaceWanted);
+  m_s.ArmTimeout(kPageTicks);
+}
+
+void SendMachine::WaitXon(const MachineEvent& ev) {
+  // The modem's XON may never come, so the timeout also goes on.
+  uint8_t b;
+  bool xon = false;
+  while (!xon && m_s.Port().readByte(b) == 0)
+    xon = b == kXon;
+  if (xon || ev.timeout) {
+    ArmPageWait(false);
+    m_state = 22;
+  }
+}
+
+void SendMachine::WaitSpace(const MachineEvent& ev) {
+  if (ev.outSpace) {
+    m_s.SetStatus(fpSendPage);
+    m_state = 23;
+  } else if (ev.timeout) {
+    Fail(ecTimeout);
+  } else {
+    DrainInput();
+  }
+}
+
+void SendMachine::StartPage() {
+  m_pages.StartPage();
+  m_state = m_pages.CoverPending() ? 24 : 26;
+}
+
+void SendMachine::OpenCover() {
+  bool text = false;
+  if (int rc = m_pages.OpenCover(text)) {
+    Fail(rc);
+    return;
+  }
+  if (!text) {
+    m_state = 26;
+    return;
+  }
+  ArmPageWait(false);
+  if (m_announceTextCover)
+    m_s.SetStatus(fpSendPage);
+  m_state = 25;
+}
+
+void SendMachine::PageData(const MachineEvent& ev) {
+  if (ev.timeout) {
+    Fail(ecTimeout);
+    return;
+  }
+  if (!ev.outSpace) {
+    DrainInput();
+    return;
+  }
+  const PageSender::Progress p =
+      m_state == 25 ? m_pages.SendTextCoverData() : m_pages.SendApfData();
+  if (p == PageSender::Progress::Failed) {
+    Fail(m_pages.LastError());
+    return;
+  }
+  const bool done = p == PageSender::Progress::PageDone;
+  ArmPageWait(done);
+  if (done)
+    m_state = 28;
+}
+
+void SendMachine::FaxSent() {
+  m_pages.CloseAll();
+  m_rec.pageNumber = 0;
+  m_rec.pageBytesDone = 0;
+  m_rec.pageBytesTotal = 0;
+  m_s.SetStatus(fpFinished);
+  m_s.Status(false, false);
+  m_s.Log(lfaxTransmitOk);
+  m_s.SwitchBaud(m_rec.initBaud);
+  m_state = 1;
+}
+
+} // namespace faxengine
