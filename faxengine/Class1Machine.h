@@ -10,6 +10,9 @@
 
 namespace faxengine {
 
+// How long the remote's frames may take to start after our own carrier.
+constexpr int32_t kFrameWaitTicks = 54;
+
 class Class1MachineBase : public virtual ModemMachine {
 protected:
   explicit Class1MachineBase(FaxSession& session) : ModemMachine(session) {}

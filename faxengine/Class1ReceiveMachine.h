@@ -1,0 +1,65 @@
+#pragma once
+// The Class 1 receive machine. Its states:
+//   1 new call        2 class command     8 waiting for rings 9 answer
+//   10-14 CSI and DIS, then TSI and DCS   15, 16, 18 training check
+//   19-21 CFR and the fax accepted (Class1ReceiveNegotiation.cpp)
+//   25, 26 page data  27-30 post-page message and MCF
+//   31, 32 DCN and hang-up (Class1ReceivePages.cpp)
+//   35 call over      36 failure          37 final
+
+#include "faxengine/Class1Machine.h"
+#include "faxengine/ReceiveMachine.h"
+
+namespace faxengine {
+
+class Class1ReceiveMachine final : public Class1MachineBase, public ReceiveMachine {
+public:
+  explicit Class1ReceiveMachine(FaxSession& s)
+      : ModemMachine(s), Class1MachineBase(s), ReceiveMachine(s) {}
+
+protected:
+  Kind KindOf(int state) const override {
+    switch (state) {
+    case 1:
+    case 9:
+    case 13:
+    case 25:
+    case 29:
+    case 35:
+    case 36:
+      return Kind::Action;
+    case 16:
+    case 26:
+      return Kind::Trigger;
+    default:
+      return Kind::Line;
+    }
+  }
+
+  Loop LoopAfterTrigger() const override { return Loop::WhileInput; }
+
+  void Step(MachineEvent& ev) override;
+  void OnFrame(const t30::Frame& frame) override;
+
+private:
+  void StartCall();
+  void Waiting(MachineEvent& ev);
+  void Answering(MachineEvent& ev);
+  void TrainingCheck(MachineEvent& ev);
+  void Confirm(MachineEvent& ev);
+  void PageStart();
+  void PageData(MachineEvent& ev);
+  void PostPage(MachineEvent& ev);
+  void CallEnd(MachineEvent& ev);
+  void Flow(bool on) {
+    if (m_rec.softwareFlow)
+      m_s.Port().setFlow({false, false, on});
+  }
+
+  t30::TrainingCheck m_check;
+  bool m_checkDle = false;
+  bool m_mps = false;
+  int m_repeats = 0;
+};
+
+} // namespace faxengine

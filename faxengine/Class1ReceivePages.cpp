@@ -1,0 +1,108 @@
+// Class 1 receiving after training: page data into the received file, the
+// post-page message and MCF, and DCN with the hang-up.
+
+#include "faxengine/Class1ReceiveMachine.h"
+
+#include "platform/FxErrors.h"
+
+namespace faxengine {
+
+using t30::FrameKind;
+
+void Class1ReceiveMachine::PageStart() {
+  ++m_rec.pageNumber;
+  if (int rc = BeginPage()) {
+    Fail(rc);
+    return;
+  }
+  m_s.SetStatus(fpGetPage);
+  m_state = 26;
+}
+
+void Class1ReceiveMachine::PageData(MachineEvent& ev) {
+  if (ev.timeout) {
+    Fail(ecTimeout);
+    return;
+  }
+  bool ended = false;
+  if (!StorePageData(false, ended))
+    return;
+  m_s.ArmTimeout(m_proto.responseTicks);
+  if (ended)
+    m_state = 27;
+}
+
+// States 27 to 30: the post-page message and MCF.
+void Class1ReceiveMachine::PostPage(MachineEvent& ev) {
+  if (m_state != 29 && ev.timeout) {
+    Fail(ecTimeout);
+    return;
+  }
+  switch (m_state) {
+  case 27:
+    if (ev.Has("RRIER") || ev.Has("OK")) {
+      ListenHdlc();
+      m_state = 28;
+    }
+    break;
+  case 28:
+    if (ev.Has("OK") && !LastFinal()) {
+      ListenHdlc();
+    } else if (ev.Has("OK")) {
+      m_mps = LastKind() == FrameKind::Mps;
+      m_s.SetStatus(fpGetPageResult);
+      m_state = 29;
+    }
+    break;
+  case 29:
+    if (int rc = m_file.FinishPage(m_rec.remoteID)) {
+      Fail(rc);
+      break;
+    }
+    TalkHdlc();
+    m_s.SetStatus(fpCheckMorePages);
+    m_state = 30;
+    break;
+  case 30:
+    if (ev.Has("CONNECT")) {
+      SendFrame(t30::BuildFrame(t30::fcfMcf, {}, true));
+    } else if (ev.Has("OK") && m_mps) {
+      Modulation("AT+FRM=" + PageCode());
+      m_state = 21;
+    } else if (ev.Has("OK")) {
+      ListenHdlc(); // DCN follows our MCF at once
+      FaxReceived();
+      m_state = 31;
+    }
+    break;
+  }
+}
+
+// States 31, 32 and 35: DCN, hang-up and the next call.
+void Class1ReceiveMachine::CallEnd(MachineEvent& ev) {
+  if (m_state == 31) {
+    if (ev.timeout) {
+      m_s.HangUpReceive();
+      m_state = 35;
+    } else if (ev.Has("OK") && LastFinal()) {
+      m_s.SendText("ATH\r");
+      m_s.ArmTimeout(m_proto.responseTicks);
+      m_state = 32;
+    } else if (ev.Has("OK")) {
+      ListenHdlc();
+    } else if (ev.Has("RRIER") || ev.Has("ERROR")) {
+      m_s.SendText("ATH\r");
+      m_s.ArmTimeout(m_proto.responseTicks);
+      m_state = 32;
+    }
+    return;
+  }
+  if (m_state == 32) {
+    if (ev.timeout || ev.Has("OK")) {
+      m_s.SetStatus(fpGotHangup);
+      m_state = 35;
+    }
+  }
+}
+
+} // namespace faxengine

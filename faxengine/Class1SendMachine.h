@@ -1,0 +1,69 @@
+#pragma once
+// The Class 1 send machine. Its states:
+//   1 next fax        2 set-up            3 class command     9 dial
+//   10 busy wait      11 dial result and the remote's DIS
+//   12-18 TSI, DCS, training check and CFR (Class1SendNegotiation.cpp)
+//   21-27 page data (SendMachine)     28 end of page data
+//   29-34 post-page exchange          35-37 DCN and hang-up (Class1SendPages.cpp)
+//   44 fax sent       45 job done         46 failure          47 final
+
+#include "faxengine/Class1Machine.h"
+#include "faxengine/SendMachine.h"
+
+namespace faxengine {
+
+class Class1SendMachine final : public Class1MachineBase, public SendMachine {
+public:
+  explicit Class1SendMachine(FaxSession& s)
+      : ModemMachine(s), Class1MachineBase(s), SendMachine(s) {}
+
+protected:
+  Kind KindOf(int state) const override {
+    switch (state) {
+    case 10:
+    case 21:
+    case 22:
+    case 25:
+    case 27:
+    case 28:
+      return Kind::Trigger;
+    case 1:
+    case 2:
+    case 9:
+    case 23:
+    case 24:
+    case 26:
+    case 30:
+    case 44:
+    case 45:
+    case 46:
+      return Kind::Action;
+    default:
+      return Kind::Line;
+    }
+  }
+
+  Loop LoopAfterTrigger() const override { return Loop::Return; }
+
+  void Step(MachineEvent& ev) override;
+  void OnFrame(const t30::Frame& frame) override;
+
+private:
+  void Setup();
+  void DialResult(MachineEvent& ev);
+  void Training(MachineEvent& ev);
+  void PageStates(MachineEvent& ev);
+  void PostPage(MachineEvent& ev);
+  void AfterPostPage();
+  void FallBack();
+  void Hangup(MachineEvent& ev);
+  void SendTraining();
+
+  t30::SpeedSet m_remote;
+  bool m_cfr = false;
+  bool m_carrierSeen = false;
+  bool m_restartPage = false;
+  int m_attempts = 0;
+};
+
+} // namespace faxengine
