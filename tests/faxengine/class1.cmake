@@ -22,4 +22,5 @@ tolvane_test(faxengine_t30_frames
 tolvane_test(faxengine_class1_fuzz_replay
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/Class1FuzzReplayTest.cpp
           ${CMAKE_SOURCE_DIR}/tests/fuzz/faxengine/Class1Fuzzer.cpp
+          ${CMAKE_SOURCE_DIR}/tests/fuzz/faxengine/MachineFuzzRig.cpp
   DEPS tolvane_faxengine)

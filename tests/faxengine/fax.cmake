@@ -23,4 +23,5 @@ endif()
 tolvane_test(faxengine_fuzz_replay
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/FaxFuzzReplayTest.cpp
           ${CMAKE_SOURCE_DIR}/tests/fuzz/faxengine/Class2MachineFuzzer.cpp
+          ${CMAKE_SOURCE_DIR}/tests/fuzz/faxengine/MachineFuzzRig.cpp
   DEPS tolvane_faxengine tolvane_faximage)
