@@ -98,7 +98,7 @@ int ComPort::open(const PortConfig& config) {
     return rc;
   }
   m_inSize = config.inSize;
-  m_inHead = m_inTail = 0;
+  m_inHead = 0;
   m_inPut = m_inTaken = 0;
   m_totalIn = m_lastAvailTotal = 0;
   m_outHead = m_outTail = m_outCount = 0;
@@ -126,7 +126,7 @@ void ComPort::close() {
   m_handlers.clear();
   m_in.clear();
   m_out.clear();
-  m_inHead = m_inTail = m_outCount = 0;
+  m_inHead = m_outCount = 0;
   m_inPut = m_inTaken = 0;
   unlockReaders();
 }
@@ -247,81 +247,6 @@ void ComPort::discardOutput() {
   m_discarding = false;
   m_outputChanged = true;
   m_dispatchCv.notify_all();
-}
-
-// ------------------------------------------------------------------- input
-
-size_t ComPort::inCount() const {
-  // Taken first: what was taken never exceeds what was put at any later time.
-  const uint64_t taken = m_inTaken.load();
-  return static_cast<size_t>(m_inPut.load() - taken);
-}
-
-void ComPort::lockReaders() {
-  while (m_readerBusy.exchange(true, std::memory_order_acquire))
-    std::this_thread::yield();
-}
-
-bool ComPort::inputWaiting() {
-  return inCount() > 0;
-}
-
-int ComPort::readByte(uint8_t& byte) {
-  lockReaders();
-  const uint64_t taken = m_inTaken.load(std::memory_order_relaxed);
-  const uint64_t put = m_inPut.load(std::memory_order_acquire);
-  if (put != taken) {
-    byte = m_in[m_inTail];
-    if (++m_inTail == m_in.size())
-      m_inTail = 0;
-    m_inTaken.store(taken + 1, std::memory_order_release);
-    if (m_traceReads.load(std::memory_order_relaxed)) {
-      std::lock_guard lock(m_mutex);
-      if (m_trace && !m_tracePaused)
-        m_trace->add('R', byte);
-    }
-  }
-  // A full buffer is refilled once half of it has been read, so the event
-  // thread reads in large blocks rather than byte by byte. `put` may be
-  // stale, which only makes the count look smaller than it is.
-  const bool wake = put - taken <= m_in.size() / 2 + 1 &&
-                    m_inputStalled.load(std::memory_order_relaxed) &&
-                    m_inputStalled.exchange(false);
-  unlockReaders();
-  if (wake) {
-    uint64_t one = 1;
-    [[maybe_unused]] auto n = ::write(m_eventWake, &one, sizeof one);
-  }
-  return put != taken ? 0 : ecBufferIsEmpty;
-}
-
-int ComPort::inputCount() {
-  return static_cast<int>(inCount());
-}
-
-void ComPort::discardInput() {
-  if (!isOpen())
-    return;
-  bool wake = false;
-  lockReaders();
-  {
-    std::lock_guard lock(m_mutex);
-    m_device.purgeInput();
-    m_inTail = m_inHead;
-    m_inTaken = m_inPut.load();
-    m_lastAvailTotal = m_totalIn;
-    wake = m_inputStalled.exchange(false);
-  }
-  unlockReaders();
-  if (wake) {
-    uint64_t one = 1;
-    [[maybe_unused]] auto n = ::write(m_eventWake, &one, sizeof one);
-  }
-}
-
-bool ComPort::waitForInput(int ms) {
-  std::unique_lock lock(m_mutex);
-  return m_inputCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return inCount() > 0; });
 }
 
 // ---------------------------------------------------------------- triggers

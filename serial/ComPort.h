@@ -13,7 +13,10 @@
 // producer and appends under the port lock, readers take bytes under a flag of
 // their own, and two atomic byte totals hand room and data between them. A
 // reader taking one byte at a time thus never contends with the event thread.
+// A thread that goes on reading alone is lent the input outright and reads
+// without even the flag's exchange; the next other reader takes it back.
 
+#include "platform/FxErrors.h"
 #include "serial/ComTypes.h"
 #include "serial/DispatchLog.h"
 #include "serial/SerialDevice.h"
@@ -22,11 +25,13 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 #include <vector>
 
@@ -82,10 +87,12 @@ public:
 
   // Input.
   bool inputWaiting();
-  int readByte(uint8_t& byte); // -3007 when empty
+  int readByte(uint8_t& byte); // -3007 when empty; inline below
   int inputCount();
   void discardInput();
   // Waits until input arrives or `ms` pass; true when input is waiting.
+  // The waiting thread watches the device itself and reads what arrives, so
+  // a reader learns of input without a hand-over from the event thread.
   bool waitForInput(int ms);
 
   // Triggers.
@@ -132,12 +139,24 @@ private:
   void eventLoop();
   void dispatchLoop();
   void writerLoop();
-  void readInput();
+  ssize_t readInput();
+  ssize_t readInputLocked();
+  bool waitForInputCv(int ms);
+  bool watchDeviceForInput(std::chrono::steady_clock::time_point deadline);
+  bool standAsideForReaders();
   void appendInputLocked(const uint8_t* buf, size_t n);
   bool writeNowLocked(const uint8_t*& data, size_t& length);
   size_t inCount() const;
   void lockReaders();
   void unlockReaders() { m_readerBusy.store(false, std::memory_order_release); }
+  int readByteShared(uint8_t& byte);
+  void takeBackLentInput();
+  void noteSharedReader();
+  void wakeStalledInput(uint64_t waiting);
+  static const void* readerToken() {
+    static thread_local char token;
+    return &token;
+  }
   void refreshStatus();
   void deliverAll();
   bool takeFiredLocked(FiredTrigger& fired);
@@ -166,12 +185,26 @@ private:
   // Readers are kept one at a time by a spin flag (taken before m_mutex):
   // cheaper per byte than a mutex, and only held for a few instructions.
   std::atomic<bool> m_readerBusy{false};
-  size_t m_inHead = 0; // ring position of the next byte in, under m_mutex
-  size_t m_inTail = 0; // ring position of the next byte out, under m_readerBusy
+  // The thread the input is lent to (its readerToken), and its mark of being
+  // inside readByte; see readByte and takeBackLentInput.
+  std::atomic<const void*> m_inputLentTo{nullptr};
+  std::atomic<bool> m_lentReaderInside{false};
+  const void* m_lastSharedReader = nullptr; // under m_readerBusy
+  unsigned m_sharedReadsInARow = 0;         // under m_readerBusy
+  size_t m_inHead = 0;                      // ring position of the next byte in, under m_mutex
   // Bytes ever put in and taken out: the producer publishes with m_inPut,
   // readers free room with m_inTaken; their difference is the count.
   std::atomic<uint64_t> m_inPut{0}, m_inTaken{0};
   uint64_t m_totalIn = 0, m_lastAvailTotal = 0;
+  // One device read at a time, by the event thread or a waiting reader; it
+  // covers the read and the append, so the free space a read is sized by
+  // cannot shrink under it and DiscardInput cannot fall between them. Taken
+  // before the reader flag and m_mutex.
+  std::mutex m_readMutex;
+  int m_watchingReaders = 0; // readers polling the device, under m_readMutex
+  bool m_eventAside = false; // the event thread waits for them to leave
+  int m_inputWake = -1;      // eventfd: input appended while readers watch
+  bool m_closing = true;     // no device to watch; under m_readMutex
   std::atomic<bool> m_inputStalled{false};
   std::atomic<bool> m_traceReads{false}; // trace recording, so reads take m_mutex
 
@@ -201,8 +234,37 @@ private:
   std::thread m_eventThread, m_dispatchThread, m_writerThread;
   int m_eventWake = -1, m_writerWake = -1;
   bool m_stop = false, m_commEvent = false, m_outputChanged = false;
-  bool m_lastReadEmpty = false;
 };
+
+// The reader the input is lent to takes bytes with plain loads and stores.
+// Its "inside" mark is stored before it looks at the loan again, and only
+// the compiler is kept from swapping the two: a thread taking the loan back
+// forces a memory barrier on every thread of the process before it reads the
+// mark (takeBackLentInput), so that either the mark is seen there or the
+// withdrawn loan is seen here.
+inline int ComPort::readByte(uint8_t& byte) {
+  static_assert((kDispatchBufferSize & (kDispatchBufferSize - 1)) == 0);
+  const void* me = readerToken();
+  if (m_inputLentTo.load(std::memory_order_relaxed) != me)
+    return readByteShared(byte);
+  m_lentReaderInside.store(true, std::memory_order_relaxed);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (m_inputLentTo.load(std::memory_order_relaxed) != me ||
+      m_traceReads.load(std::memory_order_relaxed)) {
+    m_lentReaderInside.store(false, std::memory_order_release);
+    return readByteShared(byte);
+  }
+  const uint64_t taken = m_inTaken.load(std::memory_order_relaxed);
+  const uint64_t put = m_inPut.load(std::memory_order_acquire);
+  if (put != taken) {
+    byte = m_in.data()[taken & (kDispatchBufferSize - 1)];
+    m_inTaken.store(taken + 1, std::memory_order_release);
+  }
+  m_lentReaderInside.store(false, std::memory_order_release);
+  if (m_inputStalled.load(std::memory_order_relaxed))
+    wakeStalledInput(put - taken);
+  return put != taken ? 0 : ecBufferIsEmpty;
+}
 
 // The open port with a handle (1..50), or nullptr.
 ComPort* portFromHandle(int handle);

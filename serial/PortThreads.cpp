@@ -5,11 +5,14 @@
 #include "platform/TickClock.h"
 #include "serial/ComPort.h"
 #include "serial/TriggerHandlerEntry.h"
+#include "serial/WakeFd.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
+#include <thread>
 #include <unistd.h>
 
 namespace serial {
@@ -18,16 +21,6 @@ namespace {
 
 constexpr int kDispatchIdleMs = 50;
 constexpr int kStallRecheckMs = 10;
-
-void signalFd(int fd) {
-  uint64_t one = 1;
-  [[maybe_unused]] auto n = ::write(fd, &one, sizeof one);
-}
-
-void drainFd(int fd) {
-  uint64_t value;
-  [[maybe_unused]] auto n = ::read(fd, &value, sizeof value);
-}
 
 // Waits for `fd` (when >= 0) to be ready for `events` or for the wake-up fd.
 // Returns the device's revents (0 on timeout or wake-up).
@@ -46,6 +39,11 @@ short waitFor(int fd, short events, int wakeFd, int timeoutMs) {
 void ComPort::startThreads() {
   m_eventWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   m_writerWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  {
+    std::lock_guard readLock(m_readMutex);
+    m_inputWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    m_closing = false;
+  }
   m_stop = m_commEvent = m_outputChanged = false;
   m_inputStalled = m_writerBusy = m_discarding = false;
   m_writerIdle = false;
@@ -53,12 +51,31 @@ void ComPort::startThreads() {
     std::lock_guard lock(m_mutex);
     logLocked(ltThread, lsStart, 0);
   }
-  m_writerThread = std::thread([this] { writerLoop(); });
-  m_eventThread = std::thread([this] { eventLoop(); });
-  m_dispatchThread = std::thread([this] { dispatchLoop(); });
+  // Named, so that a profiler or debugger tells the port's threads apart.
+  m_writerThread = std::thread([this] {
+    ::pthread_setname_np(::pthread_self(), "fxcom-writer");
+    writerLoop();
+  });
+  m_eventThread = std::thread([this] {
+    ::pthread_setname_np(::pthread_self(), "fxcom-event");
+    eventLoop();
+  });
+  m_dispatchThread = std::thread([this] {
+    ::pthread_setname_np(::pthread_self(), "fxcom-dispatch");
+    dispatchLoop();
+  });
 }
 
 void ComPort::stopThreads() {
+  // Readers watching the device leave before it goes; none starts again.
+  for (;;) {
+    std::lock_guard readLock(m_readMutex);
+    m_closing = true;
+    if (m_watchingReaders == 0)
+      break;
+    signalFd(m_inputWake);
+    std::this_thread::yield();
+  }
   {
     std::lock_guard lock(m_mutex);
     m_stop = true;
@@ -73,7 +90,8 @@ void ComPort::stopThreads() {
       t->join();
   ::close(m_eventWake);
   ::close(m_writerWake);
-  m_eventWake = m_writerWake = -1;
+  ::close(m_inputWake);
+  m_eventWake = m_writerWake = m_inputWake = -1;
   std::lock_guard lock(m_mutex);
   logLocked(ltThread, lsExit, 0);
 }
@@ -85,14 +103,15 @@ void ComPort::eventLoop() {
   // itself, so a reader polling the port is woken without a detour through
   // the dispatcher; the dispatcher is then told to deliver triggers.
   const int fd = m_device.fd();
+  bool idle = false;
+  int emptyReads = 0;
   for (;;) {
-    bool stalled, idle;
+    bool stalled;
     {
       std::lock_guard lock(m_mutex);
       if (m_stop)
         return;
       stalled = m_inputStalled;
-      idle = m_lastReadEmpty;
     }
     if (stalled) {
       // No room in the dispatch buffer: wait until a reader makes some. The
@@ -104,12 +123,21 @@ void ComPort::eventLoop() {
       continue;
     }
     if (idle) {
-      // The device reported an event but had nothing to read (a hung-up
+      // The device reported input but had nothing to read (a hung-up
       // pseudo-terminal does so forever): look again a little later.
       waitFor(-1, 0, m_eventWake, 20);
     }
-    if (waitFor(fd, POLLIN, m_eventWake, -1))
-      readInput();
+    const short revents = waitFor(fd, POLLIN, m_eventWake, -1);
+    if (!revents || standAsideForReaders()) {
+      idle = false;
+      continue;
+    }
+    const ssize_t n = readInput();
+    // End of file or a failing device wakes poll() at once every time. One
+    // empty read is no sign of it: a reader may have taken the bytes first.
+    emptyReads = n == 0 ? emptyReads + 1 : 0;
+    idle = (n < 0 && n != -EAGAIN) ||
+           (n == 0 && ((revents & (POLLHUP | POLLERR | POLLNVAL)) || emptyReads > 1));
   }
 }
 
@@ -136,53 +164,6 @@ void ComPort::dispatchLoop() {
     }
     deliverAll();
   }
-}
-
-void ComPort::readInput() {
-  uint8_t buf[kDispatchBufferSize];
-  // Readers only ever make room, so the free space may be taken unlocked.
-  const size_t room = m_in.size() - inCount();
-  ssize_t n = room ? m_device.read(buf, room) : -EAGAIN;
-  bool notifyInput = false, notifyDispatch = false;
-  {
-    std::lock_guard lock(m_mutex);
-    // End of file or a failing device wakes poll() at once every time; a
-    // spurious wake-up (-EAGAIN) does not.
-    m_lastReadEmpty = n == 0 || (n < 0 && n != -EAGAIN);
-    if (n < 0 && n != -EAGAIN)
-      logLocked(ltError, lsReadCom, static_cast<uint16_t>(-n));
-    if (n > 0) {
-      appendInputLocked(buf, static_cast<size_t>(n));
-      notifyInput = true;
-      // Without handlers there is nobody to deliver to; the dispatcher's idle
-      // pass catches up once one is added.
-      notifyDispatch = !m_handlers.empty();
-      m_commEvent = m_commEvent || notifyDispatch;
-    }
-    // A full buffer may leave bytes in the driver: read them once there is
-    // room. A reader that made room meanwhile is seen here.
-    if (inCount() == m_in.size()) {
-      m_inputStalled.store(true);
-      if (inCount() <= m_in.size() / 2)
-        m_inputStalled.store(false);
-    }
-  }
-  // Woken threads need the lock, so they are woken once it is free.
-  if (notifyInput)
-    m_inputCv.notify_all();
-  if (notifyDispatch)
-    m_dispatchCv.notify_all();
-}
-
-void ComPort::appendInputLocked(const uint8_t* buf, size_t n) {
-  const size_t first = std::min(n, m_in.size() - m_inHead);
-  std::copy(buf, buf + first, m_in.begin() + static_cast<ptrdiff_t>(m_inHead));
-  std::copy(buf + first, buf + n, m_in.begin());
-  m_inHead = (m_inHead + n) % m_in.size();
-  m_totalIn += n;
-  logLocked(ltDispatch, lsReadCom, static_cast<uint16_t>(n), buf, n);
-  // Publishes the bytes copied above to readers.
-  m_inPut.store(m_inPut.load(std::memory_order_relaxed) + n, std::memory_order_release);
 }
 
 void ComPort::refreshStatus() {

@@ -20,8 +20,10 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <pthread.h>
 #include <termios.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -52,6 +54,7 @@ public:
 
 private:
   void run() {
+    ::pthread_setname_np(::pthread_self(), "echo");
     std::vector<uint8_t> buf(65536);
     while (!m_stop) {
       pollfd p{m_fd, POLLIN, 0};
@@ -70,62 +73,137 @@ private:
   std::thread m_thread;
 };
 
-void BM_PlainLoopThroughput(benchmark::State& state) {
-  Pty pty;
-  int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+double processCpuSeconds() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+int openRawNonBlocking(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   termios t{};
   ::tcgetattr(fd, &t);
   ::cfmakeraw(&t);
   ::tcsetattr(fd, TCSANOW, &t);
-  Echo echo(pty.master);
-  std::vector<uint8_t> out(4096, 0x55), in(65536);
-  for (auto _ : state) {
+  return fd;
+}
+
+// The peer: one thread writes and reads the slave descriptor itself.
+class PlainEnd {
+public:
+  PlainEnd() : m_fd(openRawNonBlocking(m_pty.slave)), m_echo(m_pty.master) {}
+  ~PlainEnd() { ::close(m_fd); }
+
+  void roundTrip() {
     size_t sent = 0, received = 0;
     while (received < kRoundTrip) {
-      pollfd p{fd, static_cast<short>(POLLIN | (sent < kRoundTrip ? POLLOUT : 0)), 0};
+      pollfd p{m_fd, static_cast<short>(POLLIN | (sent < kRoundTrip ? POLLOUT : 0)), 0};
       ::poll(&p, 1, 100);
       if (sent < kRoundTrip && (p.revents & POLLOUT)) {
-        ssize_t w = ::write(fd, out.data(), std::min(out.size(), kRoundTrip - sent));
+        ssize_t w = ::write(m_fd, m_out.data(), std::min(m_out.size(), kRoundTrip - sent));
         sent += static_cast<size_t>(std::max<ssize_t>(w, 0));
       }
       if (p.revents & POLLIN) {
-        ssize_t r = ::read(fd, in.data(), in.size());
+        ssize_t r = ::read(m_fd, m_in.data(), m_in.size());
         received += static_cast<size_t>(std::max<ssize_t>(r, 0));
       }
     }
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRoundTrip));
-  ::close(fd);
-}
 
-void BM_PortThroughput(benchmark::State& state) {
-  Pty pty;
-  serial::ComPort port;
-  serial::PortConfig config;
-  config.devicePath = pty.slave;
-  config.inSize = config.outSize = 8192;
-  if (port.open(config) < 0) {
-    state.SkipWithError("open failed");
-    return;
+private:
+  Pty m_pty;
+  int m_fd;
+  Echo m_echo;
+  std::vector<uint8_t> m_out = std::vector<uint8_t>(4096, 0x55), m_in = std::vector<uint8_t>(65536);
+};
+
+// Ours: SendBlock in blocks of 4096 as space allows, ReadByte for every byte.
+class PortEnd {
+public:
+  PortEnd() {
+    serial::PortConfig config;
+    config.devicePath = m_pty.slave;
+    config.inSize = config.outSize = 8192;
+    m_ok = m_port.open(config) > 0;
   }
-  Echo echo(pty.master);
-  std::vector<uint8_t> out(4096, 0x55);
-  for (auto _ : state) {
+  bool ok() const { return m_ok; }
+
+  void roundTrip() {
     size_t sent = 0, received = 0;
     while (received < kRoundTrip) {
-      size_t n = std::min({static_cast<size_t>(port.outputSpace()), out.size(), kRoundTrip - sent});
-      if (n && port.sendBlock(out.data(), n) == 0)
+      size_t n =
+          std::min({static_cast<size_t>(m_port.outputSpace()), m_out.size(), kRoundTrip - sent});
+      if (n && m_port.sendBlock(m_out.data(), n) == 0)
         sent += n;
       uint8_t b;
       size_t got = 0;
-      while (port.readByte(b) == 0)
+      while (m_port.readByte(b) == 0)
         ++got;
       received += got;
       if (!n && !got)
-        port.waitForInput(1);
+        m_port.waitForInput(1);
     }
   }
+
+private:
+  Pty m_pty;
+  serial::ComPort m_port;
+  bool m_ok = false;
+  Echo m_echo{m_pty.master};
+  std::vector<uint8_t> m_out = std::vector<uint8_t>(4096, 0x55);
+};
+
+void BM_PlainLoopThroughput(benchmark::State& state) {
+  PlainEnd plain;
+  for (auto _ : state)
+    plain.roundTrip();
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRoundTrip));
+}
+
+void BM_PortThroughput(benchmark::State& state) {
+  PortEnd port;
+  if (!port.ok()) {
+    state.SkipWithError("open failed");
+    return;
+  }
+  for (auto _ : state)
+    port.roundTrip();
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRoundTrip));
+}
+
+// Both paths in turn within each iteration, so that load from other programs
+// on the machine falls on both alike; the ratio is the figure to watch.
+void BM_ThroughputRatio(benchmark::State& state) {
+  PlainEnd plain;
+  PortEnd port;
+  if (!port.ok()) {
+    state.SkipWithError("open failed");
+    return;
+  }
+  using Clock = std::chrono::steady_clock;
+  double plainSeconds = 0, portSeconds = 0, plainCpu = 0, portCpu = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    const double c0 = processCpuSeconds();
+    plain.roundTrip();
+    const auto t1 = Clock::now();
+    const double c1 = processCpuSeconds();
+    port.roundTrip();
+    const auto t2 = Clock::now();
+    const double c2 = processCpuSeconds();
+    plainSeconds += std::chrono::duration<double>(t1 - t0).count();
+    portSeconds += std::chrono::duration<double>(t2 - t1).count();
+    plainCpu += c1 - c0;
+    portCpu += c2 - c1;
+  }
+  const double mb = static_cast<double>(state.iterations() * kRoundTrip) / 1e6;
+  state.counters["plain_MBps"] = mb / plainSeconds;
+  state.counters["port_MBps"] = mb / portSeconds;
+  state.counters["ratio"] = plainSeconds / portSeconds;
+  // Processor time of all our threads per megabyte: less sensitive than
+  // wall time to what else the machine runs.
+  state.counters["plain_cpu_ms_MB"] = 1000 * plainCpu / mb;
+  state.counters["port_cpu_ms_MB"] = 1000 * portCpu / mb;
 }
 
 // Latency from a byte written at the far end to the moment a reader learns of it.
@@ -139,11 +217,7 @@ void reportLatency(benchmark::State& state, std::vector<double>& us) {
 
 void BM_PlainPollLatency(benchmark::State& state) {
   Pty pty;
-  int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  termios t{};
-  ::tcgetattr(fd, &t);
-  ::cfmakeraw(&t);
-  ::tcsetattr(fd, TCSANOW, &t);
+  int fd = openRawNonBlocking(pty.slave);
   std::vector<double> us;
   for (auto _ : state) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -199,6 +273,7 @@ void BM_AvailTriggerLatency(benchmark::State& state) {
 
 BENCHMARK(BM_PlainLoopThroughput)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_PortThroughput)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_ThroughputRatio)->Unit(benchmark::kMillisecond)->MinTime(4.0)->UseRealTime();
 BENCHMARK(BM_PlainPollLatency)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(BM_AvailTriggerLatency)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
