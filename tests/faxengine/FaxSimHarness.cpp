@@ -1,12 +1,11 @@
 // Test harness for fax calls through the simulated modem.
 
 #include "FaxSimHarness.h"
+#include "TiffPageIo.h"
 
 #include "faximage/FaxConverter.h"
 #include "faximage/UnpackerEngine.h"
 #include "platform/MainThreadDispatcher.h"
-
-#include <tiffio.h>
 
 #include <chrono>
 #include <csignal>
@@ -156,60 +155,12 @@ std::vector<std::vector<std::vector<uint8_t>>> ApfRows(const std::string& path) 
 }
 
 std::vector<std::vector<std::vector<uint8_t>>> TiffRows(const std::string& path) {
-  std::vector<std::vector<std::vector<uint8_t>>> pages;
-  TIFF* tif = TIFFOpen(path.c_str(), "r");
-  if (!tif)
-    return pages;
-  do {
-    uint32_t width = 0, height = 0;
-    uint16_t photometric = PHOTOMETRIC_MINISWHITE;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    std::vector<std::vector<uint8_t>> rows;
-    std::vector<uint8_t> row(size_t(TIFFScanlineSize(tif)));
-    for (uint32_t y = 0; y < height; ++y) {
-      if (TIFFReadScanline(tif, row.data(), y, 0) < 0)
-        break;
-      std::vector<uint8_t> r(row.begin(), row.begin() + (width + 7) / 8);
-      if (photometric == PHOTOMETRIC_MINISBLACK)
-        for (auto& b : r)
-          b = uint8_t(~b);
-      rows.push_back(std::move(r));
-    }
-    pages.push_back(std::move(rows));
-  } while (TIFFReadDirectory(tif));
-  TIFFClose(tif);
-  return pages;
+  return tiffpages::ReadPages(path);
 }
 
 void WriteTiff(const std::string& path,
                const std::vector<std::vector<std::vector<uint8_t>>>& pages) {
-  TIFF* tif = TIFFOpen(path.c_str(), "w");
-  if (!tif)
-    return;
-  for (size_t p = 0; p < pages.size(); ++p) {
-    const auto& rows = pages[p];
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(rows.size()));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
-    TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
-    TIFFSetField(tif, TIFFTAG_YRESOLUTION, 98.0f);
-    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(rows.size()));
-    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(tif, TIFFTAG_PAGENUMBER, uint16_t(p), uint16_t(pages.size()));
-    for (size_t y = 0; y < rows.size(); ++y) {
-      std::vector<uint8_t> row = rows[y];
-      TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
-    }
-    TIFFWriteDirectory(tif);
-  }
-  TIFFClose(tif);
+  tiffpages::WritePages(path, pages);
 }
 
 } // namespace faxtest

@@ -1,6 +1,7 @@
 // Child processes, temporary folders and page images for the interop tests.
 
 #include "InteropHarness.h"
+#include "TiffPageIo.h"
 
 #include <tiffio.h>
 
@@ -119,32 +120,8 @@ std::string readFile(const std::string& path) {
 }
 
 std::vector<Page> tiffPages(const std::string& path) {
-  std::vector<Page> pages;
-  TIFF* tif = TIFFOpen(path.c_str(), "r");
-  if (!tif)
-    return pages;
-  do {
-    uint32_t width = 0, height = 0;
-    uint16_t photometric = PHOTOMETRIC_MINISWHITE;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    Page page;
-    Row line(size_t(TIFFScanlineSize(tif)));
-    for (uint32_t y = 0; y < height && TIFFReadScanline(tif, line.data(), y, 0) >= 0; ++y) {
-      Row r(line.begin(), line.begin() + (width + 7) / 8);
-      if (photometric == PHOTOMETRIC_MINISBLACK)
-        for (auto& b : r)
-          b = uint8_t(~b);
-      page.push_back(std::move(r));
-    }
-    pages.push_back(std::move(page));
-  } while (TIFFReadDirectory(tif));
-  TIFFClose(tif);
-  return pages;
+  return tiffpages::ReadPages(path);
 }
-
-static void writeTiffPagesPlain(const std::string& path, const std::vector<Page>& pages);
 
 void writeTiffPage(const std::string& path, const Page& page) {
   writeTiffPages(path, {page});
@@ -157,7 +134,7 @@ void writeTiffPage(const std::string& path, const Page& page) {
 // (six byte-aligned EOLs, LSB first) at the end of each strip.
 void writeTiffPages(const std::string& path, const std::vector<Page>& pages) {
   const std::string plain = path + ".nortc";
-  writeTiffPagesPlain(plain, pages);
+  tiffpages::WritePages(plain, pages);
   TIFF* in = TIFFOpen(plain.c_str(), "r");
   TIFF* out = in ? TIFFOpen(path.c_str(), "w") : nullptr;
   if (!out) {
@@ -171,19 +148,7 @@ void writeTiffPages(const std::string& path, const std::vector<Page>& pages) {
     uint32_t width = 0, length = 0;
     TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(in, TIFFTAG_IMAGELENGTH, &length);
-    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(out, TIFFTAG_IMAGELENGTH, length);
-    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
-    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(out, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
-    TIFFSetField(out, TIFFTAG_XRESOLUTION, 204.0f);
-    TIFFSetField(out, TIFFTAG_YRESOLUTION, 98.0f);
-    TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, length);
-    TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(out, TIFFTAG_PAGENUMBER, uint16_t(p), uint16_t(pages.size()));
+    tiffpages::SetFaxPageTags(out, width, length, p, pages.size());
     const tmsize_t size = TIFFRawStripSize(in, 0);
     std::vector<uint8_t> strip(size_t(size > 0 ? size : 0));
     if (size > 0)
@@ -199,34 +164,6 @@ void writeTiffPages(const std::string& path, const std::vector<Page>& pages) {
   TIFFClose(in);
   TIFFClose(out);
   std::remove(plain.c_str());
-}
-
-static void writeTiffPagesPlain(const std::string& path, const std::vector<Page>& pages) {
-  TIFF* tif = TIFFOpen(path.c_str(), "w");
-  if (!tif)
-    return;
-  for (size_t p = 0; p < pages.size(); ++p) {
-    const Page& page = pages[p];
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(page.size()));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
-    TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
-    TIFFSetField(tif, TIFFTAG_YRESOLUTION, 98.0f);
-    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(page.size()));
-    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(tif, TIFFTAG_PAGENUMBER, uint16_t(p), uint16_t(pages.size()));
-    for (size_t y = 0; y < page.size(); ++y) {
-      Row row = page[y];
-      TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
-    }
-    TIFFWriteDirectory(tif);
-  }
-  TIFFClose(tif);
 }
 
 long tiffCodedBytes(const std::string& path) {
