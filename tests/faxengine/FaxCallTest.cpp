@@ -1,6 +1,7 @@
-// Fax calls in Class 2 and Class 2.0 through the simulated modem: sending to
-// the simulated remote fax machine (pages checked with libtiff), receiving
-// from it (pages checked with the image library), and the failure paths.
+// Fax calls in Class 2 and Class 2.0 through the simulated modem: receiving
+// from the simulated remote fax machine (pages checked with the image
+// library) and the failure paths. Sending with a cover in every class is
+// SendMatrixTest.
 
 #include "FaxSimHarness.h"
 
@@ -26,90 +27,6 @@ using Pages = std::vector<std::vector<std::vector<uint8_t>>>;
 bool Has(const std::vector<int>& v, int x) {
   return std::find(v.begin(), v.end(), x) != v.end();
 }
-
-std::vector<std::vector<uint8_t>> HeaderRows(const std::string& text) {
-  const faximage::FaxFontFace font(faximage::kFaxFontSmall, false);
-  std::vector<std::vector<uint8_t>> rows;
-  for (int y = 0; y < font.cellHeight(); ++y) {
-    std::vector<uint8_t> row(216, 0);
-    font.drawTextRow(reinterpret_cast<const uint8_t*>(text.data()), text.size(), y, row.data(),
-                     row.size(), 0);
-    rows.push_back(row);
-  }
-  return rows;
-}
-
-bool Blank(const std::vector<uint8_t>& row) {
-  return std::all_of(row.begin(), row.end(), [](uint8_t b) { return b == 0; });
-}
-
-std::string TiffIn(const std::string& dir) {
-  if (!fs::exists(dir))
-    return {};
-  for (auto& e : fs::directory_iterator(dir))
-    if (e.path().extension() == ".tif")
-      return e.path().string();
-  return {};
-}
-
-class FaxSend : public ::testing::TestWithParam<TFaxClass> {};
-
-TEST_P(FaxSend, ThreePagesWithCoverReachTheRemoteWithHeaderLines) {
-  const bool is20 = GetParam() == fcClass2_0;
-  SimModem sim(is20 ? "class120" : "class12",
-               {"--number", "5551234 fax ident=REMOTE dir=@DIR@/RX"});
-  ASSERT_TRUE(sim.Started()) << "simulator did not start";
-  fs::create_directory(sim.Dir() + "/RX");
-  const std::string apf = faxtest::MakeApf(sim.Dir(), 3, 12);
-  const std::string cover = sim.Dir() + "/cover.txt";
-  std::ofstream(cover) << "COVER\nfor $R\n";
-
-  TFxComPort port;
-  TFxSendFax fax;
-  fax.SetFaxClass(GetParam());
-  fax.SetPhoneNumber("5551234");
-  fax.SetFaxFile(apf);
-  fax.SetCoverFile(cover);
-  fax.SetHeaderLine("Page $P of $N");
-  fax.SetHeaderRecipient("Bob");
-  fax.SetStationID("TOLVANE");
-  const CallOutcome out = faxtest::RunCall(
-      fax, port, sim.Link(), [&] { fax.BeginTransmit(); }, 150);
-  ASSERT_TRUE(out.finished);
-  EXPECT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << sim.Log();
-  EXPECT_EQ(out.logs, (std::vector<int>{1, 2}));
-  EXPECT_EQ(fax.RemoteIdent(), "REMOTE");
-  EXPECT_EQ(fax.LastError(), 0);
-  EXPECT_EQ(out.lastEvents, 1);
-
-  const std::string tif = TiffIn(sim.Dir() + "/RX");
-  ASSERT_FALSE(tif.empty()) << sim.Log();
-  const Pages got = faxtest::TiffRows(tif);
-  const Pages sent = faxtest::ApfRows(apf);
-  ASSERT_EQ(sent.size(), 3u);
-  ASSERT_EQ(got.size(), 4u);
-  // Cover: 8 blank rows, the header line, two text lines of the standard font.
-  EXPECT_EQ(got[0].size(), 8u + 8 + 2 * 16);
-  for (size_t p = 0; p < 4; ++p) {
-    const auto header = HeaderRows("Page " + std::to_string(p + 1) + " of 4");
-    ASSERT_GE(got[p].size(), 16u);
-    for (size_t y = 0; y < 8; ++y)
-      EXPECT_TRUE(Blank(got[p][y])) << "page " << p + 1 << " row " << y;
-    for (size_t y = 0; y < 8; ++y)
-      EXPECT_EQ(got[p][8 + y], header[y]) << "page " << p + 1 << " header row " << y;
-    if (p == 0)
-      continue;
-    const auto& rows = sent[p - 1];
-    ASSERT_EQ(got[p].size(), rows.size() + 16) << "page " << p + 1;
-    for (size_t y = 0; y < rows.size(); ++y)
-      ASSERT_EQ(got[p][16 + y], rows[y]) << "page " << p + 1 << " row " << y;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Classes, FaxSend, ::testing::Values(fcClass2, fcClass2_0),
-                         [](const auto& info) {
-                           return std::string(info.param == fcClass2 ? "Class2" : "Class2_0");
-                         });
 
 struct ReceiveCase {
   TFaxClass cls;

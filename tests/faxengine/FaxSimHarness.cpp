@@ -4,9 +4,11 @@
 #include "TiffPageIo.h"
 
 #include "faximage/FaxConverter.h"
+#include "faximage/FaxFont.h"
 #include "faximage/UnpackerEngine.h"
 #include "platform/MainThreadDispatcher.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -85,6 +87,7 @@ CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::stri
   CallOutcome out;
   fax.OnFaxStatus = [&out](TFxCustomAbstractFax& f, bool, bool last) {
     out.statuses.insert(f.ProgressCode());
+    out.statusSequence.push_back(f.ProgressCode());
     out.lastEvents += last ? 1 : 0;
   };
   fax.OnFaxError = [&out](TFxCustomAbstractFax&, int code) { out.errors.push_back(code); };
@@ -117,21 +120,47 @@ CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::stri
   return out;
 }
 
-std::string MakeApf(const std::string& dir, int pages, int lines) {
-  const std::string text = dir + "/doc.txt";
+std::string MakeApf(const std::string& dir, int pages, int lines, const std::string& stem) {
+  const std::string text = dir + "/" + stem + ".txt";
   {
     std::ofstream t(text);
     for (int p = 1; p <= pages; ++p)
       for (int l = 1; l <= lines; ++l)
-        t << "Page " << p << " line " << l << ": the quick brown fox\n";
+        t << stem << " page " << p << " line " << l << ": the quick brown fox\n";
   }
   faximage::TFxFaxConverter c;
   c.setInputDocumentType(faximage::idText);
   c.setLinesPerPage(unsigned(lines));
   c.setDocumentFile(text);
-  c.setOutFileName(dir + "/doc.apf");
+  c.setOutFileName(dir + "/" + stem + ".apf");
   c.ConvertDocument();
-  return dir + "/doc.apf";
+  return dir + "/" + stem + ".apf";
+}
+
+std::vector<std::vector<uint8_t>> HeaderRows(const std::string& text) {
+  const faximage::FaxFontFace font(faximage::kFaxFontSmall, false);
+  std::vector<std::vector<uint8_t>> rows;
+  for (int y = 0; y < font.cellHeight(); ++y) {
+    std::vector<uint8_t> row(216, 0);
+    font.drawTextRow(reinterpret_cast<const uint8_t*>(text.data()), text.size(), y, row.data(),
+                     row.size(), 0);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+bool BlankRow(const std::vector<uint8_t>& row) {
+  return std::all_of(row.begin(), row.end(), [](uint8_t b) { return b == 0; });
+}
+
+std::vector<std::string> TiffsIn(const std::string& dir) {
+  std::vector<std::string> out;
+  if (fs::exists(dir))
+    for (auto& e : fs::directory_iterator(dir))
+      if (e.path().extension() == ".tif")
+        out.push_back(e.path().string());
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 std::vector<std::vector<std::vector<uint8_t>>> ApfRows(const std::string& path) {

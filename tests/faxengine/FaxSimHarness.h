@@ -36,7 +36,8 @@ struct CallOutcome {
   std::vector<int> errors;
   std::vector<int> logs;
   std::set<int> statuses;
-  int lastEvents = 0; // Status events with Last set
+  std::vector<int> statusSequence; // the code of every Status event, in order
+  int lastEvents = 0;              // Status events with Last set
 };
 
 // Runs `begin` and the event loop until Finish, or aborts after `seconds`.
@@ -44,11 +45,17 @@ struct CallOutcome {
 // short states are only seen with a short tick.
 CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::string& device,
                     const std::function<void()>& begin, int seconds,
-                    const std::function<void(TFxCustomAbstractFax&)>& tick = {},
-                    int tickMs = 100);
+                    const std::function<void(TFxCustomAbstractFax&)>& tick = {}, int tickMs = 100);
 
-// A converted APF document of `pages` pages of `lines` text lines each.
-std::string MakeApf(const std::string& dir, int pages, int lines);
+// A converted APF document DIR/STEM.apf of `pages` pages of `lines` text
+// lines each (the text names the stem, so different documents differ).
+std::string MakeApf(const std::string& dir, int pages, int lines, const std::string& stem = "doc");
+// The rows of a page header line as the sender draws it (small fax font,
+// standard resolution, 1728 pixels).
+std::vector<std::vector<uint8_t>> HeaderRows(const std::string& text);
+bool BlankRow(const std::vector<uint8_t>& row);
+// The TIFF files in `dir`, sorted by name (none if it does not exist).
+std::vector<std::string> TiffsIn(const std::string& dir);
 // Rows of each page of an APF file, decoded by the image library.
 std::vector<std::vector<std::vector<uint8_t>>> ApfRows(const std::string& path);
 // Rows of each page of a TIFF file, decoded by libtiff (1 = black).
