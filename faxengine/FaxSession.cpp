@@ -144,6 +144,14 @@ bool FaxSession::SendToMain(const std::function<void()>& fn) {
   return d.send(fn, std::chrono::milliseconds(serial::kWindowSendTimeoutMs));
 }
 
+void FaxSession::SetStatus(int code) {
+  if (m_rec.status == code)
+    return;
+  m_rec.status = code;
+  if (m_running)
+    Status(false, false);
+}
+
 void FaxSession::Status(bool first, bool last) {
   SendToMain([this, first, last] { m_sink.FaxStatusEvent(first, last); });
 }

@@ -88,7 +88,10 @@ public:
   // The handle is one of the call's own triggers.
   bool OwnTrigger(uint32_t msg, int trigger) const;
 
-  void SetStatus(int code) { m_rec.status = code; }
+  // A changed code is reported at once: the periodic report alone would
+  // miss every step shorter than the status interval (a short page's data,
+  // the last page's confirmation).
+  void SetStatus(int code);
   // Events, each a blocking send to the main thread (1000 ms limit).
   void Status(bool first, bool last);
   void Log(int logCode);

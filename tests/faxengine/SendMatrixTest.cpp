@@ -2,8 +2,8 @@
 // class at 9600 and 14400 bit/s. Six calls cover each pair of class × speed,
 // class × cover kind and speed × cover kind. Each call is checked end to
 // end: the pages the remote fax machine stored (decoded by libtiff, row for
-// row with the header line), the station IDs in both directions and the fax
-// history file.
+// row with the header line), the station IDs in both directions, the status
+// events the application sees, and the fax history file.
 
 #include "FaxSimHarness.h"
 
@@ -91,6 +91,20 @@ Rows TextCoverRows(const std::vector<std::string>& lines) {
       rows.push_back(row);
     }
   return rows;
+}
+
+// How many times a page went through page data, end of page and the
+// remote's confirmation, in that order (other codes may come between).
+int PageCycles(const std::vector<int>& codes) {
+  const int want[] = {4, 5, 7};
+  int step = 0, cycles = 0;
+  for (int code : codes) {
+    if (code == want[step] && ++step == 3) {
+      ++cycles;
+      step = 0;
+    }
+  }
+  return cycles;
 }
 
 struct MatrixRun {
@@ -183,6 +197,11 @@ TEST_P(SendMatrix, ThreePagesAndCoverArriveWithHeadersIdsAndHistory) {
   EXPECT_TRUE(std::regex_search(run.log, ours)) << run.log;
   EXPECT_TRUE(std::regex_match(run.tiffDescription, std::regex(std::string(kStation) + " *")))
       << run.tiffDescription;
+
+  // The application saw every page go through data, end of page and the
+  // remote's confirmation (the cover and three pages).
+  EXPECT_EQ(PageCycles(run.out.statusSequence), 4)
+      << ::testing::PrintToString(run.out.statusSequence);
 
   ASSERT_EQ(run.sent.size(), 3u);
   ASSERT_EQ(run.got.size(), 4u) << run.log;
