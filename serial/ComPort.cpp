@@ -3,6 +3,7 @@
 #include "platform/FxErrors.h"
 #include "platform/TickClock.h"
 #include "serial/TriggerHandlerEntry.h"
+#include "serial/WakeFd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -174,53 +175,78 @@ int ComPort::sendBlock(const uint8_t* data, size_t length) {
     return ecCommNotOpen;
   bool wake = false, wroteNow = false;
   {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (length > m_out.size())
       return ecOutputBufferTooSmall;
     // A block that does not fit is refused whole: overwriting queued output
     // would corrupt what the modem receives.
     if (length > m_out.size() - m_outCount)
       return ecPutBlockFail;
+    if (length == 0)
+      return 0;
     if (m_trace && !m_tracePaused)
       m_trace->add('T', data, length);
-    wroteNow = writeNowLocked(data, length);
-    size_t first = std::min(length, m_out.size() - m_outHead);
+    if (m_outCount == 0)
+      m_outputProgressMs = platform::monotonicMs();
+    const size_t first = std::min(length, m_out.size() - m_outHead);
     std::memcpy(&m_out[m_outHead], data, first);
     std::memcpy(&m_out[0], data + first, length - first);
     m_outHead = (m_outHead + length) % m_out.size();
     m_outCount += length;
-    if (m_writerIdle && length) {
+    // While the writer thread is not itself writing, this thread writes as
+    // much as the device takes without waiting: no hand-over to the writer
+    // per block, which is woken only for what the device refuses.
+    // A device found full is left to the writer, which waits for room.
+    for (bool more = !m_deviceFull; more && m_outCount && !m_writerBusy && !m_discarding;) {
+      const ssize_t n = writeQueued(lock);
+      more = n > 0 && m_outCount;
+      wroteNow = wroteNow || n > 0;
+    }
+    if (m_writerIdle && m_outCount) {
       m_writerIdle = false;
       wake = true;
     }
+    wroteNow = wroteNow && !m_handlers.empty();
+    m_outputChanged = m_outputChanged || wroteNow;
   }
-  if (wake) {
-    uint64_t one = 1;
-    [[maybe_unused]] auto n = ::write(m_writerWake, &one, sizeof one);
-  }
+  if (wake)
+    signalFd(m_writerWake);
   if (wroteNow)
     m_dispatchCv.notify_all();
   return 0;
 }
 
-// With nothing queued and the writer at rest, as much of the block as the
-// device takes without waiting is written here, sparing a hand-over to the
-// writer thread per block; the writer gets only what is left. Returns true
-// when the dispatcher should look at the output levels.
-bool ComPort::writeNowLocked(const uint8_t*& data, size_t& length) {
-  if (length == 0 || m_outCount != 0 || m_writerBusy || m_discarding)
-    return false;
-  const ssize_t n = m_device.write(data, length);
-  if (n <= 0)
-    return false;
-  const size_t written = static_cast<size_t>(n);
-  logLocked(ltDispatch, lsWriteCom, static_cast<uint16_t>(written), data, written);
-  data += written;
-  length -= written;
-  if (m_handlers.empty())
-    return false;
-  m_outputChanged = true;
-  return true;
+// Writes the contiguous part of the queue at its tail, taking the writer's
+// part for the time of the device call, which runs unlocked. Called with
+// `lock` held, something queued and no write in progress. Returns the
+// device's answer; the queue has moved on by what was written.
+ssize_t ComPort::writeQueued(std::unique_lock<std::mutex>& lock) {
+  m_writerBusy = true;
+  const size_t chunk = std::min(m_outCount, m_out.size() - m_outTail);
+  const uint8_t* data = &m_out[m_outTail];
+  const uint64_t generation = m_outGeneration;
+  lock.unlock();
+  const ssize_t n = m_device.write(data, chunk);
+  lock.lock();
+  m_writerBusy = false;
+  m_stateCv.notify_all();
+  // A discard meanwhile has emptied the queue; what was written is gone.
+  if (generation != m_outGeneration)
+    return n;
+  m_deviceFull = n >= 0 && static_cast<size_t>(n) < chunk;
+  if (n > 0)
+    advanceOutputLocked(static_cast<size_t>(n));
+  else if (platform::monotonicMs() - m_outputProgressMs >= static_cast<uint32_t>(kWriteTimeoutMs))
+    advanceOutputLocked(chunk); // the device took nothing for a minute: drop the block
+  return n;
+}
+
+// `n` bytes at the tail of the queue have gone to the device.
+void ComPort::advanceOutputLocked(size_t n) {
+  logLocked(ltDispatch, lsWriteCom, static_cast<uint16_t>(n), &m_out[m_outTail], n);
+  m_outTail = (m_outTail + n) % m_out.size();
+  m_outCount -= n;
+  m_outputProgressMs = platform::monotonicMs();
 }
 
 int ComPort::outputCount() {
@@ -242,6 +268,7 @@ void ComPort::discardOutput() {
   [[maybe_unused]] auto n = ::write(m_writerWake, &one, sizeof one);
   m_stateCv.wait(lock, [&] { return !m_writerBusy; });
   m_outHead = m_outTail = m_outCount = 0;
+  m_deviceFull = false;
   ++m_outGeneration;
   m_device.purgeOutput();
   m_discarding = false;

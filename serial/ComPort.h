@@ -145,7 +145,8 @@ private:
   bool watchDeviceForInput(std::chrono::steady_clock::time_point deadline);
   bool standAsideForReaders();
   void appendInputLocked(const uint8_t* buf, size_t n);
-  bool writeNowLocked(const uint8_t*& data, size_t& length);
+  ssize_t writeQueued(std::unique_lock<std::mutex>& lock);
+  void advanceOutputLocked(size_t n);
   size_t inCount() const;
   void lockReaders();
   void unlockReaders() { m_readerBusy.store(false, std::memory_order_release); }
@@ -201,10 +202,10 @@ private:
   // cannot shrink under it and DiscardInput cannot fall between them. Taken
   // before the reader flag and m_mutex.
   std::mutex m_readMutex;
-  int m_watchingReaders = 0; // readers polling the device, under m_readMutex
-  bool m_eventAside = false; // the event thread waits for them to leave
-  int m_inputWake = -1;      // eventfd: input appended while readers watch
-  bool m_closing = true;     // no device to watch; under m_readMutex
+  std::atomic<int> m_watchingReaders{0}; // readers polling the device
+  std::atomic<bool> m_eventAside{false}; // the event thread waits for them to leave
+  int m_inputWake = -1;                  // eventfd: input appended while readers watch
+  bool m_closing = true;                 // no device to watch; under m_readMutex
   std::atomic<bool> m_inputStalled{false};
   std::atomic<bool> m_traceReads{false}; // trace recording, so reads take m_mutex
 
@@ -212,6 +213,8 @@ private:
   std::vector<uint8_t> m_out;
   size_t m_outHead = 0, m_outTail = 0, m_outCount = 0;
   uint64_t m_outGeneration = 0;
+  uint32_t m_outputProgressMs = 0; // when the device last took queued output
+  bool m_deviceFull = false;       // the last write was cut short
   bool m_writerIdle = false, m_writerBusy = false, m_discarding = false;
 
   // Triggers.

@@ -182,7 +182,7 @@ bool ComPort::watchDeviceForInput(std::chrono::steady_clock::time_point deadline
       // The last watcher out takes the wake-up back, so that one signal
       // reaches every reader that watched when it was given, and sends the
       // event thread back to the device.
-      if (--m_watchingReaders == 0) {
+      if (m_watchingReaders.fetch_sub(1) == 1) {
         drainFd(m_inputWake);
         if (m_eventAside)
           signalFd(m_eventWake);
@@ -203,15 +203,18 @@ bool ComPort::watchDeviceForInput(std::chrono::steady_clock::time_point deadline
 // are watching the device, which read it themselves; the event thread then
 // waits until the last of them has left.
 bool ComPort::standAsideForReaders() {
-  {
-    std::lock_guard readLock(m_readMutex);
-    if (m_watchingReaders == 0)
-      return false;
-    m_eventAside = true;
+  if (m_watchingReaders == 0)
+    return false;
+  // The mark is set before the count is looked at again, and the last reader
+  // out counts down before it looks at the mark: one of the two sees the
+  // other, so the event thread is not left aside.
+  m_eventAside = true;
+  if (m_watchingReaders == 0) {
+    m_eventAside = false;
+    return false;
   }
   // The time limit only guards against a lost wake-up.
   waitForWake(m_eventWake, 20);
-  std::lock_guard readLock(m_readMutex);
   m_eventAside = false;
   return true;
 }

@@ -46,7 +46,7 @@ void ComPort::startThreads() {
   }
   m_stop = m_commEvent = m_outputChanged = false;
   m_inputStalled = m_writerBusy = m_discarding = false;
-  m_writerIdle = false;
+  m_writerIdle = m_deviceFull = false;
   {
     std::lock_guard lock(m_mutex);
     logLocked(ltThread, lsStart, 0);
@@ -294,9 +294,8 @@ void ComPort::callHandler(const std::shared_ptr<TriggerHandlerEntry>& e, uint32_
 // ---------------------------------------------------------- writer
 
 bool ComPort::writeChunk() {
-  const uint8_t* data;
+  ssize_t n;
   size_t chunk;
-  uint64_t generation;
   {
     std::unique_lock lock(m_mutex);
     if (m_stop)
@@ -307,49 +306,25 @@ bool ComPort::writeChunk() {
       waitFor(-1, 0, m_writerWake, -1);
       return true;
     }
-    m_writerBusy = true;
+    // A sending thread may be writing: wait for it rather than spin.
+    if (m_writerBusy) {
+      m_stateCv.wait(lock, [&] { return !m_writerBusy || m_stop; });
+      return true;
+    }
     chunk = std::min(m_outCount, m_out.size() - m_outTail);
-    data = &m_out[m_outTail];
-    generation = m_outGeneration;
-  }
-  size_t written = 0;
-  const uint32_t start = platform::monotonicMs();
-  bool abandoned = false;
-  while (written < chunk) {
-    ssize_t n = m_device.write(data + written, chunk - written);
-    if (n > 0) {
-      written += static_cast<size_t>(n);
-      continue;
-    }
-    const uint32_t elapsed = platform::monotonicMs() - start;
-    if (elapsed >= static_cast<uint32_t>(kWriteTimeoutMs)) {
-      abandoned = true; // the device took nothing for a minute: drop the block
-      break;
-    }
-    {
-      std::lock_guard lock(m_mutex);
-      if (m_stop || m_discarding)
-        break;
-    }
-    // A failing device (n < 0) is retried slowly rather than spun on. The
-    // wait for room is taken in short slices: some drivers (pseudo-terminals
-    // among them) do not always signal room as soon as it appears.
-    waitFor(n == 0 ? m_device.fd() : -1, POLLOUT, m_writerWake, n == 0 ? 5 : 50);
-  }
-  std::lock_guard lock(m_mutex);
-  m_writerBusy = false;
-  m_stateCv.notify_all();
-  if (abandoned)
-    written = chunk;
-  if (written && generation == m_outGeneration) {
-    logLocked(ltDispatch, lsWriteCom, static_cast<uint16_t>(written), data, written);
-    m_outTail = (m_outTail + written) % m_out.size();
-    m_outCount -= written;
-    if (!m_handlers.empty()) {
+    n = writeQueued(lock);
+    if (n > 0 && !m_handlers.empty()) {
       m_outputChanged = true;
       m_dispatchCv.notify_all();
     }
   }
+  if (n > 0 && static_cast<size_t>(n) == chunk)
+    return true;
+  // The device is full (or failing, which is retried slowly rather than spun
+  // on). The wait for room is taken in short slices: some drivers
+  // (pseudo-terminals among them) do not always signal room as soon as it
+  // appears. A sending thread may write meanwhile.
+  waitFor(n >= 0 ? m_device.fd() : -1, POLLOUT, m_writerWake, n >= 0 ? 5 : 50);
   return true;
 }
 

@@ -17,10 +17,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <map>
 #include <mutex>
 #include <poll.h>
 #include <pthread.h>
+#include <string>
 #include <termios.h>
 #include <thread>
 #include <time.h>
@@ -72,6 +76,30 @@ private:
   std::atomic<bool> m_stop{false};
   std::thread m_thread;
 };
+
+// Processor milliseconds each thread of this process has used, by name
+// (threads of one name summed).
+std::map<std::string, double> threadCpuMs() {
+  std::map<std::string, double> ms;
+  DIR* dir = ::opendir("/proc/self/task");
+  while (dir) {
+    const dirent* e = ::readdir(dir);
+    if (!e)
+      break;
+    if (e->d_name[0] == '.')
+      continue;
+    const std::string task = std::string("/proc/self/task/") + e->d_name;
+    std::ifstream commFile(task + "/comm"), statFile(task + "/schedstat");
+    std::string comm;
+    double ns = 0;
+    std::getline(commFile, comm);
+    statFile >> ns;
+    ms[comm] += ns / 1e6;
+  }
+  if (dir)
+    ::closedir(dir);
+  return ms;
+}
 
 double processCpuSeconds() {
   timespec ts{};
@@ -166,8 +194,15 @@ void BM_PortThroughput(benchmark::State& state) {
     state.SkipWithError("open failed");
     return;
   }
+  const auto before = threadCpuMs();
   for (auto _ : state)
     port.roundTrip();
+  // Where the time goes: processor milliseconds per megabyte of each thread.
+  for (const auto& [name, ms] : threadCpuMs()) {
+    const auto it = before.find(name);
+    state.counters[name + "_ms"] =
+        (ms - (it == before.end() ? 0 : it->second)) / static_cast<double>(state.iterations());
+  }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRoundTrip));
 }
 
