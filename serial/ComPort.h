@@ -143,7 +143,8 @@ private:
   ssize_t readInputLocked();
   bool waitForInputCv(int ms);
   bool watchDeviceForInput(std::chrono::steady_clock::time_point deadline);
-  bool standAsideForReaders();
+  bool readersWatching() const;
+  static constexpr int kStandAsideMs = 2;
   void appendInputLocked(const uint8_t* buf, size_t n);
   ssize_t writeQueued(std::unique_lock<std::mutex>& lock);
   void advanceOutputLocked(size_t n);
@@ -202,10 +203,10 @@ private:
   // cannot shrink under it and DiscardInput cannot fall between them. Taken
   // before the reader flag and m_mutex.
   std::mutex m_readMutex;
-  std::atomic<int> m_watchingReaders{0}; // readers polling the device
-  std::atomic<bool> m_eventAside{false}; // the event thread waits for them to leave
-  int m_inputWake = -1;                  // eventfd: input appended while readers watch
-  bool m_closing = true;                 // no device to watch; under m_readMutex
+  std::atomic<int> m_watchingReaders{0};  // readers polling the device
+  std::atomic<uint32_t> m_lastWatchMs{0}; // when the last of them left
+  int m_inputWake = -1;                   // eventfd: input appended while readers watch
+  bool m_closing = true;                  // no device to watch; under m_readMutex
   std::atomic<bool> m_inputStalled{false};
   std::atomic<bool> m_traceReads{false}; // trace recording, so reads take m_mutex
 

@@ -2,6 +2,7 @@
 // the event thread and emptied by readers.
 
 #include "platform/FxErrors.h"
+#include "platform/TickClock.h"
 #include "serial/ComPort.h"
 #include "serial/WakeFd.h"
 
@@ -180,13 +181,10 @@ bool ComPort::watchDeviceForInput(std::chrono::steady_clock::time_point deadline
     {
       std::lock_guard readLock(m_readMutex);
       // The last watcher out takes the wake-up back, so that one signal
-      // reaches every reader that watched when it was given, and sends the
-      // event thread back to the device.
-      if (m_watchingReaders.fetch_sub(1) == 1) {
+      // reaches every reader that watched when it was given.
+      m_lastWatchMs = platform::monotonicMs();
+      if (m_watchingReaders.fetch_sub(1) == 1)
         drainFd(m_inputWake);
-        if (m_eventAside)
-          signalFd(m_eventWake);
-      }
     }
     if (inCount() > 0)
       return true;
@@ -199,24 +197,14 @@ bool ComPort::watchDeviceForInput(std::chrono::steady_clock::time_point deadline
   }
 }
 
-// Called by the event thread when the device has input: false when readers
-// are watching the device, which read it themselves; the event thread then
-// waits until the last of them has left.
-bool ComPort::standAsideForReaders() {
-  if (m_watchingReaders == 0)
-    return false;
-  // The mark is set before the count is looked at again, and the last reader
-  // out counts down before it looks at the mark: one of the two sees the
-  // other, so the event thread is not left aside.
-  m_eventAside = true;
-  if (m_watchingReaders == 0) {
-    m_eventAside = false;
-    return false;
-  }
-  // The time limit only guards against a lost wake-up.
-  waitForWake(m_eventWake, 20);
-  m_eventAside = false;
-  return true;
+// True while readers watch the device, or did so a moment ago: they read
+// the input themselves, and a reader in a loop of reads and waits is back
+// soon. The event thread then keeps off the device, sparing a second thread
+// woken for every arrival; input that comes while nobody watches is picked
+// up by it within kStandAsideMs.
+bool ComPort::readersWatching() const {
+  return m_watchingReaders > 0 ||
+         platform::monotonicMs() - m_lastWatchMs < static_cast<uint32_t>(kStandAsideMs);
 }
 
 ssize_t ComPort::readInput() {

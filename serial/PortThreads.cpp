@@ -127,8 +127,13 @@ void ComPort::eventLoop() {
       // pseudo-terminal does so forever): look again a little later.
       waitFor(-1, 0, m_eventWake, 20);
     }
+    if (readersWatching()) {
+      waitFor(-1, 0, m_eventWake, kStandAsideMs);
+      idle = false;
+      continue;
+    }
     const short revents = waitFor(fd, POLLIN, m_eventWake, -1);
-    if (!revents || standAsideForReaders()) {
+    if (!revents || readersWatching()) {
       idle = false;
       continue;
     }

@@ -171,36 +171,30 @@ void TFxCustomComPort::SetDevicePath(const std::string& path) {
 
 // ------------------------------------------------------------ line settings
 
-void TFxCustomComPort::SetBaud(int32_t v) {
+// The four line settings go to the open device together; a setting the
+// device refuses raises and is not stored.
+template <typename T> void TFxCustomComPort::SetLineField(T serial::LineSettings::*field, T v) {
   serial::LineSettings line = m_line;
-  line.baud = v;
+  line.*field = v;
   if (m_port.isOpen())
     Check(m_port.setLine(line));
   m_line = line;
+}
+
+void TFxCustomComPort::SetBaud(int32_t v) {
+  SetLineField(&serial::LineSettings::baud, v);
 }
 
 void TFxCustomComPort::SetParity(TParity v) {
-  serial::LineSettings line = m_line;
-  line.parity = v;
-  if (m_port.isOpen())
-    Check(m_port.setLine(line));
-  m_line = line;
+  SetLineField(&serial::LineSettings::parity, v);
 }
 
 void TFxCustomComPort::SetDataBits(uint16_t v) {
-  serial::LineSettings line = m_line;
-  line.dataBits = v;
-  if (m_port.isOpen())
-    Check(m_port.setLine(line));
-  m_line = line;
+  SetLineField(&serial::LineSettings::dataBits, v);
 }
 
 void TFxCustomComPort::SetStopBits(uint16_t v) {
-  serial::LineSettings line = m_line;
-  line.stopBits = v;
-  if (m_port.isOpen())
-    Check(m_port.setLine(line));
-  m_line = line;
+  SetLineField(&serial::LineSettings::stopBits, v);
 }
 
 void TFxCustomComPort::SetInSize(uint16_t v) {

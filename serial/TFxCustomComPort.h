@@ -165,6 +165,7 @@ private:
   void DoOpen();
   void DoClose();
   void ApplyAfterOpen();
+  template <typename T> void SetLineField(T serial::LineSettings::*field, T v);
   void ApplyFlow();
   void ApplyLogState(bool trace, TTraceLogState v);
   void HandleTrigger(uint32_t msg, uint32_t wParam, int32_t lParam);

@@ -1,10 +1,11 @@
 // Readers of the dispatch buffer: a full buffer is refilled once readers
-// make room, and readers on several threads share the input without losing
-// or repeating a byte.
+// make room, readers on several threads share the input without losing or
+// repeating a byte, and input is picked up whether or not a reader waits.
 
 #include "tests/serial/PortTestSupport.h"
 
 #include <numeric>
+#include <string>
 
 using testsupport::eventually;
 
@@ -138,6 +139,90 @@ TEST_F(ComPortReader, DiscardWhileReadingLeavesAConsistentBuffer) {
   p.discardInput();
   pty.write(probe);
   EXPECT_TRUE(eventually([&] { return p.inputCount() >= static_cast<int>(probe.size()); }));
+}
+
+// Each turn is long enough for the input to be lent to the reader whose turn
+// it is, so every change of turn takes the loan back from the other thread.
+TEST_F(ComPortReader, ReadersTakingTurnsGetEveryByteInOrderAcrossTheWrap) {
+  constexpr size_t kTotal = 3 * serial::kDispatchBufferSize + 1000;
+  constexpr size_t kTurn = 700;
+  port.SetOpen(true);
+  serial::ComPort& p = port.Port();
+  std::vector<uint8_t> data(kTotal);
+  for (size_t i = 0; i < kTotal; ++i)
+    data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  std::thread far([&] { pty.writeAll(data.data(), data.size()); });
+  std::vector<uint8_t> got;
+  std::atomic<int> turn{0};
+  std::atomic<bool> finished{false};
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  auto reader = [&](int me) {
+    while (!finished && std::chrono::steady_clock::now() < deadline) {
+      if (turn.load(std::memory_order_acquire) != me) {
+        std::this_thread::yield();
+        continue;
+      }
+      for (size_t n = 0; n < kTurn && got.size() < kTotal;) {
+        uint8_t b;
+        if (p.readByte(b) == 0) {
+          got.push_back(b);
+          ++n;
+        } else if (std::chrono::steady_clock::now() > deadline) {
+          break;
+        } else {
+          p.waitForInput(5);
+        }
+      }
+      finished = got.size() == kTotal;
+      turn.store(1 - me, std::memory_order_release);
+    }
+  };
+  std::thread other(reader, 1);
+  reader(0);
+  other.join();
+  far.join();
+  ASSERT_EQ(got.size(), kTotal);
+  EXPECT_TRUE(got == data);
+}
+
+TEST_F(ComPortReader, InputIsReadAndAnnouncedWhetherOrNotAReaderWaits) {
+  port.SetOpen(true);
+  serial::ComPort& p = port.Port();
+  std::atomic<int> avails{0};
+  p.addTriggerHandler(TriggerHandlerKind::Procedure, [&](uint32_t msg, uint32_t, int32_t) {
+    if (msg == TriggerAvailMsg)
+      ++avails;
+  });
+  auto readAll = [&] {
+    std::string s;
+    uint8_t b;
+    while (p.readByte(b) == 0)
+      s.push_back(static_cast<char>(b));
+    return s;
+  };
+
+  // A waiting reader reads the device itself; the arrival is announced too.
+  std::thread far([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    pty.write("abc");
+  });
+  EXPECT_TRUE(p.waitForInput(3000));
+  far.join();
+  EXPECT_TRUE(eventually([&] { return p.inputCount() == 3; }));
+  EXPECT_TRUE(eventually([&] { return avails >= 1; }));
+  EXPECT_EQ(readAll(), "abc");
+
+  // With nobody waiting, the event thread reads and announces what comes.
+  const int before = avails;
+  pty.write("de");
+  EXPECT_TRUE(eventually([&] { return p.inputCount() == 2; }));
+  EXPECT_TRUE(eventually([&] { return avails > before; }));
+  EXPECT_EQ(readAll(), "de");
+
+  // A wait with nothing coming ends at its time.
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(p.waitForInput(60));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(55));
 }
 
 } // namespace
