@@ -54,6 +54,10 @@ void Class1SendMachine::PostPage(MachineEvent& ev) {
       m_attempts = 0;
       m_s.SetStatus(fpSendPageStatus);
       m_state = 30;
+    } else if (ev.Has("ERROR") || ev.Has("RRIER")) {
+      // The line dropped under the page (NO CARRIER, then ERROR): the OK
+      // that ends a page will not come.
+      Fail(ecFaxBadModemResult);
     }
     break;
   case 30:

@@ -18,8 +18,10 @@ void ReceiveMachine::NewCall(const std::string& classCommand, int next) {
   m_rec.pageBytesDone = 0;
   m_rec.remoteID.clear();
   m_rec.faxFile.clear();
+  m_proto.lastHangupCode.clear();
   m_proto.ringCount = 0;
   m_hungUp = false;
+  m_fileLost = false;
   if (m_rec.constantStatus)
     ShowFirst();
   m_s.Port().setModemLines(true, true);
@@ -52,11 +54,13 @@ void ReceiveMachine::RejectFax() {
 }
 
 int ReceiveMachine::CreateFile() {
+  m_fileLost = true; // until the file is there
   m_s.RequestName();
   if (m_rec.faxFile.empty())
     return ecNoFilename;
   if (int rc = m_file.Create(m_rec.faxFile, m_rec.remoteID))
     return rc;
+  m_fileLost = false;
   m_s.Log(lfaxReceiveStart);
   return 0;
 }
@@ -129,7 +133,12 @@ void ReceiveMachine::Failure() {
       m_file.DropPage();
     m_file.Close();
     m_s.Log(lfaxReceiveFail);
+  } else if (m_fileLost) {
+    // An accepted fax with nowhere to go is a failed reception too, or the
+    // application would never hear of it.
+    m_s.Log(lfaxReceiveFail);
   }
+  m_fileLost = false;
   if (!m_hungUp)
     m_s.HangUpReceive();
   if ((m_firstSent && !m_rec.constantStatus) || m_aborted || m_rec.exitOnError) {

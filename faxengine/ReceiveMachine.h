@@ -52,6 +52,7 @@ private:
   bool StoreBlock(std::vector<uint8_t>& block, bool reverseBits);
 
   bool m_firstSent = false;
+  bool m_fileLost = false; // the accepted fax's file could not be created
 };
 
 } // namespace faxengine

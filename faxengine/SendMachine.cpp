@@ -60,6 +60,8 @@ bool SendMachine::NextFax() {
   m_rec.dialAttempt = 0;
   m_rec.pageNumber = 0;
   m_rec.remoteID.clear();
+  // The history entry of this fax must not show the last call's hang-up.
+  m_proto.lastHangupCode.clear();
   m_s.Log(lfaxTransmitStart);
   if (int rc = m_pages.OpenJob()) {
     Fail(rc);
