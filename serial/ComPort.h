@@ -144,6 +144,8 @@ private:
   bool waitForInputCv(int ms);
   bool watchDeviceForInput(std::chrono::steady_clock::time_point deadline);
   bool readersWatching() const;
+  bool outputWaitsForRoom();
+  void writeWhatTheDeviceTakes();
   static constexpr int kStandAsideMs = 2;
   void appendInputLocked(const uint8_t* buf, size_t n);
   ssize_t writeQueued(std::unique_lock<std::mutex>& lock);

@@ -176,8 +176,13 @@ bool ComPort::watchDeviceForInput(std::chrono::steady_clock::time_point deadline
         return false;
       ++m_watchingReaders;
     }
-    pollfd fds[2] = {{m_device.fd(), POLLIN, 0}, {m_inputWake, POLLIN, 0}};
+    // Output the device refused is written here when room comes, like the
+    // input, while the writer thread stands aside.
+    const short events = POLLIN | (outputWaitsForRoom() ? POLLOUT : 0);
+    pollfd fds[2] = {{m_device.fd(), events, 0}, {m_inputWake, POLLIN, 0}};
     ::poll(fds, 2, msUntil(deadline));
+    if (fds[0].revents & POLLOUT)
+      writeWhatTheDeviceTakes();
     {
       std::lock_guard readLock(m_readMutex);
       // The last watcher out takes the wake-up back, so that one signal
@@ -205,6 +210,27 @@ bool ComPort::watchDeviceForInput(std::chrono::steady_clock::time_point deadline
 bool ComPort::readersWatching() const {
   return m_watchingReaders > 0 ||
          platform::monotonicMs() - m_lastWatchMs < static_cast<uint32_t>(kStandAsideMs);
+}
+
+bool ComPort::outputWaitsForRoom() {
+  std::lock_guard lock(m_mutex);
+  return m_outCount && m_deviceFull && !m_writerBusy && !m_discarding;
+}
+
+void ComPort::writeWhatTheDeviceTakes() {
+  bool wrote = false;
+  {
+    std::unique_lock lock(m_mutex);
+    for (bool more = true; more && m_outCount && !m_writerBusy && !m_discarding;) {
+      const ssize_t n = writeQueued(lock);
+      more = n > 0 && !m_deviceFull;
+      wrote = wrote || n > 0;
+    }
+    wrote = wrote && !m_handlers.empty();
+    m_outputChanged = m_outputChanged || wrote;
+  }
+  if (wrote)
+    m_dispatchCv.notify_all();
 }
 
 ssize_t ComPort::readInput() {

@@ -328,8 +328,14 @@ bool ComPort::writeChunk() {
   // The device is full (or failing, which is retried slowly rather than spun
   // on). The wait for room is taken in short slices: some drivers
   // (pseudo-terminals among them) do not always signal room as soon as it
-  // appears. A sending thread may write meanwhile.
-  waitFor(n >= 0 ? m_device.fd() : -1, POLLOUT, m_writerWake, n >= 0 ? 5 : 50);
+  // appears. A sending thread may write meanwhile, and readers waiting on the
+  // device write when room comes: the writer then keeps off the device.
+  if (n < 0)
+    waitFor(-1, 0, m_writerWake, 50);
+  else if (readersWatching())
+    waitFor(-1, 0, m_writerWake, kStandAsideMs);
+  else
+    waitFor(m_device.fd(), POLLOUT, m_writerWake, 5);
   return true;
 }
 
