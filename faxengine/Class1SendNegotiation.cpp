@@ -75,9 +75,11 @@ void Class1SendMachine::Training(MachineEvent& ev) {
     }
     break;
   case 18:
+    // A Class 1 modem sends no XON after CONNECT (only Class 2 modems do):
+    // the page data starts at once, as the modem's training ends soon.
     if (connect) {
-      m_s.ArmTimeout(kXonWaitTicks);
-      m_state = 21;
+      ArmPageWait(false);
+      m_state = 22;
     }
     break;
   }

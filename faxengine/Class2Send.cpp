@@ -66,13 +66,16 @@ protected:
     case 46:
       return Loop::AtOnce;
     case 10:
-    case 21:
     case 22:
     case 25:
     case 27:
     case 28:
     case 47:
       return Loop::Return;
+    case 21:
+      // The modem's XON mostly comes in the same read as CONNECT: look for
+      // it at once rather than wait out its timeout.
+      return Loop::WhileInput;
     default:
       return Loop::WhileInput;
     }
