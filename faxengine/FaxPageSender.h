@@ -64,7 +64,6 @@ private:
   int OpenApf(const std::string& name, std::FILE*& f);
   void CheckResolution();
   HeaderValues MacroValues() const;
-  void QueueZeroFill();
   void QueueRow(const uint8_t* raster, int width);
   void QueueText(const std::string& text, const faximage::FaxFontFace& font, int x0);
   // Sends as much of the pending output as the port takes; true when none is left.

@@ -183,12 +183,6 @@ bool PageSender::Flush() {
   return true;
 }
 
-void PageSender::QueueZeroFill() {
-  const long queued = m_session.Port().outputCount() + static_cast<long>(m_out.size() - m_outPos);
-  for (long n = queued; n <= m_rec.bufferMinimum; ++n)
-    m_out.push_back(0);
-}
-
 void PageSender::QueueRow(const uint8_t* raster, int width) {
   uint8_t record[faximage::kMaxRowRecord];
   faximage::RowLayout layout;
@@ -223,13 +217,13 @@ int PageSender::StartPage() {
       AppendRowFilled(m_out, record, n, minBytes);
     }
   }
+  // The blank lines and the header line go out in one block, so the modem
+  // never waits for the header to be drawn: no fill bytes are queued around
+  // it (each would cost line time on every page).
   if (!m_rec.headerLine.empty()) {
     const faximage::FaxFontFace font(faximage::kFaxFontSmall, m_pageHeader.fine());
-    const std::string text = ExpandHeaderMacros(m_rec.headerLine, MacroValues());
-    QueueZeroFill();
-    QueueText(text, font, 0);
+    QueueText(ExpandHeaderMacros(m_rec.headerLine, MacroValues()), font, 0);
   }
-  QueueZeroFill();
   Flush();
   return 0;
 }
