@@ -13,16 +13,13 @@
 #include "faxengine/TFxSendFax.h"
 #include "faximage/ApfFile.h"
 #include "platform/FxErrors.h"
-#include "platform/MainThreadDispatcher.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace fs = std::filesystem;
 using faxtest::CallOutcome;
@@ -67,36 +64,6 @@ std::string ReadAll(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-// The pty itself: the port's lock file is named after the device.
-std::string Device(const SimModem& sim) {
-  std::error_code ec;
-  const fs::path real = fs::canonical(sim.Link(), ec);
-  return ec ? sim.Link() : real.string();
-}
-
-// The port can be opened again after the call and the modem is back in
-// command mode: it answers a plain AT. Closing the port stands for dropping
-// DTR, which a pseudo-terminal cannot carry: the simulator resets a modem
-// whose program went away, and is given a moment to notice.
-bool ModemAnswers(const std::string& device) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  platform::PlainEventLoop loop;
-  platform::setMainThreadDispatcher(&loop);
-  bool ok = false;
-  {
-    TFxComPort port;
-    port.SetDevicePath(device);
-    port.SetOpen(true);
-    if (port.Open()) {
-      port.SendText("AT\r");
-      ok = port.WaitForText("OK", 55, false, false);
-      port.SetOpen(false);
-    }
-  }
-  platform::setMainThreadDispatcher(nullptr);
-  return ok;
 }
 
 // Aborts the call the first time `when` holds; polled every 20 ms.
@@ -163,11 +130,11 @@ SendResult RunSend(const SendJob& job) {
   };
   AbortWhen abort{job.abortWhen};
   r.out = faxtest::RunCall(
-      fax, port, Device(sim), [&] { fax.BeginTransmit(); }, job.seconds,
+      fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, job.seconds,
       [&abort](TFxCustomAbstractFax& f) { abort(f); }, 20);
   r.aborted = abort.done;
   r.hangupCode = fax.LastHangupCode();
-  r.modemAnswers = ModemAnswers(Device(sim));
+  r.modemAnswers = sim.ModemAnswers();
   r.history = ReadAll(history.FaxHistoryName);
   r.simLog = sim.Log();
   for (auto& e : fs::directory_iterator(sim.Dir() + "/RX"))
@@ -407,10 +374,10 @@ ReceiveResult RunReceive(const ReceiveJob& job) {
     fax.BeginReceive();
   };
   r.out = faxtest::RunCall(
-      fax, port, Device(sim), begin, job.seconds, [&abort](TFxCustomAbstractFax& f) { abort(f); },
+      fax, port, sim.Device(), begin, job.seconds, [&abort](TFxCustomAbstractFax& f) { abort(f); },
       20);
   r.aborted = abort.done;
-  r.modemAnswers = ModemAnswers(Device(sim));
+  r.modemAnswers = sim.ModemAnswers();
   r.history = ReadAll(history.FaxHistoryName);
   r.simLog = sim.Log();
   for (auto& e : fs::directory_iterator(r.folder))

@@ -72,6 +72,31 @@ SimModem::~SimModem() {
   fs::remove_all(m_dir);
 }
 
+std::string SimModem::Device() const {
+  std::error_code ec;
+  const fs::path real = fs::canonical(Link(), ec);
+  return ec ? Link() : real.string();
+}
+
+bool SimModem::ModemAnswers() const {
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  platform::PlainEventLoop loop;
+  platform::setMainThreadDispatcher(&loop);
+  bool ok = false;
+  {
+    TFxComPort port;
+    port.SetDevicePath(Device());
+    port.SetOpen(true);
+    if (port.Open()) {
+      port.SendText("AT\r");
+      ok = port.WaitForText("OK", 55, false, false);
+      port.SetOpen(false);
+    }
+  }
+  platform::setMainThreadDispatcher(nullptr);
+  return ok;
+}
+
 std::string SimModem::Log() const {
   std::ifstream in(m_dir + "/sim.log");
   std::stringstream s;

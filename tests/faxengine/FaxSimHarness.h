@@ -23,7 +23,14 @@ public:
   bool Started() const { return m_pid > 0; }
   const std::string& Dir() const { return m_dir; }
   std::string Link() const { return m_dir + "/com1"; }
+  // The pty the link points to: the port's lock file is named after it.
+  std::string Device() const;
   std::string Log() const;
+  // The port opens again and the modem answers a plain AT: it is back in
+  // command mode. Closing a port stands for dropping DTR, which a pty cannot
+  // carry: the simulator resets a modem whose program went away, and is
+  // given a moment to notice before the port is opened again.
+  bool ModemAnswers() const;
 
 private:
   std::string m_dir;
