@@ -12,6 +12,8 @@ using t30::FrameKind;
 namespace {
 constexpr int32_t kHangupTicks = 26;
 constexpr int kPostPageAttempts = 3;
+constexpr int kPostPageGapMs = 40;
+constexpr int kPostPageRetryMs = 500;
 } // namespace
 
 // States 23 and 28 to 34: page start and end, and the post-page exchange.
@@ -33,7 +35,10 @@ void Class1SendMachine::PageStates(MachineEvent& ev) {
     } else if (ev.outUsed) {
       const uint8_t end[2] = {t30::kDle, t30::kEtx};
       m_s.Port().sendBlock(end, 2);
-      m_s.ArmTimeout(m_proto.responseTicks);
+      // The modem answers once it has sent all the page data it holds: with
+      // a deep buffer (a USB modem, a pseudo-terminal) that is many seconds
+      // of line time, so the wait is the page timeout, not a response's.
+      m_s.ArmTimeout(kPageTicks);
       m_state = 29;
     } else {
       DrainInput();
@@ -65,7 +70,10 @@ void Class1SendMachine::PostPage(MachineEvent& ev) {
       Fail(ecTimeout);
       break;
     }
-    TalkHdlc(500);
+    // The first post-page message follows the page after the 75 ms of
+    // silence T.30 asks between signals (with the 40 ms every modulation
+    // command waits); a repeat after an unanswered one waits longer.
+    TalkHdlc(m_attempts == 1 ? kPostPageGapMs : kPostPageRetryMs);
     m_state = 31;
     break;
   case 31:
