@@ -1,20 +1,24 @@
 #pragma once
 // One open serial port at the port level: the device, the dispatch buffer of
-// 8192 bytes filled by the dispatcher, the output ring of OutSize bytes
-// drained by the writer, the triggers and their handlers, the trace and the
-// dispatch log. Every operation returns 0 (or a value) or a negative code.
+// 8192 bytes filled from the device, the output ring of OutSize bytes drained
+// to it, the triggers and their handlers, the trace and the dispatch log.
+// Every operation returns 0 (or a value) or a negative code.
 //
 // Threads: the event thread waits for input and reads it into the dispatch
 // buffer, the dispatcher thread delivers triggers (procedure handlers run
-// there), the writer thread writes the ring to the device. One lock guards the buffers and tables
-// and is never held across a device wait or a handler call.
+// there), the writer thread writes the ring to the device. To spare hand-overs
+// between threads, a sending thread writes what the device takes at once, and
+// a reader waiting for input watches the device itself, reading input and
+// writing refused output as the device allows; the event and writer threads
+// keep off the device meanwhile. One lock guards the buffers and tables and is
+// never held across a device wait or a handler call.
 //
-// The dispatch buffer is read without that lock: the event thread is its only
-// producer and appends under the port lock, readers take bytes under a flag of
-// their own, and two atomic byte totals hand room and data between them. A
-// reader taking one byte at a time thus never contends with the event thread.
-// A thread that goes on reading alone is lent the input outright and reads
-// without even the flag's exchange; the next other reader takes it back.
+// The dispatch buffer is read without that lock: one device read at a time
+// appends under the port lock, readers take bytes under a flag of their own,
+// and two atomic byte totals hand room and data between them. A reader taking
+// one byte at a time thus never contends with the thread that reads the
+// device. A thread that goes on reading alone is lent the input outright and
+// reads without even the flag's exchange; the next other reader takes it back.
 
 #include "platform/FxErrors.h"
 #include "serial/ComTypes.h"

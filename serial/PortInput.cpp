@@ -1,5 +1,5 @@
 // The input side of a port: the dispatch buffer, filled from the device by
-// the event thread and emptied by readers.
+// the event thread or by a reader waiting for input, and emptied by readers.
 
 #include "platform/FxErrors.h"
 #include "platform/TickClock.h"
@@ -75,8 +75,8 @@ void ComPort::noteSharedReader() {
     m_inputLentTo.store(me, std::memory_order_relaxed);
 }
 
-// A full buffer is refilled once half of it has been read, so the event
-// thread reads in large blocks rather than byte by byte. `waiting` may be
+// A full buffer is refilled once half of it has been read, so the device is
+// read in large blocks rather than byte by byte. `waiting` may be
 // stale, which only makes the count look larger than it is.
 void ComPort::wakeStalledInput(uint64_t waiting) {
   if (waiting <= m_in.size() / 2 + 1 && m_inputStalled.exchange(false))
