@@ -255,6 +255,10 @@ struct SendAbortCase {
   const char* phase;
 };
 
+void PrintTo(const SendAbortCase& c, std::ostream* os) {
+  *os << ClassName(c.cls) << " " << c.phase;
+}
+
 class SendAbort : public ::testing::TestWithParam<SendAbortCase> {};
 
 // Aborts in the phase, seen through the progress code (polled every 20 ms).
@@ -401,10 +405,16 @@ void ExpectFailedReceive(const ReceiveResult& r, int code, int lastEvents = 1) {
   EXPECT_TRUE(r.modemAnswers) << "the modem does not answer after the call\n" << r.simLog;
 }
 
+// The call failed in mid-page: the file was started, logged, and closed
+// with the `pages` so far, the last of them cut short; it is named when the
+// failure is logged (the application deletes it then).
 void ExpectPartialFile(const ReceiveResult& r, int code, size_t pages) {
   EXPECT_EQ(r.out.logs, (std::vector<int>{4, 7})) << r.simLog;
   ASSERT_EQ(r.files.size(), 1u) << r.simLog;
   EXPECT_EQ(r.fileAtFailure, r.files[0]);
+  // (Class 1 reads the caller's ID as sent: padded in front.)
+  EXPECT_NE(r.history.find("Receive " + r.files[0] + " from "), std::string::npos) << r.history;
+  EXPECT_NE(r.history.find("CALLER started at"), std::string::npos) << r.history;
   EXPECT_EQ(Count(r.history, "Receive failed at"), 1) << r.history;
   EXPECT_NE(r.history.find("  (" + ErrorText(code) + ")"), std::string::npos) << r.history;
   EXPECT_EQ(r.storedPageCount, static_cast<int>(pages));
@@ -414,6 +424,8 @@ void ExpectPartialFile(const ReceiveResult& r, int code, size_t pages) {
   for (size_t p = 0; p < pages; ++p) {
     ASSERT_GT(r.stored[p].size(), 0u) << "page " << p + 1;
     ASSERT_LE(r.stored[p].size(), sent[p].size()) << "page " << p + 1;
+    if (p + 1 == pages)
+      EXPECT_LT(r.stored[p].size(), sent[p].size()) << "the last page is complete";
     for (size_t y = 0; y + 1 < r.stored[p].size(); ++y)
       ASSERT_EQ(r.stored[p][y], sent[p][y]) << "page " << p + 1 << " row " << y;
   }
@@ -494,6 +506,10 @@ struct ReceiveAbortCase {
   TFaxClass cls;
   const char* phase;
 };
+
+void PrintTo(const ReceiveAbortCase& c, std::ostream* os) {
+  *os << ClassName(c.cls) << " " << c.phase;
+}
 
 class ReceiveAbort : public ::testing::TestWithParam<ReceiveAbortCase> {};
 
