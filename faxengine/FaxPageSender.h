@@ -70,6 +70,7 @@ private:
   bool Flush();
   bool Room() const;
   int ReadApfBlock();
+  bool ZeroQueuedLast() const;
   std::string WithExtension(const std::string& name) const;
 
   FaxSession& m_session;
@@ -86,6 +87,7 @@ private:
   long m_remaining = 0;
   std::vector<uint8_t> m_out; // DLE-doubled bytes not yet taken by the port
   std::size_t m_outPos = 0;
+  bool m_sentZeroLast = false; // the last byte handed to the port was 0x00
   int m_error = 0;
 };
 
