@@ -50,6 +50,18 @@ struct PortConfig {
 
 struct TriggerHandlerEntry;
 
+// A reader thread's mark of being inside readByte on input lent to it. Each
+// thread that is ever lent input gets a mark of its own for the life of the
+// process, written by that thread only: a thread that finds its loan gone
+// cannot disturb the mark of the next holder, and a mark outlives its thread.
+struct alignas(64) LentReaderMark {
+  std::atomic<bool> inside{false};
+};
+// This thread's mark, claimed when input is first lent to it.
+inline thread_local LentReaderMark* t_lentReaderMark = nullptr;
+// A fresh mark, or nullptr once all are taken (the thread then reads shared).
+LentReaderMark* claimLentReaderMark();
+
 // What survives a close for the next open of the same component.
 struct SavedTriggerState {
   TriggerTable triggers;
@@ -158,7 +170,7 @@ private:
   void lockReaders();
   void unlockReaders() { m_readerBusy.store(false, std::memory_order_release); }
   int readByteShared(uint8_t& byte);
-  void takeBackLentInput();
+  void takeBackLentInput(LentReaderMark* holder);
   void noteSharedReader();
   void wakeStalledInput(uint64_t waiting);
   static const void* readerToken() {
@@ -193,10 +205,9 @@ private:
   // Readers are kept one at a time by a spin flag (taken before m_mutex):
   // cheaper per byte than a mutex, and only held for a few instructions.
   std::atomic<bool> m_readerBusy{false};
-  // The thread the input is lent to (its readerToken), and its mark of being
-  // inside readByte; see readByte and takeBackLentInput.
-  std::atomic<const void*> m_inputLentTo{nullptr};
-  std::atomic<bool> m_lentReaderInside{false};
+  // The mark of the thread the input is lent to; see readByte and
+  // takeBackLentInput. Shared reads are counted by readerToken.
+  std::atomic<LentReaderMark*> m_inputLentTo{nullptr};
   const void* m_lastSharedReader = nullptr; // under m_readerBusy
   unsigned m_sharedReadsInARow = 0;         // under m_readerBusy
   size_t m_inHead = 0;                      // ring position of the next byte in, under m_mutex
@@ -254,14 +265,14 @@ private:
 // withdrawn loan is seen here.
 inline int ComPort::readByte(uint8_t& byte) {
   static_assert((kDispatchBufferSize & (kDispatchBufferSize - 1)) == 0);
-  const void* me = readerToken();
-  if (m_inputLentTo.load(std::memory_order_relaxed) != me)
+  LentReaderMark* me = t_lentReaderMark;
+  if (!me || m_inputLentTo.load(std::memory_order_relaxed) != me)
     return readByteShared(byte);
-  m_lentReaderInside.store(true, std::memory_order_relaxed);
+  me->inside.store(true, std::memory_order_relaxed);
   std::atomic_signal_fence(std::memory_order_seq_cst);
   if (m_inputLentTo.load(std::memory_order_relaxed) != me ||
       m_traceReads.load(std::memory_order_relaxed)) {
-    m_lentReaderInside.store(false, std::memory_order_release);
+    me->inside.store(false, std::memory_order_release);
     return readByteShared(byte);
   }
   const uint64_t taken = m_inTaken.load(std::memory_order_relaxed);
@@ -270,7 +281,7 @@ inline int ComPort::readByte(uint8_t& byte) {
     byte = m_in.data()[taken & (kDispatchBufferSize - 1)];
     m_inTaken.store(taken + 1, std::memory_order_release);
   }
-  m_lentReaderInside.store(false, std::memory_order_release);
+  me->inside.store(false, std::memory_order_release);
   if (m_inputStalled.load(std::memory_order_relaxed))
     wakeStalledInput(put - taken);
   return put != taken ? 0 : ecBufferIsEmpty;

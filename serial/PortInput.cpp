@@ -39,24 +39,34 @@ bool processBarrierAvailable() {
 // Shared reads by one thread in a row after which the input is lent to it.
 constexpr unsigned kReadsBeforeLending = 64;
 
+// Threads that can ever be lent input; later ones always read shared.
+constexpr unsigned kLentReaderMarks = 1024;
+
 } // namespace
+
+LentReaderMark* claimLentReaderMark() {
+  static LentReaderMark marks[kLentReaderMarks];
+  static std::atomic<unsigned> next{0};
+  const unsigned i = next.fetch_add(1);
+  return i < kLentReaderMarks ? &marks[i] : nullptr;
+}
 
 void ComPort::lockReaders() {
   while (m_readerBusy.exchange(true, std::memory_order_acquire))
     std::this_thread::yield();
-  const void* lentTo = m_inputLentTo.load(std::memory_order_relaxed);
-  if (lentTo && lentTo != readerToken())
-    takeBackLentInput();
+  LentReaderMark* lentTo = m_inputLentTo.load(std::memory_order_relaxed);
+  if (lentTo && lentTo != t_lentReaderMark)
+    takeBackLentInput(lentTo);
 }
 
 // Called with the reader flag held. After the loan is withdrawn, every thread
 // of the process passes a full memory barrier: the reader it was lent to has
 // then either made its "inside" mark visible, and is waited for, or will see
 // the loan gone and queue for the flag.
-void ComPort::takeBackLentInput() {
+void ComPort::takeBackLentInput(LentReaderMark* holder) {
   m_inputLentTo.store(nullptr, std::memory_order_relaxed);
   ::syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0);
-  while (m_lentReaderInside.load(std::memory_order_acquire))
+  while (holder->inside.load(std::memory_order_acquire))
     std::this_thread::yield();
   m_sharedReadsInARow = 0;
 }
@@ -70,9 +80,13 @@ void ComPort::noteSharedReader() {
     m_sharedReadsInARow = 1;
     return;
   }
-  if (++m_sharedReadsInARow >= kReadsBeforeLending &&
-      !m_traceReads.load(std::memory_order_relaxed) && processBarrierAvailable())
-    m_inputLentTo.store(me, std::memory_order_relaxed);
+  if (++m_sharedReadsInARow < kReadsBeforeLending || m_traceReads.load(std::memory_order_relaxed) ||
+      !processBarrierAvailable())
+    return;
+  if (!t_lentReaderMark)
+    t_lentReaderMark = claimLentReaderMark();
+  if (t_lentReaderMark)
+    m_inputLentTo.store(t_lentReaderMark, std::memory_order_relaxed);
 }
 
 // A full buffer is refilled once half of it has been read, so the device is

@@ -110,7 +110,7 @@ TEST_F(ComPortReader, ReadersOnSeveralThreadsTakeEachByteOnce) {
 TEST_F(ComPortReader, DiscardWhileReadingLeavesAConsistentBuffer) {
   port.SetOpen(true);
   serial::ComPort& p = port.Port();
-  std::atomic<bool> stop{false};
+  std::atomic<bool> stop{false}, farDone{false};
   std::thread far([&] {
     std::vector<uint8_t> buf(4096, 'x');
     while (!stop) {
@@ -118,6 +118,7 @@ TEST_F(ComPortReader, DiscardWhileReadingLeavesAConsistentBuffer) {
       if (::poll(&fd, 1, 10) > 0) [[maybe_unused]]
         auto n = ::write(pty.master(), buf.data(), buf.size());
     }
+    farDone = true;
   });
   std::thread reader([&] {
     uint8_t b;
@@ -133,6 +134,11 @@ TEST_F(ComPortReader, DiscardWhileReadingLeavesAConsistentBuffer) {
   }
   stop = true;
   reader.join();
+  // With the reader gone the far end may be stuck in a write: make room.
+  while (!farDone) {
+    p.discardInput();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   far.join();
   // Input still flows after the last discard.
   const std::string probe = "probe";
