@@ -36,6 +36,10 @@ struct MatrixCase {
   const char* name;
 };
 
+void PrintTo(const MatrixCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 // Line-time factors: Class 1 waits a few hundred milliseconds before it
 // listens for an answer, which at four times the clock would eat most of
 // the answer's preamble (see Class1CallTest); Class 2 and 2.0 leave the
