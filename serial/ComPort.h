@@ -262,8 +262,8 @@ private:
 // the compiler is kept from swapping the two: a thread taking the loan back
 // forces a memory barrier on every thread of the process before it reads the
 // mark (takeBackLentInput), so that either the mark is seen there or the
-// withdrawn loan is seen here.
-inline int ComPort::readByte(uint8_t& byte) {
+// withdrawn loan is seen here. Always inlined: a byte must not cost a call.
+__attribute__((always_inline)) inline int ComPort::readByte(uint8_t& byte) {
   static_assert((kDispatchBufferSize & (kDispatchBufferSize - 1)) == 0);
   LentReaderMark* me = t_lentReaderMark;
   if (!me || m_inputLentTo.load(std::memory_order_relaxed) != me)
