@@ -124,8 +124,12 @@ void ComPort::eventLoop() {
     }
     if (idle) {
       // The device reported input but had nothing to read (a hung-up
-      // pseudo-terminal does so forever): look again a little later.
+      // pseudo-terminal does so forever): look again a little later. A
+      // wake-up taken here may be the close request, so the loop starts over
+      // rather than going on to wait for the device.
       waitFor(-1, 0, m_eventWake, 20);
+      idle = false;
+      continue;
     }
     if (readersWatching()) {
       waitFor(-1, 0, m_eventWake, kStandAsideMs);

@@ -231,4 +231,19 @@ TEST_F(ComPortReader, InputIsReadAndAnnouncedWhetherOrNotAReaderWaits) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(55));
 }
 
+TEST_F(ComPortReader, ClosingAfterTheFarEndHungUpReturns) {
+  port.SetOpen(true);
+  pty.hangUp();
+  // The event thread now finds the device readable with nothing to read and
+  // paces itself; the close must still reach it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::atomic<bool> closed{false};
+  std::thread closer([&] {
+    port.SetOpen(false);
+    closed = true;
+  });
+  EXPECT_TRUE(eventually([&] { return closed.load(); }, 5000));
+  closer.join();
+}
+
 } // namespace

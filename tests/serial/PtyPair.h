@@ -26,7 +26,13 @@ public:
       std::abort();
     m_slave = ::ptsname(m_master);
   }
-  ~PtyPair() { ::close(m_master); }
+  ~PtyPair() { hangUp(); }
+  // Closes the far end, as a modem that goes away does.
+  void hangUp() {
+    if (m_master >= 0)
+      ::close(m_master);
+    m_master = -1;
+  }
   PtyPair(const PtyPair&) = delete;
   PtyPair& operator=(const PtyPair&) = delete;
 
