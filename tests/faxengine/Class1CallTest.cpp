@@ -27,14 +27,6 @@ using Pages = std::vector<std::vector<std::vector<uint8_t>>>;
 // is already most of the answer's one-second preamble.
 constexpr int kLineSpeed = 2;
 
-// The pty itself rather than the link: the port's lock file is named after
-// the device, and every simulator's link is called com1.
-std::string Device(const SimModem& sim) {
-  std::error_code ec;
-  const fs::path real = fs::canonical(sim.Link(), ec);
-  return ec ? sim.Link() : real.string();
-}
-
 struct SendRun {
   CallOutcome out;
   std::string remoteId;
@@ -60,7 +52,7 @@ SendRun SendThreePages(const std::string& remote, uint16_t desiredBps) {
   fax.SetFaxFile(apf);
   fax.SetStationID("TOLVANE 1");
   run.out = faxtest::RunCall(
-      fax, port, Device(sim), [&] { fax.BeginTransmit(); }, 200);
+      fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 200);
   run.remoteId = fax.RemoteIdent();
   run.sent = faxtest::ApfRows(apf);
   for (const std::string& tif : faxtest::TiffsIn(sim.Dir() + "/RX")) {
@@ -149,7 +141,7 @@ TEST(Class1Receive, FaxFromTheRemoteLandsAsApf) {
   fax.SetDestinationDir(folder);
   fax.SetOneFax(true);
   const CallOutcome out = faxtest::RunCall(
-      fax, port, Device(sim), [&] { fax.BeginReceive(); }, 150);
+      fax, port, sim.Device(), [&] { fax.BeginReceive(); }, 150);
   fs::remove_all(src);
   ASSERT_TRUE(out.finished);
   EXPECT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << sim.Log();
