@@ -276,7 +276,14 @@ void Class2Modem::Impl::onFrame(bool incoming, const uint8_t* frame, int len) {
 
 void Class2Modem::Impl::onCallEnd(int completion) {
   bool tx = m_state < State::Answering;
-  endCall(hangupCodeFor(completion, tx));
+  int code = hangupCodeFor(completion, tx);
+  // The engine hangs up on its own after the last page is answered with RTN
+  // or PIN, and counts that as a clean end; the page never arrived, so the
+  // DTE is told of a phase D failure instead of a normal hang-up.
+  bool last = m_lastPpm == kFcfEop || m_lastPpm == kFcfPriEop;
+  if (tx && code == 0 && last && (m_lastPageStatus == 2 || m_lastPageStatus == 4))
+    code = 50;
+  endCall(code);
 }
 
 // The call is over: report the cause where the DTE waits for it, go on hook.

@@ -228,6 +228,18 @@ TEST_P(SendPageRejected, ThreeTimesGivesUp) {
   EXPECT_EQ(r.remotePages, 0);
 }
 
+// The last page rejected: the remote gives up on it and the modem reports
+// the hang-up, so the fax is not taken for a success.
+TEST_P(SendPageRejected, LastPageRejectedFailsTheFax) {
+  SendJob job;
+  job.cls = GetParam();
+  job.remote = "rtn=all";
+  const SendResult r = RunSend(job);
+  ExpectFailedSend(r, ecFaxBadModemResult);
+  EXPECT_GE(Count(r.simLog, "rejecting page"), 1) << r.simLog;
+  EXPECT_EQ(r.remotePages, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Classes, SendPageRejected, ::testing::Values(fcClass2, fcClass2_0),
                          ClassParamName<TFaxClass>);
 
