@@ -52,8 +52,7 @@ public:
   virtual bool Done() const = 0;
 };
 
-// Factories of the machines. Class 2 / 2.0 machines serve both dialects; the
-// Class 1 machines are defined with the Class 1 code.
+// Factories of the machines. Class 2 / 2.0 machines serve both dialects.
 std::unique_ptr<FaxMachine> MakeClass2SendMachine(FaxSession& session);
 std::unique_ptr<FaxMachine> MakeClass2ReceiveMachine(FaxSession& session);
 std::unique_ptr<FaxMachine> MakeClass1SendMachine(FaxSession& session);

@@ -224,19 +224,6 @@ void TFxCustomAbstractFax::StartCall(bool sending) {
   else
     machine =
         sending ? faxengine::MakeClass2SendMachine(s) : faxengine::MakeClass2ReceiveMachine(s);
-  if (!machine) {
-    // No machine for the class: reported like a modem that lacks it.
-    m_rec.lastError = ecFaxBadModemResult;
-    FaxErrorEvent(ecFaxBadModemResult);
-    FaxStatusEvent(false, true);
-    m_session.reset();
-    std::weak_ptr<void> life = m_life;
-    platform::mainThreadDispatcher().post([this, life] {
-      if (!life.expired())
-        FaxFinishEvent(ecFaxBadModemResult);
-    });
-    return;
-  }
   s.Start(std::move(machine));
 }
 
