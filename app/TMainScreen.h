@@ -1,0 +1,226 @@
+#pragma once
+// The main window: the "Sent" and "Received" lists over the two fax tables,
+// every command of the button bar and the menus, receive mode, and the
+// services other windows use (SetButtons, table reopening, rich text to and
+// from memo fields).
+
+#include "xbase/Table.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QStackedWidget;
+class QTabBar;
+class QTableView;
+class QWidget;
+class TFxComPort;
+class TFxReceiveFax;
+class TFxCustomAbstractFax;
+
+namespace richtext {
+class TRichEditor;
+}
+
+namespace app {
+class FaxTableModel;
+}
+
+class TMainScreen : public QMainWindow {
+  Q_OBJECT
+  Q_DISABLE_COPY(TMainScreen)
+
+public:
+  // Message numbers kept from the design: a posted close request (start-up
+  // failure, maintenance window) and the received-fax sound.
+  static constexpr int CloseRequestMessage = 1066;
+  static constexpr int FaxReceivedSoundMessage = 1067;
+
+  explicit TMainScreen(QWidget* parent = nullptr);
+  ~TMainScreen() override;
+
+  // ----- for other windows and the send command (see CONTRACT.md)
+  xbase::Table& FaxTable() { return m_faxTable; }   // Sent table, TOV.DBF
+  xbase::Table& RecTable() { return m_recTable; }   // Received table, TOVREC.DBF
+  xbase::Table& CoverTable() { return m_coverTable; } // open only while a window needs it
+  xbase::Table& PhoneTable() { return m_phoneTable; } // the same
+  // True when both tables opened at start; false means the window is closing.
+  bool TablesOpen() const { return m_tablesOpen; }
+
+  // Makes the record selected in the Sent (Received) list the table's
+  // current record. False when the list is empty.
+  bool SelectCurrentSent();
+  bool SelectCurrentReceived();
+  // The notebook page: 0 Sent, 1 Received.
+  int CurrentPage() const;
+  void SetCurrentPage(int page);
+
+  void SetButtons();
+  void FaxTableCloseAndOpen();
+  void RecTableCloseAndOpen();
+  // Memo field of the current record of `table` into / from the editor,
+  // through ProgramDir + "Eraseme.rtf".
+  void LoadRichText(xbase::Table& table, const std::string& field, richtext::TRichEditor& editor);
+  void SaveRichText(xbase::Table& table, const std::string& field, richtext::TRichEditor& editor);
+
+  // The fax file of the current Sent record (composer's CreateFaxFile over
+  // the hidden editors RichCover and RichDoc); empty on failure. Sets
+  // LastFaxPages.
+  QString CreateFaxFile();
+  int LastFaxPages = 0;
+  richtext::TRichEditor* RichCover() const { return m_richCover; }
+  richtext::TRichEditor* RichDoc() const { return m_richDoc; }
+
+  // The status line (also the hint line while no dialog redirects it).
+  QLabel* StatusLine() const { return m_status; }
+  void SetStatusText(const QString& text);
+  QWidget* ButtonBar() const { return m_buttonBar; }
+
+  // Receive mode state.
+  bool Receiving() const { return m_receiving; }
+  bool FaxInProgress() const { return m_faxInProgress; }
+  TFxReceiveFax* FxReceiveFax1() const { return m_receiveFax.get(); }
+  TFxComPort* FxComPort1() const { return m_comPort.get(); }
+
+  // Set by main() when this start found no COM port in the settings.
+  bool FirstRun() const { return m_firstRun; }
+  // A text shown once on the first run before the preferences (the demo
+  // explains its numbers there).
+  void SetFirstRunText(const QString& text) { m_firstRunText = text; }
+
+public Q_SLOTS:
+  // ----- commands (design handler names)
+  void NewbuttonClick();
+  void EditButtonClick();
+  void CloneButtonClick();
+  void DeleteButtonClick();
+  // Implemented in app/MainScreenSend.cpp (the send dialog's owner).
+  void SendButtonClick();
+  void ReceiveButtonClick();
+  void mnuViewPrintClick();
+  void mnuModemResetClick();
+  void mnuCoverClick();
+  void mnuPhoneBookClick();
+  void mnuRebuildIndexesClick();
+  void mnuPreferencesClick();
+  void mnuNewFromFileClick();
+  void ExitbuttonClick();
+  void Exit1Click();
+  void Contents1Click();
+  void TroubleshootingTips1Click();
+  void mnuShowHintClick();
+  void About1Click();
+  void TabSet1Click(int index);
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+private:
+  friend class MainScreenTestAccess;
+  void FormCreate();
+  void FormActivate();
+  bool FormCloseQuery();
+  void FormClose();
+  void BuildLayout();
+  void BuildButtonBar();
+  void BuildMenus();
+  void BuildGrids();
+  void SetUpReceiveComponents();
+  void OpenTables();
+  void PostMessage(int message);
+
+  void EditSentFax();
+  void EditReceivedFax();
+  void DeleteReceivedFax();
+  void DeleteSentFax();
+  void RunNew(bool cloneMode);
+  void ViewSelectedFax();
+  void ResetTableOrder(xbase::Table& table, const char* tag);
+  void TableCloseAndOpen(xbase::Table& table, app::FaxTableModel& model, QTableView& grid,
+                         bool (*open)(xbase::Table&));
+  void RefreshLists();
+  void NotAvailableYet(const QString& what);
+  void ShowHelpTopic(int context);
+  void OpenFaxFile(const QString& path);
+
+  // Receive mode (app/MainScreenReceive.cpp).
+  void StartReceiveMode();
+  void StopReceiveMode();
+  void FxReceiveFax1FaxAccept(TFxCustomAbstractFax& cp, bool& accept);
+  void FxReceiveFax1FaxStatus(TFxCustomAbstractFax& cp, bool first, bool last);
+  void FxReceiveFax1FaxLog(TFxCustomAbstractFax& cp, int logCode);
+  void FxReceiveFax1FaxError(TFxCustomAbstractFax& cp, int errorCode);
+  void FaxReceived(TFxCustomAbstractFax& cp);
+  void FaxReceiveFailed(TFxCustomAbstractFax& cp);
+  void PlayReceivedSound();
+  void NotifyFaxReceived(const QString& from, int pages);
+  void SetReceiveButtonIdle();
+
+  // Tables
+  xbase::Table m_faxTable;
+  xbase::Table m_recTable;
+  xbase::Table m_coverTable;
+  xbase::Table m_phoneTable;
+  bool m_tablesOpen = false;
+
+  // Controls
+  QWidget* m_buttonBar = nullptr;
+  QPushButton* m_newButton = nullptr;
+  QPushButton* m_editButton = nullptr;
+  QPushButton* m_cloneButton = nullptr;
+  QPushButton* m_deleteButton = nullptr;
+  QPushButton* m_sendButton = nullptr;
+  QPushButton* m_receiveButton = nullptr;
+  QPushButton* m_viewFaxButton = nullptr;
+  QPushButton* m_exitButton = nullptr;
+  QStackedWidget* m_noteBook = nullptr;
+  QTableView* m_faxGrid = nullptr;
+  QTableView* m_recFaxGrid = nullptr;
+  QTabBar* m_tabSet = nullptr;
+  QLabel* m_status = nullptr;
+  std::unique_ptr<app::FaxTableModel> m_faxModel;
+  std::unique_ptr<app::FaxTableModel> m_recModel;
+
+  // Menu items
+  QAction* m_mnuNew = nullptr;
+  QAction* m_mnuEdit = nullptr;
+  QAction* m_mnuClone = nullptr;
+  QAction* m_mnuDelete = nullptr;
+  QAction* m_mnuSend = nullptr;
+  QAction* m_mnuReceive = nullptr;
+  QAction* m_mnuViewPrint = nullptr;
+  QAction* m_mnuModemReset = nullptr;
+  QAction* m_mnuRebuildIndexes = nullptr;
+  QAction* m_mnuPreferences = nullptr;
+  QAction* m_mnuShowHint = nullptr;
+
+  // Hidden editors for fax-file creation
+  richtext::TRichEditor* m_richCover = nullptr;
+  richtext::TRichEditor* m_richDoc = nullptr;
+
+  // Receive mode
+  std::unique_ptr<TFxComPort> m_comPort;
+  std::unique_ptr<TFxReceiveFax> m_receiveFax;
+  bool m_receiving = false;
+  bool m_faxInProgress = false;
+  uint16_t m_receivedPages = 0;
+  int m_lastFaxError = 0;
+
+  bool m_cloneMode = false;
+  bool m_firstActivation = true;
+  bool m_firstRun = false;
+  bool m_closing = false;
+  QString m_firstRunText;
+};
