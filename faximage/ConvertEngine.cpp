@@ -135,13 +135,19 @@ private:
             return rc;
         if (int rc = readRow(endOfPage, morePages); rc < 0)
           return rc;
-        if ((m_s.options & coYield) && (m_s.options & coYieldOften) && m_row % 16 == 0)
+        if ((m_s.options & coYield) && (m_s.options & coYieldOften) && m_row % 16 == 0) {
           platform::processPendingEvents();
+          if (platform::quitRequested())
+            return ecGotQuitMsg;
+        }
       }
       if (int rc = m_writer.endPage(m_pageFlags); rc < 0)
         return rc;
-      if (m_s.options & coYield)
+      if (m_s.options & coYield) {
         platform::processPendingEvents();
+        if (platform::quitRequested())
+          return ecGotQuitMsg;
+      }
     }
     return ecOK;
   }

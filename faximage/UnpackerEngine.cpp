@@ -160,26 +160,29 @@ int UnpackerEngine::decodePage() {
     if (m_decoder == UnpackDecoder::Fast) {
       m_fastDecoder.feed(data, length);
       if (!afterBlock())
-        return ecOK;
+        return platform::quitRequested() ? ecGotQuitMsg : ecOK;
       continue;
     }
     // The reference path checks for the page end, abort and yield after every byte.
     for (std::size_t i = 0; i < length && m_rows.eolCount() < 3; ++i) {
       m_bitDecoder.feedByte(data[i]);
       if (!afterBlock())
-        return ecOK;
+        return platform::quitRequested() ? ecGotQuitMsg : ecOK;
     }
   }
   return ecOK;
 }
 
-// Abort, yield and status between steps of decoding; false ends the page quietly.
+// Abort, yield and status between steps of decoding; false ends the page
+// quietly, or with ecGotQuitMsg when the program is being told to quit.
 bool UnpackerEngine::afterBlock() {
   if (m_options & kUnpackAbort)
     return false;
   if ((m_options & kUnpackYield) && m_rowsDecoded % 16 == 0 && m_rowsDecoded != m_lastYieldAt) {
     m_lastYieldAt = m_rowsDecoded;
     platform::processPendingEvents();
+    if (platform::quitRequested())
+      return false;
   }
   reportStatus();
   return true;

@@ -11,4 +11,13 @@ namespace platform {
 void setProcessPendingEventsHook(std::function<void()> hook);
 void processPendingEvents();
 
+// A request to end the program that arrived while long work let pending
+// events run (the Qt adapter sets it when the application is told to quit).
+// The converter, the unpacker and fax-file creation check it after each
+// processPendingEvents() and stop with ecGotQuitMsg ("Got quit message"), so
+// the work ends cleanly instead of running on under a closing program.
+void requestQuit();
+bool quitRequested();
+void clearQuitRequest();
+
 } // namespace platform
