@@ -111,6 +111,7 @@ const CodeEntry kCodes[] = {
     {ecFaxSessionError, "Fax failed in mid-session", throwAs<EFaxSessionError>},
     {ecFaxPageError, "Fax failed at page end", throwAs<EFaxPageError>},
     {ecFaxMixedResolution, "Multiple resolutions per session not supported", nullptr},
+    {ecFaxModemGone, "Modem disconnected from port", throwAs<EFaxModemGone>},
 };
 
 // The runtime's file and device error texts, by positive error number.

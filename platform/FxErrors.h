@@ -115,7 +115,7 @@ constexpr int ecNoImageLoaded = -8050;
 constexpr int ecNoImageBlockMarked = -8051;
 constexpr int ecFontFileNotFound = -8052;
 
-// Fax calls (-8070 .. -8082).
+// Fax calls (-8070 .. -8083).
 constexpr int ecFaxBadMachine = -8070;
 constexpr int ecFaxBadModemResult = -8071;
 constexpr int ecFaxTrainError = -8072;
@@ -128,6 +128,7 @@ constexpr int ecFaxNoCarrier = -8078;
 constexpr int ecFaxSessionError = -8079;
 constexpr int ecFaxPageError = -8080;
 constexpr int ecFaxMixedResolution = -8082;
+constexpr int ecFaxModemGone = -8083; // the modem vanished from its port
 
 // Telephony (-13801 .. -13934).
 constexpr int ecTapiFirst = -13801;
@@ -274,6 +275,7 @@ TOLVANE_FX_EXCEPTION(EFaxNoDialTone, EFax)
 TOLVANE_FX_EXCEPTION(EFaxNoCarrier, EFax)
 TOLVANE_FX_EXCEPTION(EFaxSessionError, EFax)
 TOLVANE_FX_EXCEPTION(EFaxPageError, EFax)
+TOLVANE_FX_EXCEPTION(EFaxModemGone, EFax)
 
 #undef TOLVANE_FX_EXCEPTION
 
