@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace xbase {
 
@@ -14,6 +15,11 @@ constexpr uint32_t kHeaderSize = 1024;
 constexpr uint32_t kStampOffset = 488;
 constexpr uint32_t kStampMagic = 0x54435843;
 constexpr uint32_t kUpdateMarkOffset = 496;
+// Reserved bytes before it: magic, then size, modification and change times
+// of the table file.
+constexpr uint32_t kTableStampOffset = 448;
+constexpr uint32_t kTableStampSize = 40;
+constexpr uint32_t kTableStampMagic = 0x46435843;
 constexpr size_t kTagNameLength = 10;
 constexpr int kMaxDepth = 32;
 
@@ -63,6 +69,7 @@ void CdxIndex::open(File&& file) {
   m_hasStamp = getLe32(stamp) == kStampMagic;
   m_stamp = getLe32(stamp + 4);
   m_foundMark = getLe32(stamp + 8) != 0;
+  readTableStamp();
   readDirectory();
 }
 
@@ -71,12 +78,65 @@ bool CdxIndex::stampedCount(uint32_t& count) const {
   return m_hasStamp;
 }
 
-void CdxIndex::close(uint32_t recordCount) {
+bool CdxIndex::stampedTable(CdxStamp& stamp) const {
+  stamp = m_tableStamp;
+  return m_hasTableStamp;
+}
+
+namespace {
+uint64_t getLe64(const uint8_t* p) {
+  return uint64_t(getLe32(p)) | uint64_t(getLe32(p + 4)) << 32;
+}
+void putLe64(uint8_t* p, uint64_t v) {
+  putLe32(p, uint32_t(v));
+  putLe32(p + 4, uint32_t(v >> 32));
+}
+} // namespace
+
+void CdxIndex::readTableStamp() {
+  uint8_t b[kTableStampSize];
+  m_file.readAt(kTableStampOffset, b, sizeof b);
+  m_hasTableStamp = getLe32(b) == kTableStampMagic && m_hasStamp;
+  m_tableStamp.recordCount = m_stamp;
+  m_tableStamp.size = getLe64(b + 4);
+  m_tableStamp.modifiedSeconds = int64_t(getLe64(b + 12));
+  m_tableStamp.modifiedNanoseconds = int64_t(getLe32(b + 20));
+  m_tableStamp.changedSeconds = int64_t(getLe64(b + 24));
+  m_tableStamp.changedNanoseconds = int64_t(getLe32(b + 32));
+}
+
+void CdxIndex::writeStamp(const CdxStamp& t) {
+  uint8_t b[kTableStampSize] = {};
+  putLe32(b, kTableStampMagic);
+  putLe64(b + 4, t.size);
+  putLe64(b + 12, uint64_t(t.modifiedSeconds));
+  putLe32(b + 20, uint32_t(t.modifiedNanoseconds));
+  putLe64(b + 24, uint64_t(t.changedSeconds));
+  putLe32(b + 32, uint32_t(t.changedNanoseconds));
+  m_file.writeAt(kTableStampOffset, b, sizeof b);
+  uint8_t stamp[8];
+  putLe32(stamp, kStampMagic);
+  putLe32(stamp + 4, t.recordCount);
+  m_file.writeAt(kStampOffset, stamp, sizeof stamp);
+}
+
+CdxStamp stampOfTableFile(int fd, uint32_t recordCount) {
+  struct stat st {};
+  CdxStamp t;
+  t.recordCount = recordCount;
+  if (::fstat(fd, &st) != 0)
+    return t; // matches no stored stamp: the next open checks the index in full
+  t.size = uint64_t(st.st_size);
+  t.modifiedSeconds = st.st_mtim.tv_sec;
+  t.modifiedNanoseconds = st.st_mtim.tv_nsec;
+  t.changedSeconds = st.st_ctim.tv_sec;
+  t.changedNanoseconds = st.st_ctim.tv_nsec;
+  return t;
+}
+
+void CdxIndex::close(const CdxStamp& stamp) {
   if (m_file.isOpen() && m_marked) {
-    uint8_t stamp[8];
-    putLe32(stamp, kStampMagic);
-    putLe32(stamp + 4, recordCount);
-    m_file.writeAt(kStampOffset, stamp, sizeof stamp);
+    writeStamp(stamp);
     setMark(false);
   }
   m_file.close();

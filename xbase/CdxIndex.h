@@ -7,10 +7,15 @@
 //  - while this engine has the file open for changes it keeps an "update in
 //    progress" mark there and clears it on a clean close; a file found with
 //    the mark set was left by a process that died mid-change;
-//  - on a clean close it stamps the table's record count; an index whose
-//    stamp differs from the table's count belongs to another state of the
-//    table (restored from a backup, or the table was changed without it).
-// The table rebuilds such an index on open.
+//  - on a clean close it stamps the state of the table file it was kept in
+//    step with: record count, size, modification and change times. An index
+//    whose stamp differs from the table file belongs to another state of the
+//    table (the index restored from a backup, or the table changed by a
+//    program that left the index alone: a deletion mark cleared, say).
+// The table rebuilds such an index on open. Checking the stamp costs one
+// fstat, so it holds at any table size; an index without a stamp (written
+// by another engine, or by an older version of this one) gets the full key
+// count check once and the stamp on close.
 
 #include "xbase/CdxTree.h"
 #include "xbase/FileIo.h"
@@ -30,6 +35,18 @@ struct CdxTagDefinition {
   uint8_t pad = ' ';
 };
 
+// The state of a table file as the index stamp records it.
+struct CdxStamp {
+  uint32_t recordCount = 0;
+  uint64_t size = 0;
+  int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
+  int64_t changedSeconds = 0, changedNanoseconds = 0;
+  bool operator==(const CdxStamp&) const = default;
+};
+
+// The stamp of the open table file fd holding recordCount records.
+CdxStamp stampOfTableFile(int fd, uint32_t recordCount);
+
 class CdxIndex {
 public:
   // Writes an index with no tags.
@@ -38,13 +55,15 @@ public:
   // Reads the directory and tag headers. pads gives each tag's pad byte once
   // its key type is known; until then trees use ' '. Throws BadIndex.
   void open(File&& file);
-  // recordCount: stamped into the file when it was changed (see above).
-  void close(uint32_t recordCount);
+  // stamp: written into the file when it was changed (see above).
+  void close(const CdxStamp& stamp);
   bool isOpen() const { return m_file.isOpen(); }
   File& file() { return m_file; }
   bool foundUpdateMark() const { return m_foundMark; }
   // false when the file carries no stamp (written by another engine).
   bool stampedCount(uint32_t& count) const;
+  // false when the file carries no table-file stamp.
+  bool stampedTable(CdxStamp& stamp) const;
 
   size_t tagCount() const { return m_trees.size(); }
   const std::string& tagName(size_t i) const { return m_names[i]; }
@@ -68,6 +87,8 @@ public:
 
 private:
   void readDirectory();
+  void readTableStamp();
+  void writeStamp(const CdxStamp& stamp);
   void writeDirectory();
   void setMark(bool on);
 
@@ -81,6 +102,8 @@ private:
   bool m_marked = false;
   bool m_hasStamp = false;
   uint32_t m_stamp = 0;
+  bool m_hasTableStamp = false;
+  CdxStamp m_tableStamp;
 };
 
 } // namespace xbase

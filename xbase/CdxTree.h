@@ -60,6 +60,14 @@ public:
   // Keys in the tree, counted along the leaf level.
   uint64_t countKeys();
 
+  // Structural check of the pages as they are on disk (CdxCheck.cpp): keys in
+  // order within and across pages, every interior key equal to the last key
+  // of its child, one depth for all leaves, consistent sibling chains. Adds
+  // what is wrong to findings (each prefixed with `where`) and the leaf
+  // entries, in order, to keys.
+  void checkPages(const std::string& where, std::vector<CdxEntry>& keys,
+                  std::vector<std::string>& findings);
+
   // Ascending walk. Each returns false when there is no such entry.
   bool first(CdxCursor& c);
   bool last(CdxCursor& c);

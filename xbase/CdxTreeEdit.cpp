@@ -132,13 +132,23 @@ bool CdxTree::removeFrom(uint32_t offset, const std::string& key, uint32_t recNo
       return false;
     node->entries.erase(node->entries.begin() + long(i));
   } else {
+    uint32_t child = node->entries[i].child;
     bool childEmptied = false;
-    if (!removeFrom(node->entries[i].child, key, recNo, depth + 1, childEmptied))
+    if (!removeFrom(child, key, recNo, depth + 1, childEmptied))
       return false;
-    node = &load(offset);
-    if (!childEmptied)
-      return true; // the separator may now be above the child's top key: still valid
-    node->entries.erase(node->entries.begin() + long(i));
+    if (childEmptied) {
+      node = &load(offset);
+      node->entries.erase(node->entries.begin() + long(i));
+    } else {
+      // Every entry of an interior page is the last key of its child, which
+      // other engines rely on when they seek or add keys: a removed top key
+      // changes the entry, and so on up while a page's own last key changes.
+      CdxEntry top = maxOf(load(child));
+      node = &load(offset);
+      if (top.key == node->entries[i].key && top.recNo == node->entries[i].recNo)
+        return true;
+      node->entries[i] = top;
+    }
   }
   if (node->entries.empty() && !node->root()) {
     unlink(*node);

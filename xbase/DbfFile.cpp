@@ -13,6 +13,7 @@ constexpr size_t kFileHeader = 32;
 constexpr size_t kFieldDescriptor = 32;
 constexpr uint8_t kHeaderEnd = 0x0D;
 constexpr uint8_t kEndOfFile = 0x1A;
+constexpr size_t kBacklink = 263;
 
 [[noreturn]] void bad(const std::string& why) {
   throw XBaseError(ErrorCode::BadTable, why);
@@ -27,6 +28,21 @@ void stampDate(uint8_t* p) {
 
 bool knownType(char t) {
   return t == 'C' || t == 'L' || t == 'D' || t == 'N' || t == 'M' || t == 'F';
+}
+
+// The header ends right after the field list's terminator, give or take
+// the padding writers are known to add: one zero byte, the 263-byte
+// database backlink of newer formats, or zeros. Anything else means the
+// stored length is damaged and records would be read from the wrong place.
+void checkHeaderLength(const uint8_t* h, size_t fieldsEnd, size_t headerLength, size_t fieldCount) {
+  size_t extra = headerLength - fieldsEnd;
+  if (extra == 0 || extra == 1 || extra == kBacklink || extra == kBacklink + 1)
+    return;
+  for (size_t i = fieldsEnd; i < headerLength; ++i)
+    if (h[i] != 0)
+      bad("table header length " + std::to_string(headerLength) + " does not fit its " +
+          std::to_string(fieldCount) + " fields (the field list ends at byte " +
+          std::to_string(fieldsEnd) + "): the header is damaged");
 }
 
 } // namespace
@@ -60,6 +76,7 @@ void parseDbfHeader(const std::string& header, uint64_t fileSize, std::vector<Fi
   }
   if (pos >= headerLength || h[pos] != kHeaderEnd || fields.empty())
     bad("table header has no field list terminator");
+  checkHeaderLength(h, pos + 1, headerLength, fields.size());
   if (offset != recordLength)
     bad("record length does not match the field widths");
 }
@@ -110,6 +127,23 @@ void DbfFile::open(File&& file) {
   m_countRepaired = fit < m_count;
   if (m_countRepaired)
     m_count = uint32_t(fit);
+  checkFirstRecord();
+  // The corrected count goes to disk at once, so that other programs (and
+  // the index stamp) see the records that are really there.
+  if (m_countRepaired)
+    writeHeaderCount();
+}
+
+// Every record starts with its deletion mark, blank or '*'. A first record
+// that starts with anything else is read from the wrong offset.
+void DbfFile::checkFirstRecord() const {
+  if (m_count == 0)
+    return;
+  char mark = 0;
+  m_file.readAt(m_headerLength, &mark, 1);
+  if (mark != ' ' && mark != '*')
+    bad("table header length " + std::to_string(m_headerLength) + " of " + m_file.path() +
+        " does not lead to the first record: the header is damaged");
 }
 
 void DbfFile::close() {

@@ -23,8 +23,9 @@ public:
   // Writes an empty table (header only) and returns nothing: the caller opens it.
   static void create(File& file, const std::vector<FieldDef>& fields);
 
-  // Reads and checks the header. The record count is corrected down to the
-  // records the file really holds; countRepaired() then says so.
+  // Reads and checks the header: its length must fit the field list and lead
+  // to the first record. The record count is corrected down to the records
+  // the file really holds, on disk too; countRepaired() then says so.
   void open(File&& file);
   void close();
   bool isOpen() const { return m_file.isOpen(); }
@@ -49,6 +50,7 @@ public:
 
 private:
   void writeHeaderCount();
+  void checkFirstRecord() const;
 
   File m_file;
   std::vector<FieldDef> m_fields;

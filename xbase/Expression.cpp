@@ -32,8 +32,25 @@ bool Expression::isTrue(const RecordView& record) const {
   return v.type == 'L' && v.logical;
 }
 
+bool isCalendarDate(const char* p) {
+  int n[8];
+  for (int i = 0; i < 8; ++i) {
+    if (p[i] < '0' || p[i] > '9')
+      return false;
+    n[i] = p[i] - '0';
+  }
+  int year = n[0] * 1000 + n[1] * 100 + n[2] * 10 + n[3];
+  int month = n[4] * 10 + n[5];
+  int day = n[6] * 10 + n[7];
+  if (year < 1 || month < 1 || month > 12 || day < 1)
+    return false;
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
 long julianDay(const std::string& d) {
-  if (d.size() < 8 || d[0] == ' ')
+  if (d.size() < 8 || !isCalendarDate(d.data()))
     return 0;
   int n[8];
   for (int i = 0; i < 8; ++i) {

@@ -57,6 +57,10 @@ std::string keyBytes(const Value& value, size_t keyLength);
 // The key length and pad byte an expression's values give in a CDX tag.
 size_t keyLengthOf(const Expression& key, const std::vector<FieldDef>& fields);
 uint8_t keyPadByte(char type);
+// True when the 8 bytes at p are a date of the calendar: digits, year 0001
+// to 9999, month 01 to 12, a day the month has. A date field holding
+// anything else (other than blanks) reads as blank, in the field and in keys.
+bool isCalendarDate(const char* p);
 // Julian day number of a "YYYYMMDD" date, 0 for a blank one.
 long julianDay(const std::string& yyyymmdd);
 

@@ -34,6 +34,10 @@ Value fieldValue(const Expression::Node& node, const RecordView& r) {
     char c = char(std::toupper(uint8_t(raw[0])));
     return Value{'L', {}, 0, c == 'T' || c == 'Y'};
   }
+  case 'D':
+    if (!isCalendarDate(raw.data()))
+      raw.assign(8, ' '); // blank, damaged or impossible: read as blank, as other engines do
+    return Value{'D', std::move(raw), 0, false};
   default:
     return Value{f.type, std::move(raw), 0, false};
   }

@@ -2,10 +2,13 @@
 
 #include "xbase/XBaseError.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -126,6 +129,36 @@ std::string withExtension(const std::string& path, const std::string& upperExt) 
 bool fileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> allCaseMatches(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+  std::string prefix = slash == std::string::npos ? std::string() : dir;
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::vector<std::string> found;
+  DIR* d = ::opendir(dir.c_str());
+  if (!d)
+    return found;
+  while (const dirent* e = ::readdir(d))
+    if (::strcasecmp(e->d_name, name.c_str()) == 0)
+      found.push_back(prefix + e->d_name);
+  ::closedir(d);
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::string findAnyCase(const std::string& path) {
+  std::vector<std::string> all = allCaseMatches(path);
+  if (all.empty())
+    return fileExists(path) ? path : std::string(); // a folder that cannot be listed
+  if (all.size() == 1)
+    return all.front();
+  std::string names;
+  for (const auto& f : all)
+    names += (names.empty() ? "" : ", ") + f.substr(f.find_last_of('/') + 1);
+  throw XBaseError(ErrorCode::Io,
+                   "several files match " + path + " in letter case; keep one of them: " + names);
 }
 
 } // namespace xbase

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace xbase {
 
@@ -71,5 +72,13 @@ inline void putBe16(uint8_t* p, uint16_t v) {
 // "TOV.DBF" -> "TOV.FPT": same base name, new extension in the case of the old one.
 std::string withExtension(const std::string& path, const std::string& upperExt);
 bool fileExists(const std::string& path);
+
+// The existing file whose name matches path's name in any letter case, in
+// path's folder (a folder copied from Windows may hold tov.dbf or Tov.Dbf):
+// "" when there is none, the one match when there is one; several throw Io
+// naming them all.
+std::string findAnyCase(const std::string& path);
+// Every existing file whose name matches path's name in any letter case.
+std::vector<std::string> allCaseMatches(const std::string& path);
 
 } // namespace xbase

@@ -40,9 +40,12 @@ void MemoFile::open(File&& file) {
     m_nextFree = uint32_t(endBlock);
 }
 
-std::string MemoFile::read(uint32_t block) const {
-  if (block == 0)
-    return {};
+void MemoFile::checkBlock(uint32_t block) const {
+  if (block != 0)
+    lengthAt(block);
+}
+
+uint32_t MemoFile::lengthAt(uint32_t block) const {
   uint64_t offset = uint64_t(block) * m_blockSize;
   uint64_t size = m_file.size();
   if (offset < kHeaderSize || offset + kBlockHeader > size)
@@ -52,8 +55,15 @@ std::string MemoFile::read(uint32_t block) const {
   uint32_t length = getBe32(head + 4);
   if (length > size - offset - kBlockHeader)
     bad("memo block " + std::to_string(block) + " runs past the end of " + m_file.path());
+  return length;
+}
+
+std::string MemoFile::read(uint32_t block) const {
+  if (block == 0)
+    return {};
+  uint32_t length = lengthAt(block);
   std::string bytes(length, '\0');
-  m_file.readAt(offset + kBlockHeader, bytes.data(), length);
+  m_file.readAt(uint64_t(block) * m_blockSize + kBlockHeader, bytes.data(), length);
   return bytes;
 }
 

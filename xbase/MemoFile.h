@@ -28,10 +28,15 @@ public:
 
   // Block 0 means "no memo" and gives "". Damaged pointers throw BadMemo.
   std::string read(uint32_t block) const;
+  // Checks that a memo starting at block lies wholly inside the file, without
+  // reading its bytes. Throws BadMemo like read().
+  void checkBlock(uint32_t block) const;
   // Returns the first block of the stored bytes; "" is stored as block 0.
   uint32_t write(const std::string& bytes);
 
 private:
+  uint32_t lengthAt(uint32_t block) const; // the memo's length; checks it fits
+
   File m_file;
   uint32_t m_blockSize = kMemoBlockSize;
   uint32_t m_nextFree = 0;

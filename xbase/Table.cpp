@@ -70,8 +70,17 @@ Table::~Table() {
   }
 }
 
-void Table::open(const std::string& dbfPath) {
+std::string companionPath(const std::string& dbfPath, const std::string& upperExt) {
+  std::string wanted = withExtension(dbfPath, upperExt);
+  std::string found = findAnyCase(wanted);
+  return found.empty() ? wanted : found;
+}
+
+void Table::open(const std::string& requestedPath) {
   close();
+  std::string dbfPath = findAnyCase(requestedPath);
+  if (dbfPath.empty())
+    dbfPath = requestedPath; // the open below reports it missing
   finishInterruptedPack(dbfPath);
   File file;
   file.open(dbfPath, false);
@@ -79,12 +88,14 @@ void Table::open(const std::string& dbfPath) {
   auto impl = std::make_unique<Impl>();
   impl->path = dbfPath;
   impl->dbf.open(std::move(file));
+  if (impl->dbf.countRepaired())
+    impl->repairs.push_back("the record count in the header was larger than the file; corrected");
   if (impl->dbf.hasMemo()) {
     File memoFile;
-    memoFile.open(withExtension(dbfPath, "FPT"), false);
+    memoFile.open(companionPath(dbfPath, "FPT"), false);
     impl->memo.open(std::move(memoFile));
   }
-  std::string cdxPath = withExtension(dbfPath, "CDX");
+  std::string cdxPath = companionPath(dbfPath, "CDX");
   if (fileExists(cdxPath))
     impl->openIndex(cdxPath);
   impl->state = TableState::Browse;
@@ -97,7 +108,7 @@ void Table::close() {
   if (!m || m->state == TableState::Inactive)
     return;
   m->state = TableState::Inactive;
-  m->cdx.close(m->dbf.recordCount());
+  m->cdx.close(m->tableStamp());
   m->memo.close();
   m->dbf.close();
   m = std::make_unique<Impl>();
@@ -163,12 +174,30 @@ void TableCreator::addField(const std::string& name, char type, int width, int d
   m_fields.push_back(f);
 }
 
+// A new table replaces only a table of exactly its name: one whose name
+// differs in letter case is another table the user has, and stays. Memo and
+// index files of the replaced table go, in whatever case they were named.
+static void refuseOtherCase(const std::string& path) {
+  for (const auto& other : allCaseMatches(path))
+    if (other != path)
+      throw XBaseError(ErrorCode::Io, "cannot create " + path + ": the table " + other +
+                                          " has the same name in other letter case");
+}
+
+static void removeCompanions(const std::string& path) {
+  for (const char* ext : {"FPT", "CDX"})
+    for (const auto& old : allCaseMatches(withExtension(path, ext)))
+      std::remove(old.c_str());
+}
+
 void TableCreator::execute() {
   if (m_fields.empty() || m_fields.size() > 255)
     throw XBaseError(ErrorCode::Range, "a table needs 1 to 255 fields");
+  refuseOtherCase(m_path);
   File dbf;
   dbf.open(m_path, true);
   dbf.lockExclusive(); // refuses to replace a table that is open
+  removeCompanions(m_path);
   bool memo = false;
   for (const auto& f : m_fields)
     memo |= f.type == 'M';
@@ -178,9 +207,6 @@ void TableCreator::execute() {
     MemoFile::create(fpt);
   }
   DbfFile::create(dbf, m_fields);
-  // An index left from an earlier table of this name would describe records
-  // that no longer exist.
-  std::remove(withExtension(m_path, "CDX").c_str());
 }
 
 } // namespace xbase

@@ -149,6 +149,19 @@ public:
   // the old or the new table survives, never a mix.
   void pack();
 
+  // --- structural check (TableCheck.cpp) ---
+  // Reads the table, memo and index files as they are on disk, changes
+  // nothing, and returns what is wrong, one sentence each (empty when all is
+  // well): the header's record count against the file, dates that are not
+  // dates, memo pointers outside the memo file, and for every tag the order
+  // of keys within and across pages, branch keys equal to the last key of
+  // their child, sibling chains, one key per record that passes the tag's
+  // condition and each key equal to its expression over its record.
+  std::vector<std::string> checkStructure();
+  // What open() found wrong and mended: a record count cut to the file, an
+  // index rebuilt (with the reason).
+  const std::vector<std::string>& openRepairs() const;
+
   struct Impl;
 
 private:

@@ -151,6 +151,8 @@ std::string Table::fieldRaw(const std::string& name) const {
 }
 
 std::string Table::fieldString(const std::string& name) const {
+  if (m->field(name).type == 'D')
+    return fieldDate(name);
   std::string s = fieldRaw(name);
   size_t end = s.find_last_not_of(' ');
   s.erase(end == std::string::npos ? 0 : end + 1);
@@ -158,8 +160,8 @@ std::string Table::fieldString(const std::string& name) const {
 }
 
 std::string Table::fieldDate(const std::string& name) const {
-  std::string s = fieldString(name);
-  return s.size() == 8 ? s : std::string();
+  std::string s = fieldRaw(name);
+  return s.size() == 8 && isCalendarDate(s.data()) ? s : std::string();
 }
 
 bool Table::fieldLogical(const std::string& name) const {
@@ -210,6 +212,9 @@ void Table::setDate(const std::string& name, const std::string& yyyymmdd) {
     digits = digits && c >= '0' && c <= '9';
   if (!v.empty() && !digits)
     throw XBaseError(ErrorCode::Range, "date " + yyyymmdd + " is not YYYYMMDD");
+  if (!v.empty() && !isCalendarDate(v.data()))
+    throw XBaseError(ErrorCode::Range,
+                     "date " + yyyymmdd + " for " + f.name + " is not a date of the calendar");
   v.resize(8, ' ');
   m->record.replace(size_t(f.offset), size_t(f.width), v.substr(0, size_t(f.width)));
 }

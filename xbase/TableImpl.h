@@ -36,6 +36,7 @@ struct Table::Impl {
   bool eof = true, bof = true;
   CdxCursor cursor;
   bool rebuilding = false;
+  std::vector<std::string> repairs; // what open() found wrong and mended
 
   // --- helpers (TableIndex.cpp) ---
   RecordView view(const std::string& image, uint32_t recNo) const {
@@ -49,7 +50,9 @@ struct Table::Impl {
   void rebuildIndex();
   void buildTag(size_t tag);
   void checkIndexOnOpen(bool tableRepaired);
+  std::string indexDoubt(bool tableRepaired);
   bool keyCountsMatch();
+  CdxStamp tableStamp();
 
   // --- helpers (TableMove.cpp) ---
   bool visible(const std::string& image, uint32_t recNo) const;
@@ -67,5 +70,8 @@ struct Table::Impl {
 };
 
 std::string upperName(const std::string& s);
+// The companion file (memo, index) of a table in any letter case; the name
+// the table's own case gives when there is none yet.
+std::string companionPath(const std::string& dbfPath, const std::string& upperExt);
 
 } // namespace xbase

@@ -98,7 +98,7 @@ void Table::Impl::rebuildIndex() {
   }
   std::string cdxPath = cdx.file().path();
   std::string orderName = order > 0 ? cdx.tagName(size_t(order - 1)) : std::string();
-  cdx.close(dbf.recordCount());
+  cdx.close(tableStamp());
   File file;
   file.open(cdxPath, true);
   CdxIndex::create(file);
@@ -113,19 +113,29 @@ void Table::Impl::rebuildIndex() {
   cursor.generation = 0;
 }
 
-// Small tables get a full check: each tag must hold exactly one key per
-// record that passes its condition. An index that silently lost entries
-// would otherwise hide records. Large tables skip it to open quickly.
+CdxStamp Table::Impl::tableStamp() {
+  return stampOfTableFile(dbf.file().fd(), dbf.recordCount());
+}
+
+// The full check: each tag must hold exactly one key per record that passes
+// its condition. An index that silently lost entries would otherwise hide
+// records. It reads the whole table, so it runs only for an index without
+// a stamp.
 bool Table::Impl::keyCountsMatch() {
-  constexpr uint64_t kFullCheckBytes = 2 << 20;
-  if (uint64_t(dbf.recordCount()) * dbf.recordLength() > kFullCheckBytes)
-    return true;
   std::vector<uint64_t> expected(tags.size(), 0);
-  std::string image;
-  for (uint32_t r = 1; r <= dbf.recordCount(); ++r) {
-    dbf.read(r, image);
-    for (size_t t = 0; t < tags.size(); ++t)
-      expected[t] += inTag(t, image, r) ? 1 : 0;
+  const size_t batch = 4096;
+  std::string block, image;
+  uint32_t count = dbf.recordCount();
+  for (uint32_t first = 1; first <= count; first += batch) {
+    uint32_t n = std::min<uint32_t>(batch, count - first + 1);
+    block.resize(size_t(n) * dbf.recordLength());
+    dbf.file().readAt(dbf.headerLength() + uint64_t(first - 1) * dbf.recordLength(), block.data(),
+                      block.size());
+    for (uint32_t i = 0; i < n; ++i) {
+      image.assign(block, size_t(i) * dbf.recordLength(), dbf.recordLength());
+      for (size_t t = 0; t < tags.size(); ++t)
+        expected[t] += inTag(t, image, first + i) ? 1 : 0;
+    }
   }
   for (size_t t = 0; t < tags.size(); ++t)
     if (cdx.tree(t).countKeys() != expected[t])
@@ -133,23 +143,44 @@ bool Table::Impl::keyCountsMatch() {
   return true;
 }
 
+// Why an index cannot be trusted as it was found, or "" when it can.
+std::string Table::Impl::indexDoubt(bool tableRepaired) {
+  uint32_t count = 0;
+  CdxStamp stamp;
+  if (tableRepaired)
+    return "the table had lost records";
+  if (cdx.foundUpdateMark())
+    return "a change to it had been cut short";
+  if (cdx.stampedCount(count) && count != dbf.recordCount())
+    return "it was written for a table of " + std::to_string(count) + " records, not " +
+           std::to_string(dbf.recordCount());
+  if (cdx.stampedTable(stamp) && !(stamp == tableStamp()))
+    return "the table was changed without it, or it was put back from another time";
+  for (size_t i = 0; i < cdx.tagCount(); ++i)
+    cdx.tree(i).checkRoot();
+  if (cdx.stampedTable(stamp))
+    return {};
+  if (!keyCountsMatch())
+    return "its key counts differ from the records of the table";
+  cdx.beginUpdate(); // checked in full: stamp it on close so the next open is quick
+  return {};
+}
+
 void Table::Impl::checkIndexOnOpen(bool tableRepaired) {
   if (!cdx.isOpen())
     return;
-  uint32_t stamped = 0;
-  bool damaged = tableRepaired || cdx.foundUpdateMark() ||
-                 (cdx.stampedCount(stamped) && stamped != dbf.recordCount());
+  std::string doubt;
   try {
-    for (size_t i = 0; i < cdx.tagCount() && !damaged; ++i)
-      cdx.tree(i).checkRoot();
-    damaged = damaged || !keyCountsMatch();
+    doubt = indexDoubt(tableRepaired);
   } catch (const XBaseError& e) {
     if (e.code() != ErrorCode::BadIndex)
       throw;
-    damaged = true;
+    doubt = std::string("it is damaged: ") + e.what();
   }
-  if (damaged)
-    rebuildIndex();
+  if (doubt.empty())
+    return;
+  repairs.push_back("index " + cdx.file().path() + " rebuilt: " + doubt);
+  rebuildIndex();
 }
 
 void Table::indexTag(const std::string& tag, const std::string& keyExpression, bool descending,
@@ -163,7 +194,7 @@ void Table::indexTag(const std::string& tag, const std::string& keyExpression, b
   size_t keyLength = keyLengthOf(key, fields());
   if (!m->cdx.isOpen()) {
     File file;
-    file.open(withExtension(m->path, "CDX"), true);
+    file.open(companionPath(m->path, "CDX"), true);
     CdxIndex::create(file);
     m->cdx.open(std::move(file));
     m->dbf.setStructuralFlag(true);
@@ -215,7 +246,7 @@ void Table::closeIndexes() {
   m->requireOpen();
   if (m->state != TableState::Browse)
     post();
-  m->cdx.close(m->dbf.recordCount());
+  m->cdx.close(m->tableStamp());
   m->tags.clear();
   m->order = 0;
 }

@@ -33,7 +33,7 @@ void renameOrThrow(const std::string& from, const std::string& to) {
 } // namespace
 
 void finishInterruptedPack(const std::string& dbfPath) {
-  std::string fptPath = withExtension(dbfPath, "FPT");
+  std::string fptPath = companionPath(dbfPath, "FPT");
   if (fileExists(markerName(dbfPath))) {
     if (fileExists(packedName(fptPath)))
       renameOrThrow(packedName(fptPath), fptPath);
@@ -74,8 +74,8 @@ void Table::pack() {
     post();
   DbfFile& dbf = m->dbf;
   const std::string dbfPath = m->path;
-  const std::string fptPath = withExtension(dbfPath, "FPT");
   bool memo = dbf.hasMemo();
+  const std::string fptPath = memo ? m->memo.file().path() : std::string();
 
   File newDbf;
   newDbf.open(packedName(dbfPath), true);
