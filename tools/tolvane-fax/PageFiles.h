@@ -3,6 +3,7 @@
 // renamed into place only when complete, so a failure leaves nothing behind.
 
 #include "faximage/PageBitmap.h"
+#include "faxview/export/FaxExport.h"
 
 #include <functional>
 #include <string>
@@ -10,11 +11,7 @@
 
 namespace cli {
 
-struct ExportPage {
-  faximage::PageBitmap bitmap; // 1 = black
-  int xDpi = 204;
-  int yDpi = 196;
-};
+using ExportPage = faxexport::ExportPage; // 1 = black, with its resolution
 
 // Creates `path` through a temporary file in the same folder.
 class AtomicOutput {
@@ -32,8 +29,6 @@ private:
 
 void writePbm(const std::string& path, const ExportPage& page);
 void writePng(const std::string& path, const ExportPage& page);
-// `count` pages into one TIFF, one-dimensional G3 coded. Pages are fetched
-// one at a time, so only one is held in memory.
-void writeTiff(const std::string& path, int count, const std::function<ExportPage(int)>& page);
+// TIFF and PDF files: faxexport::WriteTiff and WritePdf.
 
 } // namespace cli

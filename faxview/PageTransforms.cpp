@@ -1,0 +1,254 @@
+#include "faxview/PageTransforms.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace faxview {
+
+using faximage::PageBitmap;
+
+namespace {
+
+int roundUp8(int n) {
+  return (n + 7) & ~7;
+}
+
+uint8_t reverseBits(uint8_t b) {
+  b = uint8_t((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+  b = uint8_t((b & 0xCC) >> 2 | (b & 0x33) << 2);
+  return uint8_t((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
+// Mask of the used bits in the last byte of a row `width` pixels wide.
+uint8_t lastByteMask(int width) {
+  const int used = width & 7;
+  return used == 0 ? uint8_t(0xFF) : uint8_t(0xFF << (8 - used));
+}
+
+// Transposes an 8 x 8 bit block: byte i is row i, its most significant bit
+// column 0. Afterwards byte j holds column j of the input.
+void transpose8(uint8_t block[8]) {
+  uint64_t x = 0;
+  for (int i = 0; i < 8; ++i)
+    x |= uint64_t(block[i]) << (56 - 8 * i);
+  uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAULL;
+  x = x ^ t ^ (t << 7);
+  t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCULL;
+  x = x ^ t ^ (t << 14);
+  t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ULL;
+  x = x ^ t ^ (t << 28);
+  for (int i = 0; i < 8; ++i)
+    block[i] = uint8_t(x >> (56 - 8 * i));
+}
+
+// Pixel (x, y) of src becomes pixel (y, x): roundUp8(h) wide, roundUp8(w) high.
+PageBitmap transpose(const PageBitmap& src) {
+  const int w = src.width(), h = src.height();
+  PageBitmap out(roundUp8(h), roundUp8(w));
+  const int stride = int(src.stride());
+  const uint8_t lastMask = lastByteMask(w);
+  for (int by = 0; by < h; by += 8) {
+    for (int bx = 0; bx < stride; ++bx) {
+      uint8_t block[8] = {};
+      bool any = false;
+      for (int i = 0; i < 8 && by + i < h; ++i) {
+        block[i] = src.row(by + i)[bx];
+        if (bx == stride - 1)
+          block[i] &= lastMask;
+        any |= block[i] != 0;
+      }
+      if (!any)
+        continue;
+      transpose8(block);
+      for (int j = 0; j < 8; ++j)
+        out.row(bx * 8 + j)[by / 8] = block[j];
+    }
+  }
+  return out;
+}
+
+// Shifts a row of `bytes` bytes left by k (0..7) bits.
+void shiftLeft(uint8_t* row, std::size_t bytes, int k) {
+  if (k == 0)
+    return;
+  for (std::size_t i = 0; i < bytes; ++i)
+    row[i] = uint8_t(row[i] << k | (i + 1 < bytes ? row[i + 1] >> (8 - k) : 0));
+}
+
+// Mirrors the first `width` pixels of a row whose buffer has `bytes` bytes
+// (bits past the width must be white).
+void mirrorRow(uint8_t* row, std::size_t bytes, int width) {
+  std::reverse(row, row + bytes);
+  for (std::size_t i = 0; i < bytes; ++i)
+    row[i] = reverseBits(row[i]);
+  shiftLeft(row, bytes, int(bytes * 8) - width);
+}
+
+// Copies the first `width` pixels of each row of src (stride >= dst's) into dst.
+void cropInto(const PageBitmap& src, PageBitmap& dst, int rows) {
+  for (int y = 0; y < rows; ++y) {
+    std::memcpy(dst.row(y), src.row(y), dst.stride());
+    if (dst.width() & 7)
+      dst.row(y)[dst.stride() - 1] &= lastByteMask(dst.width());
+  }
+}
+
+PageBitmap quarterClockwise(const PageBitmap& src) {
+  PageBitmap t = transpose(src);
+  const int h = src.height();
+  for (int y = 0; y < t.height(); ++y)
+    mirrorRow(t.row(y), t.stride(), h);
+  PageBitmap out(h, t.height());
+  cropInto(t, out, t.height());
+  return out;
+}
+
+PageBitmap quarterCounterClockwise(const PageBitmap& src) {
+  PageBitmap t = transpose(src);
+  const int w = src.width();
+  PageBitmap out(src.height(), t.height());
+  const std::size_t bytes = out.stride();
+  for (int y = 0; y < w; ++y)
+    std::memcpy(out.row(y), t.row(w - 1 - y), bytes);
+  return out;
+}
+
+PageBitmap halfTurn(const PageBitmap& src) {
+  PageBitmap out(src.width(), src.height());
+  const std::size_t bytes = src.stride();
+  for (int y = 0; y < src.height(); ++y) {
+    uint8_t* row = out.row(src.height() - 1 - y);
+    std::memcpy(row, src.row(y), bytes);
+    if (bytes > 0)
+      row[bytes - 1] &= lastByteMask(src.width());
+    mirrorRow(row, bytes, src.width());
+  }
+  return out;
+}
+
+} // namespace
+
+PageBitmap RotateQuarterTurns(const PageBitmap& src, int turns) {
+  switch (((turns % 4) + 4) % 4) {
+  case 1:
+    return quarterClockwise(src);
+  case 2:
+    return halfTurn(src);
+  case 3:
+    return quarterCounterClockwise(src);
+  default:
+    return src;
+  }
+}
+
+namespace {
+
+// Adds each black pixel of a row to its column's counter.
+void countRow(const uint8_t* row, std::size_t bytes, int width, uint32_t* counts) {
+  for (std::size_t i = 0; i < bytes; ++i) {
+    unsigned b = row[i];
+    while (b != 0) {
+      const int bit = __builtin_clz(b) - 24; // 0 = most significant
+      const int x = int(i) * 8 + bit;
+      if (x < width)
+        ++counts[x];
+      b &= ~(0x80u >> bit);
+    }
+  }
+}
+
+// One output row from per-column counts summed over `rows` source rows.
+void coverageRow(const uint32_t* counts, int srcWidth, int width, int rows, uint8_t* out) {
+  for (int x = 0; x < width; ++x) {
+    const int x0 = int(int64_t(x) * srcWidth / width);
+    const int x1 = std::max(x0 + 1, int(int64_t(x + 1) * srcWidth / width));
+    uint32_t sum = 0;
+    for (int sx = x0; sx < x1; ++sx)
+      sum += counts[sx];
+    out[x] = uint8_t(sum * 255u / uint32_t((x1 - x0) * rows));
+  }
+}
+
+} // namespace
+
+void ScaleToCoverage(const PageBitmap& src, int width, int height, uint8_t* out, int stride) {
+  const int w = src.width(), h = src.height();
+  if (width <= 0 || height <= 0)
+    return;
+  if (w == 0 || h == 0) {
+    for (int y = 0; y < height; ++y)
+      std::memset(out + std::size_t(y) * stride, 0, std::size_t(width));
+    return;
+  }
+  std::vector<uint32_t> counts(std::size_t(w), 0);
+  int lastY0 = -1;
+  for (int y = 0; y < height; ++y) {
+    uint8_t* dst = out + std::size_t(y) * stride;
+    const int y0 = int(int64_t(y) * h / height);
+    const int y1 = std::max(y0 + 1, int(int64_t(y + 1) * h / height));
+    if (y0 == lastY0) { // enlarged: the same source row again
+      std::memcpy(dst, dst - stride, std::size_t(width));
+      continue;
+    }
+    lastY0 = y0;
+    std::fill(counts.begin(), counts.end(), 0u);
+    for (int sy = y0; sy < y1; ++sy)
+      countRow(src.row(sy), src.stride(), w, counts.data());
+    coverageRow(counts.data(), w, width, y1 - y0, dst);
+  }
+}
+
+void ScaleNearestMono(const PageBitmap& src, int width, int height, uint8_t* out, int stride) {
+  const int w = src.width(), h = src.height();
+  const std::size_t outBytes = (std::size_t(width) + 7) / 8;
+  std::vector<int> column(std::size_t(std::max(width, 0)));
+  for (int x = 0; x < width; ++x)
+    column[x] = w == 0 ? 0 : int(int64_t(x) * w / width);
+  int lastSy = -1;
+  for (int y = 0; y < height; ++y) {
+    uint8_t* dst = out + std::size_t(y) * stride;
+    const int sy = h == 0 ? -1 : int(int64_t(y) * h / height);
+    if (sy == lastSy && y > 0) {
+      std::memcpy(dst, dst - stride, outBytes);
+      continue;
+    }
+    lastSy = sy;
+    std::memset(dst, 0, outBytes);
+    if (sy < 0)
+      continue;
+    const uint8_t* row = src.row(sy);
+    if (std::all_of(row, row + src.stride(), [](uint8_t b) { return b == 0; }))
+      continue;
+    for (int x = 0; x < width; ++x) {
+      const int sx = column[x];
+      if (row[sx >> 3] & (0x80 >> (sx & 7)))
+        dst[x >> 3] |= uint8_t(0x80 >> (x & 7));
+    }
+  }
+}
+
+PageBitmap CopyBlock(const PageBitmap& src, int x, int y, int w, int h, int outW, int outH) {
+  PageBitmap out(outW, outH);
+  if (w <= 0 || h <= 0)
+    return out;
+  auto black = [&](int sx, int sy) {
+    return sx >= 0 && sy >= 0 && sx < src.width() && sy < src.height() && src.pixel(sx, sy);
+  };
+  for (int oy = 0; oy < outH; ++oy) {
+    const int y0 = y + int(int64_t(oy) * h / outH);
+    const int y1 = std::max(y0 + 1, y + int(int64_t(oy + 1) * h / outH));
+    for (int ox = 0; ox < outW; ++ox) {
+      const int x0 = x + int(int64_t(ox) * w / outW);
+      const int x1 = std::max(x0 + 1, x + int(int64_t(ox + 1) * w / outW));
+      bool any = false;
+      for (int sy = y0; sy < y1 && !any; ++sy)
+        for (int sx = x0; sx < x1 && !any; ++sx)
+          any = black(sx, sy);
+      if (any)
+        out.setPixel(ox, oy, true);
+    }
+  }
+  return out;
+}
+
+} // namespace faxview
