@@ -33,13 +33,13 @@ class TRichEditor;
 namespace compose {
 
 struct TFaxFileJob {
-  xbase::Table& SentTable;            // its current record is the fax to build
-  richtext::TRichEditor& RichCover;   // the main window's hidden editors
+  xbase::Table& SentTable;          // its current record is the fax to build
+  richtext::TRichEditor& RichCover; // the main window's hidden editors
   richtext::TRichEditor& RichDoc;
   faximage::TFxFaxConverter& Converter;
-  QWidget* ButtonBar = nullptr;       // disabled while the file is built
+  QWidget* ButtonBar = nullptr;                   // disabled while the file is built
   std::function<void(const QString&)> ShowStatus; // the status line ("" clears it)
-  QWidget* MessageParent = nullptr;   // parent of "Fax has no contents or cover sheet"
+  QWidget* MessageParent = nullptr;               // parent of "Fax has no contents or cover sheet"
 };
 
 // Builds the fax file of the Sent table's current record (memos RTFCOVER and

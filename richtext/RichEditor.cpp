@@ -9,6 +9,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <cmath>
@@ -42,12 +43,14 @@ bool TRichEditor::LoadFromFile(const QString& path) {
   return true;
 }
 
-bool TRichEditor::SaveToFile(const QString& path) const {
-  QFile f(path);
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-    return false;
+bool TRichEditor::SaveToFile(const QString& path, QString* reason) const {
+  QSaveFile f(path);
   const std::string rtf = SaveToRtf();
-  return f.write(rtf.data(), qint64(rtf.size())) == qint64(rtf.size());
+  const bool ok = f.open(QIODevice::WriteOnly) &&
+                  f.write(rtf.data(), qint64(rtf.size())) == qint64(rtf.size()) && f.commit();
+  if (!ok && reason)
+    *reason = QStringLiteral("Unable to save %1: %2").arg(path, f.errorString());
+  return ok;
 }
 
 void TRichEditor::LoadFromRtf(const std::string& rtf) {

@@ -45,7 +45,10 @@ public:
   // Content and files.
   void Clear();
   bool LoadFromFile(const QString& path);
-  bool SaveToFile(const QString& path) const;
+  // Writes the RTF through a temporary file that replaces path only when it
+  // is complete, so a failed save leaves the old document as it was. On
+  // failure, reason (when given) says why in words a window can show.
+  bool SaveToFile(const QString& path, QString* reason = nullptr) const;
   void LoadFromRtf(const std::string& rtf);
   std::string SaveToRtf() const;
   bool IsEmpty() const;

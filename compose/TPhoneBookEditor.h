@@ -1,0 +1,40 @@
+#pragma once
+// One phone book entry: the recipient's name and fax number.
+
+#include "app/widgets/WindowServices.h"
+
+#include <QDialog>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace compose {
+
+class TPhoneBookEditor : public QDialog {
+  Q_OBJECT
+  Q_DISABLE_COPY(TPhoneBookEditor)
+
+public:
+  explicit TPhoneBookEditor(QWidget* parent = nullptr);
+  ~TPhoneBookEditor() override;
+
+  QLineEdit* Name = nullptr;   // at most 35 characters
+  QLineEdit* Number = nullptr; // at most 25 characters
+  QPushButton* OKButton = nullptr;
+  QPushButton* Cancelbutton = nullptr;
+  QPushButton* Helpbutton = nullptr;
+  QLabel* status = nullptr;
+
+protected:
+  void reject() override { done(2); } // the cancel key and the close box
+
+private:
+  void buildControls();
+  void OKButtonClick();
+
+  std::unique_ptr<appwidgets::HintRedirect> m_hints;
+};
+
+} // namespace compose
