@@ -46,6 +46,11 @@ bool sameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
+bool isFile(const std::string& name) {
+  struct stat st {};
+  return ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 std::unique_ptr<InputReader> makeReader(const ConvertSettings& s, const ConvertEvents& events,
                                         ReaderContext& ctx) {
   switch (s.type) {
@@ -81,7 +86,11 @@ public:
     m_reader = makeReader(m_s, m_events, m_ctx);
     if (!m_reader)
       return ecBadArgument;
-    const std::string input = resolveInputName(documentFile, m_reader->defaultExtension());
+    std::string input = resolveInputName(documentFile, m_reader->defaultExtension());
+    // A name without extension is read as it is named when no file with
+    // the default extension is there.
+    if (input != documentFile && !isFile(input) && isFile(documentFile))
+      input = documentFile;
     const std::string output = resolveOutputName(outFileName, input);
     // Creating the output truncates it: it must not be the input itself.
     if (sameFile(input, output))

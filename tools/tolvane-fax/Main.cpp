@@ -13,7 +13,10 @@ namespace {
 
 const char* const kUsage =
     "usage: tolvane-fax COMMAND ...\n"
-    "  convert IN OUT.apf [--type text|tiff|pcx|dcx|bmp] [--fine] [--wide]\n"
+    "  convert IN OUT.apf [--fine|--normal] [--wide] [--type text]\n"
+    "          [--halftone auto|threshold|diffuse]\n"
+    "          IN: PDF, PNG, JPEG, TIFF (every page), BMP, PCX, DCX, text, or\n"
+    "          RTF/ODT/DOCX/DOC through LibreOffice; the kind is read from the content\n"
     "          [--left PIXELS] [--top ROWS] [--font standard|small]\n"
     "          [--lines-per-page N] [--tab N] [--station TEXT]\n"
     "  info FILE.apf\n"

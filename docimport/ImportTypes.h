@@ -1,0 +1,77 @@
+#pragma once
+// What the document import works with: grey pages as the readers deliver
+// them, the fax page they become, the choices a user makes, and the error
+// every failure is reported with.
+
+#include "faximage/PageBitmap.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace docimport {
+
+// Limits that keep hostile files within bounded time and memory.
+inline constexpr uint64_t kMaxSourcePixels = 120'000'000; // one decoded page
+inline constexpr int kMaxSourceSide = 60'000;
+inline constexpr int kMaxPages = 500;
+
+// A decoded page in 8-bit grey, 0 black and 255 white, with the resolution
+// the file states (0 where it states none).
+struct GreyImage {
+  int width = 0;
+  int height = 0;
+  double xdpi = 0;
+  double ydpi = 0;
+  std::vector<uint8_t> pixels; // width * height, rows top to bottom
+
+  uint8_t* row(int y) { return pixels.data() + std::size_t(y) * std::size_t(width); }
+  const uint8_t* row(int y) const { return pixels.data() + std::size_t(y) * std::size_t(width); }
+};
+
+// How grey becomes black and white: a fixed threshold keeps text and line
+// art sharp, error diffusion keeps the tones of photographs; Auto finds the
+// photographs on each page and diffuses only them.
+enum class Halftone { Auto, Threshold, Diffuse };
+
+// The fax resolution of the pages made; Auto is fine, except that a
+// black-and-white fax page at normal resolution stays at normal resolution.
+enum class FaxResolution { Auto, Normal, Fine };
+
+struct ImportOptions {
+  FaxResolution resolution = FaxResolution::Auto;
+  bool wide = false; // 2048 pixels (B4) instead of 1728 (A4, letter)
+  Halftone halftone = Halftone::Auto;
+  int maxPages = kMaxPages;
+};
+
+// The fax page the import produces: `width` pixels (1728 or 2048) per row.
+struct FaxPage {
+  faximage::PageBitmap bitmap;
+  bool fine = true;
+};
+
+// The pixel grid of the fax page: 8.03 pixels per mm across, 7.7 (fine) or
+// 3.85 (normal) rows per mm down.
+struct FaxGrid {
+  int width = 1728;
+  double xdpi = 204.0;
+  double ydpi = 196.0;
+  int maxRows = 2 * 2339; // two A4 pages of fine rows
+  bool fine() const { return ydpi > 150; }
+};
+FaxGrid gridFor(const ImportOptions& options, bool fine);
+
+// Every failure: a negative code of the program's error family and a text
+// a person can act on.
+class ImportError : public std::runtime_error {
+public:
+  ImportError(int code, const std::string& message) : std::runtime_error(message), m_code(code) {}
+  int code() const { return m_code; }
+
+private:
+  int m_code;
+};
+
+} // namespace docimport

@@ -1,0 +1,196 @@
+// Decoding in a child process. Poppler, libtiff, libpng and libjpeg are large
+// C libraries fed with files from anywhere; a fault in one of them on a
+// hostile file must not take the open fax editor and its unsaved work with
+// it, and a file that makes a library allocate or loop without end must not
+// stall the program. The child decodes with its address space and processor
+// time limited and sends the finished fax pages back through a pipe.
+
+#include "docimport/DocumentImport.h"
+#include "platform/FxErrors.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace docimport {
+
+namespace {
+
+constexpr rlim_t kChildMemory = rlim_t(1) << 30; // 1 GB
+constexpr rlim_t kChildSeconds = 120;
+constexpr int kPageWaitMs = 150 * 1000;
+
+// Records in the pipe: a kind byte, then a fixed header and the payload.
+enum : uint8_t { kPageRecord = 1, kErrorRecord = 2, kDoneRecord = 3 };
+struct RecordHeader {
+  uint8_t kind = 0;
+  uint8_t fine = 0;
+  int32_t code = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  uint32_t bytes = 0;
+};
+
+bool writeAll(int fd, const void* data, std::size_t size) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    p += n;
+    size -= std::size_t(n);
+  }
+  return true;
+}
+
+// Reads exactly size bytes, waiting at most kPageWaitMs for each part.
+bool readAll(int fd, void* data, std::size_t size) {
+  auto* p = static_cast<uint8_t*>(data);
+  while (size > 0) {
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, kPageWaitMs);
+    if (ready < 0 && errno == EINTR)
+      continue;
+    if (ready <= 0)
+      return false;
+    const ssize_t n = ::read(fd, p, size);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    p += n;
+    size -= std::size_t(n);
+  }
+  return true;
+}
+
+bool underSanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return true;
+#endif
+#endif
+  return false;
+}
+
+[[noreturn]] void runChild(int fd, const std::string& path, const ImportOptions& options) {
+  // An address-space limit does not fit the sanitizer's shadow memory.
+  if (!underSanitizer()) {
+    const rlimit memory{kChildMemory, kChildMemory};
+    ::setrlimit(RLIMIT_AS, &memory);
+  }
+  const rlimit cpu{kChildSeconds, kChildSeconds + 5};
+  ::setrlimit(RLIMIT_CPU, &cpu);
+  RecordHeader h;
+  std::string message;
+  try {
+    importPages(path, options, [&](FaxPage&& page) {
+      RecordHeader p{
+          kPageRecord,         uint8_t(page.fine),   0,
+          page.bitmap.width(), page.bitmap.height(), uint32_t(page.bitmap.bits().size())};
+      if (!writeAll(fd, &p, sizeof p) || !writeAll(fd, page.bitmap.bits().data(), p.bytes))
+        ::_exit(3);
+    });
+    h.kind = kDoneRecord;
+  } catch (const ImportError& e) {
+    h = {kErrorRecord, 0, e.code(), 0, 0, 0};
+    message = e.what();
+  } catch (const std::bad_alloc&) {
+    h = {kErrorRecord, 0, ecOutOfMemory, 0, 0, 0};
+    message = "The document needs more memory than a fax page is worth: " + path;
+  } catch (const std::exception& e) {
+    h = {kErrorRecord, 0, ecBadGraphicsFormat, 0, 0, 0};
+    message = std::string("The document cannot be read (") + e.what() + "): " + path;
+  }
+  h.bytes = uint32_t(message.size());
+  writeAll(fd, &h, sizeof h);
+  writeAll(fd, message.data(), message.size());
+  ::_exit(0);
+}
+
+std::string endText(int status, const std::string& path) {
+  if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL))
+    return "Reading the document took too long and was stopped: " + path;
+  if (WIFSIGNALED(status))
+    return "The document could not be read; its reader failed (signal " +
+           std::to_string(WTERMSIG(status)) + "): " + path;
+  return "The document could not be read; its reader stopped: " + path;
+}
+
+// Reads the child's records into the sink until it is done; false when the
+// pipe ended or stalled before a final record.
+bool takeRecords(int fd, const PageSink& sink, ImportError& failure) {
+  for (;;) {
+    RecordHeader h;
+    if (!readAll(fd, &h, sizeof h))
+      return false;
+    if (h.kind == kDoneRecord)
+      return true;
+    if (h.kind == kErrorRecord) {
+      std::string message(std::min<uint32_t>(h.bytes, 4096), '\0');
+      if (!readAll(fd, message.data(), message.size()))
+        return false;
+      failure = ImportError(h.code, message);
+      return true;
+    }
+    if (h.kind != kPageRecord || h.width <= 0 || h.width > 4096 || h.height <= 0 ||
+        h.height > 100000)
+      return false;
+    FaxPage page;
+    page.fine = h.fine != 0;
+    page.bitmap = faximage::PageBitmap(h.width, h.height);
+    if (h.bytes != page.bitmap.bits().size() || !readAll(fd, page.bitmap.bits().data(), h.bytes))
+      return false;
+    sink(std::move(page));
+  }
+}
+
+} // namespace
+
+void importPagesIsolated(const std::string& path, const ImportOptions& options,
+                         const PageSink& sink) {
+  int fds[2];
+  if (::pipe(fds) != 0)
+    throw ImportError(ecTooManyFiles, "No pipe for reading the document.");
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(fds[0]);
+    ::close(fds[1]);
+    throw ImportError(ecOutOfMemory, "No process for reading the document.");
+  }
+  if (pid == 0) {
+    ::close(fds[0]);
+    runChild(fds[1], path, options);
+  }
+  ::close(fds[1]);
+  ImportError failure(0, "");
+  bool complete = false;
+  try {
+    complete = takeRecords(fds[0], sink, failure);
+  } catch (...) {
+    ::kill(pid, SIGKILL);
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    throw;
+  }
+  if (!complete)
+    ::kill(pid, SIGKILL);
+  ::close(fds[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!complete)
+    throw ImportError(ecBadGraphicsFormat, endText(status, path));
+  if (failure.code() != 0)
+    throw failure;
+}
+
+} // namespace docimport
