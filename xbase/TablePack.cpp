@@ -75,7 +75,9 @@ void Table::pack() {
   DbfFile& dbf = m->dbf;
   const std::string dbfPath = m->path;
   bool memo = dbf.hasMemo();
-  const std::string fptPath = memo ? m->memo.file().path() : std::string();
+  // By name, not by the open memo file: after a pack that one still carries
+  // the name it was written under.
+  const std::string fptPath = memo ? companionPath(dbfPath, "FPT") : std::string();
 
   File newDbf;
   newDbf.open(packedName(dbfPath), true);
