@@ -128,6 +128,15 @@ PageBitmap halfTurn(const PageBitmap& src) {
 
 } // namespace
 
+void PadToWidth(PageBitmap& bitmap, int width) {
+  if (bitmap.width() >= width)
+    return;
+  PageBitmap wide(width, bitmap.height());
+  for (int y = 0; y < bitmap.height(); ++y)
+    std::memcpy(wide.row(y), bitmap.row(y), bitmap.stride());
+  bitmap = std::move(wide);
+}
+
 PageBitmap RotateQuarterTurns(const PageBitmap& src, int turns) {
   switch (((turns % 4) + 4) % 4) {
   case 1:

@@ -10,6 +10,10 @@
 
 namespace faxview {
 
+// Widens a bitmap to `width` pixels with white on the right (a page whose
+// rows end early is still shown and printed at the fax's full width).
+void PadToWidth(faximage::PageBitmap& bitmap, int width);
+
 // Turns by `turns` quarter turns clockwise (taken mod 4). A quarter turn of a
 // w x h bitmap gives h pixels wide and w rounded up to a multiple of 8 rows
 // high, the added rows white; a half turn keeps the size.

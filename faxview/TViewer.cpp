@@ -165,6 +165,8 @@ int TViewer::vUnpack(int page, PageBitmap& out) {
   try {
     rc = m_engine.unpackPage(m_fileName, page);
     rows.finish(out);
+    const bool halved = !header.fine() && m_autoScale != faximage::kUnpackDoubleHeight;
+    PadToWidth(out, header.rowWidth() / (halved ? 2 : 1));
   } catch (const std::bad_alloc&) {
     rc = ecOutOfMemory;
   }
@@ -172,17 +174,23 @@ int TViewer::vUnpack(int page, PageBitmap& out) {
   return rc;
 }
 
-// Unpacks page n into its table entry, turned by the present rotation.
+// Unpacks page n into its table entry, turned by the present rotation. A
+// page a damaged file cuts short (or leaves out) keeps what could be decoded,
+// possibly nothing, and is flagged; the error code is returned.
 int TViewer::vLoadPage(int page) {
   PageEntry& entry = m_pages[std::size_t(page - 1)];
   auto bm = std::make_unique<PageBitmap>();
   m_host.SetBusy(true, m_busyCursor);
-  const int rc = vUnpack(page, *bm);
+  int rc = vUnpack(page, *bm);
   m_host.SetBusy(false, m_busyCursor);
-  if (rc < 0 && bm->empty())
+  if (rc == ecOutOfMemory)
     return rc;
-  if (m_rotation != 0)
-    *bm = RotateQuarterTurns(*bm, m_rotation);
+  try {
+    if (m_rotation != 0 && !bm->empty())
+      *bm = RotateQuarterTurns(*bm, m_rotation);
+  } catch (const std::bad_alloc&) {
+    return ecOutOfMemory;
+  }
   entry.width = bm->width();
   entry.height = bm->height();
   entry.bitmap = std::move(bm);
@@ -219,7 +227,7 @@ int TViewer::vSetFile(const std::string& name) {
   }
   for (int p = 1; p <= (m_loadWholeFax ? PageCount() : 1); ++p) {
     rc = vLoadPage(p);
-    if (rc < 0 && p == 1 && !m_pages[0].bitmap) {
+    if (rc < 0 && p == 1 && (!m_pages[0].bitmap || m_pages[0].bitmap->empty())) {
       vDisposeFax();
       m_fileName.clear();
       return rc;
@@ -323,10 +331,10 @@ void TViewer::vInitPage() {
       rc = ecOutOfMemory;
     }
     if (rc < 0 && !m_pages[std::size_t(m_curPage - 1)].bitmap) {
-      vFail(rc);
+      vFail(rc); // out of memory
       return;
     }
-    if (rc < 0)
+    if (rc < 0) // a damaged page: shown as far as it goes
       m_host.Notify(fxViewErrorNotify, rc, 0);
   }
   m_hPos = m_vPos = 0;
