@@ -15,10 +15,11 @@ constexpr uint32_t kHeaderSize = 1024;
 constexpr uint32_t kStampOffset = 488;
 constexpr uint32_t kStampMagic = 0x54435843;
 constexpr uint32_t kUpdateMarkOffset = 496;
-// Reserved bytes before it: magic, then size, modification and change times
-// of the table file.
+// Reserved bytes before it: magic, then size and modification time of the
+// table file (the change time is left out: renaming the file, as a user
+// tidying names does, changes it). Bytes 472-487 stay free.
 constexpr uint32_t kTableStampOffset = 448;
-constexpr uint32_t kTableStampSize = 40;
+constexpr uint32_t kTableStampSize = 24;
 constexpr uint32_t kTableStampMagic = 0x46435843;
 constexpr size_t kTagNameLength = 10;
 constexpr int kMaxDepth = 32;
@@ -101,8 +102,6 @@ void CdxIndex::readTableStamp() {
   m_tableStamp.size = getLe64(b + 4);
   m_tableStamp.modifiedSeconds = int64_t(getLe64(b + 12));
   m_tableStamp.modifiedNanoseconds = int64_t(getLe32(b + 20));
-  m_tableStamp.changedSeconds = int64_t(getLe64(b + 24));
-  m_tableStamp.changedNanoseconds = int64_t(getLe32(b + 32));
 }
 
 void CdxIndex::writeStamp(const CdxStamp& t) {
@@ -111,8 +110,6 @@ void CdxIndex::writeStamp(const CdxStamp& t) {
   putLe64(b + 4, t.size);
   putLe64(b + 12, uint64_t(t.modifiedSeconds));
   putLe32(b + 20, uint32_t(t.modifiedNanoseconds));
-  putLe64(b + 24, uint64_t(t.changedSeconds));
-  putLe32(b + 32, uint32_t(t.changedNanoseconds));
   m_file.writeAt(kTableStampOffset, b, sizeof b);
   uint8_t stamp[8];
   putLe32(stamp, kStampMagic);
@@ -129,8 +126,6 @@ CdxStamp stampOfTableFile(int fd, uint32_t recordCount) {
   t.size = uint64_t(st.st_size);
   t.modifiedSeconds = st.st_mtim.tv_sec;
   t.modifiedNanoseconds = st.st_mtim.tv_nsec;
-  t.changedSeconds = st.st_ctim.tv_sec;
-  t.changedNanoseconds = st.st_ctim.tv_nsec;
   return t;
 }
 

@@ -8,7 +8,7 @@
 //    progress" mark there and clears it on a clean close; a file found with
 //    the mark set was left by a process that died mid-change;
 //  - on a clean close it stamps the state of the table file it was kept in
-//    step with: record count, size, modification and change times. An index
+//    step with: record count, size and modification time. An index
 //    whose stamp differs from the table file belongs to another state of the
 //    table (the index restored from a backup, or the table changed by a
 //    program that left the index alone: a deletion mark cleared, say).
@@ -40,7 +40,6 @@ struct CdxStamp {
   uint32_t recordCount = 0;
   uint64_t size = 0;
   int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
-  int64_t changedSeconds = 0, changedNanoseconds = 0;
   bool operator==(const CdxStamp&) const = default;
 };
 
