@@ -1,6 +1,7 @@
 #include "app/core/FaxTables.h"
 
 #include "platform/ProgramDir.h"
+#include "xbase/FileIo.h"
 #include "xbase/Table.h"
 
 #include <algorithm>
@@ -30,9 +31,14 @@ constexpr FieldSchema CoverFields[] = {{"DESCRIPT", 'C', 35, 0}, {"COVER", 'M', 
 
 constexpr FieldSchema PhoneFields[] = {{"NAME", 'C', 35, 0}, {"PHONE", 'C', 25, 0}};
 
+// A table's files may carry their names in any letter case (a data folder
+// copied from Windows); two files that differ only in case are refused.
 bool fileExists(const std::string& path) {
-  std::error_code ec;
-  return fs::exists(path, ec);
+  try {
+    return !xbase::findAnyCase(path).empty();
+  } catch (const xbase::XBaseError&) {
+    return true; // the open reports the ambiguity; nothing is created beside it
+  }
 }
 
 bool hasTag(const xbase::Table& table, const std::string& tag) {
@@ -54,13 +60,14 @@ void openWithIndexRecovery(xbase::Table& table, const std::string& path,
     if (e.code() != xbase::ErrorCode::BadIndex)
       throw;
     std::error_code ec;
-    fs::remove(indexPath, ec);
+    fs::remove(xbase::findAnyCase(indexPath), ec);
     table.open(path);
   }
 }
 
 // Steps after a successful open; their errors do not make the open fail.
-void prepareOpenTable(const TableSchema& schema, xbase::Table& table, const std::string& indexPath) {
+void prepareOpenTable(const TableSchema& schema, xbase::Table& table,
+                      const std::string& indexPath) {
   try {
     if (!fileExists(indexPath) || !table.hasIndex() || !hasTag(table, schema.Tag))
       table.indexTag(schema.Tag, schema.KeyExpression, schema.Descending, schema.Condition);
@@ -76,22 +83,22 @@ void prepareOpenTable(const TableSchema& schema, xbase::Table& table, const std:
 } // namespace
 
 const TableSchema SentTable{"TOV.DBF",  SentFields, "DATESENT", "DTOS(DATESENT)+TIMESENT",
-                          "datesent", true,       NotDeleted, true,
-                          true,       false};
+                            "datesent", true,       NotDeleted, true,
+                            true,       false};
 const TableSchema ReceivedTable{"TOVREC.DBF",
-                              ReceivedFields,
-                              "DATETIME",
-                              "DTOS(DATEREC)+TIMEREC",
-                              "DTOS(DATEREC)+TIMEREC",
-                              true,
-                              NotDeleted,
-                              true,
-                              false,
-                              false};
+                                ReceivedFields,
+                                "DATETIME",
+                                "DTOS(DATEREC)+TIMEREC",
+                                "DTOS(DATEREC)+TIMEREC",
+                                true,
+                                NotDeleted,
+                                true,
+                                false,
+                                false};
 const TableSchema CoverTable{"TOVCOV.DBF", CoverFields, "DESCRIPT", "DESCRIPT", "DESCRIPT",
-                           false,        NotDeleted,  false,      false,      true};
+                             false,        NotDeleted,  false,      false,      true};
 const TableSchema PhoneTable{"TOVPB.DBF", PhoneFields, "NAME", "NAME", "NAME",
-                           false,       NotDeleted,  false,  false,  true};
+                             false,       NotDeleted,  false,  false,  true};
 
 std::string IndexFileName(const std::string& tableFileName) {
   std::size_t keep = tableFileName.size() >= 3 ? tableFileName.size() - 3 : 0;

@@ -3,6 +3,7 @@
 #include "app/core/FaxTables.h"
 #include "platform/PendingEvents.h"
 #include "platform/ProgramDir.h"
+#include "xbase/FileIo.h"
 #include "xbase/Table.h"
 
 #include <filesystem>
@@ -28,7 +29,10 @@ void report(const MaintenanceProgress& progress, const char* text) {
 void dropIndexFile(const TableSchema& schema, xbase::Table& table, const std::string& dir) {
   table.closeIndexes();
   std::error_code ec; // a file that will not go is not worth stopping for
-  fs::remove(dir + IndexFileName(schema.FileName), ec);
+  try {
+    fs::remove(xbase::findAnyCase(dir + IndexFileName(schema.FileName)), ec);
+  } catch (const xbase::XBaseError&) {
+  }
 }
 
 // A pack that fails is retried once; a second failure leaves the table
@@ -92,6 +96,55 @@ void RebuildIndexes(MaintenanceTables tables, const std::string& dir,
 
 void RebuildIndexes(MaintenanceTables tables, const MaintenanceProgress& progress) {
   RebuildIndexes(tables, platform::ProgramDir(), progress);
+}
+
+namespace {
+
+void addFindings(const TableSchema& schema, const std::vector<std::string>& texts,
+                 std::vector<TableFinding>& findings) {
+  for (const auto& text : texts)
+    findings.push_back(TableFinding{schema.FileName, text});
+}
+
+// Checks one table as it is; a table the window does not hold open is
+// opened for the check and closed again, a missing one is skipped.
+void checkTable(const TableSchema& schema, xbase::Table& table, const std::string& dir,
+                const char* text, const MaintenanceProgress& progress,
+                std::vector<TableFinding>& findings) {
+  report(progress, text);
+  bool opened = false;
+  try {
+    if (!table.isOpen()) {
+      if (xbase::findAnyCase(dir + schema.FileName).empty())
+        return;
+      table.open(dir + schema.FileName);
+      opened = true;
+    }
+    for (const auto& repair : table.openRepairs())
+      findings.push_back(TableFinding{schema.FileName, "mended when it was opened: " + repair});
+    addFindings(schema, table.checkStructure(), findings);
+  } catch (const std::exception& e) {
+    findings.push_back(TableFinding{schema.FileName, e.what()});
+  }
+  if (opened)
+    table.close();
+}
+
+} // namespace
+
+std::vector<TableFinding> CheckTables(MaintenanceTables tables, const std::string& dir,
+                                      const MaintenanceProgress& progress) {
+  std::vector<TableFinding> findings;
+  checkTable(SentTable, tables.Sent, dir, "Checking FAX file", progress, findings);
+  checkTable(ReceivedTable, tables.Received, dir, "Checking Received FAX file", progress, findings);
+  checkTable(PhoneTable, tables.Phone, dir, "Checking PHONE file", progress, findings);
+  checkTable(CoverTable, tables.Cover, dir, "Checking COVER file", progress, findings);
+  return findings;
+}
+
+std::vector<TableFinding> CheckTables(MaintenanceTables tables,
+                                      const MaintenanceProgress& progress) {
+  return CheckTables(tables, platform::ProgramDir(), progress);
 }
 
 } // namespace app
