@@ -1,0 +1,345 @@
+#include "compose/TSendFaxForm.h"
+
+#include "app/core/ModemCommands.h"
+#include "app/core/Settings.h"
+#include "app/core/SharedServices.h"
+#include "app/widgets/MessageBoxes.h"
+#include "compose/FormParts.h"
+#include "compose/SendServices.h"
+#include "compose/SerialDevices.h"
+#include "compose/TCheckFaxClassForm.h"
+#include "compose/TFindModemForm.h"
+#include "compose/TResetModemForm.h"
+#include "platform/FxErrors.h"
+#include "platform/ProgramDir.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <optional>
+
+using appwidgets::ProcessPendingEvents;
+using compose::Ansi;
+using compose::ToAnsiText;
+
+namespace {
+
+constexpr int kMaxPath = 255;
+
+std::string cut(const std::string& text, size_t length = kMaxPath) {
+  return text.substr(0, length);
+}
+
+// The integer in a number field, or nothing when the text is not one.
+std::optional<int> integerIn(const QLineEdit* edit) {
+  bool ok = false;
+  const int value = edit->text().trimmed().toInt(&ok);
+  return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+uint16_t toWord(int value) {
+  return static_cast<uint16_t>(std::clamp(value, 0, 65535));
+}
+
+} // namespace
+
+TSendFaxForm::TSendFaxForm(QWidget* parent)
+    : QDialog(parent), m_comPort(std::make_unique<TFxComPort>()),
+      m_sendFax(std::make_unique<TFxSendFax>()) {
+  BuildForm();
+  m_faxStatus = std::make_unique<TFxFaxStatus>(this);
+  m_faxStatus->Fax = m_sendFax.get();
+  compose::SetUpModemPort(*m_comPort);
+  m_comPort->SetTracing(tlOn);
+  m_comPort->SetTraceSize(32000);
+  m_comPort->SetLogging(tlOn);
+  m_comPort->SetTraceName(cut(platform::ProgramDir() + "TOVSEND.TRC"));
+  m_comPort->SetLogName(cut(platform::ProgramDir() + "TOVSEND.LOG"));
+  m_sendFax->SetFaxClass(fcUnknown);
+  m_sendFax->SetComPort(m_comPort.get());
+  m_sendFax->SetStatusDisplay(m_faxStatus.get());
+  m_sendFax->SetFaxFileExt("APF");
+  m_sendFax->OnFaxFinish = [this](TFxCustomAbstractFax& sender, int code) {
+    FxSendFax1FaxFinish(sender, code);
+  };
+  m_hints = std::make_unique<appwidgets::HintRedirect>(this, status);
+}
+
+TSendFaxForm::~TSendFaxForm() {
+  // A call still running (the window closed by other means) ends here; the
+  // component forgets the port when it goes, so it goes first.
+  m_sendFax->OnFaxFinish = nullptr;
+  m_sendFax->SetStatusDisplay(nullptr);
+  if (m_sendFax->Running())
+    m_sendFax->AbortFax();
+  m_sendFax.reset();
+  m_comPort.reset();
+}
+
+// ------------------------------------------------------------ settings
+
+void TSendFaxForm::LoadSettings(const app::TSettings& s) {
+  ComPort->SetItemIndex(s.ComPort);
+  m_comPort->SetComNumber(static_cast<uint16_t>(std::max(0, s.ComPort + 1)));
+  sfusername->setText(Ansi(s.UserName));
+  sfStationID->setText(Ansi(s.UserFax));
+  sfDialPrefix->setText(Ansi(s.DialPrefix));
+  sfModemInit->setText(Ansi(s.InitString));
+  sfDialAttempts->setText(QString::number(s.DialAttempts));
+  sfRetryWait->setText(QString::number(s.RetryWait));
+  sfTimeOut->setText(QString::number(s.Timeout));
+  sfFaxClass->SetItemIndex(s.FaxClass);
+  sfToneOrPulse->SetItemIndex(s.ToneOrPulse);
+  CheckBlindDial->setChecked(s.BlindDial);
+  CheckIgnoreBusy->setChecked(s.IgnoreBusy);
+  TransferRate->setCurrentIndex(app::IndexFromBps(s.MaximumBPS));
+}
+
+void TSendFaxForm::StoreSettings(app::TSettings& s) const {
+  s.ComPort = ComPort->ItemIndex();
+  s.UserName = ToAnsiText(sfusername->text());
+  s.UserFax = ToAnsiText(sfStationID->text());
+  s.DialPrefix = ToAnsiText(sfDialPrefix->text());
+  s.InitString = ToAnsiText(sfModemInit->text());
+  s.MaximumBPS = app::BpsFromIndex(TransferRate->currentIndex());
+  s.DialAttempts = integerIn(sfDialAttempts).value_or(s.DialAttempts);
+  s.RetryWait = integerIn(sfRetryWait).value_or(s.RetryWait);
+  s.Timeout = integerIn(sfTimeOut).value_or(s.Timeout);
+  s.FaxClass = sfFaxClass->ItemIndex();
+  s.ToneOrPulse = sfToneOrPulse->ItemIndex();
+  s.BlindDial = CheckBlindDial->isChecked();
+  s.IgnoreBusy = CheckIgnoreBusy->isChecked();
+}
+
+// ------------------------------------------------------------ life
+
+void TSendFaxForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (m_firstActivation)
+    QTimer::singleShot(0, this, [this] { FormActivate(); });
+}
+
+bool TSendFaxForm::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate)
+    FormActivate();
+  return QDialog::event(event);
+}
+
+void TSendFaxForm::FormActivate() {
+  appwidgets::SetHintTarget(status);
+  if (!m_firstActivation)
+    return;
+  m_firstActivation = false;
+  sfPhoneNumber->setText(m_phoneNumber);
+}
+
+void TSendFaxForm::closeEvent(QCloseEvent* event) {
+  if (m_busy) {
+    compose::MessageBeep();
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void TSendFaxForm::reject() {
+  CloseButtonClick();
+}
+
+void TSendFaxForm::CloseButtonClick() {
+  if (m_busy) {
+    compose::MessageBeep();
+    return;
+  }
+  ClosePort();
+  done(2);
+}
+
+void TSendFaxForm::HelpButtonClick() {
+  compose::ShowHelpContext(1016);
+}
+
+void TSendFaxForm::ExplorerButton1Click() {
+  compose::ShowHelpContext(1026);
+}
+
+void TSendFaxForm::ExplorerButton2Click() {
+  compose::ShowModemReset(this);
+}
+
+void TSendFaxForm::SetStatus(const QString& text) {
+  status->setText(text);
+  ProcessPendingEvents();
+}
+
+void TSendFaxForm::ClosePort() {
+  try {
+    m_comPort->SetOpen(false);
+  } catch (const std::exception&) {
+    // Closing a port that went away must not stop the dialog.
+  }
+}
+
+// ------------------------------------------------------------ sending
+
+QString TSendFaxForm::BuildHeaderLine(const QString& name, const QString& stationId,
+                                      const QDateTime& when) {
+  QString line = "Page $P of $N, Sent ";
+  if (!(name + stationId).trimmed().isEmpty())
+    line += "by ";
+  if (!name.isEmpty())
+    line += name + ",";
+  if (!stationId.isEmpty())
+    line += " $I ";
+  const QLocale c = QLocale::c();
+  line +=
+      " on " + c.toString(when.date(), "d MMM yyyy") + " at " + c.toString(when.time(), "hh:mmap");
+  return line;
+}
+
+QString TSendFaxForm::BuildHeader() const {
+  return BuildHeaderLine(sfusername->text(), sfStationID->text(), QDateTime::currentDateTime());
+}
+
+void TSendFaxForm::ApplyDialNumbers() {
+  // The first field that is no integer ends this step: it and the later
+  // ones keep the component's previous values.
+  const auto attempts = integerIn(sfDialAttempts);
+  if (!attempts)
+    return;
+  m_sendFax->SetDialAttempts(toWord(*attempts));
+  const auto retry = integerIn(sfRetryWait);
+  if (!retry)
+    return;
+  m_sendFax->SetDialRetryWait(toWord(*retry));
+  const auto wait = integerIn(sfTimeOut);
+  if (!wait)
+    return;
+  m_sendFax->SetDialWait(toWord(*wait));
+}
+
+void TSendFaxForm::ConfigureSendFax() {
+  TFxSendFax& fax = *m_sendFax;
+  fax.SetDesiredBPS(static_cast<uint16_t>(app::BpsFromIndex(TransferRate->currentIndex())));
+  fax.SetBlindDial(CheckBlindDial->isChecked());
+  fax.SetDetectBusy(!CheckIgnoreBusy->isChecked());
+  fax.SetFaxFile(cut(m_faxFile.toStdString()));
+  fax.SetCoverFile(cut(m_coverFile.toStdString()));
+  fax.SetPhoneNumber(cut(ToAnsiText(sfPhoneNumber->text())));
+  fax.SetToneDial(sfToneOrPulse->ItemIndex() == 0);
+  fax.SetFaxClass(static_cast<TFaxClass>(sfFaxClass->ItemIndex() + 1));
+  ApplyDialNumbers();
+  fax.SetStationID(ToAnsiText(sfStationID->text()));
+  fax.SetDialPrefix(ToAnsiText(sfDialPrefix->text()));
+  const QString init = sfModemInit->text();
+  if (!init.isEmpty())
+    fax.SetModemInit(ToAnsiText(init.toUpper().contains("AT") ? init : "AT" + init));
+  m_headerLine = BuildHeader();
+  fax.SetHeaderLine(cut(ToAnsiText(m_headerLine)));
+}
+
+void TSendFaxForm::SendFaxButtonClick() {
+  if (m_busy) {
+    compose::MessageBeep();
+    return;
+  }
+  m_busy = true;
+  SetStatus("Opening communications port...");
+  const int comNumber = ComPort->ItemIndex() + 1;
+  m_comPort->SetComNumber(static_cast<uint16_t>(comNumber));
+  std::string error;
+  if (!OpenModemPort(*m_comPort, error)) {
+    ClosePort();
+    std::string trouble = compose::DeviceTroubleText(compose::ComDevice(comNumber));
+    std::string text = error;
+    if (comNumber > 0)
+      text += "\r\r" + compose::ComDeviceText(comNumber) + (trouble.empty() ? "" : ". " + trouble);
+    appwidgets::ShowInfo(compose::Ansi(text), this);
+    m_busy = false;
+    status->clear();
+    return;
+  }
+  if (!app::Settings.ResetString.empty()) {
+    SetStatus("Sending reset string...");
+    SendModemCommand(*m_comPort, app::Settings.ResetString);
+  }
+  StartSend();
+}
+
+void TSendFaxForm::StartSend() {
+  try {
+    ConfigureSendFax();
+    SetStatus(QString());
+    m_sendFax->BeginTransmit();
+  } catch (...) {
+    // A setup the component refuses ends the attempt quietly.
+    m_busy = false;
+    appwidgets::SetHintTarget(status);
+    ClosePort();
+  }
+}
+
+void TSendFaxForm::FxSendFax1FaxFinish(TFxCustomAbstractFax&, int errorCode) {
+  const QString text = Ansi(ErrorText(errorCode));
+  m_lastResult = (errorCode == 0 || text.toUpper() == "OK") ? QString("Sent") : text;
+  appwidgets::ShowInfo("Finished: " + text, this);
+  ProcessPendingEvents();
+  EndAttempt();
+}
+
+void TSendFaxForm::EndAttempt() {
+  if (!app::Settings.AfterResetString.empty() && m_comPort->Open()) {
+    SetStatus("Sending AFTER reset string...");
+    SendModemCommand(*m_comPort, app::Settings.AfterResetString);
+  }
+  ClosePort();
+  ProcessPendingEvents();
+  m_busy = false;
+  status->clear();
+}
+
+// ------------------------------------------------------------ modem utilities
+
+void TSendFaxForm::FindModemButtonClick() {
+  if (m_busy) {
+    compose::MessageBeep(); // the port is in use by the running fax
+    return;
+  }
+  const int selected = ComPort->ItemIndex();
+  TFindModemForm dialog(this);
+  appwidgets::CenterForm(&dialog);
+  dialog.SetComPort(m_comPort.get());
+  dialog.exec();
+  m_comPort->SetComNumber(static_cast<uint16_t>(selected + 1));
+  const int found = dialog.FoundPort();
+  if (found > 0 && found != selected + 1 &&
+      appwidgets::AskYesNo("Set Com Port to Com " + QString::number(found), "Com Port", this))
+    ComPort->SetItemIndex(found - 1);
+}
+
+void TSendFaxForm::CheckFaxClassButtonClick() {
+  if (m_busy) {
+    compose::MessageBeep();
+    return;
+  }
+  {
+    TCheckFaxClassForm dialog(this);
+    appwidgets::CenterForm(&dialog);
+    dialog.SetComponents(m_comPort.get(), m_sendFax.get(), ComPort->ItemIndex() + 1);
+    dialog.exec();
+    const int c = dialog.RecommendedIndex();
+    if (c >= 0 && c + 1 != sfFaxClass->ItemIndex() &&
+        appwidgets::AskYesNo("Set fax class as " + dialog.RecommendedName() + " ?", "Fax Class",
+                             this))
+      sfFaxClass->SetItemIndex(c + 1);
+  }
+  ClosePort();
+  ProcessPendingEvents();
+}
