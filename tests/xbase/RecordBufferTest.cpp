@@ -47,6 +47,7 @@ TEST(RecordBuffer, EmptyViewHasRecordCountPlusOne) {
   t.deleteRecord();
   EXPECT_EQ(t.recNo(), 2); // the only record vanished from the view
   EXPECT_EQ(t.queryRecCount(), 0);
+  EXPECT_EQ(findingsOf(t), "");
   TableEnv::setDeleted(false);
 }
 
@@ -78,6 +79,7 @@ TEST(RecordBuffer, EditCancelRefreshAndFieldFormats) {
   t.setDate("DATESENT", "");
   t.refresh(); // drops the buffer, rereads the file
   EXPECT_EQ(t.fieldDate("DATESENT"), "20240315");
+  EXPECT_EQ(findingsOf(t), "");
 }
 
 TEST(RecordBuffer, MemosThroughFilesAreByteExact) {
@@ -96,6 +98,7 @@ TEST(RecordBuffer, MemosThroughFilesAreByteExact) {
     t.append();
     t.memoFromFile("RTFDOC", dir.file("in.bin"));
     t.post();
+    EXPECT_EQ(findingsOf(t), "");
   }
   t.close();
   t.open(dir.file("TOV.DBF"));

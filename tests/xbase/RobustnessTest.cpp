@@ -182,10 +182,12 @@ TEST(Robustness, TruncatedTableIsCutToWholeRecordsAndReindexed) {
   t.setOrder(1);
   std::vector<long> order = walk(t);
   EXPECT_TRUE(std::all_of(order.begin(), order.end(), [&](long r) { return r <= before - 2; }));
+  EXPECT_EQ(findingsOf(t), "");
   t.append();
   t.setField("FROM", "after repair");
   t.post();
   EXPECT_EQ(t.recNo(), before - 1);
+  EXPECT_EQ(findingsOf(t), "");
 }
 
 TEST(Robustness, StaleOrDamagedIndexIsRebuilt) {
@@ -244,6 +246,7 @@ TEST(Robustness, StaleOrDamagedIndexIsRebuilt) {
   std::vector<long> order = walk(t);
   EXPECT_EQ(order, expectedOrder(t, "NAME"));
   EXPECT_NE(std::find(order.begin(), order.end(), t.recCount()), order.end());
+  EXPECT_EQ(findingsOf(t), "");
 }
 
 TEST(Robustness, IndexThatLostKeysIsRebuilt) {
@@ -267,6 +270,7 @@ TEST(Robustness, IndexThatLostKeysIsRebuilt) {
   t.open(path);
   t.setOrder("NAME");
   EXPECT_EQ(walk(t), (std::vector<long>{8, 4, 7, 1, 6, 3, 2}));
+  EXPECT_EQ(findingsOf(t), "");
 }
 
 TEST(Robustness, DamagedHeadersAndMemoPointersGiveClearErrors) {

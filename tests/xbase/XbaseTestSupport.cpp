@@ -159,4 +159,11 @@ void writeFile(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), std::streamsize(bytes.size()));
 }
 
+std::string findingsOf(xbase::Table& table) {
+  std::string text;
+  for (const auto& f : table.checkStructure())
+    text += "\n  " + f;
+  return text;
+}
+
 } // namespace xbtest

@@ -48,6 +48,9 @@ Dump readDump(const std::string& path);
 std::map<std::string, std::string> recordValues(const xbase::Table& table);
 
 std::string readFile(const std::string& path);
+// The structural checker's findings on the table, one per line; "" when the
+// table, its memos and its index are sound.
+std::string findingsOf(xbase::Table& table);
 void writeFile(const std::string& path, const std::string& bytes);
 
 } // namespace xbtest
