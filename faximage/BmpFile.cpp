@@ -3,6 +3,7 @@
 #include "faximage/Dither.h"
 #include "faximage/FxFile.h"
 
+#include <bit>
 #include <cstring>
 
 namespace faximage {
@@ -24,13 +25,42 @@ void put32(uint8_t* p, uint32_t v) {
   put16(p + 2, v >> 16);
 }
 
+// The red, green and blue bits of a 16- or 32-bit pixel. Without bit-field
+// compression they are fixed: 5-5-5 in 16 bits, 8-8-8 in 32.
+struct BmpMasks {
+  uint32_t red = 0, green = 0, blue = 0;
+};
+
+BmpMasks bmpMasks(const std::vector<uint8_t>& file, const BmpInfo& info) {
+  // Bit fields follow a 40-byte info header; longer headers hold them at
+  // the same file offset.
+  if (info.compression == 3 && file.size() >= 66)
+    return {le32(file.data() + 54), le32(file.data() + 58), le32(file.data() + 62)};
+  if (info.bitsPerPixel == 16)
+    return {0x7C00, 0x03E0, 0x001F};
+  return {0xFF0000, 0x00FF00, 0x0000FF};
+}
+
+// One channel of a pixel scaled to 0..255.
+int channel(uint32_t pixel, uint32_t mask) {
+  if (mask == 0)
+    return 0;
+  const int shift = std::countr_zero(mask);
+  const uint32_t max = mask >> shift;
+  return int(uint64_t((pixel & mask) >> shift) * 255 / max);
+}
+
 // Intensity (r + g + b) div 3 of pixel x in a stored row.
-int intensity(const uint8_t* row, int x, const BmpInfo& info, const BmpPalette& pal) {
+int intensity(const uint8_t* row, int x, const BmpInfo& info, const BmpPalette& pal,
+              const BmpMasks& masks) {
   auto fromRgb = [](uint32_t rgb) {
     return int(((rgb >> 16) & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF)) / 3;
   };
   auto fromIndex = [&](unsigned index) {
     return index < pal.rgb.size() ? fromRgb(pal.rgb[index]) : 0;
+  };
+  auto fromMasks = [&](uint32_t v) {
+    return (channel(v, masks.red) + channel(v, masks.green) + channel(v, masks.blue)) / 3;
   };
   switch (info.bitsPerPixel) {
   case 1:
@@ -39,16 +69,12 @@ int intensity(const uint8_t* row, int x, const BmpInfo& info, const BmpPalette& 
     return fromIndex((row[x / 2] >> (x % 2 ? 0 : 4)) & 15);
   case 8:
     return fromIndex(row[x]);
-  case 16: { // 5-5-5
-    const unsigned v = le16(row + 2 * x);
-    const unsigned r = ((v >> 10) & 31) * 255 / 31, g = ((v >> 5) & 31) * 255 / 31,
-                   b = (v & 31) * 255 / 31;
-    return int(r + g + b) / 3;
-  }
+  case 16:
+    return fromMasks(le16(row + 2 * x));
   case 24:
     return (row[3 * x] + row[3 * x + 1] + row[3 * x + 2]) / 3;
   default: // 32
-    return (row[4 * x] + row[4 * x + 1] + row[4 * x + 2]) / 3;
+    return fromMasks(le32(row + 4 * x));
   }
 }
 
@@ -87,9 +113,12 @@ bool readBmpPalette(const uint8_t* file, std::size_t size, const BmpInfo& info, 
 
 bool ditherBmp(const std::vector<uint8_t>& file, PageBitmap& out) {
   BmpInfo info;
-  if (!parseBmpHeaders(file.data(), file.size(), info) || info.compression != 0)
+  if (!parseBmpHeaders(file.data(), file.size(), info))
     return false;
   const uint16_t bpp = info.bitsPerPixel;
+  // Uncompressed, or 16/32-bit pixels with bit-field masks (RGB565, RGB555).
+  if (info.compression != 0 && !(info.compression == 3 && (bpp == 16 || bpp == 32)))
+    return false;
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
     return false;
   // The result must fit a fax row anyway; refuse sizes that cannot.
@@ -101,11 +130,12 @@ bool ditherBmp(const std::vector<uint8_t>& file, PageBitmap& out) {
   BmpPalette pal;
   if (!readBmpPalette(file.data(), file.size(), info, pal))
     return false;
+  const BmpMasks masks = bmpMasks(file, info);
   out = PageBitmap(info.width, info.rows());
   for (int y = 0; y < info.rows(); ++y) {
     const uint8_t* row = file.data() + info.rowOffset(y);
     for (int x = 0; x < info.width; ++x)
-      if (ditherIsBlack(intensity(row, x, info, pal), x, y))
+      if (ditherIsBlack(intensity(row, x, info, pal, masks), x, y))
         out.setPixel(x, y, true);
   }
   return true;

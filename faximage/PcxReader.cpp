@@ -41,6 +41,11 @@ public:
     if (h[0] != 10 || h[2] != 1 || h[3] != 1 || h[65] > 1 || width <= 0 || width - 1 > ctx.width ||
         height <= 0)
       return ecBadGraphicsFormat;
+    // PCX stores white as 1 in the files this reader was made for (their
+    // palette says nothing, or index 0 black). A palette whose index 0 is the
+    // lighter colour stores white as 0: then the bits are taken as they are.
+    auto level = [&](int i) { return h[16 + 3 * i] + h[17 + 3 * i] + h[18 + 3 * i]; };
+    m_invert = level(0) <= level(1);
     m_bytesPerLine = le16(h + 66);
     m_widthBytes = (std::size_t(width) + 7) / 8;
     if (m_bytesPerLine == 0)
@@ -60,7 +65,7 @@ public:
   bool dataLeft() const { return m_remaining > 0 || m_runLeft > 0; }
   uint64_t remaining() const { return m_remaining; }
 
-  // One row: bytes-per-line decoded bytes, inverted (PCX stores white as 1);
+  // One row: bytes-per-line decoded bytes, inverted where white is 1;
   // bits beyond the image width are padding and stay white.
   int readRow(InputBuffer& in, uint8_t* raw, std::size_t& length, ReaderContext& ctx) {
     const uint64_t before = m_remaining;
@@ -70,7 +75,7 @@ public:
       if (int rc = nextByte(in, b); rc < 0)
         return rc;
       if (i < m_widthBytes)
-        raw[i] = uint8_t(~b);
+        raw[i] = m_invert ? uint8_t(~b) : b;
       if (!dataLeft())
         break;
     }
@@ -128,6 +133,7 @@ private:
   unsigned m_runLeft = 0;
   uint8_t m_runByte = 0;
   int m_rowsLeft = 0;
+  bool m_invert = true;
 };
 
 class PcxReader final : public InputReader {
