@@ -14,7 +14,6 @@
 
 #include <QFile>
 #include <QWidget>
-#include <cmath>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -30,7 +29,7 @@ QString programDir() {
 
 // Lets the window repaint; a quit requested meanwhile ends the work.
 void yieldToWindow() {
-  appwidgets::ProcessPendingEvents();
+  platform::processPendingEvents();
   if (platform::quitRequested())
     RaiseFxError(ecGotQuitMsg);
 }
@@ -82,10 +81,6 @@ private:
 };
 
 } // namespace
-
-int FaxRenderZoom(double screenDpi) {
-  return screenDpi > 0 ? int(std::trunc(200.0 / screenDpi * 100.0)) : 100;
-}
 
 QString NewFaxFileName() {
   const QString dir = programDir();

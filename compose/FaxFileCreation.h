@@ -75,8 +75,4 @@ QString JoinFaxPages(const QStringList& pages);
 // other I/O failures throw their EFxException.
 void AppendFaxFile(const QString& destination, const QString& source);
 
-// The zoom at which an editor draws 200 pixels per inch on a screen of the
-// given resolution: Trunc(200 / dpi * 100) percent (208 at 96, 166 at 120).
-int FaxRenderZoom(double screenDpi);
-
 } // namespace compose
