@@ -1,12 +1,17 @@
 #include "compose/EditorRequests.h"
 
+#include "app/widgets/MessageBoxes.h"
 #include "richtext/RichEditor.h"
 
 #include <QMenu>
+#include <functional>
 
 #if __has_include("compose/TSpellCheckDialog.h")
 #include "compose/TSpellCheckDialog.h"
 #define TOLVANE_HAVE_SPELL_DIALOG 1
+#endif
+#ifdef TOLVANE_HAVE_DOCIMPORTQT
+#include "docimport/qt/PagePictures.h"
 #endif
 
 namespace compose {
@@ -20,10 +25,47 @@ void StartSpellCheck(QWidget* parent, richtext::TRichEditor& editor) {
 #endif
 }
 
+#ifdef TOLVANE_HAVE_DOCIMPORTQT
+namespace {
+// Asks for a file and hands it to insert; its failure text is shown.
+void insertFromFile(QWidget* parent, const QString& caption,
+                    const std::function<bool(const QString&, QString*)>& insert) {
+  const QString name =
+      appwidgets::GetOpenFileName(parent, caption, QString(), docimport::ImportFileFilter());
+  if (name.isEmpty())
+    return;
+  QString error;
+  if (!insert(name, &error))
+    appwidgets::ShowInfo(error, parent);
+}
+} // namespace
+#endif
+
 void AddPictureItems(QMenu* menu, richtext::TRichEditor& editor, QWidget* parent) {
+#ifdef TOLVANE_HAVE_DOCIMPORTQT
+  if (!menu->isEmpty())
+    menu->addSeparator();
+  QAction* picture = menu->addAction(QStringLiteral("Picture…"));
+  picture->setObjectName(QStringLiteral("mnuPicture"));
+  picture->setStatusTip(QStringLiteral("Insert a picture at the caret"));
+  QObject::connect(picture, &QAction::triggered, parent, [parent, &editor] {
+    insertFromFile(parent, QStringLiteral("Insert Picture"), [&](const QString& f, QString* e) {
+      return docimport::InsertPictureFromFile(editor, f, e);
+    });
+  });
+  QAction* pages = menu->addAction(QStringLiteral("Pages from file…"));
+  pages->setObjectName(QStringLiteral("mnuPagesFromFile"));
+  pages->setStatusTip(QStringLiteral("Insert every page of a file, each on a page of its own"));
+  QObject::connect(pages, &QAction::triggered, parent, [parent, &editor] {
+    insertFromFile(parent, QStringLiteral("Insert Pages from File"), [&](const QString& f, QString* e) {
+      return docimport::InsertPagesFromFile(editor, f, e) > 0;
+    });
+  });
+#else
   (void)menu;
   (void)editor;
   (void)parent;
+#endif
 }
 
 } // namespace compose
