@@ -6,6 +6,7 @@
 
 #include "xbase/Table.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -47,8 +48,8 @@ public:
   ~TMainScreen() override;
 
   // ----- for other windows and the send command (see CONTRACT.md)
-  xbase::Table& FaxTable() { return m_faxTable; }   // Sent table, TOV.DBF
-  xbase::Table& RecTable() { return m_recTable; }   // Received table, TOVREC.DBF
+  xbase::Table& FaxTable() { return m_faxTable; }     // Sent table, TOV.DBF
+  xbase::Table& RecTable() { return m_recTable; }     // Received table, TOVREC.DBF
   xbase::Table& CoverTable() { return m_coverTable; } // open only while a window needs it
   xbase::Table& PhoneTable() { return m_phoneTable; } // the same
   // True when both tables opened at start; false means the window is closing.
@@ -140,6 +141,9 @@ private:
   void SetUpReceiveComponents();
   void OpenTables();
   void PostMessage(int message);
+  // Why a table file cannot be opened, as a second paragraph for the
+  // start-up message (locked, damaged, folder read-only); empty if unknown.
+  static QString TableProblem(const std::string& path);
 
   void EditSentFax();
   void EditReceivedFax();
@@ -162,10 +166,15 @@ private:
   void FxReceiveFax1FaxStatus(TFxCustomAbstractFax& cp, bool first, bool last);
   void FxReceiveFax1FaxLog(TFxCustomAbstractFax& cp, int logCode);
   void FxReceiveFax1FaxError(TFxCustomAbstractFax& cp, int errorCode);
-  void FaxReceived(TFxCustomAbstractFax& cp);
-  void FaxReceiveFailed(TFxCustomAbstractFax& cp);
+  struct ReceivedFax {
+    std::string From; // remote ID, trimmed of its padding
+    int Pages = 0;
+    std::string File; // path of the APF file
+    QDateTime When;
+  };
+  void FaxReceived(const ReceivedFax& fax);
+  void FaxReceiveFailed(int error, const std::string& file);
   void PlayReceivedSound();
-  void NotifyFaxReceived(const QString& from, int pages);
   void SetReceiveButtonIdle();
 
   // Tables
@@ -215,6 +224,7 @@ private:
   std::unique_ptr<TFxReceiveFax> m_receiveFax;
   bool m_receiving = false;
   bool m_faxInProgress = false;
+  bool m_stopping = false;
   uint16_t m_receivedPages = 0;
   int m_lastFaxError = 0;
 

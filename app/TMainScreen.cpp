@@ -1,0 +1,248 @@
+#include "app/TMainScreen.h"
+
+#include "app/FaxTableModel.h"
+#include "app/core/FaxTables.h"
+#include "app/core/Settings.h"
+#include "app/widgets/MessageBoxes.h"
+#include "app/widgets/WindowServices.h"
+#include "faxengine/TFxReceiveFax.h"
+#include "platform/ProgramDir.h"
+#include "richtext/RichEditor.h"
+#include "serial/TFxComPort.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTableView>
+#include <QTimer>
+
+#include <filesystem>
+
+// The window's pictures and help pages live in a resource of this static
+// library; Qt registers such resources only on request.
+static void initResources() {
+  Q_INIT_RESOURCE(tolvane);
+}
+
+namespace {
+QEvent::Type messageEventType(int message) {
+  return static_cast<QEvent::Type>(QEvent::User + message);
+}
+} // namespace
+
+TMainScreen::TMainScreen(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("MainScreen"));
+  FormCreate();
+}
+
+TMainScreen::~TMainScreen() {
+  if (m_receiving)
+    StopReceiveMode();
+  // The receive component goes before the port it uses.
+  m_receiveFax.reset();
+  m_comPort.reset();
+  if (appwidgets::HintTarget() == m_status)
+    appwidgets::SetHintTarget(nullptr);
+  if (appwidgets::MainWindow() == this)
+    appwidgets::SetMainWindow(nullptr);
+}
+
+// The design's creation handler, in its order: tables, settings, the receive
+// folder and components, hints.
+void TMainScreen::FormCreate() {
+  m_firstActivation = true;
+  initResources();
+  xbase::TableEnv::setDeleted(true);
+  xbase::TableEnv::setSysProp(1009, 0);
+  setWindowTitle(QStringLiteral("Tolvane "));
+  appwidgets::SetMainWindow(this);
+  BuildLayout();
+  OpenTables();
+  m_firstRun = false;
+  app::LoadSettings();
+  if (app::Settings.ComPort == -1) {
+    m_firstRun = true;
+    app::Settings.ComPort = 0;
+  }
+  std::error_code ignored;
+  std::filesystem::create_directory(platform::ProgramDir() + "receive", ignored);
+  SetUpReceiveComponents();
+  appwidgets::InstallHintHandler();
+  appwidgets::SetHintTarget(m_status);
+  m_mnuShowHint->setChecked(app::Settings.HintsOn);
+  appwidgets::SetHintsShown(app::Settings.HintsOn);
+  setAcceptDrops(true);
+}
+
+void TMainScreen::OpenTables() {
+  const bool sentOpen = app::OpenFaxDBF(m_faxTable);
+  if (!sentOpen) {
+    appwidgets::ShowInfo(
+        QStringLiteral("Unable to open/create the FAX datafile - closing program") +
+            TableProblem(platform::ProgramDir() + app::SentTable.FileName),
+        this);
+    PostMessage(CloseRequestMessage);
+  }
+  const bool recOpen = app::OpenRecFaxDBF(m_recTable);
+  if (!recOpen) {
+    appwidgets::ShowInfo(
+        QStringLiteral("Unable to open/create the FAX RECEIVE datafile - closing program") +
+            TableProblem(platform::ProgramDir() + app::ReceivedTable.FileName),
+        this);
+    PostMessage(CloseRequestMessage);
+  }
+  m_tablesOpen = sentOpen && recOpen;
+  if (!m_tablesOpen) {
+    // Nothing more is read from or written to a table of a failed start.
+    if (m_faxTable.isOpen())
+      m_faxTable.close();
+    if (m_recTable.isOpen())
+      m_recTable.close();
+    return;
+  }
+  m_faxModel->Reload();
+  m_recModel->Reload();
+}
+
+void TMainScreen::PostMessage(int message) {
+  QCoreApplication::postEvent(this, new QEvent(messageEventType(message)));
+}
+
+bool TMainScreen::event(QEvent* event) {
+  if (event->type() == messageEventType(CloseRequestMessage)) {
+    m_closing = true;
+    close();
+    return true;
+  }
+  if (event->type() == messageEventType(FaxReceivedSoundMessage)) {
+    PlayReceivedSound();
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void TMainScreen::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!m_firstActivation)
+    return;
+  m_firstActivation = false;
+  appwidgets::RestorePlacement(this);
+  SetButtons();
+  // The steps that may open windows run once the window is on screen.
+  QTimer::singleShot(0, this, &TMainScreen::FormActivate);
+}
+
+// The rest of the first activation: the first-run greeting and preferences,
+// and receive mode when the settings ask for it at start.
+void TMainScreen::FormActivate() {
+  if (!m_tablesOpen || m_closing)
+    return;
+  raise();
+  activateWindow();
+  appwidgets::ProcessPendingEvents();
+  if (m_firstRun) {
+    if (!m_firstRunText.isEmpty())
+      appwidgets::ShowInfo(m_firstRunText, this);
+    mnuPreferencesClick();
+  }
+  if (app::Settings.ReceiveAtStartup && !m_receiving)
+    ReceiveButtonClick();
+}
+
+void TMainScreen::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+}
+
+void TMainScreen::closeEvent(QCloseEvent* event) {
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+bool TMainScreen::FormCloseQuery() {
+  if (m_faxInProgress &&
+      !appwidgets::AskYesNo(QStringLiteral("You are receiving a fax. Exit the program?"),
+                            QStringLiteral("Exit"), this))
+    return false;
+  appwidgets::ProcessPendingEvents();
+  m_faxModel->Suspend();
+  m_recModel->Suspend();
+  if (m_faxTable.isOpen())
+    m_faxTable.close();
+  if (m_recTable.isOpen())
+    m_recTable.close();
+  m_tablesOpen = false;
+  appwidgets::ProcessPendingEvents();
+  return true;
+}
+
+void TMainScreen::FormClose() {
+  if (m_receiving)
+    ReceiveButtonClick();
+  SetButtons();
+  if (!m_firstActivation)
+    appwidgets::SavePlacement(this);
+}
+
+void TMainScreen::ExitbuttonClick() {
+  close();
+}
+
+void TMainScreen::Exit1Click() {
+  close();
+}
+
+void TMainScreen::SetStatusText(const QString& text) {
+  m_status->setText(text);
+}
+
+int TMainScreen::CurrentPage() const {
+  return m_tabSet->currentIndex();
+}
+
+void TMainScreen::SetCurrentPage(int page) {
+  m_tabSet->setCurrentIndex(page);
+}
+
+void TMainScreen::TabSet1Click(int index) {
+  m_noteBook->setCurrentIndex(index);
+  SetButtons();
+}
+
+QString TMainScreen::TableProblem(const std::string& path) {
+  const QString name = QString::fromStdString(path);
+  QString reason;
+  if (!std::filesystem::exists(path)) {
+    reason = QStringLiteral("The folder %1 does not let Tolvane create its files.")
+                 .arg(QString::fromStdString(platform::ProgramDir()));
+  } else {
+    try {
+      xbase::Table probe;
+      probe.open(path);
+      probe.close();
+    } catch (const xbase::XBaseError& e) {
+      switch (e.code()) {
+      case xbase::ErrorCode::Locked:
+        reason = QStringLiteral("%1 is in use by another program.").arg(name);
+        break;
+      case xbase::ErrorCode::BadTable:
+      case xbase::ErrorCode::BadMemo:
+        reason = QStringLiteral("%1 is damaged (%2). It was left as it is.")
+                     .arg(name, QString::fromLocal8Bit(e.what()));
+        break;
+      default:
+        reason = QStringLiteral("%1: %2").arg(name, QString::fromLocal8Bit(e.what()));
+      }
+    } catch (const std::exception& e) {
+      reason = QStringLiteral("%1: %2").arg(name, QString::fromLocal8Bit(e.what()));
+    }
+  }
+  return reason.isEmpty() ? QString() : QStringLiteral("\r\r") + reason;
+}

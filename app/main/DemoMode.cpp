@@ -1,0 +1,144 @@
+#include "app/main/DemoMode.h"
+
+#include "app/core/IniFile.h"
+#include "platform/PortDevices.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QThread>
+
+DemoMode::DemoMode(QString dataDir) : m_dataDir(std::move(dataDir)) {
+  if (!m_dataDir.endsWith(QLatin1Char('/')))
+    m_dataDir += QLatin1Char('/');
+}
+
+DemoMode::~DemoMode() {
+  Stop();
+}
+
+QString DemoMode::DefaultDataDir() {
+  QString base = qEnvironmentVariable("XDG_DATA_HOME");
+  if (base.isEmpty())
+    base = QDir::homePath() + QStringLiteral("/.local/share");
+  return base + QStringLiteral("/tolvane-demo/");
+}
+
+QString DemoMode::SimulatorPath() {
+  const QString here = QCoreApplication::applicationDirPath();
+  for (const QString& candidate : {here + QStringLiteral("/tolvane-modemsim"),
+                                   here + QStringLiteral("/../sim/tolvane-modemsim")})
+    if (QFileInfo(candidate).isExecutable())
+      return QFileInfo(candidate).canonicalFilePath();
+  return QStandardPaths::findExecutable(QStringLiteral("tolvane-modemsim"));
+}
+
+void DemoMode::WriteIncomingFax() {
+  const QString target = m_dataDir + QStringLiteral("demo-incoming.tif");
+  if (QFileInfo::exists(target))
+    return;
+  QFile::copy(QStringLiteral(":/demo/demo-incoming.tif"), target);
+  QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+bool DemoMode::Prepare(QString* error) {
+  if (!QDir().mkpath(m_dataDir + QStringLiteral("remote"))) {
+    *error = QStringLiteral("Cannot create the demo folder %1").arg(m_dataDir);
+    return false;
+  }
+  const std::string ini = (m_dataDir + QStringLiteral("TOV.INI")).toStdString();
+  try {
+    app::IniFile file(ini);
+    if (file.ReadString("Demo", "Prepared", "").empty()) {
+      file.WriteBool("Receive", "AtStartup", true);
+      file.WriteString("User", "Fax", "555 1001");
+      file.WriteString("User", "Name", "Demo User");
+      file.WriteString("Demo", "Prepared", "1");
+    }
+  } catch (const std::exception& e) {
+    *error = QString::fromLocal8Bit(e.what());
+    return false;
+  }
+  platform::SetPortDevicePath(1, ModemLink().toStdString(), ini);
+  WriteIncomingFax();
+  QFile config(ConfigPath());
+  if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    *error = QStringLiteral("Cannot write %1").arg(ConfigPath());
+    return false;
+  }
+  const QString remote = m_dataDir + QStringLiteral("remote");
+  config.write(QStringLiteral("# Written by tolvane --demo at every start.\n"
+                              "modem com1 model=class120 link=\"%1\" number=5551001\n"
+                              "number %2 fax ident=\"DEMO FAX\" dir=\"%3\"\n"
+                              "number %4 busy\n"
+                              "number %5 no-answer ring=30\n"
+                              "number %6 fax ident=\"TOLVANE DEMO\" file=\"%7\"\n"
+                              "call %6 com1 at=%8 every=%9\n")
+                   .arg(ModemLink(), QLatin1String(FaxNumber), remote, QLatin1String(BusyNumber),
+                        QLatin1String(NoAnswerNumber), QLatin1String(CallerNumber),
+                        m_dataDir + QStringLiteral("demo-incoming.tif"))
+                   .arg(FirstCallSeconds)
+                   .arg(CallEverySeconds)
+                   .toUtf8());
+  return true;
+}
+
+bool DemoMode::Start(QString* error) {
+  const QString simulator = SimulatorPath();
+  if (simulator.isEmpty()) {
+    *error = QStringLiteral("The modem simulator tolvane-modemsim was not found.");
+    return false;
+  }
+  QFile::remove(ModemLink());
+  m_simulator.setProcessChannelMode(QProcess::MergedChannels);
+  m_simulator.setStandardOutputFile(m_dataDir + QStringLiteral("modemsim.log"));
+  m_simulator.start(simulator, {QStringLiteral("--config"), ConfigPath()});
+  if (!m_simulator.waitForStarted(5000)) {
+    *error = QStringLiteral("The modem simulator did not start: %1").arg(m_simulator.errorString());
+    return false;
+  }
+  QElapsedTimer waited;
+  waited.start();
+  while (!QFileInfo::exists(ModemLink()) && waited.elapsed() < 10000 &&
+         m_simulator.state() == QProcess::Running)
+    QThread::msleep(50);
+  if (!QFileInfo::exists(ModemLink())) {
+    *error =
+        QStringLiteral("The modem simulator made no modem (see %1modemsim.log).").arg(m_dataDir);
+    Stop();
+    return false;
+  }
+  return true;
+}
+
+void DemoMode::Stop() {
+  if (m_simulator.state() == QProcess::NotRunning)
+    return;
+  m_simulator.terminate();
+  if (!m_simulator.waitForFinished(3000)) {
+    m_simulator.kill();
+    m_simulator.waitForFinished(2000);
+  }
+}
+
+bool DemoMode::Running() const {
+  return m_simulator.state() == QProcess::Running;
+}
+
+QString DemoMode::FirstRunText() const {
+  return QStringLiteral(
+             "Welcome to the Tolvane demo.\r\r"
+             "No modem is needed: Com1 is a simulated fax modem on a simulated phone line.\r"
+             "  - Fax number %1 is a fax machine that accepts whatever you send it\r"
+             "    (its pages are kept in %2remote).\r"
+             "  - %3 is always busy, %4 never answers.\r"
+             "  - The fax machine %5 calls you about a minute after start and then every "
+             "%6 minutes; receive mode is on, so its faxes appear under \"Received\".\r\r"
+             "Your data for the demo is kept in %2.")
+      .arg(QLatin1String(FaxNumber), m_dataDir, QLatin1String(BusyNumber),
+           QLatin1String(NoAnswerNumber), QLatin1String(CallerNumber))
+      .arg(CallEverySeconds / 60);
+}

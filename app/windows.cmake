@@ -1,0 +1,26 @@
+# The windows of the desktop program (library tolvane_appwin) and the
+# `tolvane` executable. Windows of other subsystems join when their
+# libraries exist.
+file(GLOB APPWIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Multimedia DBus)
+set(APPWIN_DEPS tolvane_appwidgets tolvane_appcore tolvane_faxengine tolvane_serial
+  tolvane_richtext tolvane_platform tolvane_platform_qt
+  Qt6::Widgets Qt6::PrintSupport Qt6::Multimedia Qt6::DBus)
+set(APPWIN_DEFS)
+foreach(lib compose faxview docimport)
+  if(TARGET tolvane_${lib})
+    list(APPEND APPWIN_DEPS tolvane_${lib})
+    string(TOUPPER ${lib} upper)
+    list(APPEND APPWIN_DEFS TOLVANE_HAVE_${upper})
+  endif()
+endforeach()
+tolvane_library(appwin SOURCES ${APPWIN_SOURCES} ${CMAKE_SOURCE_DIR}/resources/tolvane.qrc
+  DEPS ${APPWIN_DEPS} QT)
+target_compile_definitions(tolvane_appwin PUBLIC ${APPWIN_DEFS})
+
+add_executable(tolvane ${CMAKE_CURRENT_SOURCE_DIR}/main/Main.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/main/DemoMode.cpp ${CMAKE_CURRENT_SOURCE_DIR}/main/SingleInstance.cpp)
+target_link_libraries(tolvane PRIVATE tolvane_appwin Qt6::Network)
+set_target_properties(tolvane PROPERTIES AUTOMOC ON)
+target_compile_options(tolvane PRIVATE ${TOLVANE_WARNINGS})
+include(${CMAKE_CURRENT_SOURCE_DIR}/install.cmake OPTIONAL)
