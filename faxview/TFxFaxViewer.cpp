@@ -20,6 +20,7 @@ TFxCustomFaxViewer::TFxCustomFaxViewer(QWidget* parent)
       m_viewer(std::make_unique<TViewer>(static_cast<ViewerHost&>(*this))) {
   setFocusPolicy(Qt::StrongFocus);
   setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   viewport()->setAutoFillBackground(false);
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setCursor(Qt::ArrowCursor);
