@@ -152,29 +152,48 @@ PageBitmap RotateQuarterTurns(const PageBitmap& src, int turns) {
 
 namespace {
 
-// Adds each black pixel of a row to its column's counter.
-void countRow(const uint8_t* row, std::size_t bytes, int width, uint32_t* counts) {
+// Where each source column goes in a row `width` pixels wide, and how many
+// source columns each output column gathers. When the row is enlarged, each
+// output column takes one source column instead (see sourceOf).
+struct ColumnMap {
+  std::vector<int> bucket;   // per source column, when shrinking
+  std::vector<int> columns;  // per output column: source columns gathered
+  std::vector<int> sourceOf; // per output column, when enlarging
+  bool shrinking = true;
+};
+
+ColumnMap mapColumns(int srcWidth, int width) {
+  ColumnMap m;
+  m.shrinking = width <= srcWidth;
+  m.columns.assign(std::size_t(width), 0);
+  if (m.shrinking) {
+    m.bucket.resize(std::size_t(srcWidth));
+    for (int x = 0; x < srcWidth; ++x) {
+      m.bucket[x] = int(int64_t(x) * width / srcWidth);
+      ++m.columns[m.bucket[x]];
+    }
+  } else {
+    m.sourceOf.resize(std::size_t(width));
+    for (int x = 0; x < width; ++x) {
+      m.sourceOf[x] = int(int64_t(x) * srcWidth / width);
+      m.columns[x] = 1;
+    }
+  }
+  return m;
+}
+
+// Adds each black pixel of a row to the counter of its column (or bucket).
+void countRow(const uint8_t* row, std::size_t bytes, int width, const int* bucket,
+              uint32_t* counts) {
   for (std::size_t i = 0; i < bytes; ++i) {
     unsigned b = row[i];
     while (b != 0) {
       const int bit = __builtin_clz(b) - 24; // 0 = most significant
       const int x = int(i) * 8 + bit;
       if (x < width)
-        ++counts[x];
+        ++counts[bucket ? bucket[x] : x];
       b &= ~(0x80u >> bit);
     }
-  }
-}
-
-// One output row from per-column counts summed over `rows` source rows.
-void coverageRow(const uint32_t* counts, int srcWidth, int width, int rows, uint8_t* out) {
-  for (int x = 0; x < width; ++x) {
-    const int x0 = int(int64_t(x) * srcWidth / width);
-    const int x1 = std::max(x0 + 1, int(int64_t(x + 1) * srcWidth / width));
-    uint32_t sum = 0;
-    for (int sx = x0; sx < x1; ++sx)
-      sum += counts[sx];
-    out[x] = uint8_t(sum * 255u / uint32_t((x1 - x0) * rows));
   }
 }
 
@@ -189,8 +208,10 @@ void ScaleToCoverage(const PageBitmap& src, int width, int height, uint8_t* out,
       std::memset(out + std::size_t(y) * stride, 0, std::size_t(width));
     return;
   }
-  std::vector<uint32_t> counts(std::size_t(w), 0);
-  int lastY0 = -1;
+  const ColumnMap map = mapColumns(w, width);
+  std::vector<uint32_t> counts(std::size_t(map.shrinking ? width : w), 0);
+  std::vector<uint32_t> scale(std::size_t(width), 0); // 255 / pixels gathered, in 1/65536
+  int scaleRows = 0, lastY0 = -1;
   for (int y = 0; y < height; ++y) {
     uint8_t* dst = out + std::size_t(y) * stride;
     const int y0 = int(int64_t(y) * h / height);
@@ -200,10 +221,21 @@ void ScaleToCoverage(const PageBitmap& src, int width, int height, uint8_t* out,
       continue;
     }
     lastY0 = y0;
+    if (y1 - y0 != scaleRows) {
+      scaleRows = y1 - y0;
+      for (int x = 0; x < width; ++x) {
+        const uint32_t n = uint32_t(map.columns[x] * scaleRows);
+        scale[x] = (255u * 65536u + n - 1) / n;
+      }
+    }
     std::fill(counts.begin(), counts.end(), 0u);
     for (int sy = y0; sy < y1; ++sy)
-      countRow(src.row(sy), src.stride(), w, counts.data());
-    coverageRow(counts.data(), w, width, y1 - y0, dst);
+      countRow(src.row(sy), src.stride(), w, map.shrinking ? map.bucket.data() : nullptr,
+               counts.data());
+    for (int x = 0; x < width; ++x) {
+      const uint32_t c = counts[map.shrinking ? x : map.sourceOf[x]];
+      dst[x] = uint8_t(std::min<uint32_t>(255u, (c * scale[x]) >> 16));
+    }
   }
 }
 
