@@ -86,6 +86,7 @@ protected:
   }
 
   void Step(MachineEvent& ev) override;
+  const char* SessionAbortCommand() const override { return m_is20 ? "AT+FKS" : "AT+FK"; }
 
 private:
   void OpenFax();

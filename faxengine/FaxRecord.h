@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace faxengine {
@@ -72,6 +73,17 @@ struct ProtocolRecord {
   std::string lastHangupCode;
 };
 
+// The call's values that the main thread reads while the call runs, copied
+// from the records by the session under the lock before every event and at
+// the finish (the machine writes the records on the dispatcher thread).
+struct PublishedCall {
+  mutable std::mutex lock;
+  std::string remoteID;
+  std::string hangupCode;
+  int bps = 0;
+  bool fine = false, wide = false, ecm = false;
+};
+
 struct FaxRecord {
   // Trigger handles of the call (0 = none).
   int availTrigger = 1; // the port's avail notifications
@@ -98,6 +110,7 @@ struct FaxRecord {
   TFaxClass faxClass = fcDetect;
   std::string stationID;
   std::string remoteID; // at most 20 characters
+  PublishedCall published;
   std::string destinationDir;
   std::string faxFileExt = "APF";
   // Names are kept as given: Linux file names are case-sensitive.

@@ -13,11 +13,20 @@
 
 namespace faxengine {
 
+namespace {
+constexpr uint8_t kDle = 0x10, kEtx = 0x03;
+// How long the modem may take to answer the end of a data stream (it first
+// sends what it holds) or a command that ends the session on the line.
+constexpr int kStreamEndMs = 5000;
+} // namespace
+
 FaxSession::FaxSession(serial::ComPort& port, FaxRecord& rec, ProtocolRecord& proto,
                        FaxEventSink& sink, bool sending)
     : m_port(port), m_rec(rec), m_proto(proto), m_sink(sink), m_sending(sending) {}
 
 FaxSession::~FaxSession() {
+  if (m_detached)
+    return; // the port may be gone: it was let go of already
   if (m_handlerId)
     m_port.removeTriggerHandler(m_handlerId);
   m_handlerId = 0;
@@ -62,7 +71,7 @@ int FaxSession::Start(std::unique_ptr<FaxMachine> machine) {
 }
 
 void FaxSession::Abort() {
-  if (!m_running)
+  if (!m_running || m_detached)
     return;
   m_abort = true;
   // Wake the dispatcher: the machine takes the abort on its own thread.
@@ -70,9 +79,47 @@ void FaxSession::Abort() {
     m_port.armTimeTrigger(m_rec.statusTrigger, 0, true);
 }
 
+void FaxSession::Detach() {
+  if (m_detached.exchange(true))
+    return;
+  // From here no event waits for the main thread, which is closing the
+  // port: a machine call in progress runs to its end without them, and no
+  // later trigger reaches the machine.
+  bool wasRunning;
+  {
+    std::lock_guard lock(m_callMutex);
+    wasRunning = m_running.exchange(false) && !m_finished;
+    m_finished = true;
+  }
+  if (m_handlerId)
+    m_port.removeTriggerHandler(m_handlerId);
+  m_handlerId = 0;
+  if (!wasRunning)
+    return;
+  FreeTriggers();
+  if (m_port.getUserData(kFaxUserSlot) == this)
+    m_port.setUserData(kFaxUserSlot, nullptr);
+  m_rec.initialized = false;
+  m_rec.lastError = ecCommNotOpen;
+  Publish();
+  PostFinish(ecCommNotOpen);
+}
+
+void FaxSession::Publish() {
+  PublishedCall& p = m_rec.published;
+  std::lock_guard lock(p.lock);
+  p.remoteID = m_rec.remoteID;
+  p.hangupCode = m_proto.lastHangupCode;
+  p.bps = m_proto.bps;
+  p.fine = m_proto.fine;
+  p.wide = m_proto.wide;
+  p.ecm = m_proto.ecm;
+}
+
 bool FaxSession::OwnTrigger(uint32_t msg, int trigger) const {
   switch (msg) {
   case TriggerAvailMsg:
+  case TriggerDeviceLostMsg:
     return true;
   case TriggerTimerMsg:
     return trigger == m_rec.timeoutTrigger || trigger == m_rec.statusTrigger;
@@ -124,9 +171,14 @@ void FaxSession::Finish() {
   m_handlerId = 0;
   if (m_port.getUserData(kFaxUserSlot) == this)
     m_port.setUserData(kFaxUserSlot, nullptr);
+  RestoreDataMode();
   m_rec.initialized = false;
+  Publish();
   m_running = false;
-  const int error = m_rec.lastError;
+  PostFinish(m_rec.lastError);
+}
+
+void FaxSession::PostFinish(int error) {
   FaxEventSink* sink = &m_sink;
   std::weak_ptr<void> life = m_life;
   platform::mainThreadDispatcher().post([sink, life, error] {
@@ -136,6 +188,9 @@ void FaxSession::Finish() {
 }
 
 bool FaxSession::SendToMain(const std::function<void()>& fn) {
+  if (m_detached)
+    return false;
+  Publish();
   auto& d = platform::mainThreadDispatcher();
   if (d.isMainThread()) {
     fn();
@@ -195,6 +250,8 @@ void FaxSession::DelayMs(int ms) {
 }
 
 void FaxSession::SendCommand(const std::string& command) {
+  if (PortLost())
+    return;
   DelayMs(100);
   SendText(command + "\r");
 }
@@ -234,6 +291,8 @@ bool FaxSession::ReadLine(std::string& line) {
 }
 
 void FaxSession::DtrReset() {
+  if (PortLost())
+    return;
   m_port.discardInput();
   m_port.discardOutput();
   m_port.setModemLines(false, false);
@@ -242,7 +301,54 @@ void FaxSession::DtrReset() {
   DelayMs(500);
 }
 
+bool FaxSession::AwaitResult(int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  std::string line;
+  while (!PortLost()) {
+    while (ReadLine(line)) {
+      if (line.find("OK") != std::string::npos)
+        return true;
+      if (line.find("ERROR") != std::string::npos || line.find("NO CARRIER") != std::string::npos)
+        return false;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+      return false;
+    m_port.waitForInput(static_cast<int>(std::min<int64_t>(left.count(), 50)));
+  }
+  return false;
+}
+
+void FaxSession::CloseDataStream(const char* abortCommand) {
+  if (PortLost())
+    return;
+  // Page data still queued would only delay the end; the modem sends what
+  // it already holds, then answers the DLE ETX. Written as the hang-up
+  // command instead, it would be taken as more page data.
+  m_port.discardOutput();
+  const uint8_t end[2] = {kDle, kEtx};
+  m_port.sendBlock(end, sizeof end);
+  AwaitResult(kStreamEndMs);
+  if (abortCommand) {
+    SendCommand(abortCommand);
+    AwaitResult(kStreamEndMs);
+  }
+}
+
+void FaxSession::RestoreDataMode() {
+  if (PortLost() || m_detached)
+    return;
+  m_port.discardInput();
+  m_lines.Clear();
+  SendCommand("AT+FCLASS=0");
+  AwaitResult(kStreamEndMs / 2);
+  m_port.discardInput();
+}
+
 void FaxSession::HangUpSend() {
+  if (PortLost())
+    return;
   if (m_port.carrierPresent()) {
     DelayMs(1000);
     SendText("+++");
@@ -260,6 +366,8 @@ void FaxSession::HangUpSend() {
 }
 
 void FaxSession::HangUpReceive() {
+  if (PortLost())
+    return;
   DtrReset();
   DelayMs(1000);
   SendText("+++");

@@ -71,8 +71,12 @@ public:
   // state and registers it as a procedure handler. On failure the session
   // reports Error and Finish itself and returns the code.
   int Start(std::unique_ptr<FaxMachine> machine);
-  // Main thread: the machine sees kFaxAbortMsg on the dispatcher thread.
+  // Any thread: the machine sees kFaxAbortMsg on the dispatcher thread.
   void Abort();
+  // Main thread, when the port closes or goes away under the call: waits
+  // for a machine call in progress, lets go of the port (handler, triggers,
+  // user slot) and posts Finish with -2007. The port is not touched again.
+  void Detach();
   bool Running() const { return m_running.load(); }
   // Events are delivered only while the token's owner lives (the component
   // may be destroyed before a posted Finish runs).
@@ -84,6 +88,11 @@ public:
   FaxRecord& Rec() { return m_rec; }
   ProtocolRecord& Proto() { return m_proto; }
   bool AbortRequested() const { return m_abort.load(); }
+  // The modem has vanished from the port: nothing more reaches it.
+  bool PortLost() const { return m_port.deviceLost(); }
+  // Copies what the main thread reads during the call into the record's
+  // published part (before every event and at the finish).
+  void Publish();
   // The handle is one of the call's own triggers.
   bool OwnTrigger(uint32_t msg, int trigger) const;
 
@@ -117,6 +126,15 @@ public:
   bool ReadLine(std::string& line);
   void ClearLineBuffer() { m_lines.Clear(); }
 
+  // Ends page data the modem is taking in mid-stream: what is queued for
+  // it is thrown away, DLE ETX closes the stream and the modem's result is
+  // awaited; then `abortCommand` (when given) ends the session on the line.
+  void CloseDataStream(const char* abortCommand);
+  // Waits up to `ms` for a final result line (OK, ERROR, NO CARRIER);
+  // true for OK.
+  bool AwaitResult(int ms);
+  // Leaves the modem a data modem (AT+FCLASS=0) for the next program.
+  void RestoreDataMode();
   // Hang-up sequences (about 3 s; they block the dispatcher).
   void HangUpSend();
   void HangUpReceive();
@@ -133,6 +151,7 @@ public:
 private:
   void OnTrigger(uint32_t msg, uint32_t wParam, int32_t lParam);
   void FreeTriggers();
+  void PostFinish(int error);
   bool SendToMain(const std::function<void()>& fn);
 
   serial::ComPort& m_port;
@@ -144,6 +163,7 @@ private:
   int m_handlerId = 0;
   std::atomic<bool> m_running{false};
   std::atomic<bool> m_abort{false};
+  std::atomic<bool> m_detached{false};
   std::mutex m_callMutex; // one machine call at a time
   ResponseLineBuffer m_lines;
   std::weak_ptr<void> m_life;

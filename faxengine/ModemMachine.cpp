@@ -20,6 +20,10 @@ MachineEvent ModemMachine::EventOf(uint32_t msg, int trigger) {
     m_aborted = true;
     m_s.SetStatus(fpCancel);
     Fail(ecCancelRequested);
+  } else if (msg == TriggerDeviceLostMsg) {
+    // Nothing can be said to a modem that has gone: the failure states
+    // skip every command and end the call at once.
+    Fail(ecFaxModemGone);
   } else if (msg == TriggerTimerMsg) {
     ev.timeout = trigger == m_rec.timeoutTrigger;
   } else if (msg == TriggerStatusMsg) {

@@ -53,6 +53,7 @@ protected:
   virtual bool Screen(const std::string& /*line*/) { return false; }
 
   void Fail(int error) {
+    m_failedIn = m_state;
     m_s.Error(error);
     m_state = FailureState();
   }
@@ -63,6 +64,7 @@ protected:
   ProtocolRecord& m_proto;
   int m_state = 1;
   bool m_aborted = false;
+  int m_failedIn = 0; // the state the last failure came in
 
 private:
   MachineEvent EventOf(uint32_t msg, int trigger);

@@ -1,7 +1,7 @@
 // Byte-level helpers of page data: DLE doubling and decoding, row filling,
 // bit reversal and the minimum bytes per scan line.
 
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/PageData.h"
 
 namespace faxengine {
 
@@ -60,6 +60,38 @@ std::size_t DleDecoder::Decode(const uint8_t* in, std::size_t size, std::vector<
     out.push_back(b); // DLE DLE and DLE with any other byte: that byte
   }
   return size;
+}
+
+int RtcScanner::Feed(uint8_t b) {
+  for (int bit = 0; bit < 8 && !m_done; ++bit) {
+    const bool one = b & (1u << bit);
+    if (m_waitTag) { // the last EOL's tag bit, in two-dimensional coding
+      m_done = true;
+      return bit;
+    }
+    if (!one) {
+      ++m_zeros;
+      continue;
+    }
+    if (m_zeros >= 11) {
+      m_afterEol = true;
+      if (++m_eols == kRtcEols) {
+        m_waitTag = m_tagged;
+        m_done = !m_waitTag;
+        if (m_done)
+          return bit;
+      }
+    } else if (m_afterEol && m_zeros == 0) {
+      // A tag bit (two-dimensional coding), or the first bit of a row's code.
+      m_afterEol = false;
+      m_tagged = true;
+    } else {
+      m_eols = 0; // coded data: the EOLs so far were row ends
+      m_afterEol = m_tagged = false;
+    }
+    m_zeros = 0;
+  }
+  return -1;
 }
 
 } // namespace faxengine

@@ -1,7 +1,7 @@
 // Page data for sending: APF pages and text covers, blank lines and the
 // header line at each page top, paced by output-space notifications.
 
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/PageSender.h"
 
 #include "faximage/MhEncoder.h"
 #include "platform/FxErrors.h"
@@ -359,22 +359,6 @@ int PageSender::RestartPage() {
     return 0;
   }
   return SeekPage(m_cur, m_cur == m_fax ? m_filePage : 1);
-}
-
-int EndFailedSend(FaxSession& session, PageSender& pages, bool aborted) {
-  FaxRecord& rec = session.Rec();
-  pages.CloseAll();
-  session.DisarmTimeout();
-  session.Log(lfaxTransmitFail);
-  session.HangUpSend();
-  session.SwitchBaud(rec.initBaud);
-  if (!(rec.exitOnError || rec.abortNoConnect || aborted))
-    return 1;
-  if (aborted)
-    session.SetStatus(fpCancel);
-  session.Status(false, true);
-  session.Finish();
-  return 47;
 }
 
 } // namespace faxengine

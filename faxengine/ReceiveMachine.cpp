@@ -124,6 +124,8 @@ void ReceiveMachine::CallOver() {
 }
 
 void ReceiveMachine::Failure() {
+  // A modem that has gone cannot take the next call: the job ends.
+  const bool gone = m_s.PortLost();
   m_s.DisarmTimeout();
   if (m_file.IsOpen()) {
     // Keep what arrived: a page cut short still holds its rows so far.
@@ -141,11 +143,11 @@ void ReceiveMachine::Failure() {
   m_fileLost = false;
   if (!m_hungUp)
     m_s.HangUpReceive();
-  if ((m_firstSent && !m_rec.constantStatus) || m_aborted || m_rec.exitOnError) {
+  if ((m_firstSent && !m_rec.constantStatus) || m_aborted || m_rec.exitOnError || gone) {
     m_s.Status(false, true);
     m_firstSent = false;
   }
-  if (m_rec.exitOnError || m_aborted) {
+  if (m_rec.exitOnError || m_aborted || gone) {
     m_state = 37;
     m_s.Finish();
     return;

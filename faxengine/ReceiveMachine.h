@@ -6,8 +6,8 @@
 //   1 new call   8 waiting for rings   9 answer   26 page data
 //   35 call over   36 failure   37 final
 
-#include "faxengine/FaxPageSender.h"
 #include "faxengine/ModemMachine.h"
+#include "faxengine/ReceivedFile.h"
 
 namespace faxengine {
 

@@ -1,6 +1,6 @@
 // Received APF files and their default names.
 
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/ReceivedFile.h"
 
 #include "platform/FxErrors.h"
 
@@ -83,6 +83,7 @@ int ReceivedFile::StartPage(bool fine, bool wide) {
   m_pageBytes = 0;
   m_used = 0;
   m_pageOpen = true;
+  m_rtc.Reset();
   return WriteAt(m_pageHeaderPos, bytes, sizeof bytes);
 }
 
@@ -100,8 +101,11 @@ int ReceivedFile::FlushBuffer() {
 int ReceivedFile::Put(const uint8_t* data, std::size_t size, bool reverseBits) {
   if (!m_pageOpen)
     return ecNotOpen;
-  for (std::size_t i = 0; i < size; ++i) {
-    m_buffer[m_used++] = reverseBits ? ReverseBits(data[i]) : data[i];
+  for (std::size_t i = 0; i < size && !m_rtc.Found(); ++i) {
+    uint8_t b = reverseBits ? ReverseBits(data[i]) : data[i];
+    if (const int last = m_rtc.Feed(b); last >= 0 && last < 7)
+      b &= static_cast<uint8_t>((2u << last) - 1);
+    m_buffer[m_used++] = b;
     if (m_used == sizeof m_buffer) {
       if (int rc = FlushBuffer())
         return rc;

@@ -4,6 +4,7 @@
 
 #include "platform/FxErrors.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace faxengine {
@@ -44,7 +45,7 @@ bool SendMachine::SharedStep(MachineEvent& ev) {
     m_s.Finish();
     return true;
   case 46:
-    m_state = EndFailedSend(m_s, m_pages, m_aborted);
+    EndFailedSend();
     return true;
   default:
     return false;
@@ -115,11 +116,40 @@ void SendMachine::BusyRule() {
 }
 
 void SendMachine::ArmPageWait(bool used) {
-  if (used)
+  if (used) {
     m_s.ArmOutputUsed(0);
-  else
-    m_s.ArmOutputSpace(kOutputSpaceWanted);
+  } else {
+    // The page sender adds data only once the queue is down to its minimum
+    // with room for a block: a notification before that would find nothing
+    // to do and be armed again at once, spinning the dispatcher.
+    serial::ComPort& port = m_s.Port();
+    const int size = port.outputSize();
+    const int wanted = std::max(kDataBlock, size - static_cast<int>(m_rec.bufferMinimum));
+    m_s.ArmOutputSpace(static_cast<uint16_t>(std::min(wanted, size)));
+  }
   m_s.ArmTimeout(kPageTicks);
+}
+
+void SendMachine::EndFailedSend() {
+  const bool gone = m_s.PortLost();
+  m_pages.CloseAll();
+  m_s.DisarmTimeout();
+  // From the XON wait to the end of the page the modem is taking page data:
+  // anything else written now would be sent as part of the page.
+  if (m_failedIn >= 21 && m_failedIn <= 28)
+    m_s.CloseDataStream(SessionAbortCommand());
+  m_s.Log(lfaxTransmitFail);
+  m_s.HangUpSend();
+  m_s.SwitchBaud(m_rec.initBaud);
+  if (!(m_rec.exitOnError || m_rec.abortNoConnect || m_aborted || gone)) {
+    m_state = 1;
+    return;
+  }
+  if (m_aborted)
+    m_s.SetStatus(fpCancel);
+  m_s.Status(false, true);
+  m_state = 47;
+  m_s.Finish();
 }
 
 void SendMachine::WaitXon(const MachineEvent& ev) {

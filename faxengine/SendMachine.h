@@ -8,8 +8,8 @@
 //   27 APF page data   44 fax sent         45 job done         46 failure
 //   47 final
 
-#include "faxengine/FaxPageSender.h"
 #include "faxengine/ModemMachine.h"
+#include "faxengine/PageSender.h"
 
 namespace faxengine {
 
@@ -37,6 +37,14 @@ protected:
   // State 44: the fax went through; on to the next one.
   void FaxSent();
   void ArmPageWait(bool used);
+  // State 46: ends a failed send attempt the same way in every class: page
+  // data the modem was taking is ended, files closed, "transmit failed"
+  // logged, modem hung up, idle speed restored. On to state 1 for the next
+  // fax, or to 47 (job over, finish posted) when the job must stop.
+  void EndFailedSend();
+  // The command that ends a session on the line after its page data was
+  // cut short (Class 2 and 2.0); none in Class 1, whose hang-up does it.
+  virtual const char* SessionAbortCommand() const { return nullptr; }
 
   PageSender m_pages;
   // Class 2 reports the page transmission again when a text cover starts.

@@ -18,6 +18,8 @@ TFxCustomAbstractFax::TFxCustomAbstractFax() = default;
 
 TFxCustomAbstractFax::~TFxCustomAbstractFax() {
   m_life.reset();
+  if (m_comPort && m_closeHook)
+    m_comPort->Port().removeCloseHook(m_closeHook);
   m_session.reset();
 }
 
@@ -31,7 +33,12 @@ void TFxCustomAbstractFax::SetModemInit(const std::string& v) {
 }
 
 void TFxCustomAbstractFax::SetComPort(TFxCustomComPort* port) {
+  if (m_comPort && m_closeHook)
+    m_comPort->Port().removeCloseHook(m_closeHook);
+  m_closeHook = 0;
   m_comPort = port;
+  if (port)
+    m_closeHook = port->Port().addCloseHook([this](bool destroying) { OnPortClosing(destroying); });
   if (!port || port->Loading())
     return;
   port->SetDataBits(8);
@@ -43,8 +50,51 @@ void TFxCustomAbstractFax::SetComPort(TFxCustomComPort* port) {
   port->SetHWFlowOptions(hwfUseRTS | hwfRequireCTS);
 }
 
+void TFxCustomAbstractFax::OnPortClosing(bool destroying) {
+  if (m_session)
+    m_session->Detach();
+  if (destroying) {
+    m_comPort->Port().removeCloseHook(m_closeHook);
+    m_closeHook = 0;
+    m_comPort = nullptr;
+  }
+}
+
+// While a call runs the machine writes the records on the dispatcher
+// thread: other threads read the copy it publishes. Otherwise the records
+// are the main thread's own.
+template <class T, class Direct>
+T TFxCustomAbstractFax::Published(T faxengine::PublishedCall::*field, Direct direct) const {
+  if (!Running())
+    return direct();
+  std::lock_guard lock(m_rec.published.lock);
+  return m_rec.published.*field;
+}
+
 std::string TFxCustomAbstractFax::RemoteIdent() const {
-  return m_rec.remoteID.substr(0, 20);
+  return Published(&faxengine::PublishedCall::remoteID, [this] { return m_rec.remoteID; })
+      .substr(0, 20);
+}
+
+std::string TFxCustomAbstractFax::LastHangupCode() const {
+  return Published(&faxengine::PublishedCall::hangupCode,
+                   [this] { return m_proto.lastHangupCode; });
+}
+
+int32_t TFxCustomAbstractFax::LinkSpeed() const {
+  return Published(&faxengine::PublishedCall::bps, [this] { return m_proto.bps; });
+}
+
+bool TFxCustomAbstractFax::LinkFine() const {
+  return Published(&faxengine::PublishedCall::fine, [this] { return m_proto.fine; });
+}
+
+bool TFxCustomAbstractFax::LinkWide() const {
+  return Published(&faxengine::PublishedCall::wide, [this] { return m_proto.wide; });
+}
+
+bool TFxCustomAbstractFax::LinkECM() const {
+  return Published(&faxengine::PublishedCall::ecm, [this] { return m_proto.ecm; });
 }
 
 int TFxCustomAbstractFax::PageCount() const {
@@ -80,7 +130,8 @@ int TFxCustomAbstractFax::SyncCommand(const std::string& command, std::string* a
   int lines = 0;
   int result = ecFaxBadModemResult;
   bool decided = false;
-  while (!decided && platform::tickCount() - start < static_cast<uint32_t>(m_proto.responseTicks)) {
+  while (!decided && !port.deviceLost() &&
+         platform::tickCount() - start < static_cast<uint32_t>(m_proto.responseTicks)) {
     uint8_t b;
     if (port.readByte(b) != 0) {
       platform::processPendingEvents();

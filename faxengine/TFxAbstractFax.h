@@ -3,6 +3,41 @@
 // directions, the events, the session start and finish, class detection
 // and the synchronous modem commands. TFxCustomSendFax and
 // TFxCustomReceiveFax derive from TFxAbstractFax.
+//
+// The contract of a component with the program that uses it:
+//
+// Threads. Properties are set, and calls started (BeginTransmit,
+// BeginReceive), on the main thread while no call runs. The call itself
+// runs on the port's dispatcher thread. Getters that are safe from any
+// thread at any time: ProgressCode, PageNumber, PageBytesDone,
+// PageBytesTotal, LastError and Running (atomic), and RemoteIdent,
+// LastHangupCode, LinkSpeed, LinkFine, LinkWide and LinkECM (while a call
+// runs, a copy taken under a lock before every event and at the finish).
+// Record() and Protocol() belong to the call while it runs: read them only
+// inside an event handler or after OnFaxFinish.
+//
+// Events. OnFaxStatus, OnFaxLog, OnFaxError (and the send and receive
+// questions OnFaxNext, OnFaxName, OnFaxAccept) run on the main thread while
+// the call waits for them: the call waits up to one second for a handler
+// to start and then until it returns. Keep them short and never open a
+// modal box in them. OnFaxFinish is posted (queued) once the call is over:
+// that is the place for boxes and for starting the next call.
+//
+// Abort. AbortFax may be called from any thread and returns at once; it
+// does nothing when no call runs. The call ends on the dispatcher thread:
+// page data the modem is taking is discarded and its stream closed as the
+// class requires, the modem hangs up and is left a data modem; then
+// OnFaxStatus (fpCancel, last), OnFaxError(-6005), OnFaxLog (failed) and,
+// normally within a few seconds (at most about 15 with a modem that does
+// not answer), OnFaxFinish(-6005). The same component and open port can
+// then start the next call.
+//
+// The port. The port must be open for a call and should outlive the
+// component. A port that is closed or destroyed under a running call ends
+// it: the call lets go of the port and OnFaxFinish(-2007) is posted; a
+// destroyed port is forgotten (ComPort() becomes nullptr). A modem that
+// vanishes from its port (unplugged, its pseudo-terminal closed) ends the
+// call at once with OnFaxFinish(-8083); close the port then.
 
 #include "faxengine/FaxRecord.h"
 #include "faxengine/FaxSession.h"
@@ -77,11 +112,11 @@ public:
   std::string RemoteIdent() const;
   int ProgressCode() const { return m_rec.status; }
   static std::string StatusText(int code) { return faxengine::StatusText(code); }
-  int32_t LinkSpeed() const { return m_proto.bps; }
-  bool LinkFine() const { return m_proto.fine; }
-  bool LinkWide() const { return m_proto.wide; }
-  bool LinkECM() const { return m_proto.ecm; }
-  std::string LastHangupCode() const { return m_proto.lastHangupCode; }
+  int32_t LinkSpeed() const;
+  bool LinkFine() const;
+  bool LinkWide() const;
+  bool LinkECM() const;
+  std::string LastHangupCode() const;
   int PageNumber() const { return m_rec.pageNumber; }
   int PageCount() const;
   long PageBytesDone() const;
@@ -127,6 +162,12 @@ protected:
   std::string m_faxFile;
   int m_cachedClasses = -1;
   std::shared_ptr<int> m_life; // posted events check that the component lives
+  int m_closeHook = 0;         // on m_comPort's port: a closing port ends the call
+
+private:
+  void OnPortClosing(bool destroying);
+  template <class T, class Direct>
+  T Published(T faxengine::PublishedCall::*field, Direct direct) const;
 };
 
 class TFxAbstractFax : public TFxCustomAbstractFax {

@@ -3,7 +3,7 @@
 
 #include "faxengine/TFxReceiveFax.h"
 
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/ReceivedFile.h"
 #include "serial/TFxCustomComPort.h"
 
 void TFxCustomReceiveFax::BeginReceive() {

@@ -109,6 +109,10 @@ int ComPort::open(const PortConfig& config) {
   m_userData.fill(nullptr);
   m_modemStatus = m_device.modemStatus();
   m_lineErrors = 0;
+  m_deviceLost = false;
+  m_delivered = 0;
+  m_lostDelivered = false;
+  m_lostError = 0;
   m_openedMs = platform::monotonicMs();
   m_handle = handle;
   startThreads();
@@ -118,6 +122,7 @@ int ComPort::open(const PortConfig& config) {
 void ComPort::close() {
   if (!isOpen())
     return;
+  runCloseHooks(false);
   stopThreads();
   m_device.close();
   freeSlot(m_handle);
@@ -130,6 +135,47 @@ void ComPort::close() {
   m_inHead = m_outCount = 0;
   m_inPut = m_inTaken = 0;
   unlockReaders();
+}
+
+int ComPort::addCloseHook(std::function<void(bool)> hook) {
+  std::lock_guard lock(m_hookMutex);
+  m_closeHooks.emplace_back(m_nextHookId, std::move(hook));
+  return m_nextHookId++;
+}
+
+void ComPort::removeCloseHook(int id) {
+  std::lock_guard lock(m_hookMutex);
+  std::erase_if(m_closeHooks, [id](const auto& h) { return h.first == id; });
+}
+
+void ComPort::runCloseHooks(bool destroying) {
+  std::vector<std::pair<int, std::function<void(bool)>>> hooks;
+  {
+    std::lock_guard lock(m_hookMutex);
+    hooks = m_closeHooks;
+  }
+  // Unlocked: a hook may remove itself or others.
+  for (auto& [id, hook] : hooks)
+    hook(destroying);
+}
+
+// Answers of read(2) and write(2) that say the device is gone for good:
+// the far side of a pseudo-terminal closed, a USB device unplugged.
+bool ComPort::deviceGoneAnswer(ssize_t n) {
+  return n == -EIO || n == -ENXIO || n == -ENODEV;
+}
+
+// Marks the device gone: readers and the dispatcher are woken, and the
+// dispatcher delivers TriggerDeviceLostMsg once. Called with m_mutex held.
+void ComPort::noteDeviceLostLocked(int err) {
+  if (m_deviceLost.exchange(true))
+    return;
+  m_lostError = err;
+  logLocked(ltError, lsModemStatus, static_cast<uint16_t>(err));
+  m_commEvent = true;
+  m_dispatchCv.notify_all();
+  m_inputCv.notify_all();
+  m_stateCv.notify_all();
 }
 
 int ComPort::setLine(const LineSettings& line) {
@@ -173,6 +219,8 @@ int ComPort::setOutSize(uint16_t size) {
 int ComPort::sendBlock(const uint8_t* data, size_t length) {
   if (!isOpen())
     return ecCommNotOpen;
+  if (m_deviceLost)
+    return ecDeviceWrite;
   bool wake = false, wroteNow = false;
   {
     std::unique_lock lock(m_mutex);
@@ -234,7 +282,11 @@ ssize_t ComPort::writeQueued(std::unique_lock<std::mutex>& lock) {
   if (generation != m_outGeneration)
     return n;
   m_deviceFull = n >= 0 && static_cast<size_t>(n) < chunk;
-  if (n > 0)
+  if (deviceGoneAnswer(n)) {
+    // Nothing queued can reach a device that has gone.
+    noteDeviceLostLocked(static_cast<int>(-n));
+    m_outHead = m_outTail = m_outCount = 0;
+  } else if (n > 0)
     advanceOutputLocked(static_cast<size_t>(n));
   else if (platform::monotonicMs() - m_outputProgressMs >= static_cast<uint32_t>(kWriteTimeoutMs))
     advanceOutputLocked(chunk); // the device took nothing for a minute: drop the block
@@ -252,6 +304,11 @@ void ComPort::advanceOutputLocked(size_t n) {
 int ComPort::outputCount() {
   std::lock_guard lock(m_mutex);
   return static_cast<int>(m_outCount);
+}
+
+int ComPort::outputSize() {
+  std::lock_guard lock(m_mutex);
+  return static_cast<int>(m_out.size());
 }
 
 int ComPort::outputSpace() {

@@ -31,6 +31,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -73,7 +74,10 @@ struct SavedTriggerState {
 class ComPort {
 public:
   ComPort() = default;
-  ~ComPort() { close(); }
+  ~ComPort() {
+    runCloseHooks(true);
+    close();
+  }
   ComPort(const ComPort&) = delete;
   ComPort& operator=(const ComPort&) = delete;
 
@@ -83,6 +87,15 @@ public:
   int open(const PortConfig& config);
   void close();
   bool isOpen() const { return m_handle > 0; }
+  // True once the open device has gone (see TriggerDeviceLostMsg): nothing
+  // is read from or written to it any more, output is refused with -160.
+  bool deviceLost() const { return m_deviceLost.load(); }
+  // Hooks run on the closing thread before the port closes (destroying:
+  // the port object itself goes away), so that users of the port can let
+  // go of it. A hook may remove itself.
+  int addCloseHook(std::function<void(bool destroying)> hook);
+  void removeCloseHook(int id);
+  void runCloseHooks(bool destroying);
   int handle() const { return m_handle; }
   const std::string& devicePath() const { return m_device.path(); }
 
@@ -99,6 +112,8 @@ public:
   int sendByte(uint8_t byte) { return sendBlock(&byte, 1); }
   int outputCount();
   int outputSpace();
+  // The size of the output queue.
+  int outputSize();
   void discardOutput();
 
   // Input.
@@ -126,6 +141,9 @@ public:
                         std::function<bool()> filter = {});
   int removeTriggerHandler(int id);
   bool holdDispatch(bool hold);
+  // Triggers delivered since the port opened: how often the dispatcher
+  // woke a handler (a handler re-armed to fire at once shows as a flood).
+  uint64_t triggersDelivered() const { return m_delivered.load(); }
 
   int setUserData(int slot, void* data);
   void* getUserData(int slot);
@@ -178,6 +196,8 @@ private:
     return &token;
   }
   void refreshStatus();
+  static bool deviceGoneAnswer(ssize_t n);
+  void noteDeviceLostLocked(int err);
   void deliverAll();
   bool takeFiredLocked(FiredTrigger& fired);
   void deliver(const FiredTrigger& fired);
@@ -242,6 +262,13 @@ private:
   int m_nextHandlerId = 1;
   bool m_hold = false, m_delivering = false;
   std::array<void*, kUserSlots> m_userData{};
+  std::atomic<uint64_t> m_delivered{0};
+  std::atomic<bool> m_deviceLost{false};
+  bool m_lostDelivered = false; // under m_mutex
+  int m_lostError = 0;          // under m_mutex
+  std::mutex m_hookMutex;
+  std::vector<std::pair<int, std::function<void(bool)>>> m_closeHooks;
+  int m_nextHookId = 1;
   uint8_t m_modemStatus = 0;
   uint16_t m_lineErrors = 0;
 

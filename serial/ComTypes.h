@@ -20,6 +20,10 @@ constexpr uint32_t TriggerAvailMsg = 0x7E01;
 constexpr uint32_t TriggerDataMsg = 0x7E02;
 constexpr uint32_t TriggerTimerMsg = 0x7E03;
 constexpr uint32_t TriggerStatusMsg = 0x7E04;
+// The device has gone (a USB modem unplugged, the far side of a
+// pseudo-terminal closed, a hang-up or I/O error that reading and writing
+// cannot recover from); sent once per open, wParam 0, data the errno.
+constexpr uint32_t TriggerDeviceLostMsg = 0x7E05;
 
 // Modem status register bits (delta bits in the low nibble).
 constexpr uint8_t msrDCTS = 0x01, msrDDSR = 0x02, msrTERI = 0x04, msrDDCD = 0x08;

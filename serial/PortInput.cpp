@@ -147,6 +147,8 @@ void ComPort::discardInput() {
 
 bool ComPort::waitForInputCv(int ms) {
   std::unique_lock lock(m_mutex);
+  // A device that has gone sends nothing more: the wait takes its full time,
+  // so that a caller waiting in a loop does not spin.
   return m_inputCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return inCount() > 0; });
 }
 
@@ -179,7 +181,7 @@ bool ComPort::watchDeviceForInput(std::chrono::steady_clock::time_point deadline
       std::lock_guard readLock(m_readMutex);
       if (inCount() > 0)
         return true;
-      if (m_closing)
+      if (m_closing || m_deviceLost)
         return false;
       // The device is non-blocking with no minimum count: an empty read
       // gives 0 (or -EAGAIN) and says nothing more.
@@ -264,6 +266,8 @@ ssize_t ComPort::readInputLocked() {
     std::lock_guard lock(m_mutex);
     if (n < 0 && n != -EAGAIN)
       logLocked(ltError, lsReadCom, static_cast<uint16_t>(-n));
+    if (deviceGoneAnswer(n))
+      noteDeviceLostLocked(static_cast<int>(-n));
     if (n > 0) {
       appendInputLocked(buf, static_cast<size_t>(n));
       notifyInput = true;

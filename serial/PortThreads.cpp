@@ -131,6 +131,11 @@ void ComPort::eventLoop() {
       idle = false;
       continue;
     }
+    if (m_deviceLost) {
+      // Nothing will come from a device that has gone: sleep until closed.
+      waitFor(-1, 0, m_eventWake, -1);
+      continue;
+    }
     if (readersWatching()) {
       waitFor(-1, 0, m_eventWake, kStandAsideMs);
       idle = false;
@@ -142,6 +147,14 @@ void ComPort::eventLoop() {
       continue;
     }
     const ssize_t n = readInput();
+    // A hang-up (POLLHUP: the device unplugged, the pseudo-terminal's far
+    // side closed) or a device error with nothing left to read means the
+    // device has gone; read errors that say so are caught in readInput.
+    if (n == 0 && (revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      std::lock_guard lock(m_mutex);
+      noteDeviceLostLocked(revents & POLLNVAL ? EBADF : EIO);
+      continue;
+    }
     // End of file or a failing device wakes poll() at once every time. One
     // empty read is no sign of it: a reader may have taken the bytes first.
     emptyReads = n == 0 ? emptyReads + 1 : 0;
@@ -212,6 +225,11 @@ PortLevels ComPort::levelsLocked() {
 }
 
 bool ComPort::takeFiredLocked(FiredTrigger& fired) {
+  if (m_deviceLost && !m_lostDelivered) {
+    m_lostDelivered = true;
+    fired = {TriggerDeviceLostMsg, 0, static_cast<uint16_t>(m_lostError)};
+    return true;
+  }
   if (m_triggers.takeFired(levelsLocked(), platform::tickCount(), fired)) {
     if (fired.msg == TriggerStatusMsg)
       logLocked(ltTrigger, lsStatus, static_cast<uint16_t>(fired.handle));
@@ -243,6 +261,7 @@ void ComPort::deliverAll() {
       if (!takeFiredLocked(fired))
         return;
       m_delivering = true;
+      m_delivered.fetch_add(1, std::memory_order_relaxed);
     }
     deliver(fired);
     std::lock_guard lock(m_mutex);
@@ -309,7 +328,7 @@ bool ComPort::writeChunk() {
     std::unique_lock lock(m_mutex);
     if (m_stop)
       return false;
-    if (m_outCount == 0 || m_discarding) {
+    if (m_outCount == 0 || m_discarding || m_deviceLost) {
       m_writerIdle = true;
       lock.unlock();
       waitFor(-1, 0, m_writerWake, -1);

@@ -27,6 +27,8 @@ void registerComponent(int handle, TFxCustomComPort* c) {
 TFxCustomComPort::TFxCustomComPort() = default;
 
 TFxCustomComPort::~TFxCustomComPort() {
+  // Components using the port let go of it first (a running fax call ends).
+  m_port.runCloseHooks(true);
   DoClose();
 }
 
@@ -117,6 +119,8 @@ void TFxCustomComPort::ApplyAfterOpen() {
 void TFxCustomComPort::DoClose() {
   if (!m_port.isOpen())
     return;
+  // Users of the port let go before its handlers are kept for the next open.
+  m_port.runCloseHooks(false);
   // Both files are written when the port closes; a failed write cannot stop
   // the close, so it is not raised here.
   if (m_tracing != tlOff)

@@ -27,6 +27,7 @@ public:
   void dial(LineParty& caller, std::string_view number) override;
   void answer(LineParty& callee) override;
   void hangup(LineParty& party) override;
+  void note(const std::string& text) override { m_log(text); }
 
   // A remote fax machine (number from the config) calls the modem named or
   // numbered `to` and sends its file. Returns an error text or empty.

@@ -3,6 +3,7 @@
 // modem, a remote fax machine, a voice answerer.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tolvane::sim {
@@ -42,6 +43,8 @@ public:
   virtual void dial(LineParty& caller, const std::string_view number) = 0;
   virtual void answer(LineParty& callee) = 0;
   virtual void hangup(LineParty& party) = 0;
+  // A line for the simulator's log.
+  virtual void note(const std::string& /*text*/) {}
 };
 
 } // namespace tolvane::sim

@@ -87,8 +87,12 @@ void SimModem::service() {
     m_outBytes = 0;
     // Whatever the last program left unread must not greet the next one.
     m_pty->discardPending();
-    if (!present)
+    if (!present) {
+      // The class the program left the modem in shows whether it set the
+      // modem back to data use for the next program.
+      m_line.note("port closed on " + m_config.name + " in class " + m_frontEnd->fclass());
       m_frontEnd->dteGone(); // like dropping DTR: hang up and reset
+    }
   }
   if (!present)
     return;

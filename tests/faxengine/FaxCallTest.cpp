@@ -77,6 +77,8 @@ TEST_P(FaxReceive, FaxFromTheRemoteLandsAsApf) {
   EXPECT_EQ(fax.RemoteIdent(), "CALLER");
   const Pages got = faxtest::ApfRows(folder + "/FAX0001.APF");
   ASSERT_EQ(got.size(), 2u);
+  // Each page ends with its RTC: no fill or line noise after it.
+  EXPECT_EQ(faxtest::ReceivedPageEndFaults(folder + "/FAX0001.APF"), "");
   for (size_t p = 0; p < 2; ++p) {
     ASSERT_EQ(got[p].size(), pages[p].size()) << "page " << p + 1;
     for (size_t y = 0; y < pages[p].size(); ++y)

@@ -1,7 +1,7 @@
 // Files the fax engine writes: received-file names, received APF files
 // (read back with the image library) and the fax history.
 
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/ReceivedFile.h"
 #include "faxengine/TFxFaxLog.h"
 #include "faxengine/TFxReceiveFax.h"
 #include "faxengine/TFxSendFax.h"
@@ -100,6 +100,65 @@ TEST(ReceivedFiles, PagesAreCountedAndReadBack) {
   EXPECT_EQ(data, page2);
   EXPECT_TRUE(ph.wide());
   EXPECT_EQ(fs::file_size(path), 64u + 16 + 3 + 16 + 9000);
+}
+
+// Coded bits written least significant bit first, as pages are stored.
+struct BitWriter {
+  std::vector<uint8_t> bytes;
+  int used = 8;
+  void Put(const char* bits) {
+    for (; *bits; ++bits) {
+      if (used == 8) {
+        bytes.push_back(0);
+        used = 0;
+      }
+      if (*bits == '1')
+        bytes.back() |= uint8_t(1u << used);
+      ++used;
+    }
+  }
+};
+
+// A page ends with its RTC wherever in a byte it ends: the bits after it
+// in its last byte are cleared and the fill and line noise that follow are
+// not stored. Two-dimensional coding's tag bits after each EOL count as
+// part of the RTC; an EOL pair inside the data does not end the page.
+TEST(ReceivedFiles, PageEndsWithItsRtc) {
+  const char* eol = "000000000001";
+  for (const bool twoD : {false, true}) {
+    BitWriter page;
+    page.Put("000");
+    for (int row = 0; row < 3; ++row) {
+      page.Put(eol);
+      page.Put(twoD ? "1" : "");
+      page.Put("10011010100000111"); // some codes of a row
+    }
+    page.Put(eol); // an empty row's EOL before the RTC is no RTC yet
+    page.Put("0101");
+    for (int i = 0; i < 6; ++i) {
+      page.Put(eol);
+      page.Put(twoD ? "1" : "");
+    }
+    const std::vector<uint8_t> expected = page.bytes; // the last byte's rest is 0
+    page.Put("111111111111111111111111");             // fill as the carrier ends
+    page.Put("0000000000000000100000000000010110");   // noise
+    TempDir t;
+    const std::string path = t.path("FAX0001.APF");
+    ReceivedFile f;
+    ASSERT_EQ(f.Create(path, "REMOTE"), 0);
+    ASSERT_EQ(f.StartPage(false, false), 0);
+    // In two pieces, the first ending inside the RTC.
+    const size_t half = expected.size() - 2;
+    ASSERT_EQ(f.Put(page.bytes.data(), half, false), 0);
+    EXPECT_FALSE(f.PageEnded());
+    ASSERT_EQ(f.Put(page.bytes.data() + half, page.bytes.size() - half, false), 0);
+    EXPECT_TRUE(f.PageEnded());
+    ASSERT_EQ(f.FinishPage("REMOTE"), 0);
+    f.Close();
+    std::vector<uint8_t> data;
+    ASSERT_EQ(faximage::readApfPageData(path, 1, data), 0);
+    EXPECT_EQ(data, expected) << (twoD ? "two-dimensional" : "one-dimensional");
+  }
 }
 
 TEST(ReceivedFiles, FileCutShortKeepsTheFinishedPages) {

@@ -3,7 +3,7 @@
 // component settings with rules.
 
 #include "faxengine/Class2Protocol.h"
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/PageData.h"
 #include "faxengine/TFxSendFax.h"
 #include "platform/FxErrors.h"
 

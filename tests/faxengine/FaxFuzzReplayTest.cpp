@@ -1,7 +1,7 @@
 // Replays the stored inputs of the Class 2 machine fuzz target (seeds and
 // any findings) and checks what the receive dialogue seed leaves behind.
 
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/PageData.h"
 #include "faximage/ApfFile.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 #include "FaxSimHarness.h"
 #include "TiffPageIo.h"
 
+#include "faximage/ApfFile.h"
 #include "faximage/FaxConverter.h"
 #include "faximage/FaxFont.h"
 #include "faximage/UnpackerEngine.h"
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -97,6 +100,14 @@ bool SimModem::ModemAnswers() const {
   return ok;
 }
 
+void SimModem::Kill() {
+  if (m_pid > 0) {
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+  }
+}
+
 std::string SimModem::Log() const {
   std::ifstream in(m_dir + "/sim.log");
   std::stringstream s;
@@ -106,7 +117,8 @@ std::string SimModem::Log() const {
 
 CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::string& device,
                     const std::function<void()>& begin, int seconds,
-                    const std::function<void(TFxCustomAbstractFax&)>& tick, int tickMs) {
+                    const std::function<void(TFxCustomAbstractFax&)>& tick, int tickMs,
+                    bool keepOpen) {
   platform::PlainEventLoop loop;
   platform::setMainThreadDispatcher(&loop);
   CallOutcome out;
@@ -122,7 +134,8 @@ CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::stri
     out.finishCode = code;
     loop.quit();
   };
-  port.SetDevicePath(device);
+  if (!port.Open())
+    port.SetDevicePath(device);
   fax.SetComPort(&port);
   port.SetOpen(true);
   begin();
@@ -140,7 +153,8 @@ CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::stri
     if (elapsed > std::chrono::seconds(seconds + 20))
       break;
   }
-  port.SetOpen(false);
+  if (!keepOpen)
+    port.SetOpen(false);
   platform::setMainThreadDispatcher(nullptr);
   return out;
 }
@@ -215,6 +229,121 @@ std::vector<std::vector<std::vector<uint8_t>>> TiffRows(const std::string& path)
 void WriteTiff(const std::string& path,
                const std::vector<std::vector<std::vector<uint8_t>>>& pages) {
   tiffpages::WritePages(path, pages);
+}
+
+namespace {
+
+// The bits of coded data, least significant bit of each byte first.
+std::vector<bool> BitsOf(const std::vector<uint8_t>& data) {
+  std::vector<bool> bits;
+  bits.reserve(data.size() * 8);
+  for (uint8_t b : data)
+    for (int i = 0; i < 8; ++i)
+      bits.push_back((b >> i) & 1);
+  return bits;
+}
+
+// Empty when the data ends with six EOL codes, walked back from the last
+// one bit, which must lie in the last byte.
+std::string RtcEndFault(const std::vector<uint8_t>& data) {
+  const std::vector<bool> bits = BitsOf(data);
+  long at = static_cast<long>(bits.size()) - 1;
+  while (at >= 0 && !bits[size_t(at)])
+    --at;
+  if (at < static_cast<long>(bits.size()) - 8)
+    return "bytes after the last one bit";
+  for (int eol = 0; eol < 6; ++eol) {
+    long zeros = 0;
+    for (--at; at >= 0 && !bits[size_t(at)]; --at)
+      ++zeros;
+    if (zeros < 11)
+      return "no RTC at the end (EOL " + std::to_string(6 - eol) + " from the end missing)";
+  }
+  return "";
+}
+
+// EOL codes (eleven zeros or more and a one) in the data.
+int EolCount(const std::vector<uint8_t>& data) {
+  int eols = 0, zeros = 0;
+  for (bool bit : BitsOf(data)) {
+    if (!bit) {
+      ++zeros;
+      continue;
+    }
+    eols += zeros >= 11 ? 1 : 0;
+    zeros = 0;
+  }
+  return eols;
+}
+
+std::string g_tiffWarnings;
+void CollectTiffMessage(const char* module, const char* fmt, va_list ap) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, fmt, ap);
+  g_tiffWarnings += std::string(module ? module : "") + ": " + text + "\n";
+}
+
+// libtiff's warnings decoding `rows` rows of the coded page.
+std::string LibtiffWarnings(const std::vector<uint8_t>& data, uint32_t width, uint32_t rows,
+                            size_t& decodedRows) {
+  char name[] = "/tmp/tolvane-rtc-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd < 0)
+    return "no scratch file";
+  close(fd);
+  g_tiffWarnings.clear();
+  TIFFErrorHandler oldWarning = TIFFSetWarningHandler(CollectTiffMessage);
+  TIFFErrorHandler oldError = TIFFSetErrorHandler(CollectTiffMessage);
+  if (TIFF* out = TIFFOpen(name, "w")) {
+    tiffpages::SetFaxPageTags(out, width, rows, 0, 1);
+    TIFFSetField(out, TIFFTAG_GROUP3OPTIONS, uint32_t(GROUP3OPT_FILLBITS));
+    std::vector<uint8_t> copy = data;
+    TIFFWriteRawStrip(out, 0, copy.data(), tmsize_t(copy.size()));
+    TIFFWriteDirectory(out);
+    TIFFClose(out);
+  }
+  decodedRows = 0;
+  if (TIFF* in = TIFFOpen(name, "r")) {
+    std::vector<uint8_t> line(size_t(TIFFScanlineSize(in)) + 8);
+    for (uint32_t y = 0; y < rows && TIFFReadScanline(in, line.data(), y, 0) >= 0; ++y)
+      ++decodedRows;
+    TIFFClose(in);
+  }
+  TIFFSetWarningHandler(oldWarning);
+  TIFFSetErrorHandler(oldError);
+  std::remove(name);
+  return g_tiffWarnings;
+}
+
+} // namespace
+
+std::string ReceivedPageEndFaults(const std::string& apf) {
+  faximage::ApfFileHeader header;
+  if (faximage::readApfFileHeader(apf, header) != 0)
+    return "not an APF file: " + apf + "\n";
+  const auto pageRows = ApfRows(apf);
+  std::string faults;
+  for (unsigned n = 1; n <= unsigned(header.pageCount); ++n) {
+    std::vector<uint8_t> data;
+    faximage::ApfPageHeader ph;
+    if (faximage::readApfPageData(apf, n, data, &ph) != 0) {
+      faults += "page " + std::to_string(n) + ": unreadable\n";
+      continue;
+    }
+    const std::string page = "page " + std::to_string(n) + ": ";
+    if (std::string f = RtcEndFault(data); !f.empty())
+      faults += page + f + "\n";
+    const int rows = std::max(0, EolCount(data) - 6);
+    size_t decoded = 0;
+    const std::string warnings =
+        LibtiffWarnings(data, uint32_t(ph.rowWidth()), uint32_t(rows), decoded);
+    if (!warnings.empty())
+      faults += page + "libtiff: " + warnings;
+    if (n <= pageRows.size() && pageRows[n - 1].size() != size_t(rows))
+      faults += page + std::to_string(rows) + " rows by their EOL codes, " +
+                std::to_string(pageRows[n - 1].size()) + " decoded\n";
+  }
+  return faults;
 }
 
 } // namespace faxtest

@@ -31,6 +31,9 @@ public:
   // carry: the simulator resets a modem whose program went away, and is
   // given a moment to notice before the port is opened again.
   bool ModemAnswers() const;
+  // Kills the simulator at once: its pseudo-terminals close under the
+  // program using them, as a USB modem does when it is unplugged.
+  void Kill();
 
 private:
   std::string m_dir;
@@ -49,10 +52,13 @@ struct CallOutcome {
 
 // Runs `begin` and the event loop until Finish, or aborts after `seconds`.
 // `tick` runs on the loop every `tickMs` milliseconds (may abort the call);
-// short states are only seen with a short tick.
+// short states are only seen with a short tick. The port is opened on
+// `device` unless it is open already, and closed at the end unless
+// `keepOpen`.
 CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::string& device,
                     const std::function<void()>& begin, int seconds,
-                    const std::function<void(TFxCustomAbstractFax&)>& tick = {}, int tickMs = 100);
+                    const std::function<void(TFxCustomAbstractFax&)>& tick = {}, int tickMs = 100,
+                    bool keepOpen = false);
 
 // A converted APF document DIR/STEM.apf of `pages` pages of `lines` text
 // lines each (the text names the stem, so different documents differ).
@@ -67,6 +73,14 @@ std::vector<std::string> TiffsIn(const std::string& dir);
 std::vector<std::vector<std::vector<uint8_t>>> ApfRows(const std::string& path);
 // Rows of each page of a TIFF file, decoded by libtiff (1 = black).
 std::vector<std::vector<std::vector<uint8_t>>> TiffRows(const std::string& path);
+// Faults in the end of each received page of an APF file, one line each
+// (empty when none): a page must end with its RTC, six EOL codes and
+// nothing after them but the zero bits that fill the RTC's last byte; and
+// libtiff, given each page's coded data with as many rows as the data has
+// EOL codes before its RTC (as a reader that goes by the codes counts
+// them), must decode it without a warning into the rows the image library
+// finds.
+std::string ReceivedPageEndFaults(const std::string& apf);
 // Writes a G3 TIFF of the given pages (1728 pixels, standard resolution).
 void WriteTiff(const std::string& path,
                const std::vector<std::vector<std::vector<uint8_t>>>& pages);

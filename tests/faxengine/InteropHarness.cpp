@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -76,12 +77,36 @@ int Child::wait(int seconds) {
 void Child::terminate() {
   if (m_pid <= 0)
     return;
-  kill(m_pid, SIGTERM);
+  ::kill(m_pid, SIGTERM);
   if (wait(3) < 0) {
-    kill(-m_pid, SIGKILL);
-    kill(m_pid, SIGKILL);
+    ::kill(-m_pid, SIGKILL);
+    ::kill(m_pid, SIGKILL);
     wait(5);
   }
+}
+
+void Child::kill() {
+  if (m_pid <= 0)
+    return;
+  ::kill(-m_pid, SIGKILL);
+  ::kill(m_pid, SIGKILL);
+  wait(5);
+}
+
+double Child::cpuSeconds() const {
+  std::ifstream in("/proc/" + std::to_string(m_pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The fields after the command name, which is in parentheses.
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string field;
+  unsigned long long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14)
+      utime = std::stoull(field);
+    if (i == 15)
+      stime = std::stoull(field);
+  }
+  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
 }
 
 std::string Child::log() const {
@@ -109,6 +134,9 @@ std::string simulatorPath() {
 }
 
 std::string tolvaneFaxPath() {
+  // A benchmark may measure another build of the tool against this one.
+  if (const char* other = std::getenv("TOLVANE_FAX_PROGRAM"))
+    return other;
   return TOLVANE_BINARY_DIR "/tools/tolvane-fax";
 }
 

@@ -36,6 +36,12 @@ public:
   // The exit status, or -1 if the program is still running after `seconds`.
   int wait(int seconds);
   void terminate();
+  // Ends it at once with SIGKILL (a simulator's pseudo-terminals then close
+  // under the programs using them, as an unplugged modem's port does).
+  void kill();
+  pid_t pid() const { return m_pid; }
+  // Its processor time so far (user and system), in seconds.
+  double cpuSeconds() const;
   std::string log() const;
 
 private:

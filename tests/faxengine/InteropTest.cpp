@@ -150,3 +150,58 @@ INSTANTIATE_TEST_SUITE_P(Classes, Interop, ::testing::ValuesIn(kClasses), [](con
 });
 
 } // namespace
+
+namespace {
+
+bool waitForLog(const Child& child, const std::string& text, int seconds, int count = 1) {
+  for (int i = 0; i < seconds * 10; ++i) {
+    const std::string log = child.log();
+    int n = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+      ++n;
+    if (n >= count)
+      return true;
+    pause(100);
+  }
+  return false;
+}
+
+// A receive job that takes every call (no --one) whose modem vanishes in
+// mid-page (the simulator killed, its pseudo-terminal gone as an unplugged
+// USB modem's port goes): the page so far is kept, the job says the modem
+// has gone and waits for it without spinning, and answers calls again once
+// a modem is back on the same device name.
+TEST(ReceiveJob, WaitsForAVanishedModemWithoutSpinning) {
+  TempDir dir;
+  const std::string link = dir / ("g" + fs::path(dir.path()).filename().string());
+  writeTiffPages(dir / "in.tif", {makePage(1, 1600), makePage(2, 1600)});
+  const std::vector<std::string> simArgs = {
+      "--speed",  "4",
+      "--modem",  "com1 model=class120 link=" + link,
+      "--number", "777 fax ident=CALLER file=" + (dir / "in.tif"),
+      "--call",   "777 com1 at=3"};
+  auto sim = std::make_unique<Simulator>(dir, simArgs);
+  ASSERT_TRUE(sim->started()) << sim->log();
+  fs::create_directory(dir / "in");
+  Child job({tolvaneFaxPath(), "receive", link, dir / "in", "--class", "2", "--timeout", "240"},
+            dir / "job.log");
+  ASSERT_TRUE(waitForLog(job, "Receiving ", 90)) << job.log() << sim->log();
+  pause(2000);
+  sim->kill();
+  ASSERT_TRUE(waitForLog(job, "Waiting for the modem", 30)) << job.log();
+  EXPECT_NE(job.log().find("has gone"), std::string::npos) << job.log();
+  EXPECT_EQ(job.wait(0), -1) << "the job ended: " << job.log();
+  const double before = job.cpuSeconds();
+  pause(4000);
+  const double spent = job.cpuSeconds() - before;
+  EXPECT_LT(spent, 1.0) << "waiting took " << spent << " s of processor time in 4 s";
+  EXPECT_TRUE(fs::exists(dir / "in/FAX0001.APF")) << job.log();
+
+  sim = std::make_unique<Simulator>(dir, simArgs);
+  ASSERT_TRUE(sim->started()) << sim->log();
+  EXPECT_TRUE(waitForLog(job, "is back", 30)) << job.log();
+  EXPECT_TRUE(waitForLog(job, "Receiving ", 90, 2)) << job.log() << sim->log();
+  job.terminate();
+}
+
+} // namespace

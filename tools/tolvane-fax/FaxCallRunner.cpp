@@ -8,8 +8,10 @@
 #include "platform/TickClock.h"
 #include "tools/tolvane-fax/CommandLine.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <thread>
 
 namespace cli {
 
@@ -106,9 +108,33 @@ int runFaxCall(TFxCustomAbstractFax& fax, FaxCallSetup& setup, void (*begin)(TFx
     std::printf("Remote: %s, hang-up code %s\n", fax.RemoteIdent().c_str(),
                 fax.LastHangupCode().c_str());
   std::printf("Finished: %s\n", ErrorText(result).c_str());
+  if (result == ecFaxModemGone)
+    std::printf("The modem on %s has gone\n", setup.port.DevicePath().c_str());
   std::fflush(stdout);
   setup.port.SetOpen(false);
   return result;
+}
+
+bool waitForDevice(FaxCallSetup& setup, int timeoutSeconds) {
+  std::printf("Waiting for the modem on %s to come back\n", setup.port.DevicePath().c_str());
+  std::fflush(stdout);
+  const uint32_t start = platform::monotonicMs();
+  while (!g_interrupted) {
+    if (timeoutSeconds > 0 && platform::monotonicMs() - start > uint32_t(timeoutSeconds) * 1000u)
+      return false;
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    try {
+      setup.port.SetOpen(true);
+    } catch (const std::exception&) {
+      continue; // not there yet
+    }
+    if (setup.port.Open()) {
+      std::printf("The modem on %s is back\n", setup.port.DevicePath().c_str());
+      std::fflush(stdout);
+      return true;
+    }
+  }
+  return false;
 }
 
 } // namespace cli

@@ -27,4 +27,9 @@ void setUpFaxCall(const CommandLine& cl, const std::string& device, FaxCallSetup
 int runFaxCall(TFxCustomAbstractFax& fax, FaxCallSetup& setup, void (*begin)(TFxCustomAbstractFax&),
                int timeoutSeconds);
 
+// After the modem vanished from the port: looks for the device once a
+// second (sleeping between looks) until it opens again (true), or until
+// SIGINT/SIGTERM or `timeoutSeconds` (0 = never) end the wait (false).
+bool waitForDevice(FaxCallSetup& setup, int timeoutSeconds);
+
 } // namespace cli

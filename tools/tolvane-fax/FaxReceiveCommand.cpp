@@ -6,6 +6,8 @@
 #include "tools/tolvane-fax/Commands.h"
 #include "tools/tolvane-fax/FaxCallRunner.h"
 
+#include "platform/FxErrors.h"
+
 #include <cstdio>
 
 namespace cli {
@@ -37,7 +39,14 @@ int receiveCommand(const std::vector<std::string>& args) {
     std::fflush(stdout);
   };
   const int timeout = static_cast<int>(cl.number("timeout", 0, 0, 86400));
-  return runFaxCall(fax, setup, beginReceive, timeout) == 0 ? 0 : 1;
+  // A modem that vanishes ends the receive job with --one; otherwise the
+  // job waits for the device to come back (a USB modem plugged in again)
+  // and answers calls again, rather than trying the dead port over and over.
+  for (;;) {
+    const int rc = runFaxCall(fax, setup, beginReceive, timeout);
+    if (rc != ecFaxModemGone || cl.has("one") || !waitForDevice(setup, timeout))
+      return rc == 0 ? 0 : 1;
+  }
 }
 
 } // namespace cli

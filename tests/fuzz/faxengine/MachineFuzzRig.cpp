@@ -1,6 +1,6 @@
 #include "tests/fuzz/faxengine/MachineFuzzRig.h"
 
-#include "faxengine/FaxPageSender.h"
+#include "faxengine/ReceivedFile.h"
 #include "serial/ComTypes.h"
 
 #include <chrono>

@@ -5,6 +5,7 @@
 // line, and output paced by the port's output-space notifications.
 
 #include "faxengine/FaxSession.h"
+#include "faxengine/PageData.h"
 #include "faximage/ApfFile.h"
 #include "faximage/FaxFont.h"
 
@@ -15,13 +16,6 @@
 #include <vector>
 
 namespace faxengine {
-
-// Appends `data` to `out` with every DLE (0x10) doubled.
-void AppendDleDoubled(std::vector<uint8_t>& out, const uint8_t* data, std::size_t size);
-// Appends `size` bytes of row data and zero bytes up to `minBytes`.
-void AppendRowFilled(std::vector<uint8_t>& out, const uint8_t* row, std::size_t size, int minBytes);
-// The minimum bytes per scan line for a scan-time code, resolution and speed.
-int MinBytesPerLine(int scanTimeCode, bool fine, int bps);
 
 class PageSender {
 public:
@@ -90,69 +84,5 @@ private:
   bool m_sentZeroLast = false; // the last byte handed to the port was 0x00
   int m_error = 0;
 };
-
-// Ends a failed send attempt the same way in every class: files closed,
-// "transmit failed" logged, modem hung up, idle speed restored. Returns the
-// state to go on in: 47 (job over, finish posted) when the job must stop,
-// otherwise 1 to start on the next fax.
-int EndFailedSend(FaxSession& session, PageSender& pages, bool aborted);
-
-// Names of received files: DestinationDir + "FAX0001.APF" ... (mode 1),
-// MMDD0001.APF ... (mode 2), "noname.apf" otherwise; "NONAME.APF" past 9999.
-std::string DefaultReceiveName(const std::string& destinationDir, const std::string& ext,
-                               int namingMode);
-
-// A received APF file, written page by page: the 64-byte header at creation,
-// a 16-byte page header per page, and on each finished page the counts and
-// headers rewritten, so a failed call leaves a file with the pages so far.
-class ReceivedFile {
-public:
-  ReceivedFile() = default;
-  ~ReceivedFile() { Close(); }
-  ReceivedFile(const ReceivedFile&) = delete;
-  ReceivedFile& operator=(const ReceivedFile&) = delete;
-
-  int Create(const std::string& path, const std::string& remoteId);
-  bool IsOpen() const { return m_file != nullptr; }
-  int StartPage(bool fine, bool wide);
-  bool PageOpen() const { return m_pageOpen; }
-  // Stores data bytes; with reverseBits each byte's bit order is reversed.
-  int Put(const uint8_t* data, std::size_t size, bool reverseBits);
-  int FinishPage(const std::string& remoteId);
-  // Truncates the file at the start of the current page.
-  int DropPage();
-  void Close();
-  int PageCount() const { return m_header.pageCount; }
-  const std::string& Path() const { return m_path; }
-
-private:
-  int FlushBuffer();
-  int WriteAt(long offset, const uint8_t* data, std::size_t size);
-
-  std::FILE* m_file = nullptr;
-  std::string m_path;
-  faximage::ApfFileHeader m_header;
-  long m_pageHeaderPos = 0;
-  long m_pageBytes = 0;
-  uint16_t m_pageFlags = 0;
-  bool m_pageOpen = false;
-  uint8_t m_buffer[4096];
-  std::size_t m_used = 0;
-};
-
-// Decoder of DLE-framed page data from the modem: DLE DLE is one 0x10,
-// DLE ETX ends the page, DLE with another byte stands for that byte.
-class DleDecoder {
-public:
-  // Decodes `in` into `out`; returns the bytes of `in` used. Sets `ended`
-  // when DLE ETX was seen (the bytes after it are not used).
-  std::size_t Decode(const uint8_t* in, std::size_t size, std::vector<uint8_t>& out, bool& ended);
-  void Reset() { m_dle = false; }
-
-private:
-  bool m_dle = false;
-};
-
-uint8_t ReverseBits(uint8_t b);
 
 } // namespace faxengine
