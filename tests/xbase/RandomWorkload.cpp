@@ -1,5 +1,7 @@
 #include "RandomWorkload.h"
 
+#include "XbaseTestSupport.h"
+
 #include <cstdio>
 
 using namespace xbase;
@@ -7,48 +9,6 @@ using namespace xbase;
 namespace xbtest {
 
 namespace {
-
-struct Field {
-  const char* name;
-  char type;
-  int width;
-};
-
-struct Schema {
-  const char* file;
-  std::vector<Field> fields;
-  const char *tag, *key;
-  bool descending;
-};
-
-const std::array<Schema, RandomWorkload::kTables> kSchemas{{
-    {"TOV.DBF",
-     {{"SUBJECT", 'C', 50},
-      {"SENT", 'L', 1},
-      {"DATESENT", 'D', 8},
-      {"TIMESENT", 'C', 5},
-      {"RECIPIENT", 'C', 35},
-      {"PHONE", 'C', 25},
-      {"PAGES", 'N', 2},
-      {"LASTRESULT", 'C', 100},
-      {"RTFCOVER", 'M', 10},
-      {"RTFDOC", 'M', 10}},
-     "DATESENT",
-     "DTOS(DATESENT)+TIMESENT",
-     true},
-    {"TOVREC.DBF",
-     {{"DATEREC", 'D', 8},
-      {"TIMEREC", 'C', 5},
-      {"FROM", 'C', 20},
-      {"PAGES", 'N', 2},
-      {"FAXFILE", 'C', 12},
-      {"NOTES", 'C', 60}},
-     "DATETIME",
-     "DTOS(DATEREC)+TIMEREC",
-     true},
-    {"TOVCOV.DBF", {{"DESCRIPT", 'C', 35}, {"COVER", 'M', 10}}, "DESCRIPT", "DESCRIPT", false},
-    {"TOVPB.DBF", {{"NAME", 'C', 35}, {"PHONE", 'C', 25}}, "NAME", "NAME", false},
-}};
 
 const char* const kWords[] = {"Anders",    "Baker",  "Chen",   "D\xFCrr", "Evans", "Fischer",
                               "Garcia",    "Horvat", "Ito",    "Jensen",  "Kowal", "Lopez",
@@ -58,19 +18,13 @@ const char* const kWords[] = {"Anders",    "Baker",  "Chen",   "D\xFCrr", "Evans
 
 RandomWorkload::RandomWorkload(const std::string& dir, uint32_t seed) : m_dir(dir), m_rng(seed) {
   for (size_t i = 0; i < kTables; ++i) {
-    const Schema& s = kSchemas[i];
-    TableCreator c(path(i), int(s.fields.size()));
-    for (const Field& f : s.fields)
-      c.addField(f.name, f.type, f.width);
-    c.execute();
     m_tables[i] = std::make_unique<Table>();
-    m_tables[i]->open(path(i));
-    m_tables[i]->indexTag(s.tag, s.key, s.descending, ".not. deleted()");
+    createFaxTable(FaxTable(i), dir, *m_tables[i]);
   }
 }
 
 std::string RandomWorkload::path(size_t i) const {
-  return m_dir + "/" + kSchemas[i].file;
+  return m_dir + "/" + faxTableFile(FaxTable(i));
 }
 
 void RandomWorkload::reopen(size_t i) {
@@ -183,7 +137,7 @@ size_t RandomWorkload::step() {
     t.close();
     reopen(i);
   }
-  m_last = "step " + std::to_string(m_steps) + ": " + what + " in " + kSchemas[i].file;
+  m_last = "step " + std::to_string(m_steps) + ": " + what + " in " + faxTableFile(FaxTable(i));
   return i;
 }
 

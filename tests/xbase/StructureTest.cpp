@@ -106,13 +106,8 @@ TEST(Structure, PlantedStaleBranchKeyIsFoundByTheNextCheck) {
 TEST(Structure, BranchKeysFollowRemovedLastKeys) {
   ScratchDir dir;
   {
-    TableCreator c(dir.file("TOVPB.DBF"), 2);
-    c.addField("NAME", 'C', 35);
-    c.addField("PHONE", 'C', 25);
-    c.execute();
     Table t;
-    t.open(dir.file("TOVPB.DBF"));
-    t.indexTag("NAME", "NAME", false, ".not. deleted()");
+    createFaxTable(FaxTable::Phone, dir.path(), t);
     for (int i = 0; i < 300; ++i) {
       t.append();
       char name[40];
@@ -135,17 +130,8 @@ TEST(Structure, BranchKeysFollowRemovedLastKeys) {
     EXPECT_EQ(joined(t.checkStructure()), "");
   }
   {
-    TableCreator c(dir.file("TOVREC.DBF"), 6);
-    c.addField("DATEREC", 'D', 8);
-    c.addField("TIMEREC", 'C', 5);
-    c.addField("FROM", 'C', 20);
-    c.addField("PAGES", 'N', 2);
-    c.addField("FAXFILE", 'C', 12);
-    c.addField("NOTES", 'C', 60);
-    c.execute();
     Table t;
-    t.open(dir.file("TOVREC.DBF"));
-    t.indexTag("DATETIME", "DTOS(DATEREC)+TIMEREC", true, ".not. deleted()");
+    createFaxTable(FaxTable::Received, dir.path(), t);
     for (int i = 0; i < 1500; ++i) {
       t.append();
       char date[9];

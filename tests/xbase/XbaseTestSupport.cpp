@@ -1,6 +1,7 @@
 #include "XbaseTestSupport.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -164,6 +165,68 @@ std::string findingsOf(xbase::Table& table) {
   for (const auto& f : table.checkStructure())
     text += "\n  " + f;
   return text;
+}
+
+namespace {
+
+struct Field {
+  const char* name;
+  char type;
+  int width;
+};
+
+struct Schema {
+  const char* file;
+  std::vector<Field> fields;
+  const char *tag, *key;
+  bool descending;
+};
+
+const std::array<Schema, 4> kSchemas{{
+    {"TOV.DBF",
+     {{"SUBJECT", 'C', 50},
+      {"SENT", 'L', 1},
+      {"DATESENT", 'D', 8},
+      {"TIMESENT", 'C', 5},
+      {"RECIPIENT", 'C', 35},
+      {"PHONE", 'C', 25},
+      {"PAGES", 'N', 2},
+      {"LASTRESULT", 'C', 100},
+      {"RTFCOVER", 'M', 10},
+      {"RTFDOC", 'M', 10}},
+     "DATESENT",
+     "DTOS(DATESENT)+TIMESENT",
+     true},
+    {"TOVREC.DBF",
+     {{"DATEREC", 'D', 8},
+      {"TIMEREC", 'C', 5},
+      {"FROM", 'C', 20},
+      {"PAGES", 'N', 2},
+      {"FAXFILE", 'C', 12},
+      {"NOTES", 'C', 60}},
+     "DATETIME",
+     "DTOS(DATEREC)+TIMEREC",
+     true},
+    {"TOVCOV.DBF", {{"DESCRIPT", 'C', 35}, {"COVER", 'M', 10}}, "DESCRIPT", "DESCRIPT", false},
+    {"TOVPB.DBF", {{"NAME", 'C', 35}, {"PHONE", 'C', 25}}, "NAME", "NAME", false},
+}};
+
+} // namespace
+
+const char* faxTableFile(FaxTable which) {
+  return kSchemas[size_t(which)].file;
+}
+
+std::string createFaxTable(FaxTable which, const std::string& dir, xbase::Table& table) {
+  const Schema& s = kSchemas[size_t(which)];
+  std::string path = dir + "/" + s.file;
+  xbase::TableCreator c(path, int(s.fields.size()));
+  for (const Field& f : s.fields)
+    c.addField(f.name, f.type, f.width);
+  c.execute();
+  table.open(path);
+  table.indexTag(s.tag, s.key, s.descending, ".not. deleted()");
+  return path;
 }
 
 } // namespace xbtest

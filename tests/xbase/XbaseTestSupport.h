@@ -48,6 +48,13 @@ Dump readDump(const std::string& path);
 std::map<std::string, std::string> recordValues(const xbase::Table& table);
 
 std::string readFile(const std::string& path);
+
+// The four fax tables with the fields and tag the program gives them.
+enum class FaxTable { Sent, Received, Cover, Phone };
+const char* faxTableFile(FaxTable which); // "TOV.DBF", ...
+// Creates the table in dir, opens it into table and builds its tag; returns
+// the table's path.
+std::string createFaxTable(FaxTable which, const std::string& dir, xbase::Table& table);
 // The structural checker's findings on the table, one per line; "" when the
 // table, its memos and its index are sound.
 std::string findingsOf(xbase::Table& table);
