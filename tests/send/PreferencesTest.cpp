@@ -1,0 +1,154 @@
+// The preferences dialog: what Accept stores, what Cancel leaves alone
+// (only the modem reset dialog saves on its own), the integer stop, the
+// speed mapping, the first-run greeting and the sound chooser.
+
+#include "SendTestSupport.h"
+
+#include "app/TPreferences.h"
+#include "app/core/Settings.h"
+#include "app/widgets/MessageBoxes.h"
+#include "compose/FormParts.h"
+#include "compose/TResetModemForm.h"
+#include "platform/PortDevices.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using appwidgets::MessageBoxHook::lastText;
+using appwidgets::MessageBoxHook::setNextAnswer;
+using appwidgets::MessageBoxHook::setNextFileName;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Type(QWidget& w, const char* name, const QString& text) {
+  auto* edit = w.findChild<QLineEdit*>(name);
+  ASSERT_NE(edit, nullptr) << name;
+  edit->selectAll();
+  QTest::keyClicks(edit, text);
+}
+
+// A TOV.INI as an earlier run left it, with a line of its own in it.
+void WriteStartingIni(const sendtest::TestHome& home) {
+  app::TSettings s;
+  s.UserName = "Ann";
+  s.UserFax = "555 0199";
+  s.ComPort = 1;
+  s.ResetString = "AT&F";
+  app::SaveSettings(s, home.Ini());
+  std::ofstream(home.Ini(), std::ios::app) << "; kept by hand\r\n";
+  home.SetCom(2, "/dev/ttyUSB0");
+  app::LoadSettings(app::Settings, home.Ini());
+}
+
+TEST(Preferences, CancelLeavesTheFileAsItWasExceptWhatModemResetSaved) {
+  sendtest::TestHome home;
+  WriteStartingIni(home);
+  // What the file should be afterwards: only the reset string differs.
+  const std::string expectedPath = home.Dir() + "expected.ini";
+  QFile::copy(QString::fromStdString(home.Ini()), QString::fromStdString(expectedPath));
+  app::TSettings expected;
+  app::LoadSettings(expected, expectedPath);
+  expected.ResetString = "ATZ";
+  app::SaveSettings(expected, expectedPath);
+
+  TPreferences prefs;
+  prefs.show();
+  Type(prefs, "Name", "Bob");
+  Type(prefs, "FaxNumber", "1");
+  Type(prefs, "DialAttempts", "9");
+  Type(prefs, "WaveFileEdit", "/tmp/x.wav");
+  prefs.findChild<compose::TRadioGroup*>("ComPort")->SetItemIndex(4);
+  prefs.findChild<QCheckBox*>("CheckBlindDial")->setChecked(true);
+  prefs.findChild<QComboBox*>("PortDevice1")->setCurrentText("/dev/ttyACM7");
+  sendtest::WhenModal<TResetModemForm>([](TResetModemForm&) { return true; },
+                                       [](TResetModemForm& f) {
+                                         f.ResetStringEdit()->setText("ATZ");
+                                         sendtest::Click(f, "OkButton");
+                                       });
+  sendtest::Click(prefs, "ModemResetButton");
+  sendtest::Click(prefs, "CancelButton");
+  EXPECT_EQ(prefs.result(), 2);
+  EXPECT_EQ(ReadAll(home.Ini()), ReadAll(expectedPath));
+}
+
+TEST(Preferences, AcceptStopsAtABadIntegerThenStoresEveryField) {
+  sendtest::TestHome home;
+  WriteStartingIni(home);
+  const std::string before = ReadAll(home.Ini());
+  app::Settings.MaximumBPS = 19200;
+  TPreferences prefs;
+  prefs.show();
+  EXPECT_EQ(prefs.findChild<QComboBox*>("TransferRate")->currentText(), "9600");
+  EXPECT_EQ(sendtest::LabelText(prefs, "ComDevice"), "Com2 is /dev/ttyUSB0");
+  Type(prefs, "Name", "Bob");
+  Type(prefs, "RetryWait", "12a");
+  Type(prefs, "TimeOut", "soon");
+  prefs.findChild<QComboBox*>("PortDevice3")->setCurrentText("/dev/ttyACM0");
+  setNextAnswer(QMessageBox::Ok);
+  sendtest::Click(prefs, "AcceptButton");
+  EXPECT_EQ(lastText(), "'12a' is not a valid integer value");
+  EXPECT_TRUE(prefs.isVisible());
+  EXPECT_EQ(ReadAll(home.Ini()), before);   // nothing saved
+  EXPECT_EQ(app::Settings.UserName, "Bob"); // taken back before the stop
+
+  Type(prefs, "RetryWait", "30");
+  prefs.findChild<compose::TRadioGroup*>("AnswerOnRing")->SetItemIndex(2);
+  sendtest::Click(prefs, "AcceptButton");
+  EXPECT_EQ(prefs.result(), 1);
+  app::TSettings stored;
+  app::LoadSettings(stored, home.Ini());
+  EXPECT_EQ(stored.UserName, "Bob");
+  EXPECT_EQ(stored.RetryWait, 30);
+  EXPECT_EQ(stored.Timeout, 60); // not a number: the old value
+  EXPECT_EQ(stored.MaximumBPS, 9600);
+  EXPECT_EQ(stored.AnswerOnRing, 3);
+  EXPECT_EQ(platform::PortDevicePath(3, home.Ini()), "/dev/ttyACM0");
+  EXPECT_EQ(platform::PortDevicePath(2, home.Ini()), "/dev/ttyUSB0");
+}
+
+TEST(Preferences, FirstRunGreetsAndShowsComOne) {
+  sendtest::TestHome home;
+  app::Settings.ComPort = -1;
+  TPreferences prefs;
+  prefs.SetFirstRunGreeting(true);
+  setNextAnswer(QMessageBox::Ok);
+  prefs.show();
+  ASSERT_TRUE(sendtest::WaitUntil([] { return lastText().startsWith("Please enter"); }, 5));
+  EXPECT_EQ(lastText(), "Please enter information about yourself and your\rfaxmodem in the "
+                        "Preferences screen. These values\rwill be saved for future use.\r\rBE "
+                        "SURE TO VERIFY THE PORT AND FAX CLASS\rSETTINGS BEFORE CONTINUING");
+  EXPECT_FALSE(prefs.FirstRunGreeting());
+  EXPECT_EQ(prefs.findChild<compose::TRadioGroup*>("ComPort")->ItemIndex(), 0);
+}
+
+TEST(Preferences, SoundChooserTakesOnlyWaveNames) {
+  sendtest::TestHome home;
+  TPreferences prefs;
+  prefs.show();
+  auto* wav = prefs.findChild<QLineEdit*>("WaveFileEdit");
+  setNextFileName("/tmp/sounds/ring.wav");
+  sendtest::Click(prefs, "SelectWavButton");
+  EXPECT_EQ(wav->text(), "/tmp/sounds/ring.wav");
+  setNextFileName("/tmp/sounds/ring.mp3");
+  sendtest::Click(prefs, "SelectWavButton");
+  EXPECT_EQ(wav->text(), "/tmp/sounds/ring.wav");
+  sendtest::Click(prefs, "NoneButton");
+  EXPECT_EQ(wav->text(), "");
+}
+
+} // namespace
