@@ -91,40 +91,36 @@ private:
     std::vector<uint8_t> seen(size_t(m_.dbf.recordCount()) + 1, 0);
     size_t found = 0;
     for (const auto& e : keys) {
-      if (found >= kMaxRecordFindings)
-        break;
-      if (e.recNo < 1 || e.recNo > m_.dbf.recordCount()) {
-        m_findings.push_back(where + "a key points at record " + std::to_string(e.recNo) +
-                             ", which does not exist"),
-            ++found;
-        continue;
-      }
-      if (seen[e.recNo]++) {
-        m_findings.push_back(where + "record " + std::to_string(e.recNo) + " has two keys"),
-            ++found;
-        continue;
-      }
-      std::string image = record(e.recNo);
-      if (!m_.inTag(t, image, e.recNo))
-        m_findings.push_back(where + "record " + std::to_string(e.recNo) +
-                             " has a key but fails the tag's condition"),
-            ++found;
-      else if (m_.keyOf(t, image, e.recNo) != e.key)
-        m_findings.push_back(where + "the key of record " + std::to_string(e.recNo) +
-                             " differs from its expression over the record"),
-            ++found;
+      std::string wrong = keyFault(t, e, seen);
+      if (!wrong.empty() && found++ < kMaxRecordFindings)
+        m_findings.push_back(where + wrong);
     }
-    checkMissing(t, where, seen, found);
+    if (found < kMaxRecordFindings)
+      checkMissing(t, where, seen);
   }
 
-  void checkMissing(size_t t, const std::string& where, const std::vector<uint8_t>& seen,
-                    size_t found) {
+  // What is wrong with one key of tag t, or "" when it matches its record.
+  std::string keyFault(size_t t, const CdxEntry& e, std::vector<uint8_t>& seen) const {
+    std::string record = "record " + std::to_string(e.recNo);
+    if (e.recNo < 1 || e.recNo > m_.dbf.recordCount())
+      return "a key points at " + record + ", which does not exist";
+    if (seen[e.recNo]++)
+      return record + " has two keys";
+    std::string image = this->record(e.recNo);
+    if (!m_.inTag(t, image, e.recNo))
+      return record + " has a key but fails the tag's condition";
+    if (m_.keyOf(t, image, e.recNo) != e.key)
+      return "the key of " + record + " differs from its expression over the record";
+    return {};
+  }
+
+  void checkMissing(size_t t, const std::string& where, const std::vector<uint8_t>& seen) {
     size_t missing = 0;
     uint32_t firstMissing = 0;
     for (uint32_t r = 1; r <= m_.dbf.recordCount(); ++r)
       if (!seen[r] && m_.inTag(t, record(r), r) && missing++ == 0)
         firstMissing = r;
-    if (missing && found < kMaxRecordFindings)
+    if (missing)
       m_findings.push_back(where + std::to_string(missing) +
                            " records that pass the tag's condition have no key (the first is "
                            "record " +
