@@ -15,6 +15,8 @@ struct HookState {
   std::deque<QMessageBox::StandardButton> answers;
   std::deque<QString> fileNames;
   QStringList texts;
+  QString lastCaption;
+  QMessageBox::StandardButton lastDefault = QMessageBox::NoButton;
   bool failWithoutAnswer = false;
 };
 
@@ -51,6 +53,8 @@ QMessageBox::StandardButton AskButtons(QMessageBox::Icon icon, const QString& ca
                                        QMessageBox::StandardButton defaultButton, QWidget* parent) {
   HookState& state = hook();
   state.texts.append(text);
+  state.lastCaption = caption;
+  state.lastDefault = defaultButton;
   if (!state.answers.empty()) {
     QMessageBox::StandardButton answer = state.answers.front();
     state.answers.pop_front();
@@ -130,7 +134,15 @@ QStringList shownTexts() {
 QString lastText() {
   return hook().texts.isEmpty() ? QString() : hook().texts.last();
 }
+QString lastCaption() {
+  return hook().lastCaption;
+}
+QMessageBox::StandardButton lastDefaultButton() {
+  return hook().lastDefault;
+}
 void clear() {
+  hook().lastCaption.clear();
+  hook().lastDefault = QMessageBox::NoButton;
   hook().answers.clear();
   hook().fileNames.clear();
   hook().texts.clear();

@@ -41,6 +41,9 @@ void setNextFileName(const QString& name);
 // Texts of the boxes shown (or answered) since the last clear, oldest first.
 QStringList shownTexts();
 QString lastText();
+// Caption and default button of the last box shown (or answered).
+QString lastCaption();
+QMessageBox::StandardButton lastDefaultButton();
 void clear();
 // When set, a box with no queued answer fails the run loudly instead of
 // waiting for a person (tests turn this on).

@@ -1,0 +1,202 @@
+// The lists and the record commands of the main window: order, deletion with
+// its questions, notes of received faxes, and how the list model reads.
+
+#include "tests/appgui/AppGuiTestKit.h"
+
+#include "app/FaxTableModel.h"
+#include "app/core/FaxTables.h"
+#include "app/TEditReceiveNotes.h"
+#include "app/widgets/MessageBoxes.h"
+#include "xbase/Table.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusTipEvent>
+#include <QTabBar>
+#include <QTableView>
+#include <QTest>
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace appgui;
+namespace hook = appwidgets::MessageBoxHook;
+
+namespace {
+
+QString cell(QTableView* grid, int row, int column) {
+  return grid->model()->index(row, column).data().toString();
+}
+
+void showPage(TMainScreen& w, int page) {
+  QTabBar* tabs = Find<QTabBar>(&w, "TabSet1");
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(page).center());
+}
+
+void selectRow(QTableView* grid, int row) {
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                    grid->visualRect(grid->model()->index(row, 1)).center());
+}
+
+} // namespace
+
+TEST(MainScreenLists, SentListIsNewestFirstWithUnsentFaxesLast) {
+  DataFolder data;
+  data.AddSent({"unsent one", false, "", ""});
+  data.AddSent({"january", true, "20240105", "09:30"});
+  data.AddSent({"march morning", true, "20240305", "08:15"});
+  data.AddSent({"unsent two", false, "", ""});
+  data.AddSent({"march evening", true, "20240305", "18:40"});
+  TMainScreen w;
+  w.show();
+  QTableView* grid = Find<QTableView>(&w, "FaxGrid");
+  ASSERT_EQ(grid->model()->rowCount(), 5);
+  EXPECT_EQ(cell(grid, 0, 6), "march evening");
+  EXPECT_EQ(cell(grid, 1, 6), "march morning");
+  EXPECT_EQ(cell(grid, 2, 6), "january");
+  EXPECT_TRUE(cell(grid, 3, 6).startsWith("unsent") && cell(grid, 4, 6).startsWith("unsent"));
+  EXPECT_EQ(cell(grid, 0, 0), "Yes");
+  EXPECT_EQ(cell(grid, 3, 0), "No ");
+  EXPECT_EQ(cell(grid, 0, 2), "18:40");
+  EXPECT_TRUE(cell(grid, 3, 1).isEmpty());
+  QStringList titles;
+  for (int c = 0; c < grid->model()->columnCount(); ++c)
+    titles << grid->model()->headerData(c, Qt::Horizontal).toString();
+  EXPECT_EQ(titles.join('|'),
+            "Sent|Date Sent|Time Sent|Recipient|Phone|Pages|Subject|Last Attempt");
+  w.close();
+}
+
+TEST(MainScreenLists, DeletingAskWithNoAsDefaultAndNoKeepsTheFax) {
+  DataFolder data;
+  data.AddSent({"first", true, "20240101", "10:00"});
+  data.AddSent({"second", true, "20240202", "10:00"});
+  TMainScreen w;
+  w.show();
+  QTableView* grid = Find<QTableView>(&w, "FaxGrid");
+  selectRow(grid, 1);
+  hook::setNextAnswer(QMessageBox::No);
+  QTest::mouseClick(Find<QPushButton>(&w, "DeleteButton"), Qt::LeftButton);
+  EXPECT_EQ(hook::lastText(), "Delete the current fax?\r\n(subject: \"first\")");
+  EXPECT_EQ(hook::lastCaption(), "Delete");
+  EXPECT_EQ(hook::lastDefaultButton(), QMessageBox::No);
+  EXPECT_EQ(grid->model()->rowCount(), 2);
+  hook::setNextAnswer(QMessageBox::Yes);
+  QTest::mouseClick(Find<QPushButton>(&w, "DeleteButton"), Qt::LeftButton);
+  ASSERT_EQ(grid->model()->rowCount(), 1);
+  EXPECT_EQ(cell(grid, 0, 6), "second");
+  // The last one through the menu; then the list is empty and disabled.
+  hook::setNextAnswer(QMessageBox::Yes);
+  Find<QAction>(&w, "mnuDelete")->trigger();
+  EXPECT_EQ(grid->model()->rowCount(), 0);
+  EXPECT_FALSE(grid->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>(&w, "DeleteButton")->isEnabled());
+  w.close();
+}
+
+TEST(MainScreenLists, DeletingAReceivedFaxRemovesItsFileOnly) {
+  DataFolder data;
+  const std::string first = data.WriteReceivedFile("FAX0001.APF");
+  const std::string second = data.WriteReceivedFile("FAX0002.APF");
+  data.AddReceived({"20240301", "09:00", "OLD STATION", 1, "FAX0001.APF", ""});
+  data.AddReceived({"20240302", "09:00", "NEW STATION", 3, "FAX0002.APF", ""});
+  data.AddReceived({"20240303", "09:00", "NO FILE", 1, "", ""});
+  TMainScreen w;
+  w.show();
+  showPage(w, 1);
+  QTableView* grid = Find<QTableView>(&w, "RecFaxGrid");
+  ASSERT_EQ(grid->model()->rowCount(), 3);
+  EXPECT_EQ(cell(grid, 1, 2), "NEW STATION");
+  selectRow(grid, 1);
+  hook::setNextAnswer(QMessageBox::Yes);
+  QTest::mouseClick(Find<QPushButton>(&w, "DeleteButton"), Qt::LeftButton);
+  EXPECT_EQ(hook::lastText(), "Delete the current fax?\r\n(from: \"NEW STATION\")");
+  EXPECT_EQ(hook::lastDefaultButton(), QMessageBox::No);
+  EXPECT_FALSE(std::filesystem::exists(second));
+  EXPECT_TRUE(std::filesystem::exists(first));
+  EXPECT_EQ(grid->model()->rowCount(), 2);
+  // A record without a file name removes no file (and not the folder).
+  selectRow(grid, 0);
+  hook::setNextAnswer(QMessageBox::Yes);
+  QTest::mouseClick(Find<QPushButton>(&w, "DeleteButton"), Qt::LeftButton);
+  EXPECT_EQ(hook::lastText(), "Delete the current fax?\r\n(from: \"NO FILE\")");
+  EXPECT_TRUE(std::filesystem::exists(first));
+  EXPECT_TRUE(std::filesystem::is_directory(data.Path() + "receive"));
+  w.close();
+}
+
+TEST(MainScreenLists, NotesOfAReceivedFaxAreEditedInTheNotesDialog) {
+  DataFolder data;
+  data.AddReceived({"20240301", "09:00", "STATION A", 1, "FAX0001.APF", "old note"});
+  data.AddReceived({"20240302", "09:00", "STATION B", 1, "FAX0002.APF", ""});
+  TMainScreen w;
+  w.show();
+  showPage(w, 1);
+  QTableView* grid = Find<QTableView>(&w, "RecFaxGrid");
+  selectRow(grid, 1);
+  QString descript, notes, hintShown;
+  OnNextModal("TEditReceiveNotes", [&](QWidget* dialog) {
+    descript = Find<QLabel>(dialog, "Descript")->text();
+    QLineEdit* field = Find<QLineEdit>(dialog, "Notes");
+    notes = field->text();
+    // The dialog's own status line takes the hints while it is open.
+    QPushButton* accept = Find<QPushButton>(dialog, "AcceptButton");
+    QStatusTipEvent tip(accept->statusTip());
+    QApplication::sendEvent(accept, &tip);
+    hintShown = Find<QLabel>(dialog, "status")->text();
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("call back Tuesday"));
+    QTest::mouseClick(accept, Qt::LeftButton);
+  });
+  QTest::mouseClick(Find<QPushButton>(&w, "EditButton"), Qt::LeftButton);
+  EXPECT_EQ(descript, "From: STATION A");
+  EXPECT_EQ(notes, "old note");
+  EXPECT_EQ(hintShown, "Accept changes made and exit");
+  EXPECT_EQ(cell(grid, 1, 4), "call back Tuesday");
+  // Cancel changes nothing.
+  OnNextModal("TEditReceiveNotes", [](QWidget* dialog) {
+    QTest::keyClicks(Find<QLineEdit>(dialog, "Notes"), QStringLiteral(" and more"));
+    QTest::mouseClick(Find<QPushButton>(dialog, "CancelButton"), Qt::LeftButton);
+  });
+  QTest::mouseClick(Find<QPushButton>(&w, "EditButton"), Qt::LeftButton);
+  EXPECT_EQ(cell(grid, 1, 4), "call back Tuesday");
+  EXPECT_EQ(cell(grid, 0, 4), "");
+  w.close();
+}
+
+TEST(MainScreenLists, ScrollingReadsBlocksNotTheWholeTable) {
+  DataFolder data;
+  xbase::TableEnv::setDeleted(true);
+  {
+    xbase::Table table;
+    ASSERT_TRUE(app::OpenFaxDBF(table));
+    for (int i = 0; i < 1500; ++i) {
+      table.append();
+      char date[9];
+      std::snprintf(date, sizeof date, "2024%02d%02d", 1 + i / 28 % 12, 1 + i % 28);
+      table.setField("SUBJECT", "fax " + std::to_string(i));
+      table.setDate("DATESENT", date);
+      table.setLogical("SENT", true);
+      table.post();
+    }
+  }
+  TMainScreen w;
+  w.show();
+  QTableView* grid = Find<QTableView>(&w, "FaxGrid");
+  app::FaxTableModel& model = MainScreenTestAccess::SentModel(w);
+  ASSERT_EQ(model.rowCount(), 1500);
+  QString previous = cell(grid, 0, 1);
+  for (int row = 0; row < 1500; row += 25) {
+    grid->scrollTo(model.index(row, 0));
+    QTest::qWait(1);
+    EXPECT_LE(model.BlocksHeld(), app::FaxTableModel::MaxBlocks);
+  }
+  grid->scrollToBottom();
+  QTest::qWait(1);
+  // Every row came from the table in order, and what is kept stays small.
+  EXPECT_FALSE(cell(grid, 1499, 6).isEmpty());
+  EXPECT_LE(model.BlocksHeld(), app::FaxTableModel::MaxBlocks);
+  EXPECT_EQ(model.RowOf(model.RecNoAt(700), false), 700);
+  w.close();
+}
