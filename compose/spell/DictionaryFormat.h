@@ -28,6 +28,10 @@ constexpr std::uint8_t kLetterMask = 63;
 // fits in 16 bits below the free-slot mark.
 constexpr std::uint32_t kMaxNodes = 63999;
 constexpr std::size_t kMaxWordLength = 25;
+// Kinds of main dictionary sections (any non-zero kind is a main section):
+// ordinary words, and the names, abbreviations and possessives after them.
+constexpr std::uint8_t kPlainWordsKind = 1;
+constexpr std::uint8_t kOtherWordsKind = 2;
 // Another section follows while more than this many bytes remain.
 constexpr std::uint64_t kSectionGap = 20;
 

@@ -23,6 +23,9 @@ public:
   virtual bool ReadNode(std::uint32_t number, Node& node) = 0;
   virtual std::uint32_t NodesInUse() const = 0;
   virtual bool IsMain() const = 0;
+  // Ordinary words, as opposed to names, abbreviations and possessives;
+  // only these make up the halves of a split-word suggestion.
+  virtual bool HoldsPlainWords() const = 0;
 };
 
 // An open main dictionary file, shared by its sections.
@@ -59,6 +62,7 @@ public:
   bool ReadNode(std::uint32_t number, Node& node) override;
   std::uint32_t NodesInUse() const override { return m_header.inUse; }
   bool IsMain() const override { return true; }
+  bool HoldsPlainWords() const override { return m_header.kind == kPlainWordsKind; }
 
 private:
   static constexpr std::size_t kSlots = 1024;
@@ -88,6 +92,7 @@ public:
   bool ReadNode(std::uint32_t number, Node& node) override;
   std::uint32_t NodesInUse() const override { return m_header.inUse; }
   bool IsMain() const override { return false; }
+  bool HoldsPlainWords() const override { return true; }
   std::uint32_t WordCount() const { return m_header.words; }
   const std::string& Path() const { return m_path; }
 

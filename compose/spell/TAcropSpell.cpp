@@ -126,13 +126,13 @@ bool TAcropSpell::knownIn(LetterTree& tree, std::string_view capitals) {
   return false;
 }
 
-bool TAcropSpell::knownAnywhere(std::string_view capitals) {
+bool TAcropSpell::knownAnywhere(std::string_view capitals, bool plainOnly) {
   // A possessive is known when the word it belongs to is: JOHN'S by JOHN.
   for (;;) {
     if (capitals.size() <= 1)
       return true;
     for (auto& t : m_trees)
-      if (knownIn(*t->tree, capitals))
+      if ((!plainOnly || t->tree->HoldsPlainWords()) && knownIn(*t->tree, capitals))
         return true;
     if (capitals.size() < 2 || capitals.substr(capitals.size() - 2) != "'S")
       return false;

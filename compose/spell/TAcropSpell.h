@@ -65,7 +65,7 @@ private:
 
   void prepare();
   bool knownIn(LetterTree& tree, std::string_view capitals);
-  bool knownAnywhere(std::string_view capitals);
+  bool knownAnywhere(std::string_view capitals, bool plainOnly = false);
   void noteDamage(const std::string& reason);
   UserDictionary* userDictionary(int handle);
   int addUser(std::unique_ptr<UserDictionary> dict);

@@ -56,26 +56,43 @@ TEST(MainDictionary, OpensTheNamedDictionaryOnFirstUse) {
 TEST(MainDictionary, FirstLetterKTriesCLJThenK) {
   TempDir dir;
   spell::TAcropSpell s;
-  ASSERT_TRUE(s.OpenMainDictionary(MakeMainDictionary(dir, {"KATS", "JATT", "LATT", "CATT"})));
-  // All four score 75 against KATT; equal scores keep the order in which
-  // the first letters were tried.
-  EXPECT_EQ(s.Suggest("KATT"), (std::vector<std::string>{"CATT", "LATT", "JATT", "KATS"}));
+  ASSERT_TRUE(s.OpenMainDictionary(MakeMainDictionary(dir, {"KITTA", "JOTTA", "LOTTA", "COTTA"})));
+  // All four sound like KOTTU and score 60 against it, none is one slip
+  // away; equal scores keep the order in which the first letters were tried.
+  EXPECT_EQ(s.Suggest("KOTTU"), (std::vector<std::string>{"COTTA", "LOTTA", "JOTTA", "KITTA"}));
   s.SetMaxSuggestions(2);
-  EXPECT_EQ(s.Suggest("KATT"), (std::vector<std::string>{"CATT", "LATT"}));
+  EXPECT_EQ(s.Suggest("KOTTU"), (std::vector<std::string>{"COTTA", "LOTTA"}));
   s.SetMaxSuggestions(1000);
   EXPECT_EQ(s.MaxSuggestions(), 220);
 }
 
-TEST(MainDictionary, SuggestsSplitWordsAndBetterScoresFirst) {
+TEST(MainDictionary, SplitWordsAreMadeOfOrdinaryWords) {
   TempDir dir;
   spell::TAcropSpell s;
-  ASSERT_TRUE(
-      s.OpenMainDictionary(MakeMainDictionary(dir, {"LOT", "ALLOT", "ALTO", "IN", "TO", "INTO"})));
+  // Words written with capitals in the list are names and abbreviations.
+  ASSERT_TRUE(s.OpenMainDictionary(
+      MakeMainDictionary(dir, {"lot", "allot", "alto", "in", "fact", "Th", "NA", "than"})));
   const std::vector<std::string> got = s.Suggest("alot");
-  ASSERT_FALSE(got.empty());
-  EXPECT_EQ(got.front(), "allot");
+  ASSERT_GE(got.size(), 3u);
+  EXPECT_EQ(got[0], "alto"); // two neighbours swapped
+  EXPECT_EQ(got[1], "allot");
   EXPECT_NE(std::find(got.begin(), got.end(), "a lot"), got.end());
   EXPECT_EQ(s.LastSuggestions(), got);
+  EXPECT_EQ(s.Suggest("infact").front(), "in fact");
+  const std::vector<std::string> thna = s.Suggest("thna");
+  EXPECT_EQ(std::find(thna.begin(), thna.end(), "th na"), thna.end());
+  EXPECT_EQ(thna.front(), "than");
+}
+
+TEST(MainDictionary, NeighboursSwappedBackComeFirst) {
+  TempDir dir;
+  spell::TAcropSpell s;
+  ASSERT_TRUE(s.OpenMainDictionary(
+      MakeMainDictionary(dir, {"tech", "eh", "tea", "ten", "the", "their", "tier", "thief"})));
+  EXPECT_EQ(s.Suggest("Teh").front(), "The");
+  EXPECT_EQ(s.Suggest("thier").front(), "their");
+  // One slip away beats a better-sounding but farther word.
+  EXPECT_EQ(s.Suggest("tenn").front(), "ten");
 }
 
 TEST(MainDictionary, WamericanCompiledIntoSectionsKnowsEveryWord) {
@@ -93,6 +110,7 @@ TEST(MainDictionary, WamericanCompiledIntoSectionsKnowsEveryWord) {
   ASSERT_FALSE(typed.empty());
   EXPECT_EQ(typed.front(), "Receive");
   EXPECT_EQ(s.Suggest("RECIEVE").front(), "RECEIVE");
+  EXPECT_EQ(s.Suggest("Teh").front(), "The");
   EXPECT_FALSE(s.IsWordKnown("Recieve"));
   EXPECT_TRUE(s.LastError().empty()) << s.LastError();
 }

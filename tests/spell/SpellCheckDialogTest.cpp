@@ -49,6 +49,13 @@ protected:
                       list->visualItemRect(found.first()).center());
   }
 
+  // With TOLVANE_SHOTS_DIR set (a run under Xvfb), the window as it looks.
+  static void saveShot(QWidget& window, const char* name) {
+    const QByteArray dir = qgetenv("TOLVANE_SHOTS_DIR");
+    if (!dir.isEmpty())
+      window.grab().save(QString::fromLocal8Bit(dir) + '/' + name);
+  }
+
   spelltest::TempDir m_dir;
 };
 
@@ -60,6 +67,7 @@ TEST_F(SpellCheckDialogTest, EveryButtonOverADocumentWithMistakes) {
   dialog.show();
   QTRY_COMPARE(word(dialog), QString("Teh"));
   EXPECT_EQ(editor.textCursor().selectedText(), "Teh") << "the word is marked in the editor";
+  saveShot(dialog, "spell-check-dialog.png");
 
   // Suggest: a click on a suggestion moves it into Replace with; Replace All
   // changes this and the next "Teh".

@@ -1,0 +1,89 @@
+// Lookup and suggestions per word over a seeded 10,000-word document, our
+// engine against Hunspell en_US in the same run. Suggestions are asked for
+// the words the checker does not know, as a spelling check does.
+#include "Peers.h"
+#include "SpellSample.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+struct Document {
+  std::vector<std::string> words; // Windows-1252
+  std::vector<std::string> utf8;  // the same for Hunspell
+  std::vector<std::string> misspelled;
+  std::vector<std::string> misspelledUtf8;
+};
+
+const Document& document() {
+  static const Document doc = [] {
+    auto ours = spellbench::OpenOurs();
+    auto hun = spellbench::OpenHunspell();
+    Document d;
+    d.words = spellbench::MakeDocument(10000, 7, [&](const std::string& w) {
+      return ours->IsWordKnown(w) || spellbench::HunspellKnows(*hun, w);
+    });
+    for (const std::string& w : d.words) {
+      d.utf8.push_back(spell::AnsiToUtf8(w));
+      if (!ours->IsWordKnown(w)) {
+        d.misspelled.push_back(w);
+        d.misspelledUtf8.push_back(d.utf8.back());
+      }
+    }
+    return d;
+  }();
+  return doc;
+}
+
+void perWord(benchmark::State& state, std::size_t words) {
+  state.counters["per_word"] = benchmark::Counter(
+      double(words), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_IsWordKnown_Tolvane(benchmark::State& state) {
+  const Document& d = document();
+  auto s = spellbench::OpenOurs();
+  std::size_t known = 0;
+  for (auto _ : state)
+    for (const std::string& w : d.words)
+      known += s->IsWordKnown(w);
+  benchmark::DoNotOptimize(known);
+  perWord(state, d.words.size());
+}
+
+void BM_IsWordKnown_Hunspell(benchmark::State& state) {
+  const Document& d = document();
+  auto h = spellbench::OpenHunspell();
+  std::size_t known = 0;
+  for (auto _ : state)
+    for (const std::string& w : d.utf8)
+      known += h->spell(w);
+  benchmark::DoNotOptimize(known);
+  perWord(state, d.words.size());
+}
+
+void BM_Suggest_Tolvane(benchmark::State& state) {
+  const Document& d = document();
+  auto s = spellbench::OpenOurs();
+  for (auto _ : state)
+    for (const std::string& w : d.misspelled)
+      benchmark::DoNotOptimize(s->Suggest(w));
+  perWord(state, d.misspelled.size());
+}
+
+void BM_Suggest_Hunspell(benchmark::State& state) {
+  const Document& d = document();
+  auto h = spellbench::OpenHunspell();
+  for (auto _ : state)
+    for (const std::string& w : d.misspelledUtf8)
+      benchmark::DoNotOptimize(h->suggest(w));
+  perWord(state, d.misspelled.size());
+}
+
+} // namespace
+
+BENCHMARK(BM_IsWordKnown_Tolvane)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IsWordKnown_Hunspell)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Suggest_Tolvane)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Suggest_Hunspell)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_MAIN();
