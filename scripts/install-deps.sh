@@ -10,6 +10,7 @@ PACKAGES=(
   libspandsp-dev libtiff-dev libtiff-tools libsqlite3-dev
   efax python3 python3-dbf python3-dbfread
   imagemagick netpbm xvfb xauth fonts-dejavu-core wamerican libpng-dev
+  libhunspell-dev hunspell-en-us
   libreoffice-writer-nogui libpoppler-cpp-dev libjpeg-dev ghostscript poppler-utils zlib1g-dev
 )
 
