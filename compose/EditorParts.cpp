@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFontComboBox>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QToolButton>
@@ -46,6 +47,9 @@ QAction* AddToolButton(richtext::TRichToolBar* bar, const QString& objectName, c
 
 TEditorButtons AddEditorButtons(richtext::TRichToolBar* bar, const QString& pageBreakName,
                                 const QString& paragraphName, const QString& wordWrapName) {
+  // A narrower font list leaves room for the extra buttons, so that none of
+  // them hides behind the toolbar's overflow arrow at the usual window width.
+  bar->FontName->setMaximumWidth(bar->fontMetrics().averageCharWidth() * 22);
   bar->addSeparator();
   TEditorButtons b;
   b.PageBreak = AddToolButton(bar, pageBreakName, QStringLiteral("Page Break"),

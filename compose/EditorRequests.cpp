@@ -57,9 +57,10 @@ void AddPictureItems(QMenu* menu, richtext::TRichEditor& editor, QWidget* parent
   pages->setObjectName(QStringLiteral("mnuPagesFromFile"));
   pages->setStatusTip(QStringLiteral("Insert every page of a file, each on a page of its own"));
   QObject::connect(pages, &QAction::triggered, parent, [parent, &editor] {
-    insertFromFile(parent, QStringLiteral("Insert Pages from File"), [&](const QString& f, QString* e) {
-      return docimport::InsertPagesFromFile(editor, f, e) > 0;
-    });
+    insertFromFile(parent, QStringLiteral("Insert Pages from File"),
+                   [&](const QString& f, QString* e) {
+                     return docimport::InsertPagesFromFile(editor, f, e) > 0;
+                   });
   });
 #else
   (void)menu;

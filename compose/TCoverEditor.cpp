@@ -54,7 +54,7 @@ TCoverEditor::TCoverEditor(QWidget* parent) : QDialog(parent) {
   connectControls();
   ShowWordWrap(*RichCover, CoverButtons.WordWrap);
   m_hints = std::make_unique<appwidgets::HintRedirect>(this, status);
-  resize(760, 600);
+  resize(1040, 640);
   appwidgets::RestorePlacement(this);
 }
 

@@ -70,8 +70,9 @@ TFaxEditor::TFaxEditor(QWidget* parent) : QDialog(parent) {
   layout->addWidget(status);
   buildToolButtons();
   connectControls();
+  ShowPage(RecipientPage);
   m_hints = std::make_unique<appwidgets::HintRedirect>(this, status);
-  resize(820, 640);
+  resize(1140, 680);
   appwidgets::RestorePlacement(this);
 }
 
@@ -167,6 +168,12 @@ void TFaxEditor::buildToolButtons() {
   LoadCoverButton =
       AddToolButton(RichToolCover, QStringLiteral("LoadCoverButton"), QStringLiteral("Template"),
                     QStringLiteral("Load Cover Sheet from Template"));
+  // First among the cover's extra buttons: it is what the cover page is
+  // mostly used for.
+  RichToolCover->removeAction(LoadCoverButton);
+  RichToolCover->insertAction(CoverButtons.PageBreak, LoadCoverButton);
+  if (QWidget* button = RichToolCover->widgetForAction(LoadCoverButton))
+    button->setObjectName(LoadCoverButton->objectName());
   // Pictures and pages of other files, where the program can read them.
   for (auto [bar, editor, name] :
        {std::tuple{RichToolDoc, RichDoc, QStringLiteral("DocInsertButton")},
