@@ -62,7 +62,7 @@ std::string joined(const std::vector<std::string>& findings) {
 } // namespace
 
 TEST(Structure, NoFindingAfterAnyStepOfLongRandomWork) {
-  ScratchDir dir;
+  ScratchDir dir(true);
   RandomWorkload work(dir.path(), kSeed);
   auto start = std::chrono::steady_clock::now();
   long checks = 0;
@@ -82,7 +82,7 @@ TEST(Structure, NoFindingAfterAnyStepOfLongRandomWork) {
 }
 
 TEST(Structure, PlantedStaleBranchKeyIsFoundByTheNextCheck) {
-  ScratchDir dir;
+  ScratchDir dir(true);
   RandomWorkload work(dir.path(), kSeed);
   constexpr long kPlantAt = 6000;
   constexpr size_t kPhone = 3;

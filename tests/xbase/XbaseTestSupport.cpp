@@ -12,8 +12,10 @@ namespace xbtest {
 
 namespace fs = std::filesystem;
 
-ScratchDir::ScratchDir() {
-  std::string pattern = (fs::temp_directory_path() / "xbase-test-XXXXXX").string();
+ScratchDir::ScratchDir(bool inMemory) {
+  fs::path base =
+      inMemory && fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  std::string pattern = (base / "xbase-test-XXXXXX").string();
   if (!mkdtemp(pattern.data()))
     throw std::runtime_error("mkdtemp failed");
   m_path = pattern;

@@ -14,7 +14,9 @@ namespace xbtest {
 // A fresh folder under the system temp folder, removed when the object dies.
 class ScratchDir {
 public:
-  ScratchDir();
+  // inMemory: in /dev/shm when there is one, where the syncs of packs cost
+  // nothing (for long runs that check structure, not crash safety).
+  explicit ScratchDir(bool inMemory = false);
   ~ScratchDir();
   const std::string& path() const { return m_path; }
   std::string file(const std::string& name) const { return m_path + "/" + name; }
