@@ -2,16 +2,22 @@
 //
 // What open() checks, so that a damaged or half-written table is never
 // trusted blindly:
-//  - the DBF header must describe fields that add up to the record length;
+//  - the files are found whatever the letter case of their names; two
+//    names that differ only in case are refused (which one is meant?);
+//  - the DBF header must describe fields that add up to the record length,
+//    and its length must fit the field list and lead to the first record;
 //    a record count larger than the file holds is cut to the whole records
-//    present (the rest of a killed append), and the index is then rebuilt;
+//    present (the rest of a killed append), on disk too, and the index is
+//    then rebuilt;
 //  - an interrupted pack (marker file left behind) is completed or undone;
 //  - a CDX carrying the update mark (its writer died mid-change), stamped
-//    with another record count, or whose tag roots cannot be read is rebuilt
-//    from the table; for tables up to 2 MB every tag's key count is also
-//    checked against the records that pass its condition;
+//    for another state of the table file (count, size, modification time),
+//    or whose tag roots cannot be read is rebuilt from the table; a CDX
+//    without our stamp gets every tag's key count checked against the
+//    records that pass its condition, once, and is stamped on close;
 //  - while walking a tag, every record reached is checked against its key
 //    and FOR condition; any disagreement rebuilds the index on the spot.
+// What was mended is kept for openRepairs().
 // A CDX whose tag definitions themselves are unreadable raises BadIndex.
 
 #include "xbase/TableImpl.h"
