@@ -65,7 +65,10 @@ void importPages(const std::string& path, const ImportOptions& options, const Pa
   const DocumentKind kind = detectFileKind(path);
   std::unique_ptr<PageSource> source = openSource(path, kind, options.maxPages);
   const bool fine = options.resolution != FaxResolution::Normal;
-  for (int i = 0; i < source->pageCount(); ++i) {
+  const int pages = options.firstPagesOnly > 0
+                        ? std::min(options.firstPagesOnly, source->pageCount())
+                        : source->pageCount();
+  for (int i = 0; i < pages; ++i) {
     SourcePage page = source->readPage(i, gridFor(options, fine));
     sink(makeFaxPage(page, options, fine));
   }

@@ -9,6 +9,8 @@
 namespace docimport {
 
 FaxGrid gridFor(const ImportOptions& options, bool fine) {
+  if (options.grid)
+    return *options.grid;
   FaxGrid grid;
   grid.width = options.wide ? 2048 : 1728;
   grid.ydpi = fine ? 196.0 : 98.0;

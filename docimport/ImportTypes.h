@@ -6,6 +6,7 @@
 #include "faximage/PageBitmap.h"
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,6 +31,15 @@ struct GreyImage {
   const uint8_t* row(int y) const { return pixels.data() + std::size_t(y) * std::size_t(width); }
 };
 
+// The pixel grid of the fax page: 8.03 pixels per mm across, 7.7 (fine) or
+// 3.85 (normal) rows per mm down.
+struct FaxGrid {
+  int width = 1728;
+  double xdpi = 204.0;
+  double ydpi = 196.0;
+  int maxRows = 2 * 2339; // two A4 pages of fine rows
+  bool fine() const { return ydpi > 150; }
+};
 // How grey becomes black and white: a fixed threshold keeps text and line
 // art sharp, error diffusion keeps the tones of photographs; Auto finds the
 // photographs on each page and diffuses only them.
@@ -44,6 +54,10 @@ struct ImportOptions {
   bool wide = false; // 2048 pixels (B4) instead of 1728 (A4, letter)
   Halftone halftone = Halftone::Auto;
   int maxPages = kMaxPages;
+  int firstPagesOnly = 0; // read only this many pages (0: all)
+  // A pixel grid of the caller's own (a page picture for the editor) used
+  // instead of the fax grid for every page.
+  std::optional<FaxGrid> grid;
 };
 
 // The fax page the import produces: `width` pixels (1728 or 2048) per row.
@@ -52,15 +66,6 @@ struct FaxPage {
   bool fine = true;
 };
 
-// The pixel grid of the fax page: 8.03 pixels per mm across, 7.7 (fine) or
-// 3.85 (normal) rows per mm down.
-struct FaxGrid {
-  int width = 1728;
-  double xdpi = 204.0;
-  double ydpi = 196.0;
-  int maxRows = 2 * 2339; // two A4 pages of fine rows
-  bool fine() const { return ydpi > 150; }
-};
 FaxGrid gridFor(const ImportOptions& options, bool fine);
 
 // Every failure: a negative code of the program's error family and a text

@@ -1,5 +1,6 @@
 #include "richtext/FaxPageRenderer.h"
 
+#include "docimport/Halftone.h"
 #include "richtext/Units.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -112,6 +113,7 @@ void TFaxPageRenderer::paint(double fromY, double toY, faximage::PageBitmap& pag
     QPainter p(&m_canvas);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true); // pictures: averaged, not sampled
     p.translate(m_area.left, m_area.top - fromY);
     const QRectF band(-m_area.left, fromY, m_canvas.width(), toY - fromY);
     p.setClipRect(band);
@@ -120,13 +122,23 @@ void TFaxPageRenderer::paint(double fromY, double toY, faximage::PageBitmap& pag
     ctx.palette.setColor(QPalette::Text, Qt::black);
     m_doc->documentLayout()->draw(&p, ctx);
   }
-  // Anything darker than mid grey becomes black.
+  // Text is drawn without grey edges, so the threshold keeps it as drawn;
+  // pictures are drawn smoothly and their areas, found by their mid tones,
+  // are error-diffused so that photographs keep their tones.
   const int w = std::min(page.width(), m_canvas.width());
-  for (int y = firstRow; y < endRow; ++y) {
-    const uchar* src = m_canvas.constScanLine(y);
-    std::uint8_t* dst = page.row(y);
-    for (int x = 0; x < w; ++x)
-      dst[x >> 3] |= std::uint8_t((src[x] < 128) << (7 - (x & 7)));
+  docimport::GreyImage grey;
+  grey.width = w;
+  grey.height = std::max(0, endRow - firstRow);
+  grey.pixels.resize(std::size_t(grey.width) * std::size_t(grey.height));
+  for (int y = 0; y < grey.height; ++y)
+    std::memcpy(grey.row(y), m_canvas.constScanLine(firstRow + y), std::size_t(w));
+  faximage::PageBitmap bits;
+  docimport::halftone(grey, docimport::Halftone::Auto, bits);
+  for (int y = 0; y < grey.height; ++y) {
+    std::uint8_t* dst = page.row(firstRow + y);
+    const std::uint8_t* src = bits.row(y);
+    for (std::size_t i = 0; i < bits.stride(); ++i)
+      dst[i] |= src[i];
   }
 }
 

@@ -12,6 +12,15 @@ void RtfParser::word(const RtfTokenizer::Token& t) {
     return;
   const std::string& w = t.word;
   const int p = t.param;
+  if (st().dest == RtfDest::Picture && !ignorable) {
+    if (w == "bin") {
+      const std::string_view bytes = m_tok.takeBytes(t.hasParam && p > 0 ? std::size_t(p) : 0);
+      m_pictures.back().data.append(bytes);
+    } else {
+      pictureWord(w, t.hasParam, p);
+    }
+    return;
+  }
   if (w == "bin") {
     m_tok.skipBytes(t.hasParam && p > 0 ? std::size_t(p) : 0);
     return;
@@ -32,6 +41,8 @@ void RtfParser::word(const RtfTokenizer::Token& t) {
       m_fontName.clear();
     } else if (w == "u") {
       specialChar(w, p); // a font name may hold any character
+    } else if (w == "fcharset" && p == 2 && st().dest == RtfDest::FontEntry) {
+      m_symbolFonts.insert(st().chr.font, QString()); // Symbol, Wingdings and the like
     }
     return;
   }
@@ -53,7 +64,21 @@ void RtfParser::word(const RtfTokenizer::Token& t) {
 bool RtfParser::destinationWord(const std::string& w) {
   if (st().dest == RtfDest::Skip)
     return false;
-  if (w == "fonttbl") {
+  if (w == "pict") {
+    flush();
+    if (st().dest == RtfDest::Text || st().dest == RtfDest::FieldResult) {
+      m_pictures.clear(); // a \pict inside a \pict is not a picture of its own
+      PictureContext picture;
+      picture.depth = int(m_stack.size()) - 1;
+      m_pictures.push_back(std::move(picture));
+      st().dest = RtfDest::Picture;
+    } else {
+      st().dest = RtfDest::Skip;
+    }
+  } else if (w == "shppict") {
+    // Word's and LibreOffice's wrapper of a picture: its \pict is read;
+    // the \nonshppict fallback beside it is skipped.
+  } else if (w == "fonttbl") {
     st().dest = RtfDest::FontTable;
   } else if (w == "colortbl") {
     st().dest = RtfDest::ColorTable;
@@ -181,7 +206,18 @@ bool RtfParser::specialChar(const std::string& w, int p) {
   } else if (w == "u") {
     const int code = p < 0 ? p + 65536 : p;
     m_skipChars = 0;
-    addChar(code > 0 && code < 65536 ? QChar(char16_t(code)) : QChar(QChar::ReplacementCharacter));
+    // Characters of a Symbol-encoded font in the private area (U+F020 to
+    // U+F0FF, such as U+F0B7, Word's list bullet) become the Unicode
+    // characters they show.
+    const int font = st().chr.font < 0 ? m_defaultFont : st().chr.font;
+    const QChar symbol = code >= 0xF020 && code <= 0xF0FF && m_symbolFonts.contains(font)
+                             ? fromSymbolFont(unsigned(code & 0xFF))
+                             : QChar();
+    if (!symbol.isNull())
+      addChar(symbol);
+    else
+      addChar(code > 0 && code < 65536 ? QChar(char16_t(code))
+                                       : QChar(QChar::ReplacementCharacter));
     m_skipChars = st().unicodeSkip;
   } else if (w == "emdash") {
     addChar(QChar(0x2014));

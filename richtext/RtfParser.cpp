@@ -16,14 +16,42 @@ int clampTwips(int v) {
 // Destinations whose content is never document text.
 bool isSkippedDestination(const std::string& w) {
   // Objects are not listed: their \result shows what the object looks like.
-  static const char* const names[] = {
-      "stylesheet",        "info",      "pict",       "footnote",
-      "annotation",        "xe",        "tc",         "listtable",
-      "listoverridetable", "revtbl",    "rsidtbl",    "generator",
-      "objdata",           "datastore", "themedata",  "colorschememapping",
-      "latentstyles",      "shp",       "nonshppict", "fldtype",
-      "pgdsctbl",          "filetbl",   "template",   "docvar",
-      "userprops",         "txe",       "atnauthor",  "atndate"};
+  // Running headers and footers belong to the page, not to the body text.
+  static const char* const names[] = {"stylesheet",
+                                      "info",
+                                      "footnote",
+                                      "annotation",
+                                      "xe",
+                                      "tc",
+                                      "listtable",
+                                      "listoverridetable",
+                                      "revtbl",
+                                      "rsidtbl",
+                                      "generator",
+                                      "objdata",
+                                      "datastore",
+                                      "themedata",
+                                      "colorschememapping",
+                                      "latentstyles",
+                                      "shp",
+                                      "nonshppict",
+                                      "fldtype",
+                                      "pgdsctbl",
+                                      "filetbl",
+                                      "template",
+                                      "docvar",
+                                      "userprops",
+                                      "txe",
+                                      "atnauthor",
+                                      "atndate",
+                                      "header",
+                                      "headerl",
+                                      "headerr",
+                                      "headerf",
+                                      "footer",
+                                      "footerl",
+                                      "footerr",
+                                      "footerf"};
   for (const char* n : names)
     if (w == n)
       return true;
@@ -117,6 +145,8 @@ void RtfParser::closeGroup() {
   }
   if (!m_fields.empty() && m_fields.back().depth == int(m_stack.size()))
     finishField();
+  if (!m_pictures.empty() && m_pictures.back().depth == int(m_stack.size()))
+    finishPicture();
 }
 
 void RtfParser::finishField() {
@@ -176,7 +206,9 @@ void RtfParser::symbol(char c) {
 void RtfParser::addByte(unsigned char b) {
   if (m_overflowDepth > 0)
     return;
-  addChar(ansiToUnicode(b));
+  const int font = st().chr.font < 0 ? m_defaultFont : st().chr.font;
+  const QChar symbol = m_symbolFonts.contains(font) ? fromSymbolFont(b) : QChar();
+  addChar(symbol.isNull() ? ansiToUnicode(b) : symbol);
 }
 
 void RtfParser::addChar(QChar ch) {
@@ -208,6 +240,10 @@ void RtfParser::addChar(QChar ch) {
       m_colors.push_back(m_colorBuild);
       m_colorBuild = QColor(0, 0, 0);
     }
+    return;
+  case RtfDest::Picture:
+    if (ch.unicode() < 128)
+      pictureHex(char(ch.unicode()));
     return;
   case RtfDest::Skip:
     return;
@@ -247,8 +283,12 @@ FormatKey RtfParser::formatKey() const {
 QTextCharFormat RtfParser::format(const FormatKey& key) const {
   const RtfCharState& c = key.chr;
   QTextCharFormat fmt;
-  const QString family =
-      m_fonts.value(c.font < 0 ? m_defaultFont : c.font, m_fonts.value(m_defaultFont));
+  // Symbol-encoded fonts are not used: their characters were mapped to
+  // Unicode, which the document's default font draws.
+  const int number = c.font < 0 ? m_defaultFont : c.font;
+  const QString family = m_symbolFonts.contains(number)
+                             ? m_fonts.value(m_defaultFont)
+                             : m_fonts.value(number, m_fonts.value(m_defaultFont));
   if (!family.isEmpty())
     fmt.setFontFamilies({family});
   fmt.setFontPointSize(c.halfPoints / 2.0);

@@ -34,6 +34,17 @@ struct FormatKey {
   bool operator==(const FormatKey&) const = default;
 };
 
+// A picture being read: its properties and its data.
+struct PictureContext {
+  int depth = 0;    // group depth of the \pict group
+  std::string blip; // "png", "jpeg", or "" for kinds not read (metafiles, bitmaps)
+  int pixelWidth = 0, pixelHeight = 0; // \picw, \pich
+  int goalWidth = 0, goalHeight = 0;   // \picwgoal, \pichgoal in twips
+  int scaleX = 100, scaleY = 100;      // \picscalex, \picscaley in percent
+  std::string data;
+  int pendingNibble = -1;
+};
+
 struct FieldContext {
   int depth = 0; // group depth of the \field group
   std::string instruction;
@@ -49,6 +60,7 @@ public:
 
 private:
   RtfGroupState& st() { return m_stack.back(); }
+  const RtfGroupState& st_const() const { return m_stack.back(); }
   void openGroup();
   void closeGroup();
   void word(const RtfTokenizer::Token& t);
@@ -64,6 +76,10 @@ private:
   void startBlock();
   void pageBreak();
   void finishField();
+  bool pictureWord(const std::string& w, bool has, int p);
+  void pictureHex(char c);
+  void finishPicture();
+  QChar fromSymbolFont(unsigned code) const;
   FormatKey formatKey() const;
   QTextCharFormat format(const FormatKey& key) const;
   QTextCharFormat charFormat() const { return format(formatKey()); }
@@ -90,6 +106,8 @@ private:
   std::vector<QColor> m_colors;
   QColor m_colorBuild{0, 0, 0};
   std::vector<FieldContext> m_fields;
+  std::vector<PictureContext> m_pictures; // at most one open at a time
+  QHash<int, QString> m_symbolFonts;      // \fcharset2 fonts by number: their names
   TPageLayout m_layout;
   bool m_layoutSeen = false;
 };

@@ -42,6 +42,7 @@ enum class RtfDest {
   ColorTable,  // \colortbl
   FieldInst,   // \fldinst: the field's instruction
   FieldResult, // \fldrslt: the field's shown text
+  Picture,     // \pict: picture properties and hex data
 };
 
 // What a "{" saves and the matching "}" restores.

@@ -52,6 +52,13 @@ void RtfTokenizer::skipBytes(std::size_t count) {
   m_pos += std::min(count, m_data.size() - m_pos);
 }
 
+std::string_view RtfTokenizer::takeBytes(std::size_t count) {
+  const std::size_t n = std::min(count, m_data.size() - m_pos);
+  const std::string_view bytes = m_data.substr(m_pos, n);
+  m_pos += n;
+  return bytes;
+}
+
 RtfTokenizer::Token RtfTokenizer::readText() {
   Token t;
   t.kind = Kind::Text;

@@ -27,6 +27,8 @@ public:
   Token next();
   // Skips the binary data that follows \binN.
   void skipBytes(std::size_t count);
+  // The binary data that follows \binN (fewer bytes where the data ends).
+  std::string_view takeBytes(std::size_t count);
   bool atEnd() const { return m_pos >= m_data.size(); }
 
 private:

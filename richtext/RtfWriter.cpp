@@ -4,9 +4,14 @@
 #include "richtext/MergeField.h"
 #include "richtext/Units.h"
 
+#include <QBuffer>
 #include <QColor>
+#include <QImage>
+#include <QPixmap>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextImageFormat>
+#include <QUrl>
 #include <cmath>
 
 namespace richtext {
@@ -28,6 +33,7 @@ private:
   void run(const QTextFragment& frag);
   void flushRun();
   void text(const QString& s);
+  void picture(const QTextImageFormat& f);
   void openField(int tag);
   void closeField();
 
@@ -191,6 +197,14 @@ void RtfEmitter::closeField() {
 
 void RtfEmitter::run(const QTextFragment& frag) {
   const QTextCharFormat f = frag.charFormat();
+  if (f.isImageFormat()) {
+    flushRun();
+    if (m_fieldId != 0)
+      closeField();
+    for (int i = 0; i < frag.length(); ++i)
+      picture(f.toImageFormat());
+    return;
+  }
   const int tag = f.intProperty(kMergeTagProperty);
   const int id = tag > 0 ? f.intProperty(kMergeIdProperty) : 0;
   std::string props = charProps(f);
@@ -209,6 +223,36 @@ void RtfEmitter::run(const QTextFragment& frag) {
   }
   m_runProps = std::move(props);
   m_runText = frag.text();
+}
+
+// A picture as PNG data in a standard \pict group, which word processors
+// read; its shown size goes into the goal size in twips.
+void RtfEmitter::picture(const QTextImageFormat& f) {
+  const QVariant resource = m_doc.resource(QTextDocument::ImageResource, QUrl(f.name()));
+  QImage image = resource.value<QImage>();
+  if (image.isNull())
+    image = resource.value<QPixmap>().toImage();
+  if (image.isNull())
+    return;
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG"))
+    return;
+  const int w = f.width() > 0 ? twips(f.width()) : 15 * image.width();
+  const int h = f.height() > 0 ? twips(f.height()) : 15 * image.height();
+  m_out += "{\\pict\\picw" + std::to_string(image.width()) + "\\pich" +
+           std::to_string(image.height()) + "\\picwgoal" + std::to_string(w) + "\\pichgoal" +
+           std::to_string(h) + "\\pngblip\n";
+  static const char hex[] = "0123456789abcdef";
+  for (qsizetype i = 0; i < png.size(); ++i) {
+    const auto b = static_cast<unsigned char>(png[i]);
+    m_out += hex[b >> 4];
+    m_out += hex[b & 15];
+    if (i % 64 == 63)
+      m_out += '\n';
+  }
+  m_out += "}";
 }
 
 void RtfEmitter::flushRun() {
