@@ -140,8 +140,12 @@ void TFxCustomFaxViewer::SetFileName(const QString& name) {
   if (name == m_fileName)
     return;
   const std::string path = name.toStdString();
-  m_fileName.clear();
-  Perform(fxViewSetFile, 0, reinterpret_cast<intptr_t>(&path));
+  const intptr_t rc = m_viewer->Perform(fxViewSetFile, 0, reinterpret_cast<intptr_t>(&path));
+  if (rc < 0) {
+    // A file that cannot be opened leaves the one shown before (if any) in place.
+    m_fileName = QString::fromStdString(m_viewer->FileName());
+    RaiseFxError(int(rc));
+  }
   m_fileName = name;
   m_scale = TViewScale{};
   if (m_scaling)

@@ -206,6 +206,10 @@ TEST_F(ViewerTest, FilesThatAreNotFaxesAreRefused) {
   EXPECT_EQ(viewer->PageTotal(), 0);
   EXPECT_EQ(viewer->ShownPage(), 0);
   viewer->SetFileName(QString::fromStdString(threePages()));
+  // A failed open keeps the fax that is shown.
+  EXPECT_EQ(errorCode([&] { viewer->SetFileName(QString::fromStdString(text)); }), ecFaxBadFormat);
+  EXPECT_EQ(viewer->FileName().toStdString(), threePages());
+  EXPECT_EQ(viewer->PageTotal(), 3);
   viewer->SetFileName(QString());
   EXPECT_EQ(viewer->PageTotal(), 0);
   EXPECT_EQ(viewer->ShownPage(), 0);
