@@ -28,15 +28,23 @@ public:
   virtual bool HoldsPlainWords() const = 0;
 };
 
-// An open main dictionary file, shared by its sections.
+// An open main dictionary file, shared by its sections. A file up to the
+// memory limit (default 32 MB; the wamerican dictionary is about 1 MB) is
+// read whole when opened and its nodes are taken from memory; a bigger one
+// stays on disk and its sections read nodes through their block caches.
 class MainDictionaryFile {
 public:
   ~MainDictionaryFile();
   // Opens the file read-only and reads its section headers. Null with a
   // reason in error when it is not a usable main dictionary.
   static std::shared_ptr<MainDictionaryFile> Open(const std::string& path, std::string& error);
+  // Files opened from now on are held in memory up to this size (0: never).
+  static void SetMemoryLimit(std::uint64_t bytes);
 
-  int Descriptor() const { return m_fd; }
+  // Reads size bytes at offset; the count read, or -1.
+  ssize_t ReadAt(void* buffer, std::size_t size, std::uint64_t offset) const;
+  // The whole file when held in memory, else empty.
+  const std::string& Image() const { return m_image; }
   std::uint64_t Size() const { return m_size; }
   // Section headers in file order, each with the offset of its first node.
   struct Section {
@@ -51,11 +59,13 @@ private:
 
   int m_fd = -1;
   std::uint64_t m_size = 0;
+  std::string m_image;
   std::vector<Section> m_sections;
 };
 
-// One section of a main dictionary. Nodes are read in blocks of 8 into a
-// cache of 1024 slots, each tagged with the file offset of its block.
+// One section of a main dictionary. From a file on disk, nodes are read in
+// blocks of 8 into a cache of 1024 slots, each tagged with the file offset
+// of its block.
 class MainSection final : public LetterTree {
 public:
   MainSection(std::shared_ptr<MainDictionaryFile> file, const MainDictionaryFile::Section& s);

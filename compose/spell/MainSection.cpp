@@ -1,6 +1,7 @@
-// The main dictionary: read-only, searched through a node cache.
+// The main dictionary: read-only, held in memory or read through node caches.
 #include "compose/spell/LetterTree.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,19 +15,13 @@ namespace {
 // dictionary, and each section costs a cache.
 constexpr std::size_t kMaxSections = 256;
 
-ssize_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
-  for (;;) {
-    const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
-    if (n >= 0 || errno != EINTR)
-      return n;
-  }
-}
+std::uint64_t g_memoryLimit = 32ull << 20;
 
 // Offset just past the preamble's closing byte 26, or -1.
-std::int64_t findPreambleEnd(int fd, std::uint64_t size) {
+std::int64_t findPreambleEnd(const MainDictionaryFile& file) {
   char buffer[4096];
-  for (std::uint64_t at = 0; at < size;) {
-    const ssize_t n = readAt(fd, buffer, sizeof buffer, at);
+  for (std::uint64_t at = 0; at < file.Size();) {
+    const ssize_t n = file.ReadAt(buffer, sizeof buffer, at);
     if (n <= 0)
       return -1;
     if (const void* hit = std::memchr(buffer, kPreambleEnd, static_cast<std::size_t>(n)))
@@ -36,7 +31,41 @@ std::int64_t findPreambleEnd(int fd, std::uint64_t size) {
   return -1;
 }
 
+bool readWhole(int fd, std::uint64_t size, std::string& image) {
+  image.resize(size);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd, image.data() + done, size - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      break;
+    done += static_cast<std::size_t>(n);
+  }
+  image.resize(done); // a file cut short meanwhile is checked at this size
+  return done > 0 || size == 0;
+}
+
 } // namespace
+
+void MainDictionaryFile::SetMemoryLimit(std::uint64_t bytes) {
+  g_memoryLimit = bytes;
+}
+
+ssize_t MainDictionaryFile::ReadAt(void* buffer, std::size_t size, std::uint64_t offset) const {
+  if (!m_image.empty() || m_fd < 0) {
+    if (offset >= m_image.size())
+      return 0;
+    const std::size_t n = std::min<std::uint64_t>(size, m_image.size() - offset);
+    std::memcpy(buffer, m_image.data() + offset, n);
+    return static_cast<ssize_t>(n);
+  }
+  for (;;) {
+    const ssize_t n = ::pread(m_fd, buffer, size, static_cast<off_t>(offset));
+    if (n >= 0 || errno != EINTR)
+      return n;
+  }
+}
 
 MainDictionaryFile::~MainDictionaryFile() {
   if (m_fd >= 0)
@@ -57,7 +86,16 @@ std::shared_ptr<MainDictionaryFile> MainDictionaryFile::Open(const std::string& 
     return nullptr;
   }
   file->m_size = static_cast<std::uint64_t>(st.st_size);
-  const std::int64_t headerAt = findPreambleEnd(file->m_fd, file->m_size);
+  if (file->m_size <= g_memoryLimit) {
+    if (!readWhole(file->m_fd, file->m_size, file->m_image)) {
+      error = path + ": " + std::strerror(errno);
+      return nullptr;
+    }
+    file->m_size = file->m_image.size();
+    ::close(file->m_fd);
+    file->m_fd = -1;
+  }
+  const std::int64_t headerAt = findPreambleEnd(*file);
   if (headerAt < 0) {
     error = path + ": no end of the preamble (byte 26) found";
     return nullptr;
@@ -74,7 +112,7 @@ bool MainDictionaryFile::readSections(std::uint64_t headerAt, std::string& error
   for (;;) {
     unsigned char raw[kHeaderSize];
     if (headerAt + kHeaderSize > m_size ||
-        readAt(m_fd, raw, kHeaderSize, headerAt) != static_cast<ssize_t>(kHeaderSize)) {
+        ReadAt(raw, kHeaderSize, headerAt) != static_cast<ssize_t>(kHeaderSize)) {
       error = "section header " + std::to_string(m_sections.size() + 1) + " is cut short";
       return false;
     }
@@ -106,6 +144,12 @@ MainSection::MainSection(std::shared_ptr<MainDictionaryFile> file,
 bool MainSection::ReadNode(std::uint32_t number, Node& node) {
   if (number == 0 || number > m_header.inUse)
     return false;
+  // The section's nodes were checked to lie inside the file when it was opened.
+  if (const std::string& image = m_file->Image(); !image.empty()) {
+    node = DecodeNode(reinterpret_cast<const unsigned char*>(image.data()) + m_nodesStart +
+                      std::size_t(number - 1) * kNodeSize);
+    return true;
+  }
   if (m_cache.empty())
     m_cache.resize(kSlots);
   const std::uint32_t index = number - 1;
@@ -113,7 +157,7 @@ bool MainSection::ReadNode(std::uint32_t number, Node& node) {
       m_nodesStart + std::uint64_t(index / kBlockNodes) * kBlockNodes * kNodeSize;
   Slot& slot = m_cache[(block / 8) % kSlots];
   if (slot.tag != static_cast<std::int64_t>(block)) {
-    const ssize_t n = readAt(m_file->Descriptor(), slot.bytes.data(), slot.bytes.size(), block);
+    const ssize_t n = m_file->ReadAt(slot.bytes.data(), slot.bytes.size(), block);
     if (n <= 0) {
       slot.tag = -1;
       return false;

@@ -3,6 +3,7 @@
 #include "SpellTestSupport.h"
 
 #include "compose/spell/DictionaryFormat.h"
+#include "compose/spell/LetterTree.h"
 #include "compose/spell/TAcropSpell.h"
 #include "compose/spell/WordList.h"
 
@@ -17,6 +18,17 @@ namespace {
 // Offset of the first section header in a compiled dictionary.
 std::size_t firstHeader(const std::string& bytes) {
   return bytes.find(char(spell::kPreambleEnd)) + 1;
+}
+
+// Runs the body with the dictionary held in memory and again read from disk
+// through the node caches.
+template <typename Body> void inBothReadModes(Body body) {
+  for (const std::uint64_t limit : {std::uint64_t(32) << 20, std::uint64_t(0)}) {
+    SCOPED_TRACE(limit ? "held in memory" : "read through the node cache");
+    spell::MainDictionaryFile::SetMemoryLimit(limit);
+    body();
+  }
+  spell::MainDictionaryFile::SetMemoryLimit(std::uint64_t(32) << 20);
 }
 
 void patchNode(std::string& bytes, std::uint32_t number, spell::Node node) {
@@ -99,20 +111,22 @@ TEST(MainDictionary, WamericanCompiledIntoSectionsKnowsEveryWord) {
   std::vector<std::string> words;
   ASSERT_TRUE(spell::ReadWordList("/usr/share/dict/american-english", words));
   ASSERT_GT(words.size(), 90000u);
-  spell::TAcropSpell s;
-  ASSERT_TRUE(s.OpenMainDictionary(TOLVANE_MAIN_DICTIONARY)) << s.LastError();
-  EXPECT_GE(s.TreeCount(), 2u) << "more nodes than one 16-bit section holds";
-  std::size_t unknown = 0;
-  for (const std::string& w : words)
-    unknown += !s.IsWordKnown(w);
-  EXPECT_EQ(unknown, 0u);
-  const std::vector<std::string> typed = s.Suggest("Recieve");
-  ASSERT_FALSE(typed.empty());
-  EXPECT_EQ(typed.front(), "Receive");
-  EXPECT_EQ(s.Suggest("RECIEVE").front(), "RECEIVE");
-  EXPECT_EQ(s.Suggest("Teh").front(), "The");
-  EXPECT_FALSE(s.IsWordKnown("Recieve"));
-  EXPECT_TRUE(s.LastError().empty()) << s.LastError();
+  inBothReadModes([&] {
+    spell::TAcropSpell s;
+    ASSERT_TRUE(s.OpenMainDictionary(TOLVANE_MAIN_DICTIONARY)) << s.LastError();
+    EXPECT_GE(s.TreeCount(), 2u) << "more nodes than one 16-bit section holds";
+    std::size_t unknown = 0;
+    for (const std::string& w : words)
+      unknown += !s.IsWordKnown(w);
+    EXPECT_EQ(unknown, 0u);
+    const std::vector<std::string> typed = s.Suggest("Recieve");
+    ASSERT_FALSE(typed.empty());
+    EXPECT_EQ(typed.front(), "Receive");
+    EXPECT_EQ(s.Suggest("RECIEVE").front(), "RECEIVE");
+    EXPECT_EQ(s.Suggest("Teh").front(), "The");
+    EXPECT_FALSE(s.IsWordKnown("Recieve"));
+    EXPECT_TRUE(s.LastError().empty()) << s.LastError();
+  });
 }
 
 TEST(MainDictionary, WordsSpreadOverSeveralSectionsAreFoundAndSuggested) {
@@ -188,12 +202,14 @@ TEST(MainDictionary, LoopsAndStrayNumbersInTheTreeEndTheSearch) {
   patchNode(looped, 7, {1, std::uint8_t(4 | spell::kLastSibling | spell::kWordEnd)});
   patchNode(looped, 8, {1, std::uint8_t(4 | spell::kLastSibling | spell::kWordEnd)});
   spelltest::WriteBytes(path, looped);
-  spell::TAcropSpell s;
-  ASSERT_TRUE(s.OpenMainDictionary(path));
-  EXPECT_TRUE(s.IsWordKnown("HORSE"));
-  s.Suggest("HOSRE");
-  s.Suggest("HORSEHORSEHORSEHORSEHORSE");
-  EXPECT_NE(s.LastError().find("damaged"), std::string::npos) << s.LastError();
+  inBothReadModes([&] {
+    spell::TAcropSpell s;
+    ASSERT_TRUE(s.OpenMainDictionary(path));
+    EXPECT_TRUE(s.IsWordKnown("HORSE"));
+    s.Suggest("HOSRE");
+    s.Suggest("HORSEHORSEHORSEHORSEHORSE");
+    EXPECT_NE(s.LastError().find("damaged"), std::string::npos) << s.LastError();
+  });
 
   std::string stray = bytes;
   patchNode(stray, 2, {60000, std::uint8_t(14 | spell::kLastSibling)}); // O -> beyond the nodes

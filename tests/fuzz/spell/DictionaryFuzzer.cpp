@@ -2,6 +2,7 @@
 // a user dictionary: opening, lookup, suggestions and an addition must finish
 // without a crash or a hang, and a word reported added must be found again
 // when the file is read anew.
+#include "compose/spell/LetterTree.h"
 #include "compose/spell/TAcropSpell.h"
 
 #include <cstdint>
@@ -46,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string main = g_dir + "/main.dct", user = g_dir + "/user.dct";
   if (!writeFile(main, data, size) || !writeFile(user, data, size))
     std::abort();
-  {
+  // Held in memory, then read from disk through the node caches.
+  for (const std::uint64_t limit : {std::uint64_t(1) << 20, std::uint64_t(0)}) {
+    spell::MainDictionaryFile::SetMemoryLimit(limit);
     spell::TAcropSpell s;
     s.SetMaxSuggestions(5);
     if (s.OpenMainDictionary(main))
