@@ -131,34 +131,48 @@ bool fileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-std::vector<std::string> allCaseMatches(const std::string& path) {
+FolderNames::FolderNames(const std::string& pathInFolder) {
+  size_t slash = pathInFolder.find_last_of('/');
+  m_prefix = slash == std::string::npos ? std::string() : pathInFolder.substr(0, slash + 1);
+  DIR* d = ::opendir(m_prefix.empty() ? "." : m_prefix.c_str());
+  if (!d)
+    return;
+  m_listed = true;
+  while (const dirent* e = ::readdir(d))
+    m_names.emplace_back(e->d_name);
+  ::closedir(d);
+  std::sort(m_names.begin(), m_names.end());
+}
+
+std::vector<std::string> FolderNames::matches(const std::string& path) const {
   size_t slash = path.find_last_of('/');
-  std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-  std::string prefix = slash == std::string::npos ? std::string() : dir;
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   std::vector<std::string> found;
-  DIR* d = ::opendir(dir.c_str());
-  if (!d)
-    return found;
-  while (const dirent* e = ::readdir(d))
-    if (::strcasecmp(e->d_name, name.c_str()) == 0)
-      found.push_back(prefix + e->d_name);
-  ::closedir(d);
-  std::sort(found.begin(), found.end());
+  for (const auto& n : m_names)
+    if (::strcasecmp(n.c_str(), name.c_str()) == 0)
+      found.push_back(m_prefix + n);
   return found;
 }
 
-std::string findAnyCase(const std::string& path) {
-  std::vector<std::string> all = allCaseMatches(path);
+std::string FolderNames::find(const std::string& path) const {
+  std::vector<std::string> all = matches(path);
   if (all.empty())
-    return fileExists(path) ? path : std::string(); // a folder that cannot be listed
+    return !m_listed && fileExists(path) ? path : std::string(); // a folder that cannot be listed
   if (all.size() == 1)
     return all.front();
   std::string names;
   for (const auto& f : all)
-    names += (names.empty() ? "" : ", ") + f.substr(f.find_last_of('/') + 1);
+    names += (names.empty() ? "" : ", ") + f.substr(m_prefix.size());
   throw XBaseError(ErrorCode::Io,
                    "several files match " + path + " in letter case; keep one of them: " + names);
+}
+
+std::vector<std::string> allCaseMatches(const std::string& path) {
+  return FolderNames(path).matches(path);
+}
+
+std::string findAnyCase(const std::string& path) {
+  return FolderNames(path).find(path);
 }
 
 } // namespace xbase

@@ -81,4 +81,18 @@ std::string findAnyCase(const std::string& path);
 // Every existing file whose name matches path's name in any letter case.
 std::vector<std::string> allCaseMatches(const std::string& path);
 
+// One listing of a folder, for finding several names in it as findAnyCase
+// does (a table and its memo and index files).
+class FolderNames {
+public:
+  explicit FolderNames(const std::string& pathInFolder);
+  std::string find(const std::string& path) const; // as findAnyCase
+  std::vector<std::string> matches(const std::string& path) const;
+
+private:
+  std::string m_prefix; // the folder, ending with "/", or "" for the current one
+  std::vector<std::string> m_names;
+  bool m_listed = false;
+};
+
 } // namespace xbase

@@ -65,7 +65,7 @@ std::string upperName(const std::string& s) {
   return u;
 }
 
-void finishInterruptedPack(const std::string& dbfPath); // TablePack.cpp
+void finishInterruptedPack(const std::string& dbfPath, const std::string& fptPath); // TablePack.cpp
 
 Table::Table() : m(std::make_unique<Impl>()) {}
 Table::~Table() {
@@ -76,18 +76,24 @@ Table::~Table() {
   }
 }
 
-std::string companionPath(const std::string& dbfPath, const std::string& upperExt) {
+std::string companionPath(const FolderNames& folder, const std::string& dbfPath,
+                          const std::string& upperExt) {
   std::string wanted = withExtension(dbfPath, upperExt);
-  std::string found = findAnyCase(wanted);
+  std::string found = folder.find(wanted);
   return found.empty() ? wanted : found;
+}
+
+std::string companionPath(const std::string& dbfPath, const std::string& upperExt) {
+  return companionPath(FolderNames(dbfPath), dbfPath, upperExt);
 }
 
 void Table::open(const std::string& requestedPath) {
   close();
-  std::string dbfPath = findAnyCase(requestedPath);
+  FolderNames folder(requestedPath); // one listing finds all three files
+  std::string dbfPath = folder.find(requestedPath);
   if (dbfPath.empty())
     dbfPath = requestedPath; // the open below reports it missing
-  finishInterruptedPack(dbfPath);
+  finishInterruptedPack(dbfPath, companionPath(folder, dbfPath, "FPT"));
   File file;
   file.open(dbfPath, false);
   file.lockExclusive();
@@ -98,10 +104,10 @@ void Table::open(const std::string& requestedPath) {
     impl->repairs.push_back("the record count in the header was larger than the file; corrected");
   if (impl->dbf.hasMemo()) {
     File memoFile;
-    memoFile.open(companionPath(dbfPath, "FPT"), false);
+    memoFile.open(companionPath(folder, dbfPath, "FPT"), false);
     impl->memo.open(std::move(memoFile));
   }
-  std::string cdxPath = companionPath(dbfPath, "CDX");
+  std::string cdxPath = companionPath(folder, dbfPath, "CDX");
   if (fileExists(cdxPath))
     impl->openIndex(cdxPath);
   impl->state = TableState::Browse;

@@ -73,5 +73,7 @@ std::string upperName(const std::string& s);
 // The companion file (memo, index) of a table in any letter case; the name
 // the table's own case gives when there is none yet.
 std::string companionPath(const std::string& dbfPath, const std::string& upperExt);
+std::string companionPath(const FolderNames& folder, const std::string& dbfPath,
+                          const std::string& upperExt);
 
 } // namespace xbase

@@ -32,8 +32,7 @@ void renameOrThrow(const std::string& from, const std::string& to) {
 
 } // namespace
 
-void finishInterruptedPack(const std::string& dbfPath) {
-  std::string fptPath = companionPath(dbfPath, "FPT");
+void finishInterruptedPack(const std::string& dbfPath, const std::string& fptPath) {
   if (fileExists(markerName(dbfPath))) {
     if (fileExists(packedName(fptPath)))
       renameOrThrow(packedName(fptPath), fptPath);
