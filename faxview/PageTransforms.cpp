@@ -199,6 +199,80 @@ void countRow(const uint8_t* row, std::size_t bytes, int width, const int* bucke
 
 } // namespace
 
+namespace {
+
+// Shrinking in both directions with exact area weights: a source pixel
+// straddling two screen pixels gives each its share, so that at 75 % every
+// stroke keeps its weight instead of some columns counting twice. Units: a
+// source column is `width` wide and a screen column `w`; a source row
+// `height` high and a screen row `h`; a whole screen pixel weighs w * h.
+void areaCoverage(const PageBitmap& src, int width, int height, uint8_t* out, int stride) {
+  const int w = src.width(), h = src.height();
+  std::vector<int> first(static_cast<std::size_t>(w));
+  std::vector<uint32_t> share0(static_cast<std::size_t>(w)), share1(static_cast<std::size_t>(w));
+  for (int x = 0; x < w; ++x) {
+    const int64_t start = int64_t(x) * width;
+    first[x] = int(start / w);
+    const int64_t boundary = int64_t(first[x] + 1) * w;
+    share0[x] = uint32_t(std::min<int64_t>(width, boundary - start));
+    share1[x] = uint32_t(width) - share0[x];
+  }
+  const uint64_t full = uint64_t(w) * uint64_t(h);
+  const uint64_t mul = ((255ull << 32) + full - 1) / full;
+  std::vector<uint32_t> row(std::size_t(width) + 1), cur(std::size_t(width) + 1),
+      next(std::size_t(width) + 1);
+  int curRow = 0;
+  bool rowDirty = false;
+  auto flush = [&] {
+    if (curRow < height) {
+      uint8_t* dst = out + std::size_t(curRow) * stride;
+      for (int x = 0; x < width; ++x)
+        dst[x] = uint8_t(std::min<uint64_t>(255, (uint64_t(cur[x]) * mul) >> 32));
+    }
+    ++curRow;
+    cur.swap(next);
+    std::fill(next.begin(), next.end(), 0u);
+  };
+  for (int y = 0; y < h; ++y) {
+    const int64_t start = int64_t(y) * height;
+    const int rowOf = int(start / h);
+    const uint32_t v0 = uint32_t(std::min<int64_t>(height, int64_t(rowOf + 1) * h - start));
+    const uint32_t v1 = uint32_t(height) - v0;
+    while (curRow < rowOf)
+      flush();
+    if (rowDirty)
+      std::fill(row.begin(), row.end(), 0u);
+    rowDirty = false;
+    const uint8_t* bits = src.row(y);
+    bool any = false;
+    for (std::size_t i = 0; i < src.stride(); ++i) {
+      unsigned b = bits[i];
+      while (b != 0) {
+        const int bit = __builtin_clz(b) - 24;
+        const int x = int(i) * 8 + bit;
+        b &= ~(0x80u >> bit);
+        if (x >= w)
+          break;
+        row[first[x]] += share0[x];
+        row[first[x] + 1] += share1[x];
+        any = true;
+      }
+    }
+    if (!any)
+      continue;
+    rowDirty = true;
+    for (int x = 0; x < width; ++x)
+      cur[x] += row[x] * v0;
+    if (v1 != 0) // the row straddles two screen rows
+      for (int x = 0; x < width; ++x)
+        next[x] += row[x] * v1;
+  }
+  while (curRow < height)
+    flush();
+}
+
+} // namespace
+
 void ScaleToCoverage(const PageBitmap& src, int width, int height, uint8_t* out, int stride) {
   const int w = src.width(), h = src.height();
   if (width <= 0 || height <= 0)
@@ -206,6 +280,10 @@ void ScaleToCoverage(const PageBitmap& src, int width, int height, uint8_t* out,
   if (w == 0 || h == 0) {
     for (int y = 0; y < height; ++y)
       std::memset(out + std::size_t(y) * stride, 0, std::size_t(width));
+    return;
+  }
+  if (width <= w && height <= h) {
+    areaCoverage(src, width, height, out, stride);
     return;
   }
   const ColumnMap map = mapColumns(w, width);

@@ -89,6 +89,23 @@ TEST(PageTransforms, ShrunkenPageKeepsThinLinesAsGray) {
   EXPECT_EQ(quarter[10 * 16 + 10], 255);
 }
 
+// At 75 % a source pixel straddles two screen pixels; a one-pixel stroke
+// keeps the same total weight wherever it lies (a plain pick of 1 or 2
+// columns per screen pixel would show some strokes twice as dark as others).
+TEST(PageTransforms, ShrinkingByThreeQuartersKeepsEveryStrokesWeight) {
+  for (int x = 0; x < 8; ++x) {
+    PageBitmap page(64, 64);
+    for (int y = 0; y < 64; ++y)
+      page.setPixel(x + 20, y, true);
+    std::vector<uint8_t> shown(48 * 48);
+    ScaleToCoverage(page, 48, 48, shown.data(), 48);
+    int sum = 0;
+    for (int c = 0; c < 48; ++c)
+      sum += shown[10 * 48 + c];
+    EXPECT_NEAR(sum, 191, 2) << "stroke at column " << x + 20; // 255 * 3 / 4
+  }
+}
+
 TEST(PageTransforms, EnlargedPageRepeatsPixels) {
   PageBitmap page(3, 2);
   page.setPixel(1, 0, true);
