@@ -64,11 +64,22 @@ void TMainScreen::SendButtonClick() {
   std::optional<appwidgets::BusyCursor> hourglass(std::in_place);
   SetStatusText("Preparing files for viewing...");
   appwidgets::ProcessPendingEvents();
-  const QString faxFile = CreateFaxFile();
+  QString faxFile;
+  try {
+    faxFile = CreateFaxFile();
+  } catch (const std::exception& e) {
+    // Building the file failed part-way (its files are gone already).
+    hourglass.reset();
+    SetStatusText(QString());
+    appwidgets::ShowInfo(QString::fromLocal8Bit(e.what()), this);
+    SetButtons();
+    return;
+  }
   if (faxFile.isEmpty()) {
     hourglass.reset();
     SetStatusText(QString());
     appwidgets::ShowInfo("Error creating fax file", this);
+    SetButtons();
     return;
   }
   const QString result = RunSendDialog(this, m_faxTable, faxFile, [&] {

@@ -87,16 +87,3 @@ void Click(QWidget& w, const char* name) {
 }
 
 } // namespace sendtest
-
-int main(int argc, char** argv) {
-  // Listing the tests at build time runs without a display.
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  platform::installQtPlatform();
-  appwidgets::MessageBoxHook::setFailWithoutAnswer(true);
-  ::testing::InitGoogleTest(&argc, argv);
-  const int rc = RUN_ALL_TESTS();
-  platform::uninstallQtPlatform();
-  return rc;
-}
