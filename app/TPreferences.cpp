@@ -170,6 +170,8 @@ QWidget* TPreferences::BuildUserPage() {
                     "Enter the number of seconds that Tolvane should wait after dialing before "
                     "it aborts the call with a timeout",
                     page);
+  for (QLineEdit* number : {DialAttempts, RetryWait, TimeOut})
+    number->setMaximumWidth(100);
   ToneOrPulse = new TRadioGroup("Tone or Pulse", {"Tone", "Pulse"}, 2, page);
   ToneOrPulse->setObjectName("ToneOrPulse");
   SetHint(ToneOrPulse, "Select tone or pulse, depending on your phone system (normally tone)");

@@ -9,6 +9,7 @@
 #include "faxengine/TFxAbstractFax.h"
 #include "serial/TFxCustomComPort.h"
 
+#include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -35,6 +36,11 @@ TCheckFaxClassForm::TCheckFaxClassForm(QWidget* parent) : QDialog(parent) {
   Label1 = addLabel(outer, "Class 1 :", "Label1", this);
   Label2 = addLabel(outer, "Class 2 :", "Label2", this);
   Label3 = addLabel(outer, "Class 2.0 :", "Label3", this);
+  // The blanks in the class texts line the colons up in a fixed-pitch font.
+  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  for (QLabel* label : {Label1, Label2, Label3})
+    label->setFont(fixed);
+  outer->addSpacing(6);
   ModemSays = addLabel(outer, QString(), "ModemSays", this);
   ModemSays->setWordWrap(true);
   Status = addLabel(outer, "Testing Fax Classes...please wait.", "Status", this);

@@ -25,14 +25,17 @@ TFindModemForm::TFindModemForm(QWidget* parent) : QDialog(parent) {
   outer->addWidget(new QLabel("Communications Ports:", this));
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(16);
+  auto* deviceHeading = new QLabel("Device", this);
+  deviceHeading->setStyleSheet("color: palette(mid)");
+  grid->addWidget(deviceHeading, 0, 1);
   for (int i = 0; i < 6; ++i) {
     m_labels[i] = new QLabel(QString("Com %1:").arg(i + 1), this);
     m_labels[i]->setObjectName(QString("Label%1").arg(i + 1));
     m_labels[i]->setMinimumWidth(280);
     m_devices[i] = new QLabel(Ansi(compose::ComDevice(i + 1)), this);
     m_devices[i]->setObjectName(QString("Device%1").arg(i + 1));
-    grid->addWidget(m_labels[i], i, 0);
-    grid->addWidget(m_devices[i], i, 1);
+    grid->addWidget(m_labels[i], i + 1, 0);
+    grid->addWidget(m_devices[i], i + 1, 1);
   }
   outer->addLayout(grid);
   Label7 = new QLabel("Testing Communications ports...please wait.", this);

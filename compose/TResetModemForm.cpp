@@ -23,7 +23,7 @@ TResetModemForm::TResetModemForm(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   auto* outer = new QVBoxLayout(this);
   outer->addWidget(new QLabel("Reset the modem on communications port:", this));
-  ComPort = new compose::TRadioGroup(QString(), compose::ComItems(), 1, this);
+  ComPort = new compose::TRadioGroup(QString(), compose::ComItems(), 6, this);
   ComPort->setObjectName("ComPort");
   outer->addWidget(ComPort);
   auto* device = new QLabel(this);

@@ -121,6 +121,7 @@ QWidget* TSendFaxForm::BuildChoiceColumn() {
   column->addWidget(ComPort);
   m_comDevice = new QLabel(box);
   m_comDevice->setObjectName("ComDevice");
+  m_comDevice->setWordWrap(true); // names under /dev/serial/by-id are long
   column->addWidget(m_comDevice);
   compose::ShowComDevices(ComPort, m_comDevice);
   sfToneOrPulse = new TRadioGroup("Tone or Pulse", {"Tone", "Pulse"}, 2, box);
