@@ -5,17 +5,6 @@
 
 namespace faxengine {
 
-ModemMachine::Loop Class1MachineBase::LoopAfter(int state) const {
-  switch (KindOf(state)) {
-  case Kind::Action:
-    return Loop::AtOnce;
-  case Kind::Trigger:
-    return LoopAfterTrigger();
-  default:
-    return state == FinalState() ? Loop::Return : Loop::WhileInput;
-  }
-}
-
 void Class1MachineBase::Modulation(const std::string& command, int delayMs) {
   if (delayMs > 0)
     FaxSession::DelayMs(delayMs);

@@ -19,8 +19,6 @@ protected:
 
   // Action states run on at once, line states while input waits; what a
   // trigger state does next differs between sending and receiving.
-  Loop LoopAfter(int state) const override;
-  virtual Loop LoopAfterTrigger() const = 0;
   bool ReadResponse(std::string& line) override;
   // A complete received frame (the modem's OK or ERROR on it follows).
   virtual void OnFrame(const t30::Frame& frame) = 0;

@@ -7,6 +7,41 @@
 
 namespace faxengine {
 
+namespace {
+constexpr StateInfo kClass1ReceiveStates[] = {
+    {rsNewCall, "NewCall", StateKind::Action, StateLoop::AtOnce},
+    {rsClass1Reply, "Class1Reply", StateKind::Line, StateLoop::WhileInput},
+    {rsWaiting, "Waiting", StateKind::Line, StateLoop::WhileInput},
+    {rsAnswer, "Answer", StateKind::Action, StateLoop::AtOnce},
+    {rsSendCsi, "SendCsi", StateKind::Line, StateLoop::WhileInput},
+    {rsSendDis, "SendDis", StateKind::Line, StateLoop::WhileInput},
+    {rsPhaseB, "PhaseB", StateKind::Line, StateLoop::WhileInput},
+    {rsRepeatDis, "RepeatDis", StateKind::Action, StateLoop::AtOnce},
+    {rsRepeatDisCommand, "RepeatDisCommand", StateKind::Line, StateLoop::WhileInput},
+    {rsCheckConnect, "CheckConnect", StateKind::Line, StateLoop::WhileInput},
+    {rsTrainingCheck, "TrainingCheck", StateKind::Trigger, StateLoop::WhileInput},
+    {rsSendFtt, "SendFtt", StateKind::Line, StateLoop::WhileInput},
+    {rsCheckEnded, "CheckEnded", StateKind::Line, StateLoop::WhileInput},
+    {rsSendCfr, "SendCfr", StateKind::Line, StateLoop::WhileInput},
+    {rsPageConnect, "PageConnect", StateKind::Line, StateLoop::WhileInput},
+    {rsPageStart, "PageStart", StateKind::Action, StateLoop::AtOnce},
+    {rsPageData, "PageData", StateKind::Trigger, StateLoop::WhileInput},
+    {rsPageCarrierEnd, "PageCarrierEnd", StateKind::Line, StateLoop::WhileInput},
+    {rsPostPageFrames, "PostPageFrames", StateKind::Line, StateLoop::WhileInput},
+    {rsFinishPage, "FinishPage", StateKind::Action, StateLoop::AtOnce},
+    {rsSendMcf, "SendMcf", StateKind::Line, StateLoop::WhileInput},
+    {rsWaitDcn, "WaitDcn", StateKind::Line, StateLoop::WhileInput},
+    {rsHangupReply, "HangupReply", StateKind::Line, StateLoop::WhileInput},
+    {rsCallOver, "CallOver", StateKind::Action, StateLoop::AtOnce},
+    {rsFailure, "Failure", StateKind::Action, StateLoop::AtOnce},
+    {rsFinal, "Final", StateKind::Line, StateLoop::Return},
+};
+} // namespace
+
+std::span<const StateInfo> Class1ReceiveMachine::States() const {
+  return kClass1ReceiveStates;
+}
+
 using t30::FrameKind;
 
 void Class1ReceiveMachine::OnFrame(const t30::Frame& frame) {
@@ -26,7 +61,7 @@ void Class1ReceiveMachine::OnFrame(const t30::Frame& frame) {
     break;
   }
   case FrameKind::Dcn:
-    if (m_state != 31)
+    if (m_state != rsWaitDcn)
       Fail(ecCancelRequested);
     break;
   default:
@@ -36,10 +71,10 @@ void Class1ReceiveMachine::OnFrame(const t30::Frame& frame) {
 
 void Class1ReceiveMachine::Step(MachineEvent& ev) {
   switch (m_state) {
-  case 1:
+  case rsNewCall:
     StartCall();
     break;
-  case 2:
+  case rsClass1Reply:
     if (!ev.Has("OK")) {
       Fail(ev.timeout ? ecTimeout : ecFaxInitError);
       break;
@@ -47,51 +82,51 @@ void Class1ReceiveMachine::Step(MachineEvent& ev) {
     m_s.SwitchBaud(m_rec.normalBaud);
     m_s.DisarmTimeout();
     m_s.SetStatus(fpWaiting);
-    m_state = 8;
+    m_state = rsWaiting;
     break;
-  case 8:
+  case rsWaiting:
     Waiting(ev);
     break;
-  case 9:
-    Answer(10);
+  case rsAnswer:
+    Answer(rsSendCsi);
     break;
-  case 10:
-  case 11:
-  case 12:
-  case 13:
-  case 14:
+  case rsSendCsi:
+  case rsSendDis:
+  case rsPhaseB:
+  case rsRepeatDis:
+  case rsRepeatDisCommand:
     Answering(ev);
     break;
-  case 15:
-  case 16:
-  case 18:
+  case rsCheckConnect:
+  case rsTrainingCheck:
+  case rsSendFtt:
     TrainingCheck(ev);
     break;
-  case 19:
-  case 20:
-  case 21:
+  case rsCheckEnded:
+  case rsSendCfr:
+  case rsPageConnect:
     Confirm(ev);
     break;
-  case 25:
+  case rsPageStart:
     PageStart();
     break;
-  case 26:
+  case rsPageData:
     PageData(ev);
     break;
-  case 27:
-  case 28:
-  case 29:
-  case 30:
+  case rsPageCarrierEnd:
+  case rsPostPageFrames:
+  case rsFinishPage:
+  case rsSendMcf:
     PostPage(ev);
     break;
-  case 31:
-  case 32:
+  case rsWaitDcn:
+  case rsHangupReply:
     CallEnd(ev);
     break;
-  case 35:
+  case rsCallOver:
     CallOver();
     break;
-  case 36:
+  case rsFailure:
     Flow(false);
     Failure();
     break;
@@ -107,7 +142,7 @@ void Class1ReceiveMachine::StartCall() {
   m_index = m_local.Highest();
   while (m_index > 1 && t30::SpeedOfIndex(m_index) > m_proto.desiredBPS)
     --m_index;
-  NewCall("AT+FCLASS=1", 2);
+  NewCall("AT+FCLASS=1", rsClass1Reply);
 }
 
 void Class1ReceiveMachine::Waiting(MachineEvent& ev) {

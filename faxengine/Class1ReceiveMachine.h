@@ -18,25 +18,7 @@ public:
       : ModemMachine(s), Class1MachineBase(s), ReceiveMachine(s) {}
 
 protected:
-  Kind KindOf(int state) const override {
-    switch (state) {
-    case 1:
-    case 9:
-    case 13:
-    case 25:
-    case 29:
-    case 35:
-    case 36:
-      return Kind::Action;
-    case 16:
-    case 26:
-      return Kind::Trigger;
-    default:
-      return Kind::Line;
-    }
-  }
-
-  Loop LoopAfterTrigger() const override { return Loop::WhileInput; }
+  std::span<const StateInfo> States() const override;
 
   void Step(MachineEvent& ev) override;
   void OnFrame(const t30::Frame& frame) override;

@@ -17,18 +17,18 @@ constexpr int kDisRepeats = 3;
 void Class1ReceiveMachine::Answering(MachineEvent& ev) {
   const bool connect = ev.Has("CONNECT"), ok = ev.Has("OK");
   switch (m_state) {
-  case 10:
+  case rsSendCsi:
     if (ev.timeout) {
       if (m_repeats > 0)
-        m_state = 13;
+        m_state = rsRepeatDis;
       else
         Fail(ecTimeout);
     } else if (connect) {
       SendFrame(t30::BuildIdentFrame(t30::fcfCsi, m_rec.stationID));
-      m_state = 11;
+      m_state = rsSendDis;
     }
     break;
-  case 11:
+  case rsSendDis:
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (connect) {
@@ -36,52 +36,52 @@ void Class1ReceiveMachine::Answering(MachineEvent& ev) {
     } else if (ok) {
       ListenHdlc(); // TSI and DCS follow our DIS at once
       m_s.ArmTimeout(kFrameWaitTicks);
-      m_state = 12;
+      m_state = rsPhaseB;
     }
     break;
-  case 12:
+  case rsPhaseB:
     if (ev.timeout) {
-      m_state = 13;
+      m_state = rsRepeatDis;
     } else if (ok && !LastFinal()) {
       ListenHdlc();
     } else if (ok && LastKind() == FrameKind::Dcs) {
       Flow(true);
       Modulation("AT+FRM=" + Code());
-      m_state = 15;
+      m_state = rsCheckConnect;
     } else if (ok || ev.Has("ERROR") || ev.Has("RRIER")) {
-      m_state = 13; // no DCS: offer again
+      m_state = rsRepeatDis; // no DCS: offer again
     }
     break;
-  case 13:
+  case rsRepeatDis:
     if (++m_repeats > kDisRepeats) {
       Fail(ecTimeout);
       break;
     }
     m_s.SendText("AT\r");
     m_s.ArmTimeout(m_proto.responseTicks);
-    m_state = 14;
+    m_state = rsRepeatDisCommand;
     break;
-  case 14:
+  case rsRepeatDisCommand:
     TalkHdlc();
-    m_state = 10;
+    m_state = rsSendCsi;
     break;
   }
 }
 
 // States 15, 16 and 18: the training check and its failure.
 void Class1ReceiveMachine::TrainingCheck(MachineEvent& ev) {
-  if (m_state == 15) {
+  if (m_state == rsCheckConnect) {
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has("CONNECT")) {
       m_check = {};
       m_checkDle = false;
       m_s.ArmTimeout(m_proto.responseTicks);
-      m_state = 16;
+      m_state = rsTrainingCheck;
     }
     return;
   }
-  if (m_state == 18) {
+  if (m_state == rsSendFtt) {
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has("CONNECT")) {
@@ -91,7 +91,7 @@ void Class1ReceiveMachine::TrainingCheck(MachineEvent& ev) {
     } else if (ev.Has("OK")) {
       ListenHdlc();
       m_s.ArmTimeout(kFrameWaitTicks);
-      m_state = 12;
+      m_state = rsPhaseB;
     }
     return;
   }
@@ -105,10 +105,10 @@ void Class1ReceiveMachine::TrainingCheck(MachineEvent& ev) {
       m_checkDle = false;
       if (b == t30::kEtx) {
         if (m_check.Passed()) {
-          m_state = 19;
+          m_state = rsCheckEnded;
         } else {
           TalkHdlc();
-          m_state = 18;
+          m_state = rsSendFtt;
         }
         return;
       }
@@ -125,20 +125,20 @@ void Class1ReceiveMachine::Confirm(MachineEvent& ev) {
     Fail(ecTimeout);
     return;
   }
-  if (m_state == 19) {
+  if (m_state == rsCheckEnded) {
     if (ev.Has("RRIER")) {
       Flow(false);
       FaxSession::DelayMs(20);
       TalkHdlc();
-      m_state = 20;
+      m_state = rsSendCfr;
     }
-  } else if (m_state == 20) {
+  } else if (m_state == rsSendCfr) {
     if (ev.Has("CONNECT")) {
       Flow(true);
       SendFrame(t30::BuildFrame(t30::fcfCfr, {}, true));
     } else if (ev.Has("OK")) {
       Modulation("AT+FRM=" + PageCode());
-      m_state = 21;
+      m_state = rsPageConnect;
       if (!m_s.AcceptFax()) {
         RejectFax();
         return;
@@ -148,7 +148,7 @@ void Class1ReceiveMachine::Confirm(MachineEvent& ev) {
     }
   } else if (ev.Has("CONNECT")) {
     m_s.SetStatus(fpSessionParams);
-    m_state = 25;
+    m_state = rsPageStart;
   }
 }
 

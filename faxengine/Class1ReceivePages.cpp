@@ -16,7 +16,7 @@ void Class1ReceiveMachine::PageStart() {
     return;
   }
   m_s.SetStatus(fpGetPage);
-  m_state = 26;
+  m_state = rsPageData;
 }
 
 void Class1ReceiveMachine::PageData(MachineEvent& ev) {
@@ -29,50 +29,50 @@ void Class1ReceiveMachine::PageData(MachineEvent& ev) {
     return;
   m_s.ArmTimeout(m_proto.responseTicks);
   if (ended)
-    m_state = 27;
+    m_state = rsPageCarrierEnd;
 }
 
 // States 27 to 30: the post-page message and MCF.
 void Class1ReceiveMachine::PostPage(MachineEvent& ev) {
-  if (m_state != 29 && ev.timeout) {
+  if (m_state != rsFinishPage && ev.timeout) {
     Fail(ecTimeout);
     return;
   }
   switch (m_state) {
-  case 27:
+  case rsPageCarrierEnd:
     if (ev.Has("RRIER") || ev.Has("OK")) {
       ListenHdlc();
-      m_state = 28;
+      m_state = rsPostPageFrames;
     }
     break;
-  case 28:
+  case rsPostPageFrames:
     if (ev.Has("OK") && !LastFinal()) {
       ListenHdlc();
     } else if (ev.Has("OK")) {
       m_mps = LastKind() == FrameKind::Mps;
       m_s.SetStatus(fpGetPageResult);
-      m_state = 29;
+      m_state = rsFinishPage;
     }
     break;
-  case 29:
+  case rsFinishPage:
     if (int rc = m_file.FinishPage(m_rec.remoteID)) {
       Fail(rc);
       break;
     }
     TalkHdlc();
     m_s.SetStatus(fpCheckMorePages);
-    m_state = 30;
+    m_state = rsSendMcf;
     break;
-  case 30:
+  case rsSendMcf:
     if (ev.Has("CONNECT")) {
       SendFrame(t30::BuildFrame(t30::fcfMcf, {}, true));
     } else if (ev.Has("OK") && m_mps) {
       Modulation("AT+FRM=" + PageCode());
-      m_state = 21;
+      m_state = rsPageConnect;
     } else if (ev.Has("OK")) {
       ListenHdlc(); // DCN follows our MCF at once
       FaxReceived();
-      m_state = 31;
+      m_state = rsWaitDcn;
     }
     break;
   }
@@ -80,27 +80,27 @@ void Class1ReceiveMachine::PostPage(MachineEvent& ev) {
 
 // States 31, 32 and 35: DCN, hang-up and the next call.
 void Class1ReceiveMachine::CallEnd(MachineEvent& ev) {
-  if (m_state == 31) {
+  if (m_state == rsWaitDcn) {
     if (ev.timeout) {
       m_s.HangUpReceive();
-      m_state = 35;
+      m_state = rsCallOver;
     } else if (ev.Has("OK") && LastFinal()) {
       m_s.SendText("ATH\r");
       m_s.ArmTimeout(m_proto.responseTicks);
-      m_state = 32;
+      m_state = rsHangupReply;
     } else if (ev.Has("OK")) {
       ListenHdlc();
     } else if (ev.Has("RRIER") || ev.Has("ERROR")) {
       m_s.SendText("ATH\r");
       m_s.ArmTimeout(m_proto.responseTicks);
-      m_state = 32;
+      m_state = rsHangupReply;
     }
     return;
   }
-  if (m_state == 32) {
+  if (m_state == rsHangupReply) {
     if (ev.timeout || ev.Has("OK")) {
       m_s.SetStatus(fpGotHangup);
-      m_state = 35;
+      m_state = rsCallOver;
     }
   }
 }

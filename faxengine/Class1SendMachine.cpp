@@ -7,6 +7,48 @@
 
 namespace faxengine {
 
+namespace {
+constexpr StateInfo kClass1SendStates[] = {
+    {ssNextFax, "NextFax", StateKind::Action, StateLoop::AtOnce},
+    {ssSelectPage, "SelectPage", StateKind::Action, StateLoop::AtOnce},
+    {ssClass1Reply, "Class1Reply", StateKind::Line, StateLoop::WhileInput},
+    {ssDial, "Dial", StateKind::Action, StateLoop::AtOnce},
+    {ssRetryPause, "RetryPause", StateKind::Trigger, StateLoop::Return},
+    {ssDialResult1, "DialResult1", StateKind::Line, StateLoop::WhileInput},
+    {ssSendTsi, "SendTsi", StateKind::Line, StateLoop::WhileInput},
+    {ssSendDcs, "SendDcs", StateKind::Line, StateLoop::WhileInput},
+    {ssTrainCommand, "TrainCommand", StateKind::Line, StateLoop::WhileInput},
+    {ssTraining, "Training", StateKind::Line, StateLoop::WhileInput},
+    {ssTrainingSent, "TrainingSent", StateKind::Line, StateLoop::WhileInput},
+    {ssTrainingAnswer, "TrainingAnswer", StateKind::Line, StateLoop::WhileInput},
+    {ssPageCommand, "PageCommand", StateKind::Line, StateLoop::WhileInput},
+    {ssXonWait, "XonWait", StateKind::Trigger, StateLoop::Return},
+    {ssOutputSpace, "OutputSpace", StateKind::Trigger, StateLoop::Return},
+    {ssPageStart, "PageStart", StateKind::Action, StateLoop::AtOnce},
+    {ssCover, "Cover", StateKind::Action, StateLoop::AtOnce},
+    {ssTextCoverData, "TextCoverData", StateKind::Trigger, StateLoop::Return},
+    {ssApfPage, "ApfPage", StateKind::Action, StateLoop::AtOnce},
+    {ssApfPageData, "ApfPageData", StateKind::Trigger, StateLoop::Return},
+    {ssPageEnd, "PageEnd", StateKind::Trigger, StateLoop::Return},
+    {ssPageSent, "PageSent", StateKind::Line, StateLoop::WhileInput},
+    {ssPostPageTry, "PostPageTry", StateKind::Action, StateLoop::AtOnce},
+    {ssPostPageConnect, "PostPageConnect", StateKind::Line, StateLoop::WhileInput},
+    {ssPostPageSent, "PostPageSent", StateKind::Line, StateLoop::WhileInput},
+    {ssPostPageAnswer, "PostPageAnswer", StateKind::Line, StateLoop::WhileInput},
+    {ssDcnConnect, "DcnConnect", StateKind::Line, StateLoop::WhileInput},
+    {ssDcnSent, "DcnSent", StateKind::Line, StateLoop::WhileInput},
+    {ssHangupReply, "HangupReply", StateKind::Line, StateLoop::WhileInput},
+    {ssFaxSent, "FaxSent", StateKind::Action, StateLoop::AtOnce},
+    {ssJobDone, "JobDone", StateKind::Action, StateLoop::AtOnce},
+    {ssFailure, "Failure", StateKind::Action, StateLoop::AtOnce},
+    {ssFinal, "Final", StateKind::Line, StateLoop::Return},
+};
+} // namespace
+
+std::span<const StateInfo> Class1SendMachine::States() const {
+  return kClass1SendStates;
+}
+
 using t30::FrameKind;
 
 void Class1SendMachine::OnFrame(const t30::Frame& frame) {
@@ -44,40 +86,40 @@ void Class1SendMachine::OnFrame(const t30::Frame& frame) {
 
 void Class1SendMachine::Step(MachineEvent& ev) {
   switch (m_state) {
-  case 1:
+  case ssNextFax:
     NextFax();
     break;
-  case 2:
+  case ssSelectPage:
     Setup();
     break;
-  case 3:
+  case ssClass1Reply:
     if (ev.timeout || !ev.Has("OK")) {
       Fail(ecFaxInitError);
       break;
     }
-    m_state = 9;
+    m_state = ssDial;
     break;
-  case 9:
-    Dial(11);
+  case ssDial:
+    Dial(ssDialResult1);
     break;
-  case 11:
+  case ssDialResult1:
     DialResult(ev);
     break;
-  case 12:
-  case 13:
-  case 14:
-  case 15:
-  case 16:
-  case 17:
-  case 18:
+  case ssSendTsi:
+  case ssSendDcs:
+  case ssTrainCommand:
+  case ssTraining:
+  case ssTrainingSent:
+  case ssTrainingAnswer:
+  case ssPageCommand:
     Training(ev);
     break;
-  case 35:
-  case 36:
-  case 37:
+  case ssDcnConnect:
+  case ssDcnSent:
+  case ssHangupReply:
     Hangup(ev);
     break;
-  case 44:
+  case ssFaxSent:
     m_s.DisarmTimeout();
     FaxSent();
     break;
@@ -98,7 +140,7 @@ void Class1SendMachine::Setup() {
   m_s.SetStatus(fpInitModem);
   m_s.SendCommand("AT+FCLASS=1");
   m_s.ArmTimeout(m_proto.responseTicks);
-  m_state = 3;
+  m_state = ssClass1Reply;
 }
 
 void Class1SendMachine::DialResult(MachineEvent& ev) {
@@ -113,7 +155,7 @@ void Class1SendMachine::DialResult(MachineEvent& ev) {
   } else if (ev.Has("OK")) {
     if (LastFinal()) {
       TalkHdlc(200);
-      m_state = 12;
+      m_state = ssSendTsi;
     } else {
       ListenHdlc();
     }

@@ -18,32 +18,7 @@ public:
       : ModemMachine(s), Class1MachineBase(s), SendMachine(s) {}
 
 protected:
-  Kind KindOf(int state) const override {
-    switch (state) {
-    case 10:
-    case 21:
-    case 22:
-    case 25:
-    case 27:
-    case 28:
-      return Kind::Trigger;
-    case 1:
-    case 2:
-    case 9:
-    case 23:
-    case 24:
-    case 26:
-    case 30:
-    case 44:
-    case 45:
-    case 46:
-      return Kind::Action;
-    default:
-      return Kind::Line;
-    }
-  }
-
-  Loop LoopAfterTrigger() const override { return Loop::Return; }
+  std::span<const StateInfo> States() const override;
 
   void Step(MachineEvent& ev) override;
   void OnFrame(const t30::Frame& frame) override;

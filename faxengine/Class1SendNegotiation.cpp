@@ -24,62 +24,62 @@ void Class1SendMachine::Training(MachineEvent& ev) {
   }
   const bool connect = ev.Has("CONNECT"), ok = ev.Has("OK");
   switch (m_state) {
-  case 12:
+  case ssSendTsi:
     if (connect) {
       SendFrame(t30::BuildIdentFrame(t30::fcfTsi, m_rec.stationID));
-      m_state = 13;
+      m_state = ssSendDcs;
     }
     break;
-  case 13:
+  case ssSendDcs:
     if (connect) {
       SendFrame(t30::BuildFrame(
           t30::fcfDcs, t30::BuildDcsFif(m_index, m_proto.fine, m_proto.wide, m_proto.scanTimeCode),
           true));
-      m_state = 14;
+      m_state = ssTrainCommand;
     }
     break;
-  case 14:
+  case ssTrainCommand:
     if (ok) {
       Modulation("AT+FTM=" + Code());
-      m_state = 15;
+      m_state = ssTraining;
     }
     break;
-  case 15:
+  case ssTraining:
     if (connect) {
       if (m_rec.softwareFlow)
         m_s.Port().setFlow({false, true, false});
       SendTraining();
-      m_state = 16;
+      m_state = ssTrainingSent;
     }
     break;
-  case 16:
+  case ssTrainingSent:
     if (ok) {
       if (m_rec.softwareFlow)
         m_s.Port().setFlow({});
       m_cfr = false;
       ListenHdlc(); // the answer follows our carrier at once
-      m_state = 17;
+      m_state = ssTrainingAnswer;
     }
     break;
-  case 17:
+  case ssTrainingAnswer:
     if ((ok && !LastFinal()) || ev.Has("ERROR")) {
       ListenHdlc();
     } else if (ok && m_cfr) {
       Modulation("AT+FTM=" + PageCode(), 200);
-      m_state = 18;
+      m_state = ssPageCommand;
     } else if (ok && LastKind() == FrameKind::Ftt) {
       FallBack();
     } else if (ok) {
       TalkHdlc(200);
-      m_state = 13;
+      m_state = ssSendDcs;
     }
     break;
-  case 18:
+  case ssPageCommand:
     // A Class 1 modem sends no XON after CONNECT (only Class 2 modems do):
     // the page data starts at once, as the modem's training ends soon.
     if (connect) {
       ArmPageWait(false);
-      m_state = 22;
+      m_state = ssOutputSpace;
     }
     break;
   }
@@ -94,7 +94,7 @@ void Class1SendMachine::FallBack() {
   m_proto.bps = t30::SpeedOfIndex(m_index);
   m_proto.minBytesPerLine = MinBytesPerLine(m_proto.scanTimeCode, m_proto.fine, m_proto.bps);
   TalkHdlc(200);
-  m_state = 13;
+  m_state = ssSendDcs;
 }
 
 } // namespace faxengine

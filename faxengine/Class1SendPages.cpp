@@ -19,7 +19,7 @@ constexpr int kPostPageRetryMs = 500;
 // States 23 and 28 to 34: page start and end, and the post-page exchange.
 void Class1SendMachine::PageStates(MachineEvent& ev) {
   switch (m_state) {
-  case 23:
+  case ssPageStart:
     if (m_restartPage) {
       m_restartPage = false;
       if (int rc = m_pages.RestartPage()) {
@@ -29,7 +29,7 @@ void Class1SendMachine::PageStates(MachineEvent& ev) {
     }
     StartPage();
     break;
-  case 28:
+  case ssPageEnd:
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.outUsed) {
@@ -39,7 +39,7 @@ void Class1SendMachine::PageStates(MachineEvent& ev) {
       // a deep buffer (a USB modem, a pseudo-terminal) that is many seconds
       // of line time, so the wait is the page timeout, not a response's.
       m_s.ArmTimeout(kPageTicks);
-      m_state = 29;
+      m_state = ssPageSent;
     } else {
       DrainInput();
     }
@@ -52,20 +52,20 @@ void Class1SendMachine::PageStates(MachineEvent& ev) {
 
 void Class1SendMachine::PostPage(MachineEvent& ev) {
   switch (m_state) {
-  case 29:
+  case ssPageSent:
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has("OK")) {
       m_attempts = 0;
       m_s.SetStatus(fpSendPageStatus);
-      m_state = 30;
+      m_state = ssPostPageTry;
     } else if (ev.Has("ERROR") || ev.Has("RRIER")) {
       // The line dropped under the page (NO CARRIER, then ERROR): the OK
       // that ends a page will not come.
       Fail(ecFaxBadModemResult);
     }
     break;
-  case 30:
+  case ssPostPageTry:
     if (++m_attempts > kPostPageAttempts) {
       Fail(ecTimeout);
       break;
@@ -74,36 +74,36 @@ void Class1SendMachine::PostPage(MachineEvent& ev) {
     // silence T.30 asks between signals (with the 40 ms every modulation
     // command waits); a repeat after an unanswered one waits longer.
     TalkHdlc(m_attempts == 1 ? kPostPageGapMs : kPostPageRetryMs);
-    m_state = 31;
+    m_state = ssPostPageConnect;
     break;
-  case 31:
+  case ssPostPageConnect:
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has("CONNECT")) {
       const bool more = m_pages.MorePages();
       SendFrame(t30::BuildFrame(more ? t30::fcfMps : t30::fcfEop, {}, true));
-      m_state = 32;
+      m_state = ssPostPageSent;
     }
     break;
-  case 32:
+  case ssPostPageSent:
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has("OK")) {
       ListenHdlc(); // the answer follows our carrier at once
       m_s.ArmTimeout(kFrameWaitTicks);
       m_carrierSeen = false;
-      m_state = 34;
+      m_state = ssPostPageAnswer;
     }
     break;
-  case 34:
+  case ssPostPageAnswer:
     if (ev.timeout) {
       // Any character ends the modem's receive command.
       m_s.SendText(" ");
-      m_state = 30;
+      m_state = ssPostPageTry;
     } else if (ev.Has("CONNECT")) {
       m_carrierSeen = true;
     } else if (ev.Has("ERROR")) {
-      m_state = 30;
+      m_state = ssPostPageTry;
     } else if (ev.Has("OK") && !LastFinal()) {
       ListenHdlc();
     } else if (ev.Has("OK")) {
@@ -125,13 +125,13 @@ void Class1SendMachine::AfterPostPage() {
     return;
   }
   if (kind != FrameKind::Mcf && kind != FrameKind::Rtp) {
-    m_state = 30; // an answer that is none of them: ask again
+    m_state = ssPostPageTry; // an answer that is none of them: ask again
     return;
   }
   m_s.SetStatus(fpPageOK);
   if (!m_pages.MorePages()) {
     TalkHdlc();
-    m_state = 35;
+    m_state = ssDcnConnect;
     return;
   }
   if (int rc = m_pages.AdvancePage()) {
@@ -140,38 +140,38 @@ void Class1SendMachine::AfterPostPage() {
   }
   if (kind == FrameKind::Mcf) {
     Modulation("AT+FTM=" + PageCode());
-    m_state = 18;
+    m_state = ssPageCommand;
   } else {
     TalkHdlc();
-    m_state = 13;
+    m_state = ssSendDcs;
   }
 }
 
 void Class1SendMachine::Hangup(MachineEvent& ev) {
   switch (m_state) {
-  case 35:
+  case ssDcnConnect:
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has("CONNECT")) {
       SendFrame(t30::BuildFrame(t30::fcfDcn, {}, true));
-      m_state = 36;
+      m_state = ssDcnSent;
     }
     break;
-  case 36:
+  case ssDcnSent:
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has("OK")) {
       m_s.SendText("ATH\r");
       m_s.ArmTimeout(kHangupTicks);
-      m_state = 37;
+      m_state = ssHangupReply;
     }
     break;
-  case 37:
+  case ssHangupReply:
     if (ev.timeout) {
       m_s.HangUpSend();
-      m_state = 44;
+      m_state = ssFaxSent;
     } else if (ev.Has("OK")) {
-      m_state = 44;
+      m_state = ssFaxSent;
     }
     break;
   }

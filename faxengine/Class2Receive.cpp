@@ -15,50 +15,36 @@ namespace {
 constexpr uint8_t kDc2 = 0x12;
 enum class Doc { New, Same, End };
 
+constexpr StateInfo kClass2ReceiveStates[] = {
+    {rsNewCall, "NewCall", StateKind::Action, StateLoop::AtOnce},
+    {rsClassReply, "ClassReply", StateKind::Line, StateLoop::WhileInput},
+    {rsCapsReply, "CapsReply", StateKind::Line, StateLoop::WhileInput},
+    {rsFlowReply, "FlowReply", StateKind::Line, StateLoop::WhileInput},
+    {rsSetupReply, "SetupReply", StateKind::Line, StateLoop::WhileInput},
+    {rsWaiting, "Waiting", StateKind::Line, StateLoop::WhileInput},
+    {rsAnswer, "Answer", StateKind::Action, StateLoop::AtOnce},
+    {rsConnected, "Connected", StateKind::Line, StateLoop::WhileInput},
+    {rsRemoteId, "RemoteId", StateKind::Line, StateLoop::WhileInput},
+    {rsParams, "Params", StateKind::Line, StateLoop::WhileInput},
+    {rsPageStart, "PageStart", StateKind::Action, StateLoop::AtOnce},
+    {rsPageData, "PageData", StateKind::Trigger, StateLoop::Return},
+    {rsPageStatus, "PageStatus", StateKind::Line, StateLoop::WhileInput},
+    {rsPostPage, "PostPage", StateKind::Line, StateLoop::WhileInput},
+    {rsCallOver, "CallOver", StateKind::Action, StateLoop::AtOnce},
+    {rsFailure, "Failure", StateKind::Action, StateLoop::AtOnce},
+    {rsFinal, "Final", StateKind::Action, StateLoop::Return},
+};
+
 class Class2ReceiveMachine final : public Class2MachineBase, public ReceiveMachine {
 public:
   explicit Class2ReceiveMachine(FaxSession& s)
       : ModemMachine(s), Class2MachineBase(s), ReceiveMachine(s) {}
 
 protected:
-  Kind KindOf(int state) const override {
-    switch (state) {
-    case 3:
-    case 4:
-    case 5:
-    case 7:
-    case 8:
-    case 22:
-    case 23:
-    case 24:
-    case 33:
-    case 34:
-      return Kind::Line;
-    case 26:
-      return Kind::Trigger;
-    default:
-      return Kind::Action;
-    }
-  }
-
-  Loop LoopAfter(int state) const override {
-    switch (state) {
-    case 1:
-    case 9:
-    case 25:
-    case 35:
-    case 36:
-      return Loop::AtOnce;
-    case 26:
-    case 37:
-      return Loop::Return;
-    default:
-      return Loop::WhileInput;
-    }
-  }
+  std::span<const StateInfo> States() const override { return kClass2ReceiveStates; }
 
   bool Screen(const std::string& line) override {
-    return ScreenReports(line, m_state == 33, m_state == 34, ecFaxSessionError);
+    return ScreenReports(line, m_state == rsPageStatus, m_state == rsPostPage, ecFaxSessionError);
   }
 
   void Step(MachineEvent& ev) override;
@@ -76,35 +62,35 @@ private:
 
 void Class2ReceiveMachine::Step(MachineEvent& ev) {
   switch (m_state) {
-  case 1:
+  case rsNewCall:
     m_doc = Doc::New;
-    NewCall(m_proto.dialect.classCmd, 3);
+    NewCall(m_proto.dialect.classCmd, rsClassReply);
     break;
-  case 3:
-  case 4:
-  case 5:
-  case 7:
+  case rsClassReply:
+  case rsCapsReply:
+  case rsFlowReply:
+  case rsSetupReply:
     Commands(ev);
     break;
-  case 8:
+  case rsWaiting:
     Waiting(ev);
     break;
-  case 9:
-    Answer(22);
+  case rsAnswer:
+    Answer(rsConnected);
     break;
-  case 22:
+  case rsConnected:
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has(m_proto.dialect.connectResp)) {
       m_s.ArmTimeout(m_proto.responseTicks);
       m_s.SetStatus(fpIncoming);
-      m_state = 23;
+      m_state = rsRemoteId;
     }
     break;
-  case 23:
+  case rsRemoteId:
     Validated(ev);
     break;
-  case 24:
+  case rsParams:
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has(m_proto.dialect.negotiated)) {
@@ -113,19 +99,19 @@ void Class2ReceiveMachine::Step(MachineEvent& ev) {
     } else if (ev.Has("CONNECT")) {
       if (m_rec.softwareFlow)
         m_s.Port().setFlow({false, false, true});
-      m_state = 25;
+      m_state = rsPageStart;
     }
     break;
-  case 25:
+  case rsPageStart:
     PageStart();
     break;
-  case 26:
+  case rsPageData:
     PageData(ev);
     break;
-  case 33:
+  case rsPageStatus:
     PostPage(ev);
     break;
-  case 34:
+  case rsPostPage:
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has(m_proto.dialect.hangupWord)) {
@@ -134,13 +120,13 @@ void Class2ReceiveMachine::Step(MachineEvent& ev) {
     } else if (ev.Has("+FET")) {
       m_s.SetStatus(fpGetHangup);
     } else if (ev.Has("OK")) {
-      m_state = 35;
+      m_state = rsCallOver;
     }
     break;
-  case 35:
+  case rsCallOver:
     CallOver();
     break;
-  case 36:
+  case rsFailure:
     Failure();
     break;
   default:
@@ -155,24 +141,24 @@ void Class2ReceiveMachine::Commands(MachineEvent& ev) {
     return;
   }
   switch (m_state) {
-  case 3:
+  case rsClassReply:
     m_s.SwitchBaud(m_rec.normalBaud);
     m_s.SendCommand(m_proto.dialect.modemCaps +
                     ModemCapsParams(m_proto.desiredBPS, m_proto.desiredECM));
-    m_state = m_is20 ? 4 : 7;
+    m_state = m_is20 ? rsCapsReply : rsSetupReply;
     break;
-  case 4:
+  case rsCapsReply:
     m_s.SendCommand("AT+FLO=2");
-    m_state = 5;
+    m_state = rsFlowReply;
     break;
-  case 5:
+  case rsFlowReply:
     m_s.SendCommand("AT+FNR=1,1,1,0");
-    m_state = 7;
+    m_state = rsSetupReply;
     break;
   default:
     m_s.DisarmTimeout();
     m_s.SetStatus(fpWaiting);
-    m_state = 8;
+    m_state = rsWaiting;
     return;
   }
   m_s.ArmTimeout(m_proto.responseTicks);
@@ -214,7 +200,7 @@ void Class2ReceiveMachine::Validated(MachineEvent& ev) {
   } else if (ev.Has("OK")) {
     m_s.SendCommand("AT+FDR");
     m_s.ArmTimeout(m_proto.responseTicks);
-    m_state = 24;
+    m_state = rsParams;
   }
 }
 
@@ -236,7 +222,7 @@ void Class2ReceiveMachine::PageStart() {
   const uint8_t dc2 = kDc2;
   m_s.Port().sendBlock(&dc2, 1);
   m_s.SetStatus(fpGetPage);
-  m_state = 26;
+  m_state = rsPageData;
 }
 
 void Class2ReceiveMachine::PageData(MachineEvent& ev) {
@@ -257,7 +243,7 @@ void Class2ReceiveMachine::PageData(MachineEvent& ev) {
   if (m_rec.softwareFlow)
     m_s.Port().setFlow({true, false, false});
   m_s.ArmTimeout(m_proto.responseTicks);
-  m_state = 33;
+  m_state = rsPageStatus;
 }
 
 void Class2ReceiveMachine::PostPage(MachineEvent& ev) {
@@ -279,15 +265,15 @@ void Class2ReceiveMachine::PostPage(MachineEvent& ev) {
     m_s.ArmTimeout(m_proto.responseTicks);
     if (m_doc == Doc::End) {
       FaxReceived();
-      m_state = 34;
+      m_state = rsPostPage;
     } else {
-      m_state = 24;
+      m_state = rsParams;
     }
   } else if (ev.Has("ERROR")) {
     m_file.DropPage();
     m_s.SendCommand("AT+FDR");
     m_s.ArmTimeout(m_proto.responseTicks);
-    m_state = 24;
+    m_state = rsParams;
   }
 }
 

@@ -15,6 +15,38 @@ namespace {
 
 constexpr uint8_t kDle = 0x10, kEtx = 0x03;
 
+constexpr StateInfo kClass2SendStates[] = {
+    {ssNextFax, "NextFax", StateKind::Action, StateLoop::AtOnce},
+    {ssSelectPage, "SelectPage", StateKind::Action, StateLoop::AtOnce},
+    {ssClassReply, "ClassReply", StateKind::Line, StateLoop::WhileInput},
+    {ssLocalIdReply, "LocalIdReply", StateKind::Line, StateLoop::WhileInput},
+    {ssFlowReply, "FlowReply", StateKind::Line, StateLoop::WhileInput},
+    {ssCapsCommand, "CapsCommand", StateKind::Line, StateLoop::WhileInput},
+    {ssCapsReply, "CapsReply", StateKind::Line, StateLoop::WhileInput},
+    {ssDial, "Dial", StateKind::Action, StateLoop::AtOnce},
+    {ssRetryPause, "RetryPause", StateKind::Trigger, StateLoop::Return},
+    {ssDialResult, "DialResult", StateKind::Line, StateLoop::WhileInput},
+    {ssNegotiate, "Negotiate", StateKind::Line, StateLoop::WhileInput},
+    {ssXonWait, "XonWait", StateKind::Trigger, StateLoop::WhileInput},
+    {ssOutputSpace, "OutputSpace", StateKind::Trigger, StateLoop::Return},
+    {ssPageStart, "PageStart", StateKind::Action, StateLoop::AtOnce},
+    {ssCover, "Cover", StateKind::Action, StateLoop::AtOnce},
+    {ssTextCoverData, "TextCoverData", StateKind::Trigger, StateLoop::Return},
+    {ssApfPage, "ApfPage", StateKind::Action, StateLoop::AtOnce},
+    {ssApfPageData, "ApfPageData", StateKind::Trigger, StateLoop::Return},
+    {ssPageEnd, "PageEnd", StateKind::Trigger, StateLoop::Return},
+    {ssPageStatus, "PageStatus", StateKind::Action, StateLoop::AtOnce},
+    {ssPageStatusOk, "PageStatusOk", StateKind::Line, StateLoop::WhileInput},
+    {ssPostPage, "PostPage", StateKind::Line, StateLoop::WhileInput},
+    {ssRejected, "Rejected", StateKind::Line, StateLoop::WhileInput},
+    {ssNextPage, "NextPage", StateKind::Action, StateLoop::AtOnce},
+    {ssPostPage20, "PostPage20", StateKind::Line, StateLoop::WhileInput},
+    {ssFaxSent, "FaxSent", StateKind::Action, StateLoop::AtOnce},
+    {ssJobDone, "JobDone", StateKind::Action, StateLoop::AtOnce},
+    {ssFailure, "Failure", StateKind::Action, StateLoop::AtOnce},
+    {ssFinal, "Final", StateKind::Action, StateLoop::Return},
+};
+
 class Class2SendMachine final : public Class2MachineBase, public SendMachine {
 public:
   explicit Class2SendMachine(FaxSession& s)
@@ -23,66 +55,11 @@ public:
   }
 
 protected:
-  Kind KindOf(int state) const override {
-    switch (state) {
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 19:
-    case 20:
-    case 39:
-    case 40:
-    case 41:
-    case 43:
-      return Kind::Line;
-    case 10:
-    case 21:
-    case 22:
-    case 25:
-    case 27:
-    case 28:
-      return Kind::Trigger;
-    default:
-      return Kind::Action;
-    }
-  }
-
-  Loop LoopAfter(int state) const override {
-    switch (state) {
-    case 1:
-    case 2:
-    case 9:
-    case 23:
-    case 24:
-    case 26:
-    case 30:
-    case 38:
-    case 42:
-    case 44:
-    case 45:
-    case 46:
-      return Loop::AtOnce;
-    case 10:
-    case 22:
-    case 25:
-    case 27:
-    case 28:
-    case 47:
-      return Loop::Return;
-    case 21:
-      // The modem's XON mostly comes in the same read as CONNECT: look for
-      // it at once rather than wait out its timeout.
-      return Loop::WhileInput;
-    default:
-      return Loop::WhileInput;
-    }
-  }
+  std::span<const StateInfo> States() const override { return kClass2SendStates; }
 
   bool Screen(const std::string& line) override {
-    return ScreenReports(line, m_state == 43, m_state == 40 || m_state == 43, ecFaxBadModemResult);
+    return ScreenReports(line, m_state == ssPostPage20,
+                         m_state == ssPostPage || m_state == ssPostPage20, ecFaxBadModemResult);
   }
 
   void Step(MachineEvent& ev) override;
@@ -103,59 +80,59 @@ private:
 
 void Class2SendMachine::Step(MachineEvent& ev) {
   switch (m_state) {
-  case 1:
+  case ssNextFax:
     OpenFax();
     break;
-  case 2:
+  case ssSelectPage:
     Setup();
     break;
-  case 3:
-  case 4:
-  case 5:
-  case 6:
-  case 7:
-  case 8:
+  case ssClass1Reply:
+  case ssClassReply:
+  case ssLocalIdReply:
+  case ssFlowReply:
+  case ssCapsCommand:
+  case ssCapsReply:
     Commands(ev);
     break;
-  case 9:
-    Dial(19);
+  case ssDial:
+    Dial(ssDialResult);
     break;
-  case 19:
+  case ssDialResult:
     DialResult(ev);
     break;
-  case 20:
+  case ssNegotiate:
     Negotiate(ev);
     break;
-  case 23:
+  case ssPageStart:
     StartPage();
     break;
-  case 28:
+  case ssPageEnd:
     PageEnd(ev);
     break;
-  case 38:
+  case ssPageStatus:
     m_s.ArmTimeout(kPageTicks);
     m_s.SetStatus(fpSendPageStatus);
-    m_state = m_is20 ? 43 : 39;
+    m_state = m_is20 ? ssPostPage20 : ssPageStatusOk;
     break;
-  case 39:
+  case ssPageStatusOk:
     if (!ev.Has("OK")) {
       Fail(ecFaxSessionError);
       break;
     }
     m_s.SendCommand(m_pages.MorePages() ? "AT+FET=0" : "AT+FET=2");
     m_s.ArmTimeout(kPageTicks);
-    m_state = 40;
+    m_state = ssPostPage;
     break;
-  case 40:
-  case 43:
+  case ssPostPage:
+  case ssPostPage20:
     PostPage(ev);
     break;
-  case 41:
+  case ssRejected:
     Rejected(ev);
     break;
-  case 42:
+  case ssNextPage:
     if (!m_pages.MorePages()) {
-      m_state = 44;
+      m_state = ssFaxSent;
       break;
     }
     if (int rc = m_pages.AdvancePage()) {
@@ -164,9 +141,9 @@ void Class2SendMachine::Step(MachineEvent& ev) {
     }
     m_s.SendCommand("AT+FDT");
     m_s.ArmTimeout(kFirstDataTicks);
-    m_state = 20;
+    m_state = ssNegotiate;
     break;
-  case 44:
+  case ssFaxSent:
     FaxSent();
     break;
   default:
@@ -190,7 +167,7 @@ void Class2SendMachine::Setup() {
   m_s.SetStatus(fpInitModem);
   m_s.SendCommand(m_proto.dialect.classCmd);
   m_s.ArmTimeout(m_proto.responseTicks);
-  m_state = 4;
+  m_state = ssClassReply;
 }
 
 void Class2SendMachine::Commands(MachineEvent& ev) {
@@ -199,26 +176,26 @@ void Class2SendMachine::Commands(MachineEvent& ev) {
     return;
   }
   switch (m_state) {
-  case 4:
+  case ssClassReply:
     m_s.SendCommand(m_proto.dialect.localId + "=\"" + m_rec.stationID + "\"");
-    m_state = m_is20 ? 5 : 7;
+    m_state = m_is20 ? ssLocalIdReply : ssCapsCommand;
     break;
-  case 5:
+  case ssLocalIdReply:
     m_s.SendCommand("AT+FLO=2");
-    m_state = 6;
+    m_state = ssFlowReply;
     break;
-  case 6:
+  case ssFlowReply:
     m_s.SendCommand("AT+FNR=1,1,1,0");
-    m_state = 7;
+    m_state = ssCapsCommand;
     break;
-  case 7:
+  case ssCapsCommand:
     m_s.SendCommand(m_proto.dialect.localCaps + LocalCapsParams(m_proto.wantFine, m_proto.wantWide,
                                                                 m_proto.desiredBPS,
                                                                 m_proto.desiredECM));
-    m_state = 8;
+    m_state = ssCapsReply;
     break;
   default:
-    m_state = 9;
+    m_state = ssDial;
     return;
   }
   m_s.ArmTimeout(m_proto.responseTicks);
@@ -229,7 +206,7 @@ void Class2SendMachine::DialResult(MachineEvent& ev) {
     Fail(ecTimeout);
   } else if (ev.Has(m_proto.dialect.connectResp)) {
     m_s.ArmTimeout(m_proto.responseTicks);
-    m_state = 20;
+    m_state = ssNegotiate;
   } else {
     Refused(ev, "NO C");
   }
@@ -256,10 +233,10 @@ void Class2SendMachine::Negotiate(MachineEvent& ev) {
   } else if (ev.Has("CONNECT")) {
     if (m_is20) {
       ArmPageWait(false);
-      m_state = 22;
+      m_state = ssOutputSpace;
     } else {
       m_s.ArmTimeout(kXonWaitTicks);
-      m_state = 21;
+      m_state = ssXonWait;
     }
   } else if (ev.Has("OK")) {
     m_s.SendCommand("AT+FDT");
@@ -283,7 +260,7 @@ void Class2SendMachine::PageEnd(MachineEvent& ev) {
     end[1] = m_pages.MorePages() ? ',' : '.';
   m_s.Port().sendBlock(end, 2);
   m_s.SetStatus(fpSendPage);
-  m_state = 38;
+  m_state = ssPageStatus;
 }
 
 void Class2SendMachine::PostPage(MachineEvent& ev) {
@@ -293,28 +270,28 @@ void Class2SendMachine::PostPage(MachineEvent& ev) {
   } else if (ev.Has(d.hangupWord)) {
     m_proto.lastHangupCode = ParseHangupCode(ev.line);
   } else if (ev.Has(d.pageStatus)) {
-    if (m_state == 43)
+    if (m_state == ssPostPage20)
       return; // Class 2.0 answers OK or ERROR after the status as well
     const char c = ReportCode(ev.line);
     if (c == '1' || c == '3') {
       m_s.SetStatus(fpPageOK);
     } else if (c == '2') {
       m_s.SetStatus(fpPageError);
-      m_state = 41;
+      m_state = ssRejected;
     } else if (c == '4' || c == '5') {
       Fail(ecCancelRequested);
     } else {
       Fail(ecFaxPageError);
     }
   } else if (ev.Has("OK")) {
-    if (m_state == 43)
+    if (m_state == ssPostPage20)
       m_s.SetStatus(fpPageOK);
-    m_state = 42;
-  } else if (m_state == 43 && ev.Has("ERROR")) {
+    m_state = ssNextPage;
+  } else if (m_state == ssPostPage20 && ev.Has("ERROR")) {
     m_s.SendCommand("AT+FPS?");
     m_s.SetStatus(fpPageError);
     m_s.ArmTimeout(m_proto.responseTicks);
-    m_state = 41;
+    m_state = ssRejected;
   } else {
     Fail(ecFaxPageError);
   }
@@ -342,7 +319,7 @@ void Class2SendMachine::Rejected(MachineEvent& ev) {
     Fail(rc);
     return;
   }
-  m_state = 20;
+  m_state = ssNegotiate;
 }
 
 } // namespace

@@ -18,6 +18,7 @@ constexpr uint8_t kDle = 0x10, kEtx = 0x03;
 // How long the modem may take to answer the end of a data stream (it first
 // sends what it holds) or a command that ends the session on the line.
 constexpr int kStreamEndMs = 5000;
+std::atomic<bool> g_delays{true};
 } // namespace
 
 FaxSession::FaxSession(serial::ComPort& port, FaxRecord& rec, ProtocolRecord& proto,
@@ -236,10 +237,6 @@ bool FaxSession::AcceptFax() {
   return accept;
 }
 
-namespace {
-std::atomic<bool> g_delays{true};
-}
-
 void FaxSession::EnableDelays(bool enabled) {
   g_delays = enabled;
 }
@@ -290,6 +287,10 @@ bool FaxSession::ReadLine(std::string& line) {
   return false;
 }
 
+void FaxSession::NoteState(int state, const char* name) {
+  m_port.logNote("fax state " + std::to_string(state) + " " + name);
+}
+
 void FaxSession::DtrReset() {
   if (PortLost())
     return;
@@ -302,7 +303,8 @@ void FaxSession::DtrReset() {
 }
 
 bool FaxSession::AwaitResult(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  // Without delays (generated input) only the answer already there counts.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(g_delays ? ms : 0);
   std::string line;
   while (!PortLost()) {
     while (ReadLine(line)) {

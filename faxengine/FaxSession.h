@@ -125,6 +125,8 @@ public:
   // returns true with a trimmed, non-empty line, false when input runs out.
   bool ReadLine(std::string& line);
   void ClearLineBuffer() { m_lines.Clear(); }
+  // Notes the machine's new state in the port's log (when it records).
+  void NoteState(int state, const char* name);
 
   // Ends page data the modem is taking in mid-stream: what is queued for
   // it is thrown away, DLE ETX closes the stream and the modem's result is

@@ -8,6 +8,30 @@
 
 namespace faxengine {
 
+namespace {
+const StateInfo* Find(std::span<const StateInfo> states, int state) {
+  for (const StateInfo& s : states)
+    if (s.number == state)
+      return &s;
+  return nullptr;
+}
+} // namespace
+
+const char* ModemMachine::StateName(int state) const {
+  const StateInfo* s = Find(States(), state);
+  return s ? s->name : "?";
+}
+
+StateKind ModemMachine::KindOf(int state) const {
+  const StateInfo* s = Find(States(), state);
+  return s ? s->kind : StateKind::Line;
+}
+
+StateLoop ModemMachine::LoopAfter(int state) const {
+  const StateInfo* s = Find(States(), state);
+  return s ? s->loop : StateLoop::WhileInput;
+}
+
 void ModemMachine::DrainInput() {
   uint8_t b;
   while (m_s.Port().readByte(b) == 0) {
@@ -54,6 +78,8 @@ void ModemMachine::Handle(uint32_t msg, int trigger, uint16_t /*data*/) {
       Step(ev);
     }
     ev = {};
+    if (m_state != before)
+      m_s.NoteState(m_state, StateName(m_state));
     if (Done())
       return;
     // A trigger state that is still waiting has nothing more to do now.

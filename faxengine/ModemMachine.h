@@ -6,6 +6,7 @@
 
 #include "faxengine/FaxSession.h"
 
+#include <span>
 #include <string>
 
 namespace faxengine {
@@ -24,6 +25,23 @@ struct MachineEvent {
   }
 };
 
+// Action states run at once; line states wait for a response line;
+// trigger states wait for a trigger (and read their own input).
+enum class StateKind { Action, Line, Trigger };
+// After a state: run the next one at once, return to the dispatcher, or
+// go on while input waits (or the state just changed).
+enum class StateLoop { AtOnce, Return, WhileInput };
+
+// One state of a machine: its number, the name the port's log shows, what
+// it waits for and whether the machine goes on at once after it. Each
+// machine has a table of the states it uses.
+struct StateInfo {
+  int number;
+  const char* name;
+  StateKind kind;
+  StateLoop loop;
+};
+
 class ModemMachine : public FaxMachine {
 public:
   explicit ModemMachine(FaxSession& session)
@@ -33,18 +51,19 @@ public:
   bool Done() const override { return m_state == FinalState(); }
   int State() const { return m_state; }
 
+  // The state's name in the machine's table ("?" for a number it lacks).
+  const char* StateName(int state) const;
+
 protected:
-  // Action states run at once; line states wait for a response line;
-  // trigger states wait for a trigger (and read their own input).
-  enum class Kind { Action, Line, Trigger };
-  // After a state: run the next one at once, return to the dispatcher, or
-  // go on while input waits (or the state just changed).
-  enum class Loop { AtOnce, Return, WhileInput };
+  using Kind = StateKind;
+  using Loop = StateLoop;
 
   virtual int FinalState() const = 0;
   virtual int FailureState() const = 0;
-  virtual Kind KindOf(int state) const = 0;
-  virtual Loop LoopAfter(int state) const = 0;
+  // The machine's table of states.
+  virtual std::span<const StateInfo> States() const = 0;
+  Kind KindOf(int state) const;
+  Loop LoopAfter(int state) const;
   virtual void Step(MachineEvent& ev) = 0;
   // Reads response bytes: true with a line. The Class 1 intake also takes
   // frames on the way, which may move the machine.

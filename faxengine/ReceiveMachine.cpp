@@ -34,7 +34,7 @@ bool ReceiveMachine::CountRing() {
   if (++m_proto.ringCount < m_proto.answerOnRing)
     return false;
   ShowFirst();
-  m_state = 9;
+  m_state = rsAnswer;
   return true;
 }
 
@@ -50,7 +50,7 @@ void ReceiveMachine::RejectFax() {
   m_s.HangUpReceive();
   m_hungUp = true;
   m_s.Log(lfaxReceiveSkip);
-  m_state = 36;
+  m_state = rsFailure;
 }
 
 int ReceiveMachine::CreateFile() {
@@ -112,7 +112,7 @@ void ReceiveMachine::CallOver() {
   m_s.SwitchBaud(m_rec.initBaud);
   if (m_rec.oneFax) {
     m_s.Status(false, true);
-    m_state = 37;
+    m_state = rsFinal;
     m_s.Finish();
     return;
   }
@@ -120,7 +120,7 @@ void ReceiveMachine::CallOver() {
     m_s.Status(false, true);
     m_firstSent = false;
   }
-  m_state = 1;
+  m_state = rsNewCall;
 }
 
 void ReceiveMachine::Failure() {
@@ -148,11 +148,11 @@ void ReceiveMachine::Failure() {
     m_firstSent = false;
   }
   if (m_rec.exitOnError || m_aborted || gone) {
-    m_state = 37;
+    m_state = rsFinal;
     m_s.Finish();
     return;
   }
-  m_state = 1;
+  m_state = rsNewCall;
 }
 
 } // namespace faxengine

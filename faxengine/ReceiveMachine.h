@@ -11,12 +11,52 @@
 
 namespace faxengine {
 
+// The receive machine's states, by the numbers of the design (shared by every
+// class; each class uses those of them that it needs).
+enum ReceiveState : int {
+  rsNewCall = 1,
+  rsClass1Reply = 2,
+  rsClassReply = 3,
+  rsCapsReply = 4,
+  rsFlowReply = 5,
+  rsSetupReply = 7,
+  rsWaiting = 8,
+  rsAnswer = 9,
+  rsSendCsi = 10,
+  rsSendDis = 11,
+  rsPhaseB = 12,
+  rsRepeatDis = 13,
+  rsRepeatDisCommand = 14,
+  rsCheckConnect = 15,
+  rsTrainingCheck = 16,
+  rsSendFtt = 18,
+  rsCheckEnded = 19,
+  rsSendCfr = 20,
+  rsPageConnect = 21,
+  rsConnected = 22,
+  rsRemoteId = 23,
+  rsParams = 24,
+  rsPageStart = 25,
+  rsPageData = 26,
+  rsPageCarrierEnd = 27,
+  rsPostPageFrames = 28,
+  rsFinishPage = 29,
+  rsSendMcf = 30,
+  rsWaitDcn = 31,
+  rsHangupReply = 32,
+  rsPageStatus = 33,
+  rsPostPage = 34,
+  rsCallOver = 35,
+  rsFailure = 36,
+  rsFinal = 37,
+};
+
 class ReceiveMachine : public virtual ModemMachine {
 protected:
   explicit ReceiveMachine(FaxSession& session) : ModemMachine(session) {}
 
-  int FinalState() const override { return 37; }
-  int FailureState() const override { return 36; }
+  int FinalState() const override { return rsFinal; }
+  int FailureState() const override { return rsFailure; }
 
   // State 1: forgets the last call and sends the class command; its answer
   // comes in state `next`.

@@ -15,36 +15,36 @@ constexpr uint8_t kXon = 0x11;
 
 bool SendMachine::SharedStep(MachineEvent& ev) {
   switch (m_state) {
-  case 10:
+  case ssRetryPause:
     if (ev.timeout)
-      m_state = 9;
+      m_state = ssDial;
     else
       DrainInput();
     return true;
-  case 21:
+  case ssXonWait:
     WaitXon(ev);
     return true;
-  case 22:
+  case ssOutputSpace:
     WaitSpace(ev);
     return true;
-  case 24:
+  case ssCover:
     OpenCover();
     return true;
-  case 26:
+  case ssApfPage:
     m_pages.BeginApfPage();
     ArmPageWait(false);
-    m_state = 27;
+    m_state = ssApfPageData;
     return true;
-  case 25:
-  case 27:
+  case ssTextCoverData:
+  case ssApfPageData:
     PageData(ev);
     return true;
-  case 45:
+  case ssJobDone:
     m_s.Status(false, true);
-    m_state = 47;
+    m_state = ssFinal;
     m_s.Finish();
     return true;
-  case 46:
+  case ssFailure:
     EndFailedSend();
     return true;
   default:
@@ -54,7 +54,7 @@ bool SendMachine::SharedStep(MachineEvent& ev) {
 
 bool SendMachine::NextFax() {
   if (!m_s.NextFax()) {
-    m_state = 45;
+    m_state = ssJobDone;
     return false;
   }
   m_rec.lastError = 0;
@@ -68,7 +68,7 @@ bool SendMachine::NextFax() {
     Fail(rc);
     return false;
   }
-  m_state = 2;
+  m_state = ssSelectPage;
   return true;
 }
 
@@ -107,12 +107,12 @@ void SendMachine::BusyRule() {
     m_pages.CloseAll();
     m_s.Error(ecFaxBusy);
     m_s.Log(lfaxTransmitFail);
-    m_state = 1;
+    m_state = ssNextFax;
     return;
   }
   m_s.SetStatus(fpBusyWait);
   m_s.ArmTimeout(m_rec.dialRetryWait);
-  m_state = 10;
+  m_state = ssRetryPause;
 }
 
 void SendMachine::ArmPageWait(bool used) {
@@ -136,19 +136,19 @@ void SendMachine::EndFailedSend() {
   m_s.DisarmTimeout();
   // From the XON wait to the end of the page the modem is taking page data:
   // anything else written now would be sent as part of the page.
-  if (m_failedIn >= 21 && m_failedIn <= 28)
+  if (m_failedIn >= ssXonWait && m_failedIn <= ssPageEnd)
     m_s.CloseDataStream(SessionAbortCommand());
   m_s.Log(lfaxTransmitFail);
   m_s.HangUpSend();
   m_s.SwitchBaud(m_rec.initBaud);
   if (!(m_rec.exitOnError || m_rec.abortNoConnect || m_aborted || gone)) {
-    m_state = 1;
+    m_state = ssNextFax;
     return;
   }
   if (m_aborted)
     m_s.SetStatus(fpCancel);
   m_s.Status(false, true);
-  m_state = 47;
+  m_state = ssFinal;
   m_s.Finish();
 }
 
@@ -160,14 +160,14 @@ void SendMachine::WaitXon(const MachineEvent& ev) {
     xon = b == kXon;
   if (xon || ev.timeout) {
     ArmPageWait(false);
-    m_state = 22;
+    m_state = ssOutputSpace;
   }
 }
 
 void SendMachine::WaitSpace(const MachineEvent& ev) {
   if (ev.outSpace) {
     m_s.SetStatus(fpSendPage);
-    m_state = 23;
+    m_state = ssPageStart;
   } else if (ev.timeout) {
     Fail(ecTimeout);
   } else {
@@ -187,13 +187,13 @@ void SendMachine::OpenCover() {
     return;
   }
   if (!text) {
-    m_state = 26;
+    m_state = ssApfPage;
     return;
   }
   ArmPageWait(false);
   if (m_announceTextCover)
     m_s.SetStatus(fpSendPage);
-  m_state = 25;
+  m_state = ssTextCoverData;
 }
 
 void SendMachine::PageData(const MachineEvent& ev) {
@@ -206,7 +206,7 @@ void SendMachine::PageData(const MachineEvent& ev) {
     return;
   }
   const PageSender::Progress p =
-      m_state == 25 ? m_pages.SendTextCoverData() : m_pages.SendApfData();
+      m_state == ssTextCoverData ? m_pages.SendTextCoverData() : m_pages.SendApfData();
   if (p == PageSender::Progress::Failed) {
     Fail(m_pages.LastError());
     return;
@@ -214,7 +214,7 @@ void SendMachine::PageData(const MachineEvent& ev) {
   const bool done = p == PageSender::Progress::PageDone;
   ArmPageWait(done);
   if (done)
-    m_state = 28;
+    m_state = ssPageEnd;
 }
 
 void SendMachine::FaxSent() {
@@ -226,7 +226,7 @@ void SendMachine::FaxSent() {
   m_s.Status(false, false);
   m_s.Log(lfaxTransmitOk);
   m_s.SwitchBaud(m_rec.initBaud);
-  m_state = 1;
+  m_state = ssNextFax;
 }
 
 } // namespace faxengine

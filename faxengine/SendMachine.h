@@ -1,24 +1,71 @@
 #pragma once
 // The part of the send machines that is the same in every class: the job
 // loop over the faxes, dialling and the busy rule, the page data pumped
-// into the port, and the end of a fax and of the job. The shared states
-// have the same numbers in every class:
-//   9 dial             10 busy wait        21 XON wait         22 output space
-//   23 page start      24 cover page       25 text cover data  26 APF page
-//   27 APF page data   44 fax sent         45 job done         46 failure
-//   47 final
+// into the port, and the end of a fax and of the job. The states have the
+// same numbers in every class (SendState).
 
 #include "faxengine/ModemMachine.h"
 #include "faxengine/PageSender.h"
 
 namespace faxengine {
 
+// The send machine's states, by the numbers of the design (shared by every
+// class; each class uses those of them that it needs).
+enum SendState : int {
+  ssNextFax = 1,
+  ssSelectPage = 2,
+  ssClass1Reply = 3,
+  ssClassReply = 4,
+  ssLocalIdReply = 5,
+  ssFlowReply = 6,
+  ssCapsCommand = 7,
+  ssCapsReply = 8,
+  ssDial = 9,
+  ssRetryPause = 10,
+  ssDialResult1 = 11,
+  ssSendTsi = 12,
+  ssSendDcs = 13,
+  ssTrainCommand = 14,
+  ssTraining = 15,
+  ssTrainingSent = 16,
+  ssTrainingAnswer = 17,
+  ssPageCommand = 18,
+  ssDialResult = 19,
+  ssNegotiate = 20,
+  ssXonWait = 21,
+  ssOutputSpace = 22,
+  ssPageStart = 23,
+  ssCover = 24,
+  ssTextCoverData = 25,
+  ssApfPage = 26,
+  ssApfPageData = 27,
+  ssPageEnd = 28,
+  ssPageSent = 29,
+  ssPostPageTry = 30,
+  ssPostPageConnect = 31,
+  ssPostPageSent = 32,
+  ssPostPageAnswer = 34,
+  ssDcnConnect = 35,
+  ssDcnSent = 36,
+  ssHangupReply = 37,
+  ssPageStatus = 38,
+  ssPageStatusOk = 39,
+  ssPostPage = 40,
+  ssRejected = 41,
+  ssNextPage = 42,
+  ssPostPage20 = 43,
+  ssFaxSent = 44,
+  ssJobDone = 45,
+  ssFailure = 46,
+  ssFinal = 47,
+};
+
 class SendMachine : public virtual ModemMachine {
 protected:
   explicit SendMachine(FaxSession& session) : ModemMachine(session), m_pages(session) {}
 
-  int FinalState() const override { return 47; }
-  int FailureState() const override { return 46; }
+  int FinalState() const override { return ssFinal; }
+  int FailureState() const override { return ssFailure; }
 
   // Runs a shared state other than 1, 9, 23 and 44; false for a state the
   // class handles itself.

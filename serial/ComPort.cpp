@@ -171,7 +171,9 @@ void ComPort::noteDeviceLostLocked(int err) {
   if (m_deviceLost.exchange(true))
     return;
   m_lostError = err;
-  logLocked(ltError, lsModemStatus, static_cast<uint16_t>(err));
+  static constexpr char kText[] = "device gone";
+  logLocked(ltError, lsNote, static_cast<uint16_t>(err), reinterpret_cast<const uint8_t*>(kText),
+            sizeof kText - 1);
   m_commEvent = true;
   m_dispatchCv.notify_all();
   m_inputCv.notify_all();

@@ -162,6 +162,8 @@ public:
   void stopLog();
   void pauseLog(bool pause);
   void clearLog();
+  // A line of text from the port's user into the log, when it records.
+  void logNote(const std::string& text);
   int dumpLog(const std::string& path, bool append, bool hex);
 
   SavedTriggerState saveTriggers();

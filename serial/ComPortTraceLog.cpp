@@ -97,6 +97,11 @@ int ComPort::dumpLog(const std::string& path, bool append, bool hex) {
   return rc;
 }
 
+void ComPort::logNote(const std::string& text) {
+  std::lock_guard lock(m_mutex);
+  logLocked(ltDispatch, lsNote, 0, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
 void ComPort::logLocked(uint8_t type, uint8_t sub, uint16_t data, const uint8_t* bytes, size_t n) {
   if (m_log && !m_logPaused)
     m_log->add(type, sub, msSinceOpen(), data, bytes, n);

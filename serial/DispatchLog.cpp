@@ -12,7 +12,7 @@ namespace {
 const char* const kTypeNames[] = {"no event", "dispatch", "trigger", "error", "thread"};
 const char* const kSubTypeNames[] = {"",      "readcom", "writecom", "line status", "modem status",
                                      "avail", "timer",   "data",     "status",      "start",
-                                     "exit",  "sleep",   "wake"};
+                                     "exit",  "sleep",   "wake",     "note"};
 const char* const kModemBitNames[] = {"DCTS ", "DDSR ", "TERI ", "DDCD ",
                                       "CTS ",  "DSR ",  "RI ",   "DCD "};
 

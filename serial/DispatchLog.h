@@ -26,7 +26,8 @@ enum LogSubType : uint8_t {
   lsStart,
   lsExit,
   lsSleep,
-  lsWake
+  lsWake,
+  lsNote // a text from the port's user (a fax machine's state)
 };
 
 struct LogRecord {

@@ -179,7 +179,7 @@ TEST(ReceiveJob, WaitsForAVanishedModemWithoutSpinning) {
       "--speed",  "4",
       "--modem",  "com1 model=class120 link=" + link,
       "--number", "777 fax ident=CALLER file=" + (dir / "in.tif"),
-      "--call",   "777 com1 at=3"};
+      "--call",   "777 com1 at=12"};
   auto sim = std::make_unique<Simulator>(dir, simArgs);
   ASSERT_TRUE(sim->started()) << sim->log();
   fs::create_directory(dir / "in");
