@@ -28,8 +28,8 @@
 // page data the modem is taking is discarded and its stream closed as the
 // class requires, the modem hangs up and is left a data modem; then
 // OnFaxStatus (fpCancel, last), OnFaxError(-6005), OnFaxLog (failed) and,
-// normally within a few seconds (at most about 15 with a modem that does
-// not answer), OnFaxFinish(-6005). The same component and open port can
+// normally within a few seconds (about 20 at most, with a modem that
+// answers nothing), OnFaxFinish(-6005). The same component and open port can
 // then start the next call.
 //
 // The port. The port must be open for a call and should outlive the

@@ -4,17 +4,19 @@
 // the modem is left a data modem for the next program.
 
 #include "FaxSimHarness.h"
+#include "SendCallSupport.h"
 
 #include "faxengine/TFxReceiveFax.h"
 #include "faxengine/TFxSendFax.h"
 #include "platform/FxErrors.h"
+#include "platform/MainThreadDispatcher.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <sys/resource.h>
+#include <memory>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -26,55 +28,6 @@ using namespace faxengine;
 namespace {
 
 using Pages = std::vector<std::vector<std::vector<uint8_t>>>;
-
-const char* Model(TFaxClass c) {
-  return c == fcClass1 ? "class1" : c == fcClass2 ? "class12" : "class120";
-}
-
-// Class 1 at 2x: its fixed waits before an answer frame would eat the
-// frame's preamble at 4x.
-int LineSpeed(TFaxClass c) {
-  return c == fcClass1 ? 2 : 4;
-}
-
-std::string ClassName(const ::testing::TestParamInfo<TFaxClass>& info) {
-  return info.param == fcClass1 ? "Class1" : info.param == fcClass2 ? "Class2" : "Class2_0";
-}
-
-bool Has(const std::vector<int>& v, int x) {
-  return std::find(v.begin(), v.end(), x) != v.end();
-}
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-double ProcessCpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-const std::vector<std::string> kRemote = {"--number",
-                                          "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX",
-                                          "--number", "5550001 no-answer ring=1"};
-
-// A send component set up for one fax of `file` to `number`.
-void SetUpSend(TFxSendFax& fax, TFaxClass cls, const std::string& number, const std::string& file) {
-  fax.SetFaxClass(cls);
-  fax.SetDesiredBPS(14400);
-  fax.SetStationID("TOLVANE");
-  fax.SetDialAttempts(1);
-  fax.SetPhoneNumber(number);
-  fax.SetFaxFile(file);
-}
-
-// True once the call is sending page data and `bytes` of it have gone.
-bool InPage(TFxCustomAbstractFax& fax, long bytes) {
-  return fax.ProgressCode() == fpSendPage && fax.PageBytesDone() > bytes;
-}
-
 // ------------------------------------------------------------ cancel
 
 class CancelInPage : public ::testing::TestWithParam<TFaxClass> {};
@@ -83,26 +36,27 @@ class CancelInPage : public ::testing::TestWithParam<TFaxClass> {};
 // in command mode: the next fax goes through on the same open port, and
 // again after the port was closed and opened.
 TEST_P(CancelInPage, EndsPromptlyAndTheModemTakesTheNextFax) {
-  SimModem sim(Model(GetParam()), kRemote, LineSpeed(GetParam()));
+  SimModem sim(faxtest::ModelOf(GetParam()), faxtest::kRemoteNumbers,
+               faxtest::LineSpeedOf(GetParam()));
   ASSERT_TRUE(sim.Started());
   fs::create_directory(sim.Dir() + "/RX");
   const std::string big = faxtest::MakeApf(sim.Dir(), 1, 60, "big");
   const std::string small = faxtest::MakeApf(sim.Dir(), 1, 4, "small");
   TFxComPort port;
   TFxSendFax fax;
-  SetUpSend(fax, GetParam(), "5551234", big);
+  faxtest::SetUpSend(fax, GetParam(), "5551234", big);
   Clock::time_point cancelled{};
   const CallOutcome first = faxtest::RunCall(
       fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 120,
       [&](TFxCustomAbstractFax& f) {
-        if (cancelled == Clock::time_point{} && InPage(f, 3000)) {
+        if (cancelled == Clock::time_point{} && faxtest::InPage(f, 3000)) {
           f.AbortFax();
           cancelled = Clock::now();
         }
       },
       20, true);
   ASSERT_NE(cancelled, Clock::time_point{}) << "the page never started";
-  const double seconds = Seconds(cancelled);
+  const double seconds = faxtest::SecondsSince(cancelled);
   ASSERT_TRUE(first.finished);
   EXPECT_EQ(first.finishCode, ecCancelRequested) << ErrorText(first.finishCode) << sim.Log();
   EXPECT_TRUE(first.statuses.count(fpCancel));
@@ -110,7 +64,7 @@ TEST_P(CancelInPage, EndsPromptlyAndTheModemTakesTheNextFax) {
   std::printf("cancel ended the call in %.2f s\n", seconds);
   ASSERT_TRUE(port.Open());
 
-  SetUpSend(fax, GetParam(), "5551234", small);
+  faxtest::SetUpSend(fax, GetParam(), "5551234", small);
   const CallOutcome same = faxtest::RunCall(
       fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 120, {}, 100, true);
   ASSERT_TRUE(same.finished);
@@ -118,7 +72,7 @@ TEST_P(CancelInPage, EndsPromptlyAndTheModemTakesTheNextFax) {
                                 << sim.Log();
   port.SetOpen(false);
 
-  SetUpSend(fax, GetParam(), "5551234", small);
+  faxtest::SetUpSend(fax, GetParam(), "5551234", small);
   const CallOutcome reopened = faxtest::RunCall(
       fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 120);
   ASSERT_TRUE(reopened.finished);
@@ -130,7 +84,7 @@ TEST_P(CancelInPage, EndsPromptlyAndTheModemTakesTheNextFax) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Classes, CancelInPage, ::testing::Values(fcClass1, fcClass2, fcClass2_0),
-                         ClassName);
+                         faxtest::ClassTestName);
 
 // ------------------------------------------------------------ after a call
 
@@ -140,12 +94,13 @@ class ModemClassAfterCall : public ::testing::TestWithParam<TFaxClass> {};
 
 TEST_P(ModemClassAfterCall, IsDataAgainAfterFailureAndSuccess) {
   for (const char* number : {"5550001", "5551234"}) {
-    SimModem sim(Model(GetParam()), kRemote, LineSpeed(GetParam()));
+    SimModem sim(faxtest::ModelOf(GetParam()), faxtest::kRemoteNumbers,
+                 faxtest::LineSpeedOf(GetParam()));
     ASSERT_TRUE(sim.Started());
     fs::create_directory(sim.Dir() + "/RX");
     TFxComPort port;
     TFxSendFax fax;
-    SetUpSend(fax, GetParam(), number, faxtest::MakeApf(sim.Dir(), 1, 4));
+    faxtest::SetUpSend(fax, GetParam(), number, faxtest::MakeApf(sim.Dir(), 1, 4));
     const CallOutcome out = faxtest::RunCall(
         fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 90);
     ASSERT_TRUE(out.finished);
@@ -161,6 +116,54 @@ TEST_P(ModemClassAfterCall, IsDataAgainAfterFailureAndSuccess) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Classes, ModemClassAfterCall, ::testing::Values(fcClass1, fcClass2),
-                         ClassName);
+                         faxtest::ClassTestName);
+
+// ------------------------------------------------------------ the port
+
+// A port closed, or destroyed, under a running call ends the call: it lets
+// go of the port, OnFaxFinish reports the port not open, and a destroyed
+// port is forgotten by the component.
+TEST(PortUnderACall, ClosingOrDestroyingThePortEndsTheCall) {
+  for (const bool destroy : {false, true}) {
+    SimModem sim("class120", faxtest::kRemoteNumbers, 4);
+    ASSERT_TRUE(sim.Started());
+    fs::create_directory(sim.Dir() + "/RX");
+    platform::PlainEventLoop loop;
+    platform::setMainThreadDispatcher(&loop);
+    auto port = std::make_unique<TFxComPort>();
+    TFxSendFax fax;
+    faxtest::SetUpSend(fax, fcClass2, "5551234", faxtest::MakeApf(sim.Dir(), 1, 60));
+    bool finished = false;
+    int code = 0;
+    fax.OnFaxFinish = [&](TFxCustomAbstractFax&, int c) {
+      finished = true;
+      code = c;
+    };
+    port->SetDevicePath(sim.Device());
+    fax.SetComPort(port.get());
+    port->SetOpen(true);
+    fax.BeginTransmit();
+    const auto start = Clock::now();
+    bool gone = false;
+    while (!finished && faxtest::SecondsSince(start) < 120) {
+      loop.runFor(std::chrono::milliseconds(20));
+      if (!gone && faxtest::InPage(fax, 3000)) {
+        gone = true;
+        if (destroy)
+          port.reset();
+        else
+          port->SetOpen(false);
+      }
+    }
+    for (int i = 0; i < 10; ++i) // the finish is posted: let it run
+      loop.runFor(std::chrono::milliseconds(20));
+    platform::setMainThreadDispatcher(nullptr);
+    ASSERT_TRUE(gone) << "the page never started";
+    ASSERT_TRUE(finished) << (destroy ? "destroyed" : "closed");
+    EXPECT_EQ(code, ecCommNotOpen) << ErrorText(code);
+    EXPECT_FALSE(fax.Running());
+    EXPECT_EQ(fax.ComPort() == nullptr, destroy);
+  }
+}
 
 } // namespace

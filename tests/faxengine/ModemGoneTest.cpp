@@ -4,6 +4,7 @@
 // the dispatcher sleeping between blocks of page data.
 
 #include "FaxSimHarness.h"
+#include "SendCallSupport.h"
 
 #include "faxengine/TFxReceiveFax.h"
 #include "faxengine/TFxSendFax.h"
@@ -27,52 +28,11 @@ namespace {
 
 using Pages = std::vector<std::vector<std::vector<uint8_t>>>;
 
-const char* Model(TFaxClass c) {
-  return c == fcClass1 ? "class1" : c == fcClass2 ? "class12" : "class120";
-}
-
-// Class 1 at 2x: its fixed waits before an answer frame would eat the
-// frame's preamble at 4x.
-int LineSpeed(TFaxClass c) {
-  return c == fcClass1 ? 2 : 4;
-}
-
-std::string ClassName(const ::testing::TestParamInfo<TFaxClass>& info) {
-  return info.param == fcClass1 ? "Class1" : info.param == fcClass2 ? "Class2" : "Class2_0";
-}
-
-bool Has(const std::vector<int>& v, int x) {
-  return std::find(v.begin(), v.end(), x) != v.end();
-}
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
 double ProcessCpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
          double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-const std::vector<std::string> kRemote = {"--number",
-                                          "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX",
-                                          "--number", "5550001 no-answer ring=1"};
-
-// A send component set up for one fax of `file` to `number`.
-void SetUpSend(TFxSendFax& fax, TFaxClass cls, const std::string& number, const std::string& file) {
-  fax.SetFaxClass(cls);
-  fax.SetDesiredBPS(14400);
-  fax.SetStationID("TOLVANE");
-  fax.SetDialAttempts(1);
-  fax.SetPhoneNumber(number);
-  fax.SetFaxFile(file);
-}
-
-// True once the call is sending page data and `bytes` of it have gone.
-bool InPage(TFxCustomAbstractFax& fax, long bytes) {
-  return fax.ProgressCode() == fpSendPage && fax.PageBytesDone() > bytes;
 }
 
 // ------------------------------------------------------------ modem gone
@@ -82,27 +42,28 @@ class ModemGone : public ::testing::TestWithParam<TFaxClass> {};
 // The send ends at once with the modem's own error, not after the page
 // timeout with a time-out that says nothing of the modem.
 TEST_P(ModemGone, SendEndsAtOnceSayingTheModemIsGone) {
-  SimModem sim(Model(GetParam()), kRemote, LineSpeed(GetParam()));
+  SimModem sim(faxtest::ModelOf(GetParam()), faxtest::kRemoteNumbers,
+               faxtest::LineSpeedOf(GetParam()));
   ASSERT_TRUE(sim.Started());
   fs::create_directory(sim.Dir() + "/RX");
   TFxComPort port;
   TFxSendFax fax;
-  SetUpSend(fax, GetParam(), "5551234", faxtest::MakeApf(sim.Dir(), 1, 60));
+  faxtest::SetUpSend(fax, GetParam(), "5551234", faxtest::MakeApf(sim.Dir(), 1, 60));
   Clock::time_point killed{};
   const CallOutcome out = faxtest::RunCall(
       fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 120,
       [&](TFxCustomAbstractFax& f) {
-        if (killed == Clock::time_point{} && InPage(f, 3000)) {
+        if (killed == Clock::time_point{} && faxtest::InPage(f, 3000)) {
           sim.Kill();
           killed = Clock::now();
         }
       },
       20);
   ASSERT_NE(killed, Clock::time_point{}) << "the page never started";
-  const double seconds = Seconds(killed);
+  const double seconds = faxtest::SecondsSince(killed);
   ASSERT_TRUE(out.finished);
   EXPECT_EQ(out.finishCode, ecFaxModemGone) << ErrorText(out.finishCode);
-  EXPECT_TRUE(Has(out.errors, ecFaxModemGone));
+  EXPECT_TRUE(faxtest::Contains(out.errors, ecFaxModemGone));
   EXPECT_EQ(ErrorText(ecFaxModemGone), "Modem disconnected from port");
   EXPECT_EQ(out.logs, (std::vector<int>{lfaxTransmitStart, lfaxTransmitFail}));
   EXPECT_EQ(out.lastEvents, 1);
@@ -127,9 +88,9 @@ TEST_P(ModemGone, ReceiveKeepsThePartialFileAndTheJobEnds) {
   const std::string src = mkdtemp(tmpl);
   faxtest::WriteTiff(src + "/in.tif", pages);
   SimModem sim(
-      Model(GetParam()),
+      faxtest::ModelOf(GetParam()),
       {"--number", "777 fax ident=CALLER file=" + src + "/in.tif", "--call", "777 com1 at=4"},
-      LineSpeed(GetParam()));
+      faxtest::LineSpeedOf(GetParam()));
   ASSERT_TRUE(sim.Started());
   const std::string folder = sim.Dir() + "/receive";
   fs::create_directory(folder);
@@ -152,7 +113,7 @@ TEST_P(ModemGone, ReceiveKeepsThePartialFileAndTheJobEnds) {
   ASSERT_TRUE(killed) << "no page data came";
   ASSERT_TRUE(out.finished) << "the receive job went on with a port that has gone";
   EXPECT_EQ(out.finishCode, ecFaxModemGone) << ErrorText(out.finishCode);
-  EXPECT_TRUE(Has(out.logs, lfaxReceiveFail));
+  EXPECT_TRUE(faxtest::Contains(out.logs, lfaxReceiveFail));
   const Pages got = faxtest::ApfRows(folder + "/FAX0001.APF");
   ASSERT_EQ(got.size(), 1u) << "the page cut short is kept";
   EXPECT_GT(got[0].size(), 0u);
@@ -160,7 +121,7 @@ TEST_P(ModemGone, ReceiveKeepsThePartialFileAndTheJobEnds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Classes, ModemGone, ::testing::Values(fcClass1, fcClass2, fcClass2_0),
-                         ClassName);
+                         faxtest::ClassTestName);
 
 // ------------------------------------------------------------ processor time
 
@@ -172,12 +133,12 @@ INSTANTIATE_TEST_SUITE_P(Classes, ModemGone, ::testing::Values(fcClass1, fcClass
 // The dispatcher then wakes the machine about once per block; spinning, it
 // woke it thousands of times a second and took most of a core.
 TEST(SendProcessorTime, DispatcherSleepsBetweenBlocks) {
-  SimModem sim("class1", kRemote, 2);
+  SimModem sim("class1", faxtest::kRemoteNumbers, 2);
   ASSERT_TRUE(sim.Started());
   fs::create_directory(sim.Dir() + "/RX");
   TFxComPort port;
   TFxSendFax fax;
-  SetUpSend(fax, fcClass1, "5551234", faxtest::MakeApf(sim.Dir(), 1, 60));
+  faxtest::SetUpSend(fax, fcClass1, "5551234", faxtest::MakeApf(sim.Dir(), 1, 60));
   double cpuInPage = 0, cpuStart = 0;
   Clock::time_point pageStart{};
   double pageSeconds = 0;
@@ -191,7 +152,7 @@ TEST(SendProcessorTime, DispatcherSleepsBetweenBlocks) {
           cpuStart = ProcessCpuSeconds();
           triggersStart = port.Port().triggersDelivered();
         } else if (!inPage && pageStart != Clock::time_point{}) {
-          pageSeconds += Seconds(pageStart);
+          pageSeconds += faxtest::SecondsSince(pageStart);
           triggersInPage += port.Port().triggersDelivered() - triggersStart;
           cpuInPage += ProcessCpuSeconds() - cpuStart;
           pageStart = {};
