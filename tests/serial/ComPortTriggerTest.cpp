@@ -247,4 +247,43 @@ TEST_F(ComPortTriggers, WindowHandlersRunOnTheMainThreadWithinTheLimit) {
   platform::setMainThreadDispatcher(nullptr);
 }
 
+// The far end gone (the pseudo-terminal's master closed, as an unplugged
+// USB modem's port goes): one device-lost notice with the error, whether
+// the port was idle or writing; output is refused from then on, a wait for
+// input takes its time instead of returning at once, and the port still
+// closes.
+TEST_F(ComPortTriggers, AVanishedDeviceIsReportedOnceAndRefusesOutput) {
+  for (const bool writing : {false, true}) {
+    testsupport::PtyPair far;
+    TFxComPort p;
+    p.SetDevicePath(far.slavePath());
+    p.SetOpen(true);
+    Recorder rec;
+    p.AddTriggerHandler(rec.proc());
+    serial::ComPort& layer = p.Port();
+    if (writing) { // fill the pseudo-terminal so that output waits in the queue
+      const std::vector<uint8_t> block(4000, 'x');
+      for (int i = 0; i < 10; ++i)
+        layer.sendBlock(block.data(), block.size());
+      quiet(100);
+    }
+    EXPECT_FALSE(layer.deviceLost());
+    far.hangUp();
+    ASSERT_TRUE(eventually([&] { return !rec.of(TriggerDeviceLostMsg).empty(); }, 5000))
+        << (writing ? "writing" : "idle");
+    quiet(200);
+    const auto lost = rec.of(TriggerDeviceLostMsg);
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_EQ(lost[0].lParam & 0xFFFF, EIO);
+    EXPECT_TRUE(layer.deviceLost());
+    const uint8_t at[3] = {'A', 'T', '\r'};
+    EXPECT_EQ(layer.sendBlock(at, sizeof at), ecDeviceWrite);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(layer.waitForInput(100));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(90));
+    p.SetOpen(false);
+    EXPECT_FALSE(p.Open());
+  }
+}
+
 } // namespace
