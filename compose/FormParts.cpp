@@ -80,6 +80,7 @@ void ShowComDevices(TRadioGroup* comPort, QLabel* label) {
   auto refresh = [comPort, label] {
     const int index = comPort->ItemIndex();
     label->setText(index < 0 ? QString("No port selected") : Ansi(ComDeviceText(index + 1)));
+    label->setToolTip(label->text());
   };
   QObject::connect(comPort, &TRadioGroup::ItemIndexChanged, label, refresh);
   refresh();

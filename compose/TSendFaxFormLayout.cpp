@@ -121,7 +121,8 @@ QWidget* TSendFaxForm::BuildChoiceColumn() {
   column->addWidget(ComPort);
   m_comDevice = new QLabel(box);
   m_comDevice->setObjectName("ComDevice");
-  m_comDevice->setWordWrap(true); // names under /dev/serial/by-id are long
+  // Names under /dev/serial/by-id are long: they must not widen the dialog.
+  m_comDevice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   column->addWidget(m_comDevice);
   compose::ShowComDevices(ComPort, m_comDevice);
   sfToneOrPulse = new TRadioGroup("Tone or Pulse", {"Tone", "Pulse"}, 2, box);
