@@ -71,7 +71,9 @@ std::vector<std::string> expectedLines(const std::string& path) {
 }
 
 std::vector<std::string> pythonLines(const std::string& path) {
-  std::string script = std::filesystem::path(__FILE__).parent_path() / "read_with_python.py";
+  // By the source folder: __FILE__ may be relative to the build folder, and
+  // ctest runs each test in a folder of its own.
+  std::string script = std::string(TOLVANE_SOURCE_DIR) + "/tests/xbase/read_with_python.py";
   std::string command = "/usr/bin/python3 '" + script + "' '" + path + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   std::string output;
