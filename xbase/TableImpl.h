@@ -7,6 +7,7 @@
 #include "xbase/MemoFile.h"
 #include "xbase/Table.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,6 +50,7 @@ struct Table::Impl {
   void updateIndexes(uint32_t recNo, const std::string& before, const std::string& after);
   void rebuildIndex();
   void buildTag(size_t tag);
+  void scanRecords(const std::function<void(const std::string&, uint32_t)>& visit);
   void checkIndexOnOpen(bool tableRepaired);
   std::string indexDoubt(bool tableRepaired);
   bool keyCountsMatch();

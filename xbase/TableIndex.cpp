@@ -63,11 +63,10 @@ void Table::Impl::updateIndexes(uint32_t recNo, const std::string& before,
   }
 }
 
-// Fills one tag from a scan of the whole table.
-void Table::Impl::buildTag(size_t tag) {
-  std::vector<CdxEntry> entries;
+// Reads the whole table in large blocks and hands each record image on.
+void Table::Impl::scanRecords(
+    const std::function<void(const std::string& image, uint32_t recNo)>& visit) {
   uint32_t count = dbf.recordCount();
-  entries.reserve(count);
   const size_t batch = 4096;
   std::string block, image;
   for (uint32_t first = 1; first <= count; first += batch) {
@@ -77,10 +76,19 @@ void Table::Impl::buildTag(size_t tag) {
                       block.size());
     for (uint32_t i = 0; i < n; ++i) {
       image.assign(block, size_t(i) * dbf.recordLength(), dbf.recordLength());
-      if (inTag(tag, image, first + i))
-        entries.push_back(CdxEntry{keyOf(tag, image, first + i), first + i, 0});
+      visit(image, first + i);
     }
   }
+}
+
+// Fills one tag from a scan of the whole table.
+void Table::Impl::buildTag(size_t tag) {
+  std::vector<CdxEntry> entries;
+  entries.reserve(dbf.recordCount());
+  scanRecords([&](const std::string& image, uint32_t recNo) {
+    if (inTag(tag, image, recNo))
+      entries.push_back(CdxEntry{keyOf(tag, image, recNo), recNo, 0});
+  });
   std::sort(entries.begin(), entries.end(), [](const CdxEntry& a, const CdxEntry& b) {
     int c = a.key.compare(b.key);
     return c < 0 || (c == 0 && a.recNo < b.recNo);
@@ -123,20 +131,10 @@ CdxStamp Table::Impl::tableStamp() {
 // a stamp.
 bool Table::Impl::keyCountsMatch() {
   std::vector<uint64_t> expected(tags.size(), 0);
-  const size_t batch = 4096;
-  std::string block, image;
-  uint32_t count = dbf.recordCount();
-  for (uint32_t first = 1; first <= count; first += batch) {
-    uint32_t n = std::min<uint32_t>(batch, count - first + 1);
-    block.resize(size_t(n) * dbf.recordLength());
-    dbf.file().readAt(dbf.headerLength() + uint64_t(first - 1) * dbf.recordLength(), block.data(),
-                      block.size());
-    for (uint32_t i = 0; i < n; ++i) {
-      image.assign(block, size_t(i) * dbf.recordLength(), dbf.recordLength());
-      for (size_t t = 0; t < tags.size(); ++t)
-        expected[t] += inTag(t, image, first + i) ? 1 : 0;
-    }
-  }
+  scanRecords([&](const std::string& image, uint32_t recNo) {
+    for (size_t t = 0; t < tags.size(); ++t)
+      expected[t] += inTag(t, image, recNo) ? 1 : 0;
+  });
   for (size_t t = 0; t < tags.size(); ++t)
     if (cdx.tree(t).countKeys() != expected[t])
       return false;
