@@ -24,16 +24,17 @@ bool readsPages(DocumentKind kind) {
 
 namespace {
 
-std::unique_ptr<PageSource> openSource(const std::string& path, DocumentKind kind, int maxPages) {
+std::unique_ptr<PageSource> openSource(const std::string& path, DocumentKind kind,
+                                       const SourceLimits& limits) {
   switch (kind) {
   case DocumentKind::Pdf:
-    return openPdfSource(path, maxPages);
+    return openPdfSource(path, limits);
   case DocumentKind::Png:
-    return openPngSource(path);
+    return openPngSource(path, limits);
   case DocumentKind::Jpeg:
-    return openJpegSource(path);
+    return openJpegSource(path, limits);
   case DocumentKind::Tiff:
-    return openTiffSource(path, maxPages);
+    return openTiffSource(path, limits);
   default:
     throw ImportError(ecBadGraphicsFormat, std::string("A ") + kindName(kind) +
                                                " file cannot be read as pages: " + path);
@@ -63,7 +64,8 @@ FaxPage makeFaxPage(SourcePage& page, const ImportOptions& options, bool fine) {
 
 void importPages(const std::string& path, const ImportOptions& options, const PageSink& sink) {
   const DocumentKind kind = detectFileKind(path);
-  std::unique_ptr<PageSource> source = openSource(path, kind, options.maxPages);
+  std::unique_ptr<PageSource> source =
+      openSource(path, kind, SourceLimits{options.maxPages, options.maxSourcePixels});
   const bool fine = options.resolution != FaxResolution::Normal;
   const int pages = options.firstPagesOnly > 0
                         ? std::min(options.firstPagesOnly, source->pageCount())

@@ -54,7 +54,8 @@ struct ImportOptions {
   bool wide = false; // 2048 pixels (B4) instead of 1728 (A4, letter)
   Halftone halftone = Halftone::Auto;
   int maxPages = kMaxPages;
-  int firstPagesOnly = 0; // read only this many pages (0: all)
+  uint64_t maxSourcePixels = kMaxSourcePixels; // of one decoded page
+  int firstPagesOnly = 0;                      // read only this many pages (0: all)
   // A pixel grid of the caller's own (a page picture for the editor) used
   // instead of the fax grid for every page.
   std::optional<FaxGrid> grid;

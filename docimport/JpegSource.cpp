@@ -43,7 +43,8 @@ uint8_t cmykGrey(const JSAMPLE* p, bool inverted) {
 
 class JpegSource final : public PageSource {
 public:
-  explicit JpegSource(std::string path) : m_path(std::move(path)) {}
+  JpegSource(std::string path, uint64_t maxPixels)
+      : m_path(std::move(path)), m_maxPixels(maxPixels) {}
   int pageCount() const override { return 1; }
 
   SourcePage readPage(int, const FaxGrid& grid) override {
@@ -75,7 +76,7 @@ public:
 private:
   std::string decode(jpeg_decompress_struct& cinfo, const FaxGrid& grid, GreyImage& g) {
     try {
-      checkSourceSize(cinfo.image_width, cinfo.image_height, "The JPEG image");
+      checkSourceSize(cinfo.image_width, cinfo.image_height, "The JPEG image", m_maxPixels);
     } catch (const ImportError& e) {
       return e.what();
     }
@@ -112,13 +113,14 @@ private:
   }
 
   std::string m_path;
+  uint64_t m_maxPixels;
   std::vector<JSAMPLE> m_line;
 };
 
 } // namespace
 
-std::unique_ptr<PageSource> openJpegSource(const std::string& path) {
-  return std::make_unique<JpegSource>(path);
+std::unique_ptr<PageSource> openJpegSource(const std::string& path, const SourceLimits& limits) {
+  return std::make_unique<JpegSource>(path, limits.maxPixels);
 }
 
 } // namespace docimport

@@ -31,13 +31,17 @@ public:
 
 // Each opens the file and checks what can be checked before any page is
 // decoded (kind, page count, sizes); throws ImportError.
-std::unique_ptr<PageSource> openPdfSource(const std::string& path, int maxPages);
-std::unique_ptr<PageSource> openPngSource(const std::string& path);
-std::unique_ptr<PageSource> openJpegSource(const std::string& path);
-std::unique_ptr<PageSource> openTiffSource(const std::string& path, int maxPages);
+struct SourceLimits {
+  int maxPages = kMaxPages;
+  uint64_t maxPixels = kMaxSourcePixels;
+};
+std::unique_ptr<PageSource> openPdfSource(const std::string& path, const SourceLimits& limits);
+std::unique_ptr<PageSource> openPngSource(const std::string& path, const SourceLimits& limits);
+std::unique_ptr<PageSource> openJpegSource(const std::string& path, const SourceLimits& limits);
+std::unique_ptr<PageSource> openTiffSource(const std::string& path, const SourceLimits& limits);
 
 // Refuses a decoded page size that would take more time or memory than a
 // fax page is worth.
-void checkSourceSize(uint64_t width, uint64_t height, const std::string& what);
+void checkSourceSize(uint64_t width, uint64_t height, const std::string& what, uint64_t maxPixels);
 
 } // namespace docimport

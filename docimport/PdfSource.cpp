@@ -96,15 +96,15 @@ private:
 
 } // namespace
 
-std::unique_ptr<PageSource> openPdfSource(const std::string& path, int maxPages) {
-  return std::make_unique<PdfSource>(path, maxPages);
+std::unique_ptr<PageSource> openPdfSource(const std::string& path, const SourceLimits& limits) {
+  return std::make_unique<PdfSource>(path, limits.maxPages);
 }
 
-void checkSourceSize(uint64_t width, uint64_t height, const std::string& what) {
+void checkSourceSize(uint64_t width, uint64_t height, const std::string& what, uint64_t maxPixels) {
   if (width == 0 || height == 0)
     throw ImportError(ecBadGraphicsFormat, what + " has no pixels.");
   if (width > uint64_t(kMaxSourceSide) || height > uint64_t(kMaxSourceSide) ||
-      width * height > kMaxSourcePixels)
+      width * height > maxPixels)
     throw ImportError(ecBadGraphicsFormat, what + " is too large to fax (" + std::to_string(width) +
                                                " x " + std::to_string(height) + " pixels).");
 }

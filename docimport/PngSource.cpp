@@ -26,7 +26,8 @@ void pngWarning(png_structp, png_const_charp) {}
 
 class PngSource final : public PageSource {
 public:
-  explicit PngSource(std::string path) : m_path(std::move(path)) {}
+  PngSource(std::string path, uint64_t maxPixels)
+      : m_path(std::move(path)), m_maxPixels(maxPixels) {}
   int pageCount() const override { return 1; }
 
   SourcePage readPage(int, const FaxGrid&) override {
@@ -61,7 +62,7 @@ private:
   std::string decode(png_structp png, png_infop info, GreyImage& g) {
     const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
     try {
-      checkSourceSize(w, h, "The PNG image");
+      checkSourceSize(w, h, "The PNG image", m_maxPixels);
     } catch (const ImportError& e) {
       return e.what();
     }
@@ -96,13 +97,14 @@ private:
   }
 
   std::string m_path;
+  uint64_t m_maxPixels;
   std::vector<png_bytep> m_rows;
 };
 
 } // namespace
 
-std::unique_ptr<PageSource> openPngSource(const std::string& path) {
-  return std::make_unique<PngSource>(path);
+std::unique_ptr<PageSource> openPngSource(const std::string& path, const SourceLimits& limits) {
+  return std::make_unique<PngSource>(path, limits.maxPixels);
 }
 
 } // namespace docimport

@@ -32,7 +32,9 @@ constexpr tmsize_t kMaxLibtiffAlloc = 256 << 20;
 
 class TiffSource final : public PageSource {
 public:
-  TiffSource(const std::string& path, int maxPages) : m_path(path) {
+  TiffSource(const std::string& path, const SourceLimits& limits)
+      : m_path(path), m_maxPixels(limits.maxPixels) {
+    const int maxPages = limits.maxPages;
     TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetMaxSingleMemAlloc(opts, kMaxLibtiffAlloc);
     TIFFOpenOptionsSetErrorHandlerExtR(opts, collectError, &m_complaint);
@@ -71,7 +73,7 @@ public:
     TIFFGetFieldDefaulted(m_tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
     if (!TIFFGetField(m_tif, TIFFTAG_PHOTOMETRIC, &photometric))
       photometric = PHOTOMETRIC_MINISWHITE;
-    checkSourceSize(w, h, pageText(index) + " of the TIFF file");
+    checkSourceSize(w, h, pageText(index) + " of the TIFF file", m_maxPixels);
     SourcePage page;
     resolution(page.xdpi, page.ydpi);
     const bool bilevel =
@@ -174,12 +176,13 @@ private:
   std::string m_complaint;
   TIFF* m_tif = nullptr;
   int m_pages = 0;
+  uint64_t m_maxPixels;
 };
 
 } // namespace
 
-std::unique_ptr<PageSource> openTiffSource(const std::string& path, int maxPages) {
-  return std::make_unique<TiffSource>(path, maxPages);
+std::unique_ptr<PageSource> openTiffSource(const std::string& path, const SourceLimits& limits) {
+  return std::make_unique<TiffSource>(path, limits);
 }
 
 } // namespace docimport
