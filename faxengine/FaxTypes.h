@@ -75,6 +75,5 @@ constexpr int kFaxUserSlot = 2;
 
 // Page-data constants.
 constexpr int kDataBlock = 4096;
-constexpr int kOutputSpaceWanted = 4096;
 
 } // namespace faxengine
