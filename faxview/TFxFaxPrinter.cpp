@@ -13,6 +13,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include <cerrno>
+
 namespace faxview {
 
 using faximage::PageBitmap;
@@ -46,7 +48,7 @@ void TFxCustomFaxPrinterLog::UpdateLog(int code) {
     return;
   QFile file(m_logFileName);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-    RaiseFxError(ecFileNotFound == file.error() ? ecFileNotFound : ecDeviceWrite);
+    RaiseFxError(IoErrorFromErrno(errno ? errno : EACCES, true));
   const QString name = m_printer ? m_printer->FileName() : QString();
   QByteArray line =
       ("Printing " + name + words[code] + shortDate() + " " + shortTime()).toLocal8Bit() + "\r\n";
@@ -251,7 +253,12 @@ void TFxCustomFaxPrinter::PrintDocument() {
   m_unpacker.SetOptions(m_unpacker.Options() & ~faximage::uoAbort);
   m_printState = ppIdle;
   updateDisplay(true, false);
-  log(lcStart);
+  try {
+    log(lcStart);
+  } catch (...) { // the log cannot be written: nothing is printed
+    updateDisplay(false, true);
+    throw;
+  }
   QPainter painter;
   m_docRunning = painter.begin(m_printer.get());
   if (!m_docRunning) {

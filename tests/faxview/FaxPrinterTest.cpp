@@ -4,6 +4,7 @@
 #include "FaxFiles.h"
 #include "faxview/TFxFaxPrinter.h"
 #include "faxview/TFxFaxPrinterStatus.h"
+#include "platform/FxErrors.h"
 
 #include <QLabel>
 #include <QPrinter>
@@ -239,6 +240,21 @@ TEST_F(PrinterTest, AbortButtonStopsThePrintAndIsLogged) {
                                                    fax + " aborted at [^\r\n]+\r\n\r\n")))
       << logText;
   EXPECT_FALSE(std::filesystem::exists(pdf)); // no half-printed file is left
+}
+
+TEST_F(PrinterTest, LogThatCannotBeWrittenStopsThePrint) {
+  const std::string fax = faxtest::numberedFax("nolog.apf", 1);
+  printer->SetFileName(QString::fromStdString(fax));
+  log->SetLogFileName(QString::fromStdString(scratch("no/such/folder/FAXPRINT.LOG")));
+  const std::string pdf = printTo("nolog.pdf");
+  try {
+    printer->PrintDocument();
+    ADD_FAILURE() << "no error raised";
+  } catch (const std::exception& e) {
+    EXPECT_EQ(ErrorCodeOf(e), ecFileNotFound) << e.what();
+  }
+  EXPECT_FALSE(status->Display()->isVisible());
+  EXPECT_FALSE(std::filesystem::exists(pdf));
 }
 
 TEST_F(PrinterTest, FileWithoutPagesPrintsNothing) {
