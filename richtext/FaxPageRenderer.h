@@ -60,6 +60,7 @@ private:
   QImage m_device; // gives the layout its 200 pixels per inch
   QImage m_canvas;
   std::vector<Line> m_lines;
+  bool m_hasPictures = false; // only then are mid tones error-diffused
 };
 
 } // namespace richtext
