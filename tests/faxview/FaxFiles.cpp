@@ -15,15 +15,27 @@ namespace faxtest {
 
 using faximage::PageBitmap;
 
+namespace {
+// The scratch folder, removed when the program ends.
+struct ScratchDir {
+  ScratchDir()
+      : path((std::filesystem::temp_directory_path() /
+              ("tolvane-faxview-" + std::to_string(getpid())))
+                 .string()) {
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::string path;
+};
+} // namespace
+
 std::string scratch(const std::string& name) {
-  static const std::string dir = [] {
-    const auto d =
-        std::filesystem::temp_directory_path() / ("tolvane-faxview-" + std::to_string(getpid()));
-    std::filesystem::remove_all(d);
-    std::filesystem::create_directories(d);
-    return d.string();
-  }();
-  return dir + "/" + name;
+  static const ScratchDir dir;
+  return dir.path + "/" + name;
 }
 
 void writeApf(const std::string& path, const std::vector<PageBitmap>& pages, bool fine) {
