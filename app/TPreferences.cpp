@@ -108,12 +108,7 @@ void TPreferences::BuildForm() {
   m_pages->addTab(BuildModemPage(), "Modem");
   m_pages->addTab(BuildReceivePage(), "Receiving");
   outer->addWidget(m_pages, 1);
-  status = new QLabel(this);
-  status->setObjectName("status");
-  status->setFrameShape(QFrame::Panel);
-  status->setFrameShadow(QFrame::Sunken);
-  status->setMinimumHeight(20);
-  outer->addWidget(status);
+  status = compose::AddStatusLine(this, outer);
   resize(622, 423);
   ConnectButtons();
 }
@@ -436,28 +431,11 @@ void TPreferences::ExplorerButton1Click() {
 }
 
 void TPreferences::FindModemButtonClick() {
-  const int selected = ComPort->ItemIndex();
-  TFindModemForm dialog(this);
-  appwidgets::CenterForm(&dialog);
-  dialog.SetComPort(m_comPort.get());
-  dialog.exec();
-  m_comPort->SetComNumber(static_cast<uint16_t>(selected + 1));
-  const int found = dialog.FoundPort();
-  if (found > 0 && found != selected + 1 &&
-      appwidgets::AskYesNo("Set Com Port to Com " + QString::number(found), "Com Port", this))
-    ComPort->SetItemIndex(found - 1);
+  compose::FindModemFor(this, *m_comPort, *ComPort);
 }
 
 void TPreferences::CheckFaxClassButtonClick() {
-  TCheckFaxClassForm dialog(this);
-  appwidgets::CenterForm(&dialog);
-  dialog.SetComponents(m_comPort.get(), m_sendFax.get(), ComPort->ItemIndex() + 1);
-  dialog.exec();
-  const int c = dialog.RecommendedIndex();
-  if (c >= 0 && c + 1 != FaxClass->ItemIndex() &&
-      appwidgets::AskYesNo("Set fax class as " + dialog.RecommendedName() + " ?", "Fax Class",
-                           this))
-    FaxClass->SetItemIndex(c + 1);
+  compose::CheckFaxClassFor(this, *m_comPort, *m_sendFax, *ComPort, *FaxClass);
 }
 
 void TPreferences::ExplorerButton2Click() {

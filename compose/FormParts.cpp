@@ -4,6 +4,7 @@
 #include "compose/SerialDevices.h"
 #include "serial/TFxCustomComPort.h"
 
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QLabel>
@@ -84,6 +85,17 @@ void ShowComDevices(TRadioGroup* comPort, QLabel* label) {
   };
   QObject::connect(comPort, &TRadioGroup::ItemIndexChanged, label, refresh);
   refresh();
+}
+
+QLabel* AddStatusLine(QWidget* dialog, QBoxLayout* layout) {
+  auto* status = new QLabel(dialog);
+  status->setObjectName("status");
+  status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  status->setFrameShape(QFrame::Panel);
+  status->setFrameShadow(QFrame::Sunken);
+  status->setMinimumHeight(20);
+  layout->addWidget(status);
+  return status;
 }
 
 QStringList ComItems() {

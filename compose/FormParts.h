@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QStringList>
 
+class QBoxLayout;
 class QButtonGroup;
 class QRadioButton;
 class QLabel;
@@ -44,6 +45,9 @@ void SetUpModemPort(TFxCustomComPort& port);
 // Keeps `label` saying which device the group's selected Com entry is, and
 // puts each entry's device in its button's tool tip.
 void ShowComDevices(TRadioGroup* comPort, QLabel* label);
+
+// The sunken status line at the foot of a dialog, added to its layout.
+QLabel* AddStatusLine(QWidget* dialog, QBoxLayout* layout);
 
 // The Com entries "Com1" ... "Com6".
 QStringList ComItems();

@@ -1,7 +1,9 @@
 #include "compose/TCheckFaxClassForm.h"
 
 #include "app/core/ModemCommands.h"
+#include "app/widgets/MessageBoxes.h"
 #include "app/widgets/WindowServices.h"
+#include "compose/FormParts.h"
 #include "compose/ModemQuery.h"
 #include "compose/SendServices.h"
 #include "compose/SerialDevices.h"
@@ -191,6 +193,23 @@ void TCheckFaxClassForm::Finish() {
   OkButton->setDefault(true);
   setWindowTitle("Check Fax Class");
 }
+
+namespace compose {
+
+void CheckFaxClassFor(QWidget* parent, TFxCustomComPort& port, TFxCustomAbstractFax& fax,
+                      TRadioGroup& comPort, TRadioGroup& faxClass) {
+  TCheckFaxClassForm dialog(parent);
+  appwidgets::CenterForm(&dialog);
+  dialog.SetComponents(&port, &fax, comPort.ItemIndex() + 1);
+  dialog.exec();
+  const int c = dialog.RecommendedIndex();
+  if (c >= 0 && c + 1 != faxClass.ItemIndex() &&
+      appwidgets::AskYesNo("Set fax class as " + dialog.RecommendedName() + " ?", "Fax Class",
+                           parent))
+    faxClass.SetItemIndex(c + 1);
+}
+
+} // namespace compose
 
 void TCheckFaxClassForm::OkButtonClick() {
   done(1);

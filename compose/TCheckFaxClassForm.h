@@ -12,6 +12,15 @@ class QPushButton;
 class TFxCustomComPort;
 class TFxCustomAbstractFax;
 
+namespace compose {
+class TRadioGroup;
+// The check-fax-class command of a dialog: checks the modem on the chosen
+// port through the dialog's components and offers the recommended class
+// for the dialog's fax-class choice.
+void CheckFaxClassFor(QWidget* parent, TFxCustomComPort& port, TFxCustomAbstractFax& fax,
+                      TRadioGroup& comPort, TRadioGroup& faxClass);
+} // namespace compose
+
 class TCheckFaxClassForm : public QDialog {
   Q_OBJECT
   Q_DISABLE_COPY(TCheckFaxClassForm)

@@ -1,6 +1,8 @@
 #include "compose/TFindModemForm.h"
 
+#include "app/widgets/MessageBoxes.h"
 #include "app/widgets/WindowServices.h"
+#include "compose/FormParts.h"
 #include "compose/SendServices.h"
 #include "compose/SerialDevices.h"
 #include "platform/FxErrors.h"
@@ -140,6 +142,23 @@ void TFindModemForm::FormActivate() {
   setWindowTitle("Find Modem");
   compose::MessageBeep();
 }
+
+namespace compose {
+
+void FindModemFor(QWidget* parent, TFxCustomComPort& port, TRadioGroup& comPort) {
+  const int selected = comPort.ItemIndex();
+  TFindModemForm dialog(parent);
+  appwidgets::CenterForm(&dialog);
+  dialog.SetComPort(&port);
+  dialog.exec();
+  port.SetComNumber(static_cast<uint16_t>(selected + 1));
+  const int found = dialog.FoundPort();
+  if (found > 0 && found != selected + 1 &&
+      appwidgets::AskYesNo("Set Com Port to Com " + QString::number(found), "Com Port", parent))
+    comPort.SetItemIndex(found - 1);
+}
+
+} // namespace compose
 
 void TFindModemForm::OkButtonClick() {
   done(1);

@@ -10,6 +10,14 @@ class QLabel;
 class QPushButton;
 class TFxCustomComPort;
 
+namespace compose {
+class TRadioGroup;
+// The find-modem command of a dialog with a port choice: runs the search on
+// the dialog's port, puts the port's number back to the chosen entry, and
+// offers to choose the entry where a modem answered.
+void FindModemFor(QWidget* parent, TFxCustomComPort& port, TRadioGroup& comPort);
+} // namespace compose
+
 class TFindModemForm : public QDialog {
   Q_OBJECT
   Q_DISABLE_COPY(TFindModemForm)

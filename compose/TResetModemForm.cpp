@@ -51,13 +51,7 @@ TResetModemForm::TResetModemForm(QWidget* parent) : QDialog(parent) {
   buttons->addWidget(OkButton);
   buttons->addWidget(Helpbutton);
   outer->addLayout(buttons);
-  status = new QLabel(this);
-  status->setObjectName("status");
-  status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  status->setFrameShape(QFrame::Panel);
-  status->setFrameShadow(QFrame::Sunken);
-  status->setMinimumHeight(20);
-  outer->addWidget(status);
+  status = compose::AddStatusLine(this, outer);
   compose::SetUpModemPort(m_comPort);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });

@@ -312,16 +312,7 @@ void TSendFaxForm::FindModemButtonClick() {
     compose::MessageBeep(); // the port is in use by the running fax
     return;
   }
-  const int selected = ComPort->ItemIndex();
-  TFindModemForm dialog(this);
-  appwidgets::CenterForm(&dialog);
-  dialog.SetComPort(m_comPort.get());
-  dialog.exec();
-  m_comPort->SetComNumber(static_cast<uint16_t>(selected + 1));
-  const int found = dialog.FoundPort();
-  if (found > 0 && found != selected + 1 &&
-      appwidgets::AskYesNo("Set Com Port to Com " + QString::number(found), "Com Port", this))
-    ComPort->SetItemIndex(found - 1);
+  compose::FindModemFor(this, *m_comPort, *ComPort);
 }
 
 void TSendFaxForm::CheckFaxClassButtonClick() {
@@ -329,17 +320,7 @@ void TSendFaxForm::CheckFaxClassButtonClick() {
     compose::MessageBeep();
     return;
   }
-  {
-    TCheckFaxClassForm dialog(this);
-    appwidgets::CenterForm(&dialog);
-    dialog.SetComponents(m_comPort.get(), m_sendFax.get(), ComPort->ItemIndex() + 1);
-    dialog.exec();
-    const int c = dialog.RecommendedIndex();
-    if (c >= 0 && c + 1 != sfFaxClass->ItemIndex() &&
-        appwidgets::AskYesNo("Set fax class as " + dialog.RecommendedName() + " ?", "Fax Class",
-                             this))
-      sfFaxClass->SetItemIndex(c + 1);
-  }
+  compose::CheckFaxClassFor(this, *m_comPort, *m_sendFax, *ComPort, *sfFaxClass);
   ClosePort();
   ProcessPendingEvents();
 }

@@ -60,12 +60,7 @@ void TSendFaxForm::BuildForm() {
   columns->addWidget(BuildChoiceColumn(), 2);
   outer->addLayout(columns);
   outer->addWidget(BuildButtonRow());
-  status = new QLabel(this);
-  status->setObjectName("status");
-  status->setFrameShape(QFrame::Panel);
-  status->setFrameShadow(QFrame::Sunken);
-  status->setMinimumHeight(20);
-  outer->addWidget(status);
+  status = compose::AddStatusLine(this, outer);
   resize(615, 403);
   ConnectButtons();
 }
