@@ -5,6 +5,7 @@
 #include "app/TMainScreen.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/WindowServices.h"
+#include "faxview/TFaxViewer.h"
 #include "platform/ProgramDir.h"
 #include "richtext/RichEditor.h"
 #include "xbase/Table.h"
@@ -16,11 +17,6 @@
 #include <QTableView>
 
 #include <filesystem>
-
-#if __has_include("faxview/TFaxViewer.h") && defined(TOLVANE_HAVE_FAXVIEW)
-#include "faxview/TFaxViewer.h"
-#define TOLVANE_VIEWER 1
-#endif
 
 namespace {
 QString receivedFilePath(const xbase::Table& table) {
@@ -130,7 +126,13 @@ void TMainScreen::mnuViewPrintClick() {
     appwidgets::BusyCursor busy;
     SetStatusText(QStringLiteral("Preparing files for viewing..."));
     appwidgets::ProcessPendingEvents();
-    ViewSelectedFax();
+    try {
+      ViewSelectedFax();
+    } catch (const std::exception& e) {
+      QApplication::restoreOverrideCursor();
+      appwidgets::ShowInfo(appwidgets::FromAnsi(e.what()), this);
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
   }
   SetStatusText(QString());
   m_buttonBar->setEnabled(true);
@@ -166,7 +168,6 @@ void TMainScreen::ViewSelectedFax() {
   }
   SetStatusText(QStringLiteral("Loading viewer..."));
   appwidgets::ProcessPendingEvents();
-#ifdef TOLVANE_VIEWER
   {
     TFaxViewer viewer(this);
     viewer.SetFaxFileName(path);
@@ -176,11 +177,6 @@ void TMainScreen::ViewSelectedFax() {
     viewer.exec();
     QApplication::setOverrideCursor(Qt::WaitCursor);
   }
-#else
-  QApplication::restoreOverrideCursor();
-  NotAvailableYet(QStringLiteral("The fax viewer"));
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-#endif
   if (!received)
     QFile::remove(path);
 }

@@ -3,6 +3,7 @@
 
 #include "app/FaxTableModel.h"
 #include "app/TMainScreen.h"
+#include "faximage/FaxConverter.h"
 #include "richtext/RichEditor.h"
 
 #include <QAction>
@@ -83,6 +84,7 @@ void TMainScreen::BuildLayout() {
   m_richDoc = new richtext::TRichEditor(this);
   m_richDoc->setObjectName(QStringLiteral("RichDoc"));
   m_richDoc->hide();
+  m_converter = std::make_unique<faximage::TFxFaxConverter>();
   resize(592, 383 + menuBar()->sizeHint().height());
 }
 

@@ -4,12 +4,20 @@
 #include "app/FaxTableModel.h"
 #include "app/THelpWindow.h"
 #include "app/TMainScreen.h"
+#include "app/TPreferences.h"
 #include "app/TRebuildInd.h"
 #include "app/TSplashform.h"
 #include "app/core/FaxTables.h"
 #include "app/core/Settings.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/WindowServices.h"
+#include "compose/FaxFileCreation.h"
+#include "compose/TCoverBrowse.h"
+#include "compose/TFaxEditor.h"
+#include "compose/TPhoneBook.h"
+#include "compose/TResetModemForm.h"
+#include "docimport/qt/PagePictures.h"
+#include "faximage/FaxConverter.h"
 #include "richtext/RichEditor.h"
 #include "xbase/Table.h"
 
@@ -17,14 +25,78 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QTabBar>
 #include <QTableView>
+
+namespace {
+void fillEditor(compose::TFaxEditor& editor, const xbase::Table& table, bool clone) {
+  editor.Recipient->setText(appwidgets::FromAnsi(table.fieldString("RECIPIENT")));
+  const QString subject = appwidgets::FromAnsi(table.fieldString("SUBJECT"));
+  editor.Subject->setText(clone ? QStringLiteral("[clone]") + subject : subject);
+  editor.FaxNumber->setText(appwidgets::FromAnsi(table.fieldString("PHONE")));
+}
+} // namespace
+
+// Stores the editor's fax into the Sent table's record being appended or
+// edited, and posts it; an error leaves the table as it was.
+void TMainScreen::StoreEditedFax(compose::TFaxEditor& editor) {
+  try {
+    appwidgets::ProcessPendingEvents();
+    SaveRichText(m_faxTable, "RTFCOVER", *editor.RichCover);
+    SaveRichText(m_faxTable, "RTFDOC", *editor.RichDoc);
+    m_faxTable.setField("RECIPIENT", appwidgets::ToAnsi(editor.Recipient->text()));
+    m_faxTable.setField("SUBJECT", appwidgets::ToAnsi(editor.Subject->text()));
+    m_faxTable.setField("PHONE", appwidgets::ToAnsi(editor.FaxNumber->text()));
+    m_faxTable.post();
+  } catch (...) {
+    if (m_faxTable.state() != xbase::TableState::Browse)
+      m_faxTable.cancel();
+    m_faxModel->Reload();
+    throw;
+  }
+}
 
 void TMainScreen::RunNew(bool cloneMode) {
   if (cloneMode && !SelectCurrentSent())
     return;
-  NotAvailableYet(QStringLiteral("The fax editor"));
+  compose::TFaxEditor editor(this);
+  if (cloneMode) {
+    LoadRichText(m_faxTable, "RTFCOVER", *editor.RichCover);
+    LoadRichText(m_faxTable, "RTFDOC", *editor.RichDoc);
+    fillEditor(editor, m_faxTable, true);
+  } else {
+    appwidgets::ApplyDefaultFont(*editor.RichCover);
+    appwidgets::ApplyDefaultFont(*editor.RichDoc);
+  }
+  if (!m_pendingImport.isEmpty()) {
+    QString error;
+    if (docimport::InsertPagesFromFile(*editor.RichDoc, m_pendingImport, &error) == 0) {
+      appwidgets::ShowInfo(error, this);
+      return;
+    }
+    editor.Subject->setText(QFileInfo(m_pendingImport).completeBaseName().left(50));
+  }
+  if (editor.exec() != 1)
+    return;
+  AppendEditedFax(editor);
+}
+
+void TMainScreen::AppendEditedFax(compose::TFaxEditor& editor) {
+  m_faxModel->Suspend();
+  m_faxTable.append();
+  StoreEditedFax(editor);
+  const long recNo = m_faxTable.recNo();
+  appwidgets::ProcessPendingEvents();
+  FaxTableCloseAndOpen();
+  appwidgets::ProcessPendingEvents();
+  // The new fax is the selected one.
+  const int row = m_faxModel->RowOf(recNo, true);
+  if (row >= 0)
+    m_faxGrid->setCurrentIndex(m_faxModel->index(row, 0));
 }
 
 void TMainScreen::EditSentFax() {
@@ -32,39 +104,95 @@ void TMainScreen::EditSentFax() {
     QApplication::beep();
     return;
   }
-  NotAvailableYet(QStringLiteral("The fax editor"));
+  const long recNo = m_faxTable.recNo();
+  compose::TFaxEditor editor(this);
+  LoadRichText(m_faxTable, "RTFCOVER", *editor.RichCover);
+  LoadRichText(m_faxTable, "RTFDOC", *editor.RichDoc);
+  fillEditor(editor, m_faxTable, false);
+  if (editor.exec() != 1)
+    return;
+  m_faxModel->Suspend();
+  m_faxTable.go(recNo);
+  m_faxTable.edit();
+  StoreEditedFax(editor);
+  const int row = m_faxGrid->currentIndex().row();
+  m_faxModel->Reload();
+  m_faxGrid->setCurrentIndex(m_faxModel->index(std::max(row, 0), 0));
 }
 
 QString TMainScreen::CreateFaxFile() {
-  LastFaxPages = 0;
-  return QString();
+  compose::TFaxFileJob job{m_faxTable,  *m_richCover,
+                           *m_richDoc,  *m_converter,
+                           m_buttonBar, [this](const QString& text) { SetStatusText(text); },
+                           this};
+  return compose::CreateFaxFile(job, LastFaxPages);
 }
 
 void TMainScreen::mnuCoverClick() {
-  NotAvailableYet(QStringLiteral("Cover sheet templates"));
+  if (!app::OpenCoverDBF(m_coverTable))
+    return;
+  {
+    compose::TCoverBrowse browse(m_coverTable, this);
+    browse.SetChoosingMode(false);
+    appwidgets::CenterForm(&browse);
+    browse.exec();
+  }
+  m_coverTable.close();
 }
 
 void TMainScreen::mnuPhoneBookClick() {
-  NotAvailableYet(QStringLiteral("The phone book"));
+  compose::TPhoneBook book(this);
+  if (app::OpenPhoneDBF(book.PhoneTable)) {
+    appwidgets::CenterForm(&book);
+    book.exec();
+  }
 }
 
 void TMainScreen::mnuPreferencesClick() {
-  NotAvailableYet(QStringLiteral("The preferences dialog"));
+  if (m_receiving)
+    return;
+  {
+    TPreferences preferences(this);
+    preferences.SetFirstRunGreeting(m_firstRun);
+    m_firstRun = false;
+    appwidgets::CenterForm(&preferences);
+    preferences.exec();
+  }
   SetButtons();
 }
 
 void TMainScreen::mnuModemResetClick() {
-  NotAvailableYet(QStringLiteral("Modem reset"));
+  if (m_receiving)
+    return;
+  compose::ShowModemReset(this);
   SetButtons();
 }
 
 void TMainScreen::mnuNewFromFileClick() {
-  NotAvailableYet(QStringLiteral("Making a fax from a file"));
+  const QString path = appwidgets::GetOpenFileName(this, QStringLiteral("New Fax from File"),
+                                                   QString(), docimport::ImportFileFilter());
+  if (!path.isEmpty())
+    OpenFaxFile(path);
 }
 
+// A new fax whose document holds the pages of a file (a PDF, a picture, a
+// word-processor file), opened in the fax editor to be completed.
 void TMainScreen::OpenFaxFile(const QString& path) {
-  Q_UNUSED(path);
-  mnuNewFromFileClick();
+  if (m_tabSet->currentIndex() != 0)
+    SetCurrentPage(0);
+  m_pendingImport = path;
+  struct Clear {
+    QString& pending;
+    ~Clear() { pending.clear(); }
+  } clear{m_pendingImport};
+  {
+    appwidgets::BusyCursor busy;
+    SetStatusText(QStringLiteral("Reading ") + QFileInfo(path).fileName() + QStringLiteral("..."));
+    appwidgets::ProcessPendingEvents();
+  }
+  RunNew(false);
+  SetStatusText(QString());
+  SetButtons();
 }
 
 void TMainScreen::dragEnterEvent(QDragEnterEvent* event) {

@@ -5,7 +5,10 @@
 #include "app/core/Settings.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/WindowServices.h"
+#include "compose/SendServices.h"
 #include "faxengine/TFxReceiveFax.h"
+#include "faximage/FaxConverter.h"
+#include "faxview/TFaxViewer.h"
 #include "platform/ProgramDir.h"
 #include "richtext/RichEditor.h"
 #include "serial/TFxComPort.h"
@@ -47,6 +50,8 @@ TMainScreen::~TMainScreen() {
   m_comPort.reset();
   if (appwidgets::HintTarget() == m_status)
     appwidgets::SetHintTarget(nullptr);
+  compose::SetHelpHandler({});
+  TFaxViewer::SetHelpHandler({});
   if (appwidgets::MainWindow() == this)
     appwidgets::SetMainWindow(nullptr);
 }
@@ -76,6 +81,9 @@ void TMainScreen::FormCreate() {
   m_mnuShowHint->setChecked(app::Settings.HintsOn);
   appwidgets::SetHintsShown(app::Settings.HintsOn);
   setAcceptDrops(true);
+  // Help buttons of the other windows open this program's help window.
+  compose::SetHelpHandler([this](int context) { ShowHelpTopic(context); });
+  TFaxViewer::SetHelpHandler([this](int context) { ShowHelpTopic(context); });
 }
 
 void TMainScreen::OpenTables() {

@@ -25,6 +25,13 @@ class QWidget;
 class TFxComPort;
 class TFxReceiveFax;
 class TFxCustomAbstractFax;
+namespace compose {
+class TFaxEditor;
+}
+
+namespace faximage {
+class TFxFaxConverter;
+}
 
 namespace richtext {
 class TRichEditor;
@@ -150,6 +157,8 @@ private:
   void DeleteReceivedFax();
   void DeleteSentFax();
   void RunNew(bool cloneMode);
+  void AppendEditedFax(compose::TFaxEditor& editor);
+  void StoreEditedFax(compose::TFaxEditor& editor);
   void ViewSelectedFax();
   void ResetTableOrder(xbase::Table& table, const char* tag);
   void TableCloseAndOpen(xbase::Table& table, app::FaxTableModel& model, QTableView& grid,
@@ -218,6 +227,8 @@ private:
   // Hidden editors for fax-file creation
   richtext::TRichEditor* m_richCover = nullptr;
   richtext::TRichEditor* m_richDoc = nullptr;
+  std::unique_ptr<faximage::TFxFaxConverter> m_converter;
+  QString m_pendingImport; // "New fax from file": the file whose pages start the document
 
   // Receive mode
   std::unique_ptr<TFxComPort> m_comPort;

@@ -72,12 +72,23 @@ void TRebuildInd::FormActivate() {
   app::MaintenanceTables tables{m_mainScreen->FaxTable(), m_mainScreen->RecTable(),
                                 m_mainScreen->PhoneTable(), m_mainScreen->CoverTable()};
   auto progress = [this](const std::string& text) { ShowStep(QString::fromStdString(text)); };
+  QStringList findings;
   try {
+    for (const app::TableFinding& f : app::CheckTables(tables, progress))
+      findings << QString::fromStdString(f.FileName + ": " + f.Text);
+    if (findings.isEmpty())
+      ShowStep(QStringLiteral("No problems found"));
     app::RebuildIndexes(tables, progress);
   } catch (const std::exception& e) {
     m_failure = QString::fromLocal8Bit(e.what());
   }
   QCoreApplication::postEvent(this, new QEvent(closeRequestType()));
+  m_findings = findings;
+  if (!findings.isEmpty())
+    appwidgets::ShowInfo(QStringLiteral("The check found these problems; the rebuild has dealt "
+                                        "with what an index rebuild and pack can mend:\r\r") +
+                             findings.mid(0, 12).join(QStringLiteral("\r")),
+                         this);
   if (!m_failure.isEmpty())
     appwidgets::ShowError(m_failure, this);
 }

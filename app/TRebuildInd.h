@@ -22,6 +22,8 @@ public:
   const QStringList& StepsShown() const { return m_steps; }
   // The error that ended the work early, empty when it ran to the end.
   const QString& Failure() const { return m_failure; }
+  // What the check before the rebuild found ("FILE: problem"), empty when all was well.
+  const QStringList& Findings() const { return m_findings; }
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -36,5 +38,6 @@ private:
   QLabel* m_whatAmIDoing = nullptr;
   QStringList m_steps;
   QString m_failure;
+  QStringList m_findings;
   bool m_started = false;
 };

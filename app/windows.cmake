@@ -7,7 +7,7 @@ set(APPWIN_DEPS tolvane_appwidgets tolvane_appcore tolvane_faxengine tolvane_ser
   tolvane_richtext tolvane_platform tolvane_platform_qt
   Qt6::Widgets Qt6::PrintSupport Qt6::Multimedia Qt6::DBus)
 set(APPWIN_DEFS)
-foreach(lib compose faxview docimport)
+foreach(lib compose faxview docimport docimportqt)
   if(TARGET tolvane_${lib})
     list(APPEND APPWIN_DEPS tolvane_${lib})
     string(TOUPPER ${lib} upper)

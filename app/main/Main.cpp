@@ -47,6 +47,7 @@ public:
 };
 
 void bringForward(QWidget* window) {
+  std::fprintf(stderr, "tolvane: window brought forward for a second start\n");
   if (window->isMinimized())
     window->showNormal();
   window->show();

@@ -4,8 +4,8 @@
 #include "tests/appgui/AppGuiTestKit.h"
 
 #include "app/FaxTableModel.h"
-#include "app/core/FaxTables.h"
 #include "app/TEditReceiveNotes.h"
+#include "app/core/FaxTables.h"
 #include "app/widgets/MessageBoxes.h"
 #include "xbase/Table.h"
 

@@ -22,7 +22,8 @@ QProcess* startProgram(const std::string& dir, QObject* owner) {
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   p->setProcessEnvironment(env);
   p->setProcessChannelMode(QProcess::SeparateChannels);
-  p->start(QStringLiteral(TOLVANE_EXE), {QStringLiteral("--data-dir"), QString::fromStdString(dir)});
+  p->start(QStringLiteral(TOLVANE_EXE),
+           {QStringLiteral("--data-dir"), QString::fromStdString(dir)});
   return p;
 }
 
@@ -42,10 +43,12 @@ TEST(Startup, FirstStartMakesTablesAndASecondStartOnlyBringsTheFirstForward) {
   QProcess* first = startProgram(data.Path(), &owner);
   ASSERT_TRUE(first->waitForStarted(5000));
   // The first copy has made its tables and the receive folder once its lock is taken.
-  ASSERT_TRUE(WaitFor([&] {
-    return std::filesystem::exists(data.Path() + "TOVREC.CDX") &&
-           std::filesystem::exists(data.Path() + "tolvane.lock");
-  }, 20000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return std::filesystem::exists(data.Path() + "TOVREC.CDX") &&
+               std::filesystem::exists(data.Path() + "tolvane.lock");
+      },
+      20000));
   EXPECT_TRUE(std::filesystem::exists(data.Path() + "TOV.DBF"));
   EXPECT_TRUE(std::filesystem::exists(data.Path() + "TOV.CDX"));
   EXPECT_TRUE(std::filesystem::is_directory(data.Path() + "receive"));
@@ -56,10 +59,13 @@ TEST(Startup, FirstStartMakesTablesAndASecondStartOnlyBringsTheFirstForward) {
   ASSERT_TRUE(second->waitForFinished(15000)) << "second copy did not end";
   EXPECT_EQ(second->exitCode(), 0);
   QByteArray said;
-  EXPECT_TRUE(WaitFor([&] {
-    said += first->readAllStandardError();
-    return said.contains("brought forward");
-  }, 5000)) << "first copy was not asked to show itself";
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        said += first->readAllStandardError();
+        return said.contains("brought forward");
+      },
+      5000))
+      << "first copy was not asked to show itself";
   EXPECT_EQ(tableTimes(data.Path()), before) << "second copy touched the tables";
   EXPECT_EQ(first->state(), QProcess::Running);
   first->terminate();
