@@ -10,7 +10,7 @@ tolvane_test(faxengine_failures
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/FaxSimHarness.cpp
           ${CMAKE_CURRENT_LIST_DIR}/FaxFailureTest.cpp
   DEPS tolvane_faxengine tolvane_faximage PkgConfig::TIFF
-  TIMEOUT 300 LABELS integration)
+  TIMEOUT 420 LABELS integration)
 if(TARGET tolvane-modemsim)
   add_dependencies(faxengine_failures tolvane-modemsim)
 endif()
