@@ -2,6 +2,7 @@
 
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/WindowServices.h"
+#include "compose/FormParts.h"
 #include "compose/TParagraphPropDlg.h"
 #include "richtext/RichEditor.h"
 #include "richtext/RichToolBar.h"
@@ -10,7 +11,9 @@
 #include <QActionGroup>
 #include <QFontComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QToolButton>
 
 namespace compose {
@@ -31,6 +34,23 @@ void TEnterEdit::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QLineEdit::keyPressEvent(event);
+}
+
+QPushButton* MakeButton(const QString& objectName, const QString& text, const QString& hint,
+                        QWidget* parent) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(objectName);
+  SetHint(button, hint);
+  return button;
+}
+
+QLabel* MakeStatusLabel(QWidget* parent) {
+  auto* status = new QLabel(parent);
+  status->setObjectName(QStringLiteral("status"));
+  status->setAlignment(Qt::AlignCenter);
+  status->setStyleSheet(QStringLiteral("color: blue"));
+  status->setMinimumHeight(24);
+  return status;
 }
 
 QAction* AddToolButton(richtext::TRichToolBar* bar, const QString& objectName, const QString& text,

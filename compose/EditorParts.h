@@ -10,7 +10,9 @@
 #include <utility>
 
 class QAction;
+class QLabel;
 class QMenu;
+class QPushButton;
 class QWidget;
 
 namespace richtext {
@@ -32,6 +34,12 @@ public:
 protected:
   void keyPressEvent(QKeyEvent* event) override;
 };
+
+// A push button with its design name and hint.
+QPushButton* MakeButton(const QString& objectName, const QString& text, const QString& hint,
+                        QWidget* parent);
+// The status line of a compose window: centred blue text that shows hints.
+QLabel* MakeStatusLabel(QWidget* parent);
 
 // A toolbar button (speed button) with an objectName and a hint.
 QAction* AddToolButton(richtext::TRichToolBar* bar, const QString& objectName, const QString& text,

@@ -1,6 +1,7 @@
 #include "compose/TCoverBrowse.h"
 
 #include "app/widgets/MessageBoxes.h"
+#include "compose/EditorParts.h"
 #include "compose/FormParts.h"
 #include "compose/RichTextMemo.h"
 #include "compose/SendServices.h"
@@ -16,16 +17,6 @@
 #include <QVBoxLayout>
 
 namespace compose {
-
-namespace {
-QPushButton* makeButton(const QString& name, const QString& text, const QString& hint,
-                        QWidget* parent) {
-  auto* b = new QPushButton(text, parent);
-  b->setObjectName(name);
-  SetHint(b, hint);
-  return b;
-}
-} // namespace
 
 TCoverBrowse::TCoverBrowse(xbase::Table& coverTable, QWidget* parent)
     : QDialog(parent), m_table(coverTable) {
@@ -46,32 +37,28 @@ void TCoverBrowse::buildControls() {
   CoverGrid = new QTableView(this);
   CoverGrid->setObjectName(QStringLiteral("CoverGrid"));
   SetUpGrid(CoverGrid, m_model.get());
-  NewButton = makeButton(QStringLiteral("NewButton"), QStringLiteral("&New"),
+  NewButton = MakeButton(QStringLiteral("NewButton"), QStringLiteral("&New"),
                          QStringLiteral("Create a new fax cover template"), this);
-  ModifyButton = makeButton(QStringLiteral("ModifyButton"), QStringLiteral("&Edit"),
+  ModifyButton = MakeButton(QStringLiteral("ModifyButton"), QStringLiteral("&Edit"),
                             QStringLiteral("Edit the currently selected fax cover template"), this);
-  CloneButton = makeButton(QStringLiteral("CloneButton"), QStringLiteral("&Clone"),
+  CloneButton = MakeButton(QStringLiteral("CloneButton"), QStringLiteral("&Clone"),
                            QStringLiteral("Clone the currently selected fax cover template"), this);
   DeleteButton =
-      makeButton(QStringLiteral("DeleteButton"), QStringLiteral("&Delete"),
+      MakeButton(QStringLiteral("DeleteButton"), QStringLiteral("&Delete"),
                  QStringLiteral("Delete  the currently selected fax cover template"), this);
-  CloseButton = makeButton(QStringLiteral("CloseButton"), QStringLiteral("C&lose"),
+  CloseButton = MakeButton(QStringLiteral("CloseButton"), QStringLiteral("C&lose"),
                            QStringLiteral("Close the Cover Sheet Template Browser"), this);
   CloseButton->setDefault(true);
-  Acceptbutton = makeButton(QStringLiteral("Acceptbutton"), QStringLiteral("&Accept"),
+  Acceptbutton = MakeButton(QStringLiteral("Acceptbutton"), QStringLiteral("&Accept"),
                             QStringLiteral("Use this cover sheet template"), this);
   Acceptbutton->hide();
-  CancelButton = makeButton(QStringLiteral("CancelButton"), QStringLiteral("Cance&l"),
+  CancelButton = MakeButton(QStringLiteral("CancelButton"), QStringLiteral("Cance&l"),
                             QStringLiteral("Cancel - do not use any of these templates"), this);
   CancelButton->hide();
   HelpButton =
-      makeButton(QStringLiteral("HelpButton"), QStringLiteral("&Help"),
+      MakeButton(QStringLiteral("HelpButton"), QStringLiteral("&Help"),
                  QStringLiteral("Get Windows help for Cover Sheet Template Browser"), this);
-  status = new QLabel(this);
-  status->setObjectName(QStringLiteral("status"));
-  status->setAlignment(Qt::AlignCenter);
-  status->setStyleSheet(QStringLiteral("color: blue"));
-  status->setMinimumHeight(24);
+  status = MakeStatusLabel(this);
 
   auto* buttons = new QHBoxLayout;
   for (QPushButton* b : {NewButton, ModifyButton, CloneButton, DeleteButton, Acceptbutton,
@@ -109,22 +96,6 @@ void TCoverBrowse::showEvent(QShowEvent* event) {
   ShowCurrentRow(CoverGrid, m_model.get());
 }
 
-bool TCoverBrowse::selectCurrent() {
-  const QModelIndex current = CoverGrid->currentIndex();
-  return m_model->SelectRow(current.isValid() ? current.row() : 0);
-}
-
-void TCoverBrowse::showRecord(long recNo) {
-  m_model->Refresh();
-  if (recNo > 0 && recNo <= m_table.recCount()) {
-    try {
-      m_table.go(recNo);
-    } catch (const std::exception&) {
-    }
-  }
-  ShowCurrentRow(CoverGrid, m_model.get());
-}
-
 void TCoverBrowse::storeTemplate(const TCoverEditor& editor) {
   // The field keeps 35 characters; the editor's box never takes more.
   m_table.setField("DESCRIPT", appwidgets::ToAnsi(editor.CoverDescription->text()));
@@ -134,7 +105,7 @@ void TCoverBrowse::storeTemplate(const TCoverEditor& editor) {
 
 void TCoverBrowse::NewButtonClick() {
   TCoverEditor editor(this);
-  if (m_clone && selectCurrent()) {
+  if (m_clone && SelectGridRow(CoverGrid, m_model.get())) {
     editor.CoverDescription->setText(QStringLiteral("[clone]") +
                                      appwidgets::FromAnsi(m_table.fieldString("DESCRIPT")));
     LoadRichText(*editor.RichCover, m_table, "COVER");
@@ -152,11 +123,11 @@ void TCoverBrowse::NewButtonClick() {
         },
         this);
   }
-  showRecord(m_table.recNo());
+  ShowRecord(CoverGrid, m_model.get(), m_table, m_table.recNo());
 }
 
 void TCoverBrowse::ModifyButtonClick() {
-  if (m_table.queryRecCount() == 0 || !selectCurrent()) {
+  if (m_table.queryRecCount() == 0 || !SelectGridRow(CoverGrid, m_model.get())) {
     MessageBeep();
     return;
   }
@@ -174,7 +145,7 @@ void TCoverBrowse::ModifyButtonClick() {
         },
         this);
   }
-  showRecord(recNo);
+  ShowRecord(CoverGrid, m_model.get(), m_table, recNo);
 }
 
 void TCoverBrowse::CloneButtonClick() {
@@ -187,7 +158,7 @@ void TCoverBrowse::CloneButtonClick() {
 }
 
 void TCoverBrowse::DeleteButtonClick() {
-  if (m_table.queryRecCount() == 0 || !selectCurrent()) {
+  if (m_table.queryRecCount() == 0 || !SelectGridRow(CoverGrid, m_model.get())) {
     MessageBeep();
     return;
   }
@@ -196,13 +167,13 @@ void TCoverBrowse::DeleteButtonClick() {
   if (appwidgets::AskYesNoDefaultNo(question, QStringLiteral("Delete"), this))
     TableAction(
         m_table, [&] { m_table.deleteRecord(); }, this);
-  showRecord(0);
+  ShowRecord(CoverGrid, m_model.get(), m_table, 0);
 }
 
 void TCoverBrowse::AcceptbuttonClick() {
   // The caller reads the chosen template from the table's current record;
   // with no template listed there is nothing to hand back.
-  if (m_table.queryRecCount() == 0 || !selectCurrent()) {
+  if (m_table.queryRecCount() == 0 || !SelectGridRow(CoverGrid, m_model.get())) {
     MessageBeep();
     return;
   }

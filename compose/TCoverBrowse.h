@@ -59,8 +59,6 @@ protected:
 private:
   void buildControls();
   void connectButtons();
-  bool selectCurrent();
-  void showRecord(long recNo);
   void storeTemplate(const TCoverEditor& editor);
   void NewButtonClick();
   void ModifyButtonClick();

@@ -17,16 +17,6 @@
 
 namespace compose {
 
-namespace {
-QPushButton* makeButton(const QString& name, const QString& text, const QString& hint,
-                        QWidget* parent) {
-  auto* b = new QPushButton(text, parent);
-  b->setObjectName(name);
-  SetHint(b, hint);
-  return b;
-}
-} // namespace
-
 TCoverEditor::TCoverEditor(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Cover Sheet Template Editor"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -42,11 +32,7 @@ TCoverEditor::TCoverEditor(QWidget* parent) : QDialog(parent) {
                                   QStringLiteral("CoverDocWordWrapButton"));
   buildTop();
   buildInsertMenu();
-  status = new QLabel(this);
-  status->setObjectName(QStringLiteral("status"));
-  status->setAlignment(Qt::AlignCenter);
-  status->setStyleSheet(QStringLiteral("color: blue"));
-  status->setMinimumHeight(24);
+  status = MakeStatusLabel(this);
   auto* layout = static_cast<QVBoxLayout*>(this->layout());
   layout->addWidget(RichToolBar1);
   layout->addWidget(RichCover, 1);
@@ -65,16 +51,16 @@ void TCoverEditor::buildTop() {
       QStringLiteral("CoverDescription"), 35,
       QStringLiteral("Enter a description for this cover sheet template here"), this);
   CoverDescription->setMinimumWidth(CoverDescription->fontMetrics().averageCharWidth() * 38);
-  HelpButton = makeButton(QStringLiteral("HelpButton"), QStringLiteral("&Help"), QString(), this);
-  OKbutton = makeButton(QStringLiteral("OKbutton"), QStringLiteral("&Accept"),
+  HelpButton = MakeButton(QStringLiteral("HelpButton"), QStringLiteral("&Help"), QString(), this);
+  OKbutton = MakeButton(QStringLiteral("OKbutton"), QStringLiteral("&Accept"),
                         QStringLiteral("Ok - save changes to this template"), this);
   OKbutton->setDefault(true);
-  CancelButton = makeButton(QStringLiteral("CancelButton"), QStringLiteral("Cance&l"),
+  CancelButton = MakeButton(QStringLiteral("CancelButton"), QStringLiteral("Cance&l"),
                             QStringLiteral("Cancel - do not save changes to this template"), this);
-  InsertButton = makeButton(
+  InsertButton = MakeButton(
       QStringLiteral("InsertButton"), QStringLiteral("&Insert"),
       QStringLiteral("Insert a field from the recipient data, or the current date and time"), this);
-  Zoombutton = makeButton(QStringLiteral("Zoombutton"), ZoomCaption(100),
+  Zoombutton = MakeButton(QStringLiteral("Zoombutton"), ZoomCaption(100),
                           QStringLiteral("Set the view percentage for the current editor"), this);
   ZoomMenu = MakeZoomMenu(this);
   auto* top = new QHBoxLayout;

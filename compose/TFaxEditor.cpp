@@ -29,14 +29,6 @@ namespace compose {
 
 namespace {
 
-QPushButton* makeButton(const QString& name, const QString& text, const QString& hint,
-                        QWidget* parent) {
-  auto* b = new QPushButton(text, parent);
-  b->setObjectName(name);
-  SetHint(b, hint);
-  return b;
-}
-
 // The system's long time format without the time zone, which a cover sheet
 // does not show.
 QString longTime(const QTime& time) {
@@ -59,11 +51,7 @@ TFaxEditor::TFaxEditor(QWidget* parent) : QDialog(parent) {
   Notebook->addWidget(buildEditorPage(RichDoc, RichToolDoc, QStringLiteral("RichDoc"),
                                       QStringLiteral("RichToolDoc")));
   Notebook->addWidget(buildRecipientPage());
-  status = new QLabel(this);
-  status->setObjectName(QStringLiteral("status"));
-  status->setAlignment(Qt::AlignCenter);
-  status->setStyleSheet(QStringLiteral("color: blue"));
-  status->setMinimumHeight(24);
+  status = MakeStatusLabel(this);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(ButtonPanel);
   layout->addWidget(Notebook, 1);
@@ -83,12 +71,12 @@ void TFaxEditor::buildButtonPanel() {
   ButtonPanel->setObjectName(QStringLiteral("ButtonPanel"));
   ButtonPanel->setFixedHeight(45);
   Helpbutton =
-      makeButton(QStringLiteral("Helpbutton"), QStringLiteral("&Help"), QString(), ButtonPanel);
-  RecipientButton = makeButton(QStringLiteral("RecipientButton"), QStringLiteral("&Recipient Info"),
+      MakeButton(QStringLiteral("Helpbutton"), QStringLiteral("&Help"), QString(), ButtonPanel);
+  RecipientButton = MakeButton(QStringLiteral("RecipientButton"), QStringLiteral("&Recipient Info"),
                                QString(), ButtonPanel);
-  DocumentButton = makeButton(QStringLiteral("DocumentButton"), QStringLiteral("&Fax Document"),
+  DocumentButton = MakeButton(QStringLiteral("DocumentButton"), QStringLiteral("&Fax Document"),
                               QString(), ButtonPanel);
-  CoverButton = makeButton(QStringLiteral("CoverButton"), QStringLiteral("&Cover Sheet"), QString(),
+  CoverButton = MakeButton(QStringLiteral("CoverButton"), QStringLiteral("&Cover Sheet"), QString(),
                            ButtonPanel);
   auto* group = new QButtonGroup(ButtonPanel); // group 7: one page button is down
   for (QPushButton* b : {RecipientButton, DocumentButton, CoverButton}) {
@@ -96,14 +84,14 @@ void TFaxEditor::buildButtonPanel() {
     group->addButton(b);
   }
   RecipientButton->setChecked(true);
-  Zoombutton = makeButton(QStringLiteral("Zoombutton"), ZoomCaption(100), QString(), ButtonPanel);
+  Zoombutton = MakeButton(QStringLiteral("Zoombutton"), ZoomCaption(100), QString(), ButtonPanel);
   Zoombutton->hide();
   ZoomMenu = MakeZoomMenu(this);
   OKButton =
-      makeButton(QStringLiteral("OKButton"), QStringLiteral("&Accept"), QString(), ButtonPanel);
+      MakeButton(QStringLiteral("OKButton"), QStringLiteral("&Accept"), QString(), ButtonPanel);
   OKButton->setDefault(true);
   CancelButton =
-      makeButton(QStringLiteral("CancelButton"), QStringLiteral("Cance&l"), QString(), ButtonPanel);
+      MakeButton(QStringLiteral("CancelButton"), QStringLiteral("Cance&l"), QString(), ButtonPanel);
   auto* row = new QHBoxLayout(ButtonPanel);
   row->setContentsMargins(4, 4, 4, 4);
   for (QPushButton* b : {Helpbutton, RecipientButton, DocumentButton, CoverButton, Zoombutton})
@@ -123,7 +111,7 @@ QWidget* TFaxEditor::buildRecipientPage() {
   Subject = new TEnterEdit(QStringLiteral("Subject"), 50,
                            QStringLiteral("Enter subject (topic) of fax here"), page);
   AddressButton =
-      makeButton(QStringLiteral("AddressButton"), QStringLiteral("&Phonebook"), QString(), page);
+      MakeButton(QStringLiteral("AddressButton"), QStringLiteral("&Phonebook"), QString(), page);
   const int charWidth = Recipient->fontMetrics().averageCharWidth();
   Recipient->setFixedWidth(charWidth * 38);
   FaxNumber->setFixedWidth(charWidth * 28);

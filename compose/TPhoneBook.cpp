@@ -1,6 +1,7 @@
 #include "compose/TPhoneBook.h"
 
 #include "app/widgets/MessageBoxes.h"
+#include "compose/EditorParts.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"
 #include "compose/TPhoneBookEditor.h"
@@ -15,16 +16,6 @@
 #include <QVBoxLayout>
 
 namespace compose {
-
-namespace {
-QPushButton* makeButton(const QString& name, const QString& text, const QString& hint,
-                        QWidget* parent) {
-  auto* b = new QPushButton(text, parent);
-  b->setObjectName(name);
-  SetHint(b, hint);
-  return b;
-}
-} // namespace
 
 TPhoneBook::TPhoneBook(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Phone Book Browser"));
@@ -48,29 +39,25 @@ void TPhoneBook::buildControls() {
   PhoneGrid = new QTableView(this);
   PhoneGrid->setObjectName(QStringLiteral("PhoneGrid"));
   SetUpGrid(PhoneGrid, m_model.get());
-  Addbutton = makeButton(QStringLiteral("Addbutton"), QStringLiteral("&New"),
+  Addbutton = MakeButton(QStringLiteral("Addbutton"), QStringLiteral("&New"),
                          QStringLiteral("Create a new phone book entry"), this);
-  Modifybutton = makeButton(QStringLiteral("Modifybutton"), QStringLiteral("&Edit"),
+  Modifybutton = MakeButton(QStringLiteral("Modifybutton"), QStringLiteral("&Edit"),
                             QStringLiteral("Edit the currently selected phone book entry"), this);
-  Deletebutton = makeButton(QStringLiteral("Deletebutton"), QStringLiteral("&Delete"),
+  Deletebutton = MakeButton(QStringLiteral("Deletebutton"), QStringLiteral("&Delete"),
                             QStringLiteral("Delete the currently selected phone book entry"), this);
-  Closebutton = makeButton(QStringLiteral("Closebutton"), QStringLiteral("C&lose"),
+  Closebutton = MakeButton(QStringLiteral("Closebutton"), QStringLiteral("C&lose"),
                            QStringLiteral("Close the Phone Book Browser"), this);
   Closebutton->setDefault(true);
   Cancelbutton =
-      makeButton(QStringLiteral("Cancelbutton"), QStringLiteral("Cance&l"),
+      MakeButton(QStringLiteral("Cancelbutton"), QStringLiteral("Cance&l"),
                  QStringLiteral("Cancel - do not use any of these phone book entries"), this);
   Cancelbutton->hide();
-  OKButton = makeButton(QStringLiteral("OKButton"), QStringLiteral("&Accept"),
+  OKButton = MakeButton(QStringLiteral("OKButton"), QStringLiteral("&Accept"),
                         QStringLiteral("Use this phone book entry"), this);
   OKButton->hide();
-  Helpbutton = makeButton(QStringLiteral("Helpbutton"), QStringLiteral("&Help"),
+  Helpbutton = MakeButton(QStringLiteral("Helpbutton"), QStringLiteral("&Help"),
                           QStringLiteral("Get Windows help for Phonebook Browser"), this);
-  status = new QLabel(this);
-  status->setObjectName(QStringLiteral("status"));
-  status->setAlignment(Qt::AlignCenter);
-  status->setStyleSheet(QStringLiteral("color: blue"));
-  status->setMinimumHeight(24);
+  status = MakeStatusLabel(this);
 
   auto* buttons = new QHBoxLayout;
   for (QPushButton* b :
@@ -128,22 +115,6 @@ void TPhoneBook::SetButtonStates() {
     OKButton->setEnabled(any);
 }
 
-bool TPhoneBook::selectCurrent() {
-  const QModelIndex current = PhoneGrid->currentIndex();
-  return m_model->SelectRow(current.isValid() ? current.row() : 0);
-}
-
-void TPhoneBook::showRecord(long recNo) {
-  m_model->Refresh();
-  if (recNo > 0 && recNo <= PhoneTable.recCount()) {
-    try {
-      PhoneTable.go(recNo);
-    } catch (const std::exception&) {
-    }
-  }
-  ShowCurrentRow(PhoneGrid, m_model.get());
-}
-
 void TPhoneBook::AddbuttonClick() {
   TPhoneBookEditor editor(this);
   appwidgets::CenterForm(&editor);
@@ -157,13 +128,13 @@ void TPhoneBook::AddbuttonClick() {
           PhoneTable.post();
         },
         this);
-    showRecord(PhoneTable.recNo());
+    ShowRecord(PhoneGrid, m_model.get(), PhoneTable, PhoneTable.recNo());
   }
   SetButtonStates();
 }
 
 void TPhoneBook::ModifyButtonClick() {
-  if (PhoneTable.queryRecCount() == 0 || !selectCurrent()) {
+  if (PhoneTable.queryRecCount() == 0 || !SelectGridRow(PhoneGrid, m_model.get())) {
     MessageBeep();
     return;
   }
@@ -183,12 +154,12 @@ void TPhoneBook::ModifyButtonClick() {
           PhoneTable.post();
         },
         this);
-    showRecord(recNo);
+    ShowRecord(PhoneGrid, m_model.get(), PhoneTable, recNo);
   }
 }
 
 void TPhoneBook::DeleteButtonClick() {
-  if (PhoneTable.queryRecCount() == 0 || !selectCurrent()) {
+  if (PhoneTable.queryRecCount() == 0 || !SelectGridRow(PhoneGrid, m_model.get())) {
     MessageBeep();
     return;
   }
@@ -197,12 +168,12 @@ void TPhoneBook::DeleteButtonClick() {
   if (appwidgets::AskYesNoDefaultNo(question, QStringLiteral("Delete"), this))
     TableAction(
         PhoneTable, [&] { PhoneTable.deleteRecord(); }, this);
-  showRecord(0);
+  ShowRecord(PhoneGrid, m_model.get(), PhoneTable, 0);
   SetButtonStates();
 }
 
 void TPhoneBook::AcceptbuttonClick() {
-  if (!selectCurrent())
+  if (!SelectGridRow(PhoneGrid, m_model.get()))
     return;
   m_chosenName = appwidgets::FromAnsi(PhoneTable.fieldString("NAME"));
   m_chosenNumber = appwidgets::FromAnsi(PhoneTable.fieldString("PHONE"));

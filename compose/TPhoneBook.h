@@ -58,8 +58,6 @@ private:
   void buildControls();
   void connectButtons();
   void SetButtonStates();
-  bool selectCurrent();
-  void showRecord(long recNo);
   void AddbuttonClick();
   void ModifyButtonClick();
   void DeleteButtonClick();

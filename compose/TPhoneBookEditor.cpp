@@ -12,16 +12,6 @@
 
 namespace compose {
 
-namespace {
-QPushButton* makeButton(const QString& name, const QString& text, const QString& hint,
-                        QWidget* parent) {
-  auto* b = new QPushButton(text, parent);
-  b->setObjectName(name);
-  SetHint(b, hint);
-  return b;
-}
-} // namespace
-
 TPhoneBookEditor::TPhoneBookEditor(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Phone Book Editor"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -40,18 +30,14 @@ void TPhoneBookEditor::buildControls() {
                         QStringLiteral("Type the recipient's name here"), this);
   Number = new TEnterEdit(QStringLiteral("Number"), 25, QStringLiteral("Type the fax number here"),
                           this);
-  OKButton = makeButton(QStringLiteral("OKButton"), QStringLiteral("&Accept"),
+  OKButton = MakeButton(QStringLiteral("OKButton"), QStringLiteral("&Accept"),
                         QStringLiteral("Accept changes made and exit"), this);
   OKButton->setDefault(true);
-  Cancelbutton = makeButton(QStringLiteral("Cancelbutton"), QStringLiteral("Cance&l"),
+  Cancelbutton = MakeButton(QStringLiteral("Cancelbutton"), QStringLiteral("Cance&l"),
                             QStringLiteral("Cancel changes made and exit"), this);
-  Helpbutton = makeButton(QStringLiteral("Helpbutton"), QStringLiteral("&Help"),
+  Helpbutton = MakeButton(QStringLiteral("Helpbutton"), QStringLiteral("&Help"),
                           QStringLiteral("Get Windows help for Phone Book Editor"), this);
-  status = new QLabel(this);
-  status->setObjectName(QStringLiteral("status"));
-  status->setAlignment(Qt::AlignCenter);
-  status->setStyleSheet(QStringLiteral("color: blue"));
-  status->setMinimumHeight(24);
+  status = MakeStatusLabel(this);
 
   auto* fields = new QFormLayout;
   fields->addRow(QStringLiteral("Name"), Name);

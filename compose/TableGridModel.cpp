@@ -108,6 +108,22 @@ void ShowCurrentRow(QTableView* grid, const TTableGridModel* model) {
   grid->setCurrentIndex(model->index(row, 0));
 }
 
+bool SelectGridRow(const QTableView* grid, const TTableGridModel* model) {
+  const QModelIndex current = grid->currentIndex();
+  return model->SelectRow(current.isValid() ? current.row() : 0);
+}
+
+void ShowRecord(QTableView* grid, TTableGridModel* model, xbase::Table& table, long recNo) {
+  model->Refresh();
+  if (recNo > 0 && recNo <= table.recCount()) {
+    try {
+      table.go(recNo);
+    } catch (const std::exception&) {
+    }
+  }
+  ShowCurrentRow(grid, model);
+}
+
 bool TableAction(xbase::Table& table, const std::function<void()>& change, QWidget* parent) {
   try {
     change();

@@ -63,6 +63,12 @@ void SetUpGrid(QTableView* grid, TTableGridModel* model);
 // Selects the grid row of the table's current record (the first row when
 // it is not listed) after the model was refreshed.
 void ShowCurrentRow(QTableView* grid, const TTableGridModel* model);
+// Makes the record of the grid's current row (or of its first row) the
+// table's current record; false when the list is empty.
+bool SelectGridRow(const QTableView* grid, const TTableGridModel* model);
+// Counts the rows again and shows the given record (any, when 0 or gone)
+// as the grid's current row.
+void ShowRecord(QTableView* grid, TTableGridModel* model, xbase::Table& table, long recNo);
 
 // Runs a table change; an engine error cancels the pending record buffer and
 // is shown in the error box. True when the change went through.
