@@ -27,7 +27,6 @@ using namespace faxengine;
 
 namespace {
 
-using Pages = std::vector<std::vector<std::vector<uint8_t>>>;
 // ------------------------------------------------------------ cancel
 
 class CancelInPage : public ::testing::TestWithParam<TFaxClass> {};
