@@ -200,6 +200,9 @@ void TFaxEditor::connectControls() {
   connectEditor(RichDoc, RichToolDoc, DocButtons);
   connectEditor(RichCover, RichToolCover, CoverButtons);
   RichCover->OnGetTextToInsert = [this](int tag) { return RichCoverGetTextToInsert(tag); };
+  // A fax's cover holds filled fields only: they show as plain text here,
+  // also when a stored fax is opened again.
+  RichCover->SetHideFieldMarkers(true);
 }
 
 void TFaxEditor::connectEditor(richtext::TRichEditor* editor, richtext::TRichToolBar* bar,
