@@ -20,7 +20,7 @@ faximage::PageBitmap pdftoppmPage(const std::string& pdf, int page, double xres,
   const std::string base = imgtest::scratch("ref" + std::to_string(page));
   char cmd[1024];
   std::snprintf(cmd, sizeof cmd,
-                "pdftoppm -gray -aa yes -aaVector yes -thinlinemode solid -rx %.6f -ry %.6f "
+                "pdftoppm -gray -aa no -aaVector no -thinlinemode solid -rx %.6f -ry %.6f "
                 "-f %d -l %d -singlefile '%s' '%s'",
                 xres, yres, page, page, pdf.c_str(), base.c_str());
   if (!imgtest::run(cmd))
