@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace docimport {
@@ -39,12 +40,12 @@ public:
     TIFFOpenOptionsSetMaxSingleMemAlloc(opts, kMaxLibtiffAlloc);
     TIFFOpenOptionsSetErrorHandlerExtR(opts, collectError, &m_complaint);
     TIFFOpenOptionsSetWarningHandlerExtR(opts, ignoreWarning, nullptr);
-    m_tif = TIFFOpenExt(path.c_str(), "r", opts);
+    m_tif.reset(TIFFOpenExt(path.c_str(), "r", opts));
     TIFFOpenOptionsFree(opts);
     if (!m_tif)
       fail("The TIFF file cannot be read");
     // Counting walks the page list, which libtiff guards against loops.
-    m_pages = int(std::min<tdir_t>(TIFFNumberOfDirectories(m_tif), 65535));
+    m_pages = int(std::min<tdir_t>(TIFFNumberOfDirectories(m_tif.get()), 65535));
     if (m_pages <= 0)
       fail("The TIFF file has no pages");
     if (m_pages > maxPages)
@@ -52,26 +53,20 @@ public:
                                                  " pages; at most " + std::to_string(maxPages) +
                                                  " pages can be faxed at once.");
   }
-  ~TiffSource() override {
-    if (m_tif)
-      TIFFClose(m_tif);
-  }
-  TiffSource(const TiffSource&) = delete;
-  TiffSource& operator=(const TiffSource&) = delete;
 
   int pageCount() const override { return m_pages; }
 
   SourcePage readPage(int index, const FaxGrid&) override {
     m_complaint.clear();
-    if (!TIFFSetDirectory(m_tif, tdir_t(index)))
+    if (!TIFFSetDirectory(m_tif.get(), tdir_t(index)))
       fail(pageText(index) + " of the TIFF file is damaged");
     uint32_t w = 0, h = 0;
     uint16_t bps = 1, spp = 1, photometric = PHOTOMETRIC_MINISWHITE;
-    TIFFGetField(m_tif, TIFFTAG_IMAGEWIDTH, &w);
-    TIFFGetField(m_tif, TIFFTAG_IMAGELENGTH, &h);
-    TIFFGetFieldDefaulted(m_tif, TIFFTAG_BITSPERSAMPLE, &bps);
-    TIFFGetFieldDefaulted(m_tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
-    if (!TIFFGetField(m_tif, TIFFTAG_PHOTOMETRIC, &photometric))
+    TIFFGetField(m_tif.get(), TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(m_tif.get(), TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetFieldDefaulted(m_tif.get(), TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetFieldDefaulted(m_tif.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
+    if (!TIFFGetField(m_tif.get(), TIFFTAG_PHOTOMETRIC, &photometric))
       photometric = PHOTOMETRIC_MINISWHITE;
     checkSourceSize(w, h, pageText(index) + " of the TIFF file", m_maxPixels);
     SourcePage page;
@@ -79,7 +74,7 @@ public:
     const bool bilevel =
         bps == 1 && spp == 1 &&
         (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK) &&
-        !TIFFIsTiled(m_tif);
+        !TIFFIsTiled(m_tif.get());
     if (bilevel) {
       page.bilevel = true;
       readBits(index, w, h, photometric == PHOTOMETRIC_MINISBLACK, page.bits);
@@ -102,9 +97,10 @@ private:
   void resolution(double& xdpi, double& ydpi) {
     float x = 0, y = 0;
     uint16_t unit = RESUNIT_INCH;
-    TIFFGetFieldDefaulted(m_tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    if (!TIFFGetField(m_tif, TIFFTAG_XRESOLUTION, &x) ||
-        !TIFFGetField(m_tif, TIFFTAG_YRESOLUTION, &y) || !(x > 0 && y > 0) || unit == RESUNIT_NONE)
+    TIFFGetFieldDefaulted(m_tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (!TIFFGetField(m_tif.get(), TIFFTAG_XRESOLUTION, &x) ||
+        !TIFFGetField(m_tif.get(), TIFFTAG_YRESOLUTION, &y) || !(x > 0 && y > 0) ||
+        unit == RESUNIT_NONE)
       return;
     const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
     xdpi = x * perInch;
@@ -112,13 +108,13 @@ private:
   }
 
   void readBits(int index, uint32_t w, uint32_t h, bool minIsBlack, faximage::PageBitmap& out) {
-    const tmsize_t lineSize = TIFFScanlineSize(m_tif);
+    const tmsize_t lineSize = TIFFScanlineSize(m_tif.get());
     if (lineSize < tmsize_t((w + 7) / 8))
       fail(pageText(index) + " of the TIFF file has a bad layout");
     out = faximage::PageBitmap(int(w), int(h));
     std::vector<uint8_t> line(static_cast<std::size_t>(lineSize));
     for (uint32_t y = 0; y < h; ++y) {
-      if (TIFFReadScanline(m_tif, line.data(), y, 0) < 0)
+      if (TIFFReadScanline(m_tif.get(), line.data(), y, 0) < 0)
         fail(pageText(index) + " of the TIFF file is damaged");
       uint8_t* row = out.row(int(y));
       std::memcpy(row, line.data(), out.stride());
@@ -133,12 +129,12 @@ private:
   // Any other layout through libtiff's RGBA reader, a band of rows at a time.
   void readGrey(int index, uint32_t w, uint32_t h, GreyImage& g) {
     char message[1024] = "";
-    if (!TIFFRGBAImageOK(m_tif, message))
+    if (!TIFFRGBAImageOK(m_tif.get(), message))
       throw ImportError(ecBadGraphicsFormat, pageText(index) +
                                                  " of the TIFF file cannot be read (" + message +
                                                  "): " + m_path);
     TIFFRGBAImage img{};
-    if (!TIFFRGBAImageBegin(&img, m_tif, 0, message))
+    if (!TIFFRGBAImageBegin(&img, m_tif.get(), 0, message))
       throw ImportError(ecBadGraphicsFormat, pageText(index) +
                                                  " of the TIFF file cannot be read (" + message +
                                                  "): " + m_path);
@@ -174,7 +170,8 @@ private:
 
   std::string m_path;
   std::string m_complaint;
-  TIFF* m_tif = nullptr;
+  // Owned so that a refusal in the constructor closes the file too.
+  std::unique_ptr<TIFF, decltype(&TIFFClose)> m_tif{nullptr, &TIFFClose};
   int m_pages = 0;
   uint64_t m_maxPixels;
 };

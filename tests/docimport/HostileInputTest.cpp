@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <zlib.h>
 
@@ -120,4 +121,18 @@ TEST(HostileInput, WordProcessorFilesNeedLibreOfficeOrSaySo) {
       [&] { docimport::convertDocument(rtf, imgtest::scratch("memo.apf"), {}, {}, ""); });
   ::setenv("PATH", path.c_str(), 1);
   EXPECT_NE(message.find("libreoffice-writer"), std::string::npos) << message;
+}
+
+TEST(HostileInput, FuzzFindingsStayFixed) {
+  // Inputs the fuzz targets once failed on, read in this process.
+  const std::string dir = docData("fuzz");
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    ++files;
+    docimport::ImportOptions options;
+    options.maxPages = 4;
+    std::string message = importErrorOf([&] { importAll(entry.path().string(), options); });
+    SCOPED_TRACE(entry.path().string() + ": " + message);
+  }
+  EXPECT_GT(files, 0);
 }
