@@ -20,7 +20,17 @@ TFxCustomAbstractFax::~TFxCustomAbstractFax() {
   m_life.reset();
   if (m_comPort && m_closeHook)
     m_comPort->Port().removeCloseHook(m_closeHook);
-  m_session.reset();
+  ReplaceSession(nullptr);
+}
+
+void TFxCustomAbstractFax::ReplaceSession(std::unique_ptr<faxengine::FaxSession> session) {
+  {
+    std::lock_guard lock(m_sessionMutex);
+    m_session.swap(session);
+  }
+  // The old session ends outside the lock: its end may wait for the
+  // dispatcher, which never takes the lock.
+  session.reset();
 }
 
 void TFxCustomAbstractFax::SetModemInit(const std::string& v) {
@@ -113,6 +123,7 @@ serial::ComPort& TFxCustomAbstractFax::PortLayer() {
 }
 
 void TFxCustomAbstractFax::AbortFax() {
+  std::lock_guard lock(m_sessionMutex);
   if (m_session)
     m_session->Abort();
 }
@@ -249,11 +260,12 @@ void TFxCustomAbstractFax::StartCall(bool sending) {
     RaiseFxError(ecModemBusy);
   if (!m_comPort->Open())
     m_comPort->SetOpen(true);
-  m_session.reset();
+  ReplaceSession(nullptr);
   if (!m_life)
     m_life = std::make_shared<int>(0);
   const int rc = InitializeCall();
-  m_session = std::make_unique<faxengine::FaxSession>(PortLayer(), m_rec, m_proto, *this, sending);
+  ReplaceSession(
+      std::make_unique<faxengine::FaxSession>(PortLayer(), m_rec, m_proto, *this, sending));
   m_session->SetLifeToken(m_life);
   if (rc != 0) {
     m_rec.lastError = rc;
@@ -264,7 +276,7 @@ void TFxCustomAbstractFax::StartCall(bool sending) {
       if (!life.expired())
         FaxFinishEvent(rc);
     });
-    m_session.reset();
+    ReplaceSession(nullptr);
     return;
   }
   std::unique_ptr<faxengine::FaxMachine> machine;

@@ -45,6 +45,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 class TFxCustomComPort;
@@ -163,6 +164,10 @@ protected:
   int m_cachedClasses = -1;
   std::shared_ptr<int> m_life; // posted events check that the component lives
   int m_closeHook = 0;         // on m_comPort's port: a closing port ends the call
+  // Guards m_session against AbortFax from another thread while the main
+  // thread starts a call or destroys the component.
+  std::mutex m_sessionMutex;
+  void ReplaceSession(std::unique_ptr<faxengine::FaxSession> session);
 
 private:
   void OnPortClosing(bool destroying);
