@@ -31,7 +31,7 @@ void TMainScreen::ResetTableOrder(xbase::Table& table, const char* tag) {
   if (!table.isOpen() || table.state() != xbase::TableState::Browse)
     return;
   try {
-    const bool empty = tableEmpty(table) || table.queryRecCount() == 0;
+    const bool empty = tableEmpty(table);
     if (empty && table.indexOrd() != 0) {
       table.setOrder(0);
     } else if (!empty && table.indexOrd() == 0) {

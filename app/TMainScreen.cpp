@@ -112,6 +112,10 @@ void TMainScreen::OpenTables() {
       m_recTable.close();
     return;
   }
+  // The lists' order is chosen before they count their rows, so that the
+  // tables are counted once (10,000 records take a noticeable moment).
+  ResetTableOrder(m_faxTable, "DATESENT");
+  ResetTableOrder(m_recTable, "DATETIME");
   m_faxModel->Reload();
   m_recModel->Reload();
 }

@@ -56,6 +56,7 @@ bool DemoMode::Prepare(QString* error) {
       file.WriteBool("Receive", "AtStartup", true);
       file.WriteString("User", "Fax", "555 1001");
       file.WriteString("User", "Name", "Demo User");
+      file.WriteInteger("Modem", "FaxClass", 1); // Class 1 takes call after call
       file.WriteString("Demo", "Prepared", "1");
     }
   } catch (const std::exception& e) {

@@ -88,7 +88,7 @@ TEST(ReceiveMode, CallsAreAnsweredStoredListedAndFailuresReported) {
   DataFolder data;
   Simulator sim(data.Path());
   data.WriteIni("Ports", "Com1", data.Path() + "com1");
-  data.WriteIni("Modem", "FaxClass", "2");
+  data.WriteIni("Modem", "FaxClass", "1"); // Class 1
   data.WriteIni("User", "Fax", "555 1001");
   data.WriteIni("Resetting", "AfterString", "ATZ");
   TMainScreen w;
