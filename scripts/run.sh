@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine and runs Tolvane's main job.
-# Installs packages, builds in build-run/, converts the sample letter into a
-# fax file, sends it through a simulated fax modem to a simulated remote fax
-# machine, and exports the pages the remote received as PNG into out/.
+# Installs packages and builds in build-run/. With a display it starts the
+# desktop program as `tolvane --demo`: its own data folder and a simulated fax
+# modem whose line ends in simulated fax machines (no hardware needed).
+# Without a display it converts the sample letter into a fax file, sends it
+# through a simulated fax modem to a simulated remote fax machine, and exports
+# the pages the remote received as PNG into out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +13,14 @@ bash scripts/install-deps.sh
 
 BUILD=${TOLVANE_BUILD_DIR:-build-run}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_BENCH=OFF
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  cmake --build "$BUILD" -j"$(nproc)" --target tolvane tolvane-modemsim tolvane_dictionary
+  echo "Starting the Tolvane demo (data in ~/.local/share/tolvane-demo/)"
+  exec "$BUILD/app/tolvane" --demo
+fi
+echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): the desktop program needs one."
+echo "Running the headless send-and-export demo instead."
 cmake --build "$BUILD" -j"$(nproc)" --target tolvane-fax tolvane-modemsim
 
 rm -rf out
