@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFontDialog>
 #include <QLineEdit>
 #include <QTest>
 
@@ -55,16 +56,11 @@ void WriteStartingIni(const sendtest::TestHome& home) {
   app::LoadSettings(app::Settings, home.Ini());
 }
 
-TEST(Preferences, CancelLeavesTheFileAsItWasExceptWhatModemResetSaved) {
+TEST(Preferences, CancelLeavesTheFileAsItWasExceptWhatFontAndModemResetSaved) {
   sendtest::TestHome home;
   WriteStartingIni(home);
-  // What the file should be afterwards: only the reset string differs.
   const std::string expectedPath = home.Dir() + "expected.ini";
   QFile::copy(QString::fromStdString(home.Ini()), QString::fromStdString(expectedPath));
-  app::TSettings expected;
-  app::LoadSettings(expected, expectedPath);
-  expected.ResetString = "ATZ";
-  app::SaveSettings(expected, expectedPath);
 
   TPreferences prefs;
   prefs.show();
@@ -75,6 +71,14 @@ TEST(Preferences, CancelLeavesTheFileAsItWasExceptWhatModemResetSaved) {
   prefs.findChild<compose::TRadioGroup*>("ComPort")->SetItemIndex(4);
   prefs.findChild<QCheckBox*>("CheckBlindDial")->setChecked(true);
   prefs.findChild<QComboBox*>("PortDevice1")->setCurrentText("/dev/ttyACM7");
+  sendtest::WhenModal<QFontDialog>([](QFontDialog&) { return true; },
+                                   [](QFontDialog& f) {
+                                     QFont font = f.currentFont();
+                                     font.setPointSize(14);
+                                     f.setCurrentFont(font);
+                                     f.accept();
+                                   });
+  sendtest::Click(prefs, "DefaultFontButton");
   sendtest::WhenModal<TResetModemForm>([](TResetModemForm&) { return true; },
                                        [](TResetModemForm& f) {
                                          f.ResetStringEdit()->setText("ATZ");
@@ -83,6 +87,22 @@ TEST(Preferences, CancelLeavesTheFileAsItWasExceptWhatModemResetSaved) {
   sendtest::Click(prefs, "ModemResetButton");
   sendtest::Click(prefs, "CancelButton");
   EXPECT_EQ(prefs.result(), 2);
+
+  // The font and the reset string were saved on their own ...
+  app::TSettings after;
+  app::LoadSettings(after, home.Ini());
+  EXPECT_EQ(after.FontSize, 14);
+  EXPECT_EQ(after.ResetString, "ATZ");
+  // ... and every other byte of the file is as it was.
+  app::TSettings expected;
+  app::LoadSettings(expected, expectedPath);
+  expected.ResetString = after.ResetString;
+  expected.FontName = after.FontName;
+  expected.FontSize = after.FontSize;
+  expected.FontBold = after.FontBold;
+  expected.FontItalic = after.FontItalic;
+  expected.FontUnderline = after.FontUnderline;
+  app::SaveSettings(expected, expectedPath);
   EXPECT_EQ(ReadAll(home.Ini()), ReadAll(expectedPath));
 }
 
