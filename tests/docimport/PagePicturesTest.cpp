@@ -88,6 +88,12 @@ TEST(PagePictures, PdfPagesBecomePicturesDrawnPixelForPixelOnFaxPages) {
   // The letter page scaled into the 7.5 inch text width at 200 per inch.
   EXPECT_EQ(pics[0].width(), 1500);
   EXPECT_NEAR(pics[0].height(), 1500 * 11 / 8.5, 25); // padded to whole layout units
+  if (const char* dir = std::getenv("DOCIMPORT_SHOTS")) { // for looking at the editor
+    editor.resize(900, 700);
+    editor.moveCursor(QTextCursor::Start);
+    editor.show();
+    editor.grab().save(QStringLiteral("%1/editor-with-pages.png").arg(dir));
+  }
   const auto pages = faxPages(editor);
   ASSERT_EQ(pages.size(), 3u);
   const richtext::TFaxPageArea area;
