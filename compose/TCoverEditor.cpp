@@ -111,8 +111,7 @@ void TCoverEditor::connectControls() {
           [this] { ToggleWordWrap(*RichCover, CoverButtons.WordWrap); });
   connect(CoverButtons.Paragraph, &QAction::triggered, this,
           [this] { EditParagraph(*RichCover, this); });
-  connect(RichToolBar1->SpellCheck, &QAction::triggered, RichCover,
-          &richtext::TRichEditor::StartSpellCheck);
+  // The toolbar's spelling button already raises the editor's request.
   connect(RichCover, &richtext::TRichEditor::StartSpellCheck, this,
           [this] { StartSpellCheck(this, *RichCover); });
 }

@@ -213,7 +213,7 @@ void TFaxEditor::connectEditor(richtext::TRichEditor* editor, richtext::TRichToo
           [editor, wrap = buttons.WordWrap] { ToggleWordWrap(*editor, wrap); });
   connect(buttons.Paragraph, &QAction::triggered, this,
           [this, editor] { EditParagraph(*editor, this); });
-  connect(bar->SpellCheck, &QAction::triggered, editor, &richtext::TRichEditor::StartSpellCheck);
+  // The toolbar's spelling button already raises the editor's request.
   connect(editor, &richtext::TRichEditor::StartSpellCheck, this,
           [this, editor] { StartSpellCheck(this, *editor); });
 }
