@@ -99,3 +99,17 @@ TEST(Halftone, FitSizeKeepsPrintedSizeAspectAndPageLimits) {
   EXPECT_EQ(strip.height, fine.maxRows);
   EXPECT_LT(strip.width, 100);
 }
+
+TEST(Halftone, ThresholdIsExactlyBelow128ForEveryPixel) {
+  // Rows of every width up to a few words, with all grey levels in every
+  // position: the word-at-a-time threshold against the plain rule.
+  GreyImage g = page(77, 256, 255);
+  for (int y = 0; y < g.height; ++y)
+    for (int x = 0; x < g.width; ++x)
+      g.row(y)[x] = uint8_t((x * 37 + y * 11) & 255);
+  faximage::PageBitmap bits;
+  halftone(g, Halftone::Threshold, bits);
+  for (int y = 0; y < g.height; ++y)
+    for (int x = 0; x < g.width; ++x)
+      ASSERT_EQ(bits.pixel(x, y), g.row(y)[x] < 128) << x << "," << y;
+}
