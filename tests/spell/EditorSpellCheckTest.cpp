@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -46,6 +47,10 @@ protected:
       if (!word || word->text().isEmpty())
         return;
       stoppedAt << word->text();
+      // With TOLVANE_SHOTS_DIR set (a run under Xvfb), the screen as it looks.
+      if (const QByteArray shots = qgetenv("TOLVANE_SHOTS_DIR"); !shots.isEmpty())
+        QApplication::primaryScreen()->grabWindow(0).save(
+            QString::fromLocal8Bit(shots) + "/spell-over-editor-" + word->text() + ".png");
       EXPECT_EQ(editor.textCursor().selectedText(), word->text());
       QTest::mouseClick(dialog->findChild<QPushButton*>("Cancelbutton"), Qt::LeftButton);
     });
@@ -64,10 +69,16 @@ protected:
 
 TEST_F(EditorSpellCheckTest, FaxEditorChecksTheDocumentAndTheCover) {
   compose::TFaxEditor fax;
+  // A user reaches the spelling button after the editor's first activation.
+  fax.show();
+  fax.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&fax));
   fax.RichDoc->setPlainText("The documant has one mistake.");
   fax.RichCover->setPlainText("The covr has another.");
-  // One click, one check.
+  // One click, one check, on the page in view.
+  QTest::mouseClick(fax.DocumentButton, Qt::LeftButton);
   EXPECT_EQ(checkThrough(fax.RichToolDoc->SpellCheck, *fax.RichDoc), "documant");
+  QTest::mouseClick(fax.CoverButton, Qt::LeftButton);
   EXPECT_EQ(checkThrough(fax.RichToolCover->SpellCheck, *fax.RichCover), "covr");
   EXPECT_TRUE(appwidgets::MessageBoxHook::shownTexts().isEmpty());
 }
