@@ -87,7 +87,7 @@ TEST(PagePictures, PdfPagesBecomePicturesDrawnPixelForPixelOnFaxPages) {
   ASSERT_EQ(pics.size(), 3u);
   // The letter page scaled into the 7.5 inch text width at 200 per inch.
   EXPECT_EQ(pics[0].width(), 1500);
-  EXPECT_NEAR(pics[0].height(), 1500 * 11 / 8.5, 25); // padded to whole layout units
+  EXPECT_NEAR(pics[0].height(), 1500 * 11 / 8.5, 25);     // padded to whole layout units
   if (const char* dir = std::getenv("DOCIMPORT_SHOTS")) { // for looking at the editor
     editor.resize(900, 700);
     editor.moveCursor(QTextCursor::Start);
