@@ -20,7 +20,13 @@ TEST(DictionaryLocation, DataFolderFirstThenDataDirsThenTheBuild) {
   EXPECT_NE(std::find(places.begin(), places.end(), shared.File("tolvane/tov.dct")), places.end());
   EXPECT_EQ(places.back(), std::string(TOLVANE_BINARY_DIR) + "/share/tolvane/tov.dct");
 
-  EXPECT_EQ(spell::FindMainDictionary(programDir), shared.File("tolvane/tov.dct"));
+  // The executable's own places come before the data folders; where a build
+  // layout puts a dictionary there, that one is found first.
+  const auto xdg = std::find(places.begin(), places.end(), shared.File("tolvane/tov.dct"));
+  const auto ownEarlier = std::find_if(places.begin(), xdg, [](const std::string& p) {
+    return std::filesystem::is_regular_file(p);
+  });
+  EXPECT_EQ(spell::FindMainDictionary(programDir), ownEarlier != xdg ? *ownEarlier : *xdg);
   spelltest::WriteBytes(home.File("tov.dct"), "own copy");
   EXPECT_EQ(spell::FindMainDictionary(programDir), programDir + "tov.dct");
   ::unsetenv("XDG_DATA_DIRS");
