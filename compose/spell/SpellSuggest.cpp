@@ -1,6 +1,8 @@
-// Suggestions for an unknown word: words whose sound key matches the typed
-// word's under each likely first letter, scored by their common letters,
-// plus the typed word split into two known words.
+// Suggestions for an unknown word, gathered in this order: the words one
+// typing slip away; the words whose sound key matches the typed word's under
+// each likely first letter; the typed word split into two ordinary words.
+// All are scored by their common letters and kept best first; a candidate
+// scoring the same as one already listed goes after it.
 #include "compose/spell/LetterTree.h"
 #include "compose/spell/Letters.h"
 #include "compose/spell/SpellRules.h"
