@@ -73,10 +73,10 @@ bool readAll(int fd, void* data, std::size_t size) {
 }
 
 bool underSanitizer() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   return true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
   return true;
 #endif
 #endif
@@ -84,7 +84,7 @@ bool underSanitizer() {
 }
 
 [[noreturn]] void runChild(int fd, const std::string& path, const ImportOptions& options) {
-  // An address-space limit does not fit the sanitizer's shadow memory.
+  // An address-space limit does not fit a sanitizer's shadow memory.
   if (!underSanitizer()) {
     const rlimit memory{kChildMemory, kChildMemory};
     ::setrlimit(RLIMIT_AS, &memory);
