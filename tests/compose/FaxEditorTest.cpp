@@ -204,3 +204,18 @@ TEST_F(FaxEditorTest, PagesZoomWordWrapAndPageBreaks) {
   EXPECT_EQ(breaks, 1);
   EXPECT_EQ(doc->toPlainText(), QStringLiteral("one\n\ntwo"));
 }
+
+TEST_F(FaxEditorTest, SpellingButtonOpensTheCheckOnThatEditor) {
+  TFaxEditor ed;
+  ed.show();
+  QTest::mouseClick(ed.DocumentButton, Qt::LeftButton);
+  QTest::keyClicks(ed.RichDoc, QStringLiteral("Thsi is misspeled"));
+  QString opened;
+  onNextModal([&](QDialog* d) {
+    opened = QString::fromLatin1(d->metaObject()->className());
+    d->reject();
+  });
+  appwidgets::MessageBoxHook::setNextAnswer(QMessageBox::Ok); // in case the check ends at once
+  ed.RichToolDoc->SpellCheck->trigger();
+  EXPECT_TRUE(opened.endsWith(QStringLiteral("TSpellCheckDialog"))) << opened.toStdString();
+}

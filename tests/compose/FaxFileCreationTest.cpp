@@ -7,6 +7,7 @@
 #include "app/widgets/MessageBoxes.h"
 #include "faximage/ApfFile.h"
 #include "faximage/FaxConverter.h"
+#include "faximage/FaxUnpacker.h"
 #include "platform/FxErrors.h"
 #include "platform/PendingEvents.h"
 #include "richtext/RichEditor.h"
@@ -229,4 +230,18 @@ TEST_F(FaxFileCreation, AppendAndNamesFollowTheFileRules) {
   for (int k = 1; k <= 1000; ++k)
     QFile(dir() + QStringLiteral("TOV_%1.APF").arg(k)).open(QIODevice::WriteOnly);
   EXPECT_EQ(compose::NewFaxFileName(), dir() + QStringLiteral("TOV1.APF"));
+}
+
+TEST_F(FaxFileCreation, QuitRequestStopsTheUnpacker) {
+  appendSentFax(m_sent, std::string(), rtfOfParagraphs({QStringLiteral("One page")}));
+  int pages = 0;
+  const QString name = create(pages);
+  faximage::TFxFaxUnpacker unpacker;
+  unpacker.SetInFileName(name.toStdString()); // yields while decoding
+  platform::setProcessPendingEventsHook([] { platform::requestQuit(); });
+  EXPECT_THROW(unpacker.PageToBitmap(1), EGotQuitMsg);
+  platform::setProcessPendingEventsHook([] { QCoreApplication::processEvents(); });
+  platform::clearQuitRequest();
+  EXPECT_NE(unpacker.PageToBitmap(1), nullptr);
+  QFile::remove(name);
 }
