@@ -33,7 +33,8 @@ GridColumn text(const char* title, const char* field, int width) {
 
 GridColumn date(const char* title, const char* field) {
   return {QString::fromLatin1(title),
-          [field](const xbase::Table& t) { return dateField(t, field); }, 10};
+          [field](const xbase::Table& t) { return dateField(t, field); }, 10,
+          QLocale().toString(QDate(2000, 12, 28), QLocale::ShortFormat)};
 }
 
 } // namespace

@@ -24,6 +24,8 @@ struct GridColumn {
   // Display text of the column for the current record of the table.
   std::function<QString(const xbase::Table&)> Text;
   int Width; // in characters
+  // A typical text of the column, when its width depends on the locale (dates).
+  QString Sample = {};
 };
 
 class FaxTableModel final : public QAbstractTableModel {

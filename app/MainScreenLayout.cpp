@@ -144,7 +144,8 @@ QTableView* makeGrid(QWidget* page, const char* name, app::FaxTableModel* model)
   const int charWidth = grid->fontMetrics().averageCharWidth();
   const auto& columns = model->Columns();
   for (size_t i = 0; i < columns.size(); ++i) {
-    const int titleWidth = grid->fontMetrics().horizontalAdvance(columns[i].Title);
+    const int titleWidth = std::max(grid->fontMetrics().horizontalAdvance(columns[i].Title),
+                                    grid->fontMetrics().horizontalAdvance(columns[i].Sample));
     grid->setColumnWidth(int(i), std::max(columns[i].Width * charWidth, titleWidth) + 12);
   }
   auto* layout = new QVBoxLayout(page);

@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <utility>
 
 // The window's pictures and help pages live in a resource of this static
 // library; Qt registers such resources only on request.
@@ -156,13 +157,14 @@ void TMainScreen::FormActivate() {
   raise();
   activateWindow();
   appwidgets::ProcessPendingEvents();
-  if (m_firstRun) {
-    if (!m_firstRunText.isEmpty())
-      appwidgets::ShowInfo(m_firstRunText, this);
+  if (m_firstRun)
     mnuPreferencesClick();
-  }
   if (app::Settings.ReceiveAtStartup && !m_receiving)
     ReceiveButtonClick();
+  // The greeting comes last, so that receive mode already answers calls
+  // while it is read.
+  if (!m_firstRunText.isEmpty())
+    appwidgets::ShowInfo(std::exchange(m_firstRunText, QString()), this);
 }
 
 void TMainScreen::changeEvent(QEvent* event) {

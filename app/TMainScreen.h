@@ -99,8 +99,8 @@ public:
 
   // Set by main() when this start found no COM port in the settings.
   bool FirstRun() const { return m_firstRun; }
-  // A text shown once on the first run before the preferences (the demo
-  // explains its numbers there).
+  // A text shown once after the first activation (the demo explains its
+  // numbers there on its first start).
   void SetFirstRunText(const QString& text) { m_firstRunText = text; }
 
 public Q_SLOTS:

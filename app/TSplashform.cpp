@@ -1,5 +1,7 @@
 #include "app/TSplashform.h"
 
+#include "platform/ProgramDir.h"
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -21,9 +23,10 @@ TSplashform::TSplashform(QWidget* parent) : QDialog(parent) {
   auto* text = new QLabel(
       QStringLiteral("Version %1\n\nA fax program for a fax modem on a serial port:\n"
                      "write faxes with a cover sheet, send them, receive faxes,\n"
-                     "view and print them.\n\nData folder and settings: TOV.INI")
+                     "view and print them.\n\nData folder: %2")
           .arg(QApplication::applicationVersion().isEmpty() ? QStringLiteral("0.1")
-                                                            : QApplication::applicationVersion()),
+                                                            : QApplication::applicationVersion(),
+               QString::fromStdString(platform::ProgramDir())),
       this);
   text->setObjectName(QStringLiteral("AboutText"));
   auto* ok = new QPushButton(QStringLiteral("OK"), this);

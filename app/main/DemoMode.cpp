@@ -57,6 +57,10 @@ bool DemoMode::Prepare(QString* error) {
       file.WriteString("User", "Fax", "555 1001");
       file.WriteString("User", "Name", "Demo User");
       file.WriteInteger("Modem", "FaxClass", 1); // Class 1 takes call after call
+      // The demo chose the port itself: no first-run preferences, and receive
+      // mode answers the demo caller from the start.
+      file.WriteInteger("Modem", "ComPort", 0);
+      m_firstStart = true;
       file.WriteString("Demo", "Prepared", "1");
     }
   } catch (const std::exception& e) {
@@ -131,15 +135,15 @@ bool DemoMode::Running() const {
 
 QString DemoMode::FirstRunText() const {
   return QStringLiteral(
-             "Welcome to the Tolvane demo.\r\r"
-             "No modem is needed: Com1 is a simulated fax modem on a simulated phone line.\r"
-             "  - Fax number %1 is a fax machine that accepts whatever you send it\r"
-             "    (its pages are kept in %2remote).\r"
-             "  - %3 is always busy, %4 never answers.\r"
-             "  - The fax machine %5 calls you about a minute after start and then every "
-             "%6 minutes; receive mode is on, so its faxes appear under \"Received\".\r\r"
-             "Your data for the demo is kept in %2.")
-      .arg(QLatin1String(FaxNumber), m_dataDir, QLatin1String(BusyNumber),
-           QLatin1String(NoAnswerNumber), QLatin1String(CallerNumber))
-      .arg(CallEverySeconds / 60);
+             "Welcome to the Tolvane demo. No modem is needed: Com1 is a simulated fax "
+             "modem on a simulated phone line.\r\r"
+             "- %1 is a fax machine that accepts whatever you send it.\r"
+             "- %2 is always busy, %3 never answers.\r"
+             "- The fax machine %4 calls you about a minute after start and then every %5 "
+             "minutes. Receive mode is on, so its faxes appear under \"Received\".\r\r"
+             "The demo keeps its data in %6")
+      .arg(QLatin1String(FaxNumber), QLatin1String(BusyNumber), QLatin1String(NoAnswerNumber),
+           QLatin1String(CallerNumber))
+      .arg(CallEverySeconds / 60)
+      .arg(m_dataDir);
 }

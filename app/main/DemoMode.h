@@ -39,9 +39,12 @@ public:
   QString ModemLink() const { return m_dataDir + QStringLiteral("com1"); }
   QString ConfigPath() const { return m_dataDir + QStringLiteral("demo-sim.conf"); }
   QString FirstRunText() const;
+  // True when Prepare set up the folder for the first time.
+  bool FirstStart() const { return m_firstStart; }
 
 private:
   void WriteIncomingFax();
   QString m_dataDir;
+  bool m_firstStart = false;
   QProcess m_simulator;
 };

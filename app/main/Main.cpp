@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
   {
     TMainScreen mainScreen;
     if (mainScreen.TablesOpen()) {
-      if (demoMode)
+      if (demoMode && demoMode->FirstStart())
         mainScreen.SetFirstRunText(demoMode->FirstRunText());
       instance.Listen([&mainScreen] { bringForward(&mainScreen); });
       if (args.isSet(minimized))
