@@ -6,6 +6,7 @@
 #include "compose/spell/DictionaryFormat.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -107,9 +108,12 @@ public:
   const std::string& Path() const { return m_path; }
 
   // Reads the file again when another writer changed it since we read it.
-  // False with a reason when the file is no longer usable (the dictionary
-  // then knows nothing until it is readable again).
-  bool Refresh(std::string& error);
+  // Lookups look at the file at most every kRecheckInterval (a look costs
+  // more than a lookup); an addition always looks, so that it never writes
+  // over another writer's words. False with a reason when the file is no
+  // longer usable (the dictionary then knows nothing until it is again).
+  bool Refresh(std::string& error, bool always = false);
+  static constexpr std::chrono::milliseconds kRecheckInterval{200};
   // Adds a word given in capitals. Refused: a letter no dictionary holds,
   // more than 25 characters, or no room below the node limit.
   AddResult AddWord(std::string_view capitals, std::string& error);
@@ -136,6 +140,7 @@ private:
   SectionHeader m_header;
   std::vector<Node> m_nodes; // slot i holds node i + 1
   FileIdentity m_identity;
+  std::chrono::steady_clock::time_point m_lastLook{};
   bool m_usable = false;
 };
 

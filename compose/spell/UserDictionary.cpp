@@ -130,9 +130,13 @@ bool UserDictionary::save(std::string& error) const {
   return WriteFileAtomically(m_path, bytes, error);
 }
 
-bool UserDictionary::Refresh(std::string& error) {
-  FileIdentity now;
-  if (m_usable && identify(m_path, now) && now == m_identity)
+bool UserDictionary::Refresh(std::string& error, bool always) {
+  const auto now = std::chrono::steady_clock::now();
+  if (m_usable && !always && now - m_lastLook < kRecheckInterval)
+    return true;
+  m_lastLook = now;
+  FileIdentity current;
+  if (m_usable && identify(m_path, current) && current == m_identity)
     return true;
   if (load(error))
     return true;
@@ -193,7 +197,7 @@ std::uint32_t UserDictionary::findOrAdd(std::uint32_t listStart, int code, bool&
 }
 
 UserDictionary::AddResult UserDictionary::AddWord(std::string_view capitals, std::string& error) {
-  if (!Refresh(error))
+  if (!Refresh(error, true))
     return AddResult::WriteFailed;
   if (capitals.empty() || capitals.size() > kMaxWordLength) {
     error = "a word must have 1 to " + std::to_string(kMaxWordLength) + " characters";

@@ -3,6 +3,7 @@
 #include "SpellTestSupport.h"
 
 #include "compose/spell/DictionaryFormat.h"
+#include "compose/spell/LetterTree.h"
 #include "compose/spell/Letters.h"
 #include "compose/spell/TAcropSpell.h"
 #include "compose/spell/WordList.h"
@@ -13,6 +14,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 
 using spelltest::TempDir;
 
@@ -207,6 +209,9 @@ TEST(UserDictionary, WordsAddedByAnotherCopyAreSeen) {
   ASSERT_GE(h2, 0);
   EXPECT_FALSE(second.IsWordKnown("FAXED"));
   ASSERT_TRUE(first.AddUserWord("FAXED", h1));
+  // Lookups look at the file again once the recheck interval has passed.
+  std::this_thread::sleep_for(spell::UserDictionary::kRecheckInterval +
+                              std::chrono::milliseconds(50));
   EXPECT_TRUE(second.IsWordKnown("FAXED"));
   // The second copy adds on top of the first one's word, not over it.
   ASSERT_TRUE(second.AddUserWord("FAXES", h2));
