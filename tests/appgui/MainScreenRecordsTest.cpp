@@ -7,6 +7,8 @@
 #include "app/TEditReceiveNotes.h"
 #include "app/core/FaxTables.h"
 #include "app/widgets/MessageBoxes.h"
+#include "compose/TFaxEditor.h"
+#include "richtext/RichEditor.h"
 #include "xbase/Table.h"
 
 #include <QLabel>
@@ -18,6 +20,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace appgui;
@@ -198,5 +201,86 @@ TEST(MainScreenLists, ScrollingReadsBlocksNotTheWholeTable) {
   EXPECT_FALSE(cell(grid, 1499, 6).isEmpty());
   EXPECT_LE(model.BlocksHeld(), app::FaxTableModel::MaxBlocks);
   EXPECT_EQ(model.RowOf(model.RecNoAt(700), false), 700);
+  w.close();
+}
+
+namespace {
+// Fills the fax editor as a user would and presses Accept (or Cancel).
+void answerEditor(std::function<void(compose::TFaxEditor&)> check, bool accept = true) {
+  OnNextModal("compose::TFaxEditor", [check, accept](QWidget* dialog) {
+    auto* editor = qobject_cast<compose::TFaxEditor*>(dialog);
+    check(*editor);
+    QTest::mouseClick(Find<QPushButton>(dialog, accept ? "OKButton" : "CancelButton"),
+                      Qt::LeftButton);
+  });
+}
+
+int rowWithSubject(QTableView* grid, const QString& subject) {
+  for (int row = 0; row < grid->model()->rowCount(); ++row)
+    if (cell(grid, row, 6) == subject)
+      return row;
+  return -1;
+}
+} // namespace
+
+TEST(MainScreenLists, NewCloneAndEditGoThroughTheFaxEditor) {
+  DataFolder data;
+  data.AddSent({"Report", true, "20240301", "10:00", "Alice", "5550100"});
+  TMainScreen w;
+  w.show();
+  QTableView* grid = Find<QTableView>(&w, "FaxGrid");
+
+  answerEditor([](compose::TFaxEditor& e) {
+    QTest::keyClicks(e.Recipient, "Bob");
+    QTest::keyClicks(e.FaxNumber, "5550199");
+    QTest::keyClicks(e.Subject, "Hello");
+    e.RichDoc->setPlainText("Body text of the new fax");
+  });
+  QTest::mouseClick(Find<QPushButton>(&w, "Newbutton"), Qt::LeftButton);
+  ASSERT_EQ(grid->model()->rowCount(), 2);
+  EXPECT_EQ(cell(grid, 1, 6), "Hello"); // unsent: after the sent one
+  EXPECT_EQ(cell(grid, 1, 0), "No ");
+  EXPECT_TRUE(cell(grid, 1, 1).isEmpty());
+  EXPECT_EQ(cell(grid, 1, 3), "Bob");
+
+  // Clone: the same fax with "[clone]" before the subject.
+  selectRow(grid, 1);
+  QString clonedSubject, clonedBody, clonedRecipient;
+  answerEditor([&](compose::TFaxEditor& e) {
+    clonedSubject = e.Subject->text();
+    clonedRecipient = e.Recipient->text();
+    clonedBody = e.RichDoc->toPlainText();
+  });
+  QTest::mouseClick(Find<QPushButton>(&w, "CloneButton"), Qt::LeftButton);
+  EXPECT_EQ(clonedSubject, "[clone]Hello");
+  EXPECT_EQ(clonedRecipient, "Bob");
+  EXPECT_TRUE(clonedBody.contains("Body text of the new fax")) << clonedBody.toStdString();
+  ASSERT_EQ(grid->model()->rowCount(), 3);
+  const int clone = rowWithSubject(grid, "[clone]Hello");
+  ASSERT_GE(clone, 1);
+  EXPECT_EQ(cell(grid, clone, 4), "5550199");
+  selectRow(grid, clone);
+  ASSERT_TRUE(w.SelectCurrentSent());
+  EXPECT_NE(w.FaxTable().memo("RTFDOC").find("Body text of the new fax"), std::string::npos);
+  EXPECT_FALSE(w.FaxTable().fieldLogical("SENT"));
+
+  // Cancel leaves the table as it was.
+  answerEditor([](compose::TFaxEditor& e) { QTest::keyClicks(e.Subject, "never stored"); }, false);
+  QTest::mouseClick(Find<QPushButton>(&w, "Newbutton"), Qt::LeftButton);
+  EXPECT_EQ(grid->model()->rowCount(), 3);
+
+  // Edit changes the selected fax in place.
+  selectRow(grid, rowWithSubject(grid, "Report"));
+  QString editedSubject;
+  answerEditor([&](compose::TFaxEditor& e) {
+    editedSubject = e.Subject->text();
+    e.Subject->selectAll();
+    QTest::keyClicks(e.Subject, "Report v2");
+  });
+  QTest::mouseClick(Find<QPushButton>(&w, "EditButton"), Qt::LeftButton);
+  EXPECT_EQ(editedSubject, "Report");
+  EXPECT_EQ(grid->model()->rowCount(), 3);
+  EXPECT_GE(rowWithSubject(grid, "Report v2"), 0);
+  EXPECT_EQ(rowWithSubject(grid, "Report"), -1);
   w.close();
 }
