@@ -3,6 +3,7 @@
 
 #include "tests/appgui/AppGuiTestKit.h"
 
+#include "app/TRebuildInd.h"
 #include "app/widgets/MessageBoxes.h"
 #include "platform/ProgramDir.h"
 #include "xbase/Table.h"
@@ -13,8 +14,10 @@
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <QTabBar>
+#include <QTableView>
 #include <QTest>
 
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -205,4 +208,52 @@ TEST(MainScreen, ADamagedReceivedTableIsReportedAndLeftAsItWas) {
   std::ifstream in(data.Path() + "TOVREC.DBF");
   std::string after((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(after, damaged);
+}
+
+TEST(MainScreen, RebuildIndexesPacksDeletedFaxesAndShowsEachStep) {
+  DataFolder data;
+  for (const char* subject : {"keep one", "drop one", "keep two", "drop two"})
+    data.AddSent({subject, true, "20240301", "10:00"});
+  TMainScreen w;
+  w.show();
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(w.SelectCurrentSent());
+    // Delete the first "drop" fax the list shows.
+    QTableView* grid = Find<QTableView>(&w, "FaxGrid");
+    for (int row = 0; row < grid->model()->rowCount(); ++row)
+      if (grid->model()->index(row, 6).data().toString().startsWith("drop"))
+        grid->setCurrentIndex(grid->model()->index(row, 0));
+    appwidgets::MessageBoxHook::setNextAnswer(QMessageBox::Yes);
+    w.DeleteButtonClick();
+  }
+  EXPECT_EQ(w.FaxTable().recCount(), 4); // deletion only marks
+  QStringList steps;
+  OnNextModal("TRebuildInd", [&](QWidget* dialog) {
+    // The window works and closes itself; note what it showed meanwhile.
+    auto* rebuild = qobject_cast<TRebuildInd*>(dialog);
+    QObject::connect(rebuild, &QDialog::finished,
+                     [&steps, rebuild] { steps = rebuild->StepsShown(); });
+  });
+  Find<QAction>(&w, "mnuRebuildIndexes")->trigger();
+  EXPECT_EQ(w.FaxTable().recCount(), 2);
+  EXPECT_TRUE(steps.contains("Removing FAX file records marked for deletion"));
+  EXPECT_EQ(steps.last(), "Rebuilding COVER file indexes") << steps.join('|').toStdString();
+  EXPECT_EQ(Find<QTableView>(&w, "FaxGrid")->model()->rowCount(), 2);
+  EXPECT_TRUE(std::filesystem::exists(data.Path() + "TOVPB.DBF"));
+  EXPECT_TRUE(std::filesystem::exists(data.Path() + "TOVCOV.CDX"));
+  w.close();
+}
+
+TEST(MainScreen, ViewingAReceivedFaxWithoutItsFileSaysSoAndKeepsTheRecord) {
+  DataFolder data;
+  data.AddReceived({"20240302", "11:00", "REMOTE", 2, "FAX0007.APF", ""});
+  TMainScreen w;
+  w.show();
+  w.SetCurrentPage(1);
+  appwidgets::MessageBoxHook::setNextAnswer(QMessageBox::Ok);
+  Find<QAction>(&w, "mnuViewPrint")->trigger();
+  EXPECT_EQ(lastText(), "Fax file is missing");
+  EXPECT_TRUE(Find<QLabel>(&w, "status")->text().isEmpty());
+  EXPECT_EQ(Find<QTableView>(&w, "RecFaxGrid")->model()->rowCount(), 1);
+  w.close();
 }
