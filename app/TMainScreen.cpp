@@ -172,6 +172,12 @@ void TMainScreen::changeEvent(QEvent* event) {
 }
 
 void TMainScreen::closeEvent(QCloseEvent* event) {
+  // While a fax file is built (the button bar is off) the window stays: the
+  // work processes events and still uses the tables and editors.
+  if (!m_buttonBar->isEnabled() && !m_closing) {
+    event->ignore();
+    return;
+  }
   if (!FormCloseQuery()) {
     event->ignore();
     return;
