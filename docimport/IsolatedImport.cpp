@@ -37,10 +37,20 @@ struct RecordHeader {
   uint32_t bytes = 0;
 };
 
-bool writeAll(int fd, const void* data, std::size_t size) {
-  const auto* p = static_cast<const uint8_t*>(data);
+// Moves exactly size bytes with read or write, resuming after signals; a
+// read waits at most kPageWaitMs for each part. False when the other end
+// has gone or stalled.
+template <typename Io> bool transferAll(int fd, uint8_t* p, std::size_t size, bool reading, Io io) {
   while (size > 0) {
-    const ssize_t n = ::write(fd, p, size);
+    if (reading) {
+      pollfd pfd{fd, POLLIN, 0};
+      const int ready = ::poll(&pfd, 1, kPageWaitMs);
+      if (ready < 0 && errno == EINTR)
+        continue;
+      if (ready <= 0)
+        return false;
+    }
+    const ssize_t n = io(fd, p, size);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -51,25 +61,14 @@ bool writeAll(int fd, const void* data, std::size_t size) {
   return true;
 }
 
-// Reads exactly size bytes, waiting at most kPageWaitMs for each part.
+bool writeAll(int fd, const void* data, std::size_t size) {
+  return transferAll(fd, static_cast<uint8_t*>(const_cast<void*>(data)), size, false,
+                     [](int f, uint8_t* b, std::size_t n) { return ::write(f, b, n); });
+}
+
 bool readAll(int fd, void* data, std::size_t size) {
-  auto* p = static_cast<uint8_t*>(data);
-  while (size > 0) {
-    pollfd pfd{fd, POLLIN, 0};
-    const int ready = ::poll(&pfd, 1, kPageWaitMs);
-    if (ready < 0 && errno == EINTR)
-      continue;
-    if (ready <= 0)
-      return false;
-    const ssize_t n = ::read(fd, p, size);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    p += n;
-    size -= std::size_t(n);
-  }
-  return true;
+  return transferAll(fd, static_cast<uint8_t*>(data), size, true,
+                     [](int f, uint8_t* b, std::size_t n) { return ::read(f, b, n); });
 }
 
 bool underSanitizer() {
