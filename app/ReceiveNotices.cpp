@@ -1,10 +1,11 @@
 #include "app/ReceiveNotices.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QFileInfo>
-#include <QSoundEffect>
+#include <QLibrary>
 #include <QUrl>
 #include <QVariantMap>
 
@@ -13,19 +14,20 @@ namespace app {
 void PlayFaxSound(const QString& wavFile, QObject* owner) {
   if (wavFile.isEmpty() || !QFileInfo(wavFile).isFile())
     return;
-  auto* effect = new QSoundEffect(owner);
-  effect->setSource(QUrl::fromLocalFile(wavFile));
-  // The effect frees itself once it has played (or failed to load).
-  QObject::connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
-    if (!effect->isPlaying())
-      effect->deleteLater();
-  });
-  QObject::connect(effect, &QSoundEffect::statusChanged, effect, [effect] {
-    if (effect->status() == QSoundEffect::Ready)
-      effect->play();
-    else if (effect->status() == QSoundEffect::Error)
-      effect->deleteLater();
-  });
+  using PlayWav = void (*)(const QString&, QObject*);
+  static PlayWav play = [] {
+    const QString here = QCoreApplication::applicationDirPath();
+    for (const QString& candidate :
+         {here + QStringLiteral("/libtolvane_sound.so"),
+          here + QStringLiteral("/../" TOLVANE_LIBDIR "/tolvane/libtolvane_sound.so")}) {
+      QLibrary module(candidate);
+      if (auto fn = reinterpret_cast<PlayWav>(module.resolve("tolvane_play_wav")))
+        return fn;
+    }
+    return PlayWav(nullptr);
+  }();
+  if (play)
+    play(wavFile, owner);
 }
 
 QString FaxReceivedText(const QString& from, int pages) {

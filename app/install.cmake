@@ -9,6 +9,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/tolvane.desktop
 install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/tolvane.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+install(TARGETS tolvane_sound LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tolvane)
+
 function(tolvane_install_programs)
   foreach(program tolvane tolvane-fax tolvane-modemsim)
     if(TARGET ${program})

@@ -3,9 +3,10 @@
 # libraries exist.
 file(GLOB APPWIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
 find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Multimedia DBus)
+include(GNUInstallDirs)
 set(APPWIN_DEPS tolvane_appwidgets tolvane_appcore tolvane_faxengine tolvane_serial
   tolvane_richtext tolvane_platform tolvane_platform_qt
-  Qt6::Widgets Qt6::PrintSupport Qt6::Multimedia Qt6::DBus)
+  Qt6::Widgets Qt6::PrintSupport Qt6::DBus)
 set(APPWIN_DEFS)
 foreach(lib compose faxview docimport docimportqt)
   if(TARGET tolvane_${lib})
@@ -17,10 +18,18 @@ endforeach()
 tolvane_library(appwin SOURCES ${APPWIN_SOURCES} ${CMAKE_SOURCE_DIR}/resources/tolvane.qrc
   DEPS ${APPWIN_DEPS} QT)
 target_compile_definitions(tolvane_appwin PUBLIC ${APPWIN_DEFS})
+target_compile_definitions(tolvane_appwin PRIVATE TOLVANE_LIBDIR="${CMAKE_INSTALL_LIBDIR}")
+
+# The received-fax sound: a module loaded on first use, next to `tolvane`.
+add_library(tolvane_sound MODULE ${CMAKE_CURRENT_SOURCE_DIR}/sound/FaxSound.cpp)
+target_link_libraries(tolvane_sound PRIVATE Qt6::Multimedia)
+set_target_properties(tolvane_sound PROPERTIES PREFIX "lib" LIBRARY_OUTPUT_DIRECTORY
+  ${CMAKE_CURRENT_BINARY_DIR})
 
 add_executable(tolvane ${CMAKE_CURRENT_SOURCE_DIR}/main/Main.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/main/DemoMode.cpp ${CMAKE_CURRENT_SOURCE_DIR}/main/SingleInstance.cpp)
 target_link_libraries(tolvane PRIVATE tolvane_appwin Qt6::Network)
 set_target_properties(tolvane PROPERTIES AUTOMOC ON)
+add_dependencies(tolvane tolvane_sound)
 target_compile_options(tolvane PRIVATE ${TOLVANE_WARNINGS})
 include(${CMAKE_CURRENT_SOURCE_DIR}/install.cmake OPTIONAL)

@@ -120,7 +120,11 @@ int main(int argc, char** argv) {
         mainScreen.show();
       // Start-up measurements end the run as soon as the window is up.
       if (qEnvironmentVariableIsSet("TOLVANE_QUIT_WHEN_SHOWN"))
-        QTimer::singleShot(0, &app, &QApplication::quit);
+        QTimer::singleShot(0, &app, [] {
+          std::fputs("shown\n", stdout);
+          std::fflush(stdout);
+          QApplication::quit();
+        });
       result = app.exec();
     }
   }

@@ -7,12 +7,18 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QMainWindow window;
   window.setCentralWidget(new QLabel(QStringLiteral("bare window")));
   window.resize(592, 400);
   window.show();
-  QTimer::singleShot(0, &app, &QApplication::quit);
+  QTimer::singleShot(0, &app, [] {
+    std::fputs("shown\n", stdout);
+    std::fflush(stdout);
+    QApplication::quit();
+  });
   return app.exec();
 }
