@@ -1,5 +1,7 @@
 #include "app/TPreferences.h"
 
+#include "app/ReceiveNotices.h"
+
 #include "app/THelpWindow.h"
 #include "app/core/Settings.h"
 #include "app/core/SharedServices.h"
@@ -23,7 +25,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSoundEffect>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
@@ -416,10 +417,8 @@ void TPreferences::SelectWavButtonClick() {
 void TPreferences::BitBtn2Click() {
   if (!QFileInfo(WaveFileEdit->text()).isFile())
     return;
-  if (!m_sound)
-    m_sound = new QSoundEffect(this);
-  m_sound->setSource(QUrl::fromLocalFile(QFileInfo(WaveFileEdit->text()).absoluteFilePath()));
-  m_sound->play();
+  // The sound module is loaded on first use (see app/ReceiveNotices.h).
+  app::PlayFaxSound(QFileInfo(WaveFileEdit->text()).absoluteFilePath(), this);
 }
 
 void TPreferences::BitBtn1Click() {
