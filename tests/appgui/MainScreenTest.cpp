@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLibrary>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusTipEvent>
@@ -256,4 +257,10 @@ TEST(MainScreen, ViewingAReceivedFaxWithoutItsFileSaysSoAndKeepsTheRecord) {
   EXPECT_TRUE(Find<QLabel>(&w, "status")->text().isEmpty());
   EXPECT_EQ(Find<QTableView>(&w, "RecFaxGrid")->model()->rowCount(), 1);
   w.close();
+}
+
+TEST(MainScreen, TheSoundModuleLoadsAndOffersItsPlayer) {
+  TestApp();
+  QLibrary module(QStringLiteral(TOLVANE_BINARY_DIR "/app/libtolvane_sound.so"));
+  EXPECT_NE(module.resolve("tolvane_play_wav"), nullptr) << module.errorString().toStdString();
 }
