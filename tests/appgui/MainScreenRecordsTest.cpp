@@ -8,9 +8,11 @@
 #include "app/core/FaxTables.h"
 #include "app/widgets/MessageBoxes.h"
 #include "compose/TFaxEditor.h"
+#include "faxview/TFaxViewer.h"
 #include "richtext/RichEditor.h"
 #include "xbase/Table.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -282,5 +284,32 @@ TEST(MainScreenLists, NewCloneAndEditGoThroughTheFaxEditor) {
   EXPECT_EQ(grid->model()->rowCount(), 3);
   EXPECT_GE(rowWithSubject(grid, "Report v2"), 0);
   EXPECT_EQ(rowWithSubject(grid, "Report"), -1);
+  w.close();
+}
+
+TEST(MainScreenLists, ViewingAStoredFaxShowsItsFileAndDeletesItAfterwards) {
+  DataFolder data;
+  data.AddSent({"To view", false, "", "", "Carol", "5550100"});
+  TMainScreen w;
+  w.show();
+  ASSERT_TRUE(w.SelectCurrentSent());
+  w.FaxTable().edit();
+  w.FaxTable().setMemo("RTFDOC", "{\\rtf1\\ansi A page worth viewing.\\par}");
+  w.FaxTable().post();
+  QString shownFile, caption;
+  bool existedWhileShown = false;
+  OnNextModal("TFaxViewer", [&](QWidget* dialog) {
+    auto* viewer = qobject_cast<TFaxViewer*>(dialog);
+    shownFile = viewer->FaxFileName();
+    caption = viewer->FaxPrinter()->FaxHeader()->Caption();
+    existedWhileShown = QFileInfo::exists(shownFile);
+    QTest::mouseClick(Find<QPushButton>(dialog, "CloseButton"), Qt::LeftButton);
+  });
+  QTest::mouseClick(Find<QPushButton>(&w, "ViewFaxButton"), Qt::LeftButton);
+  EXPECT_TRUE(existedWhileShown) << shownFile.toStdString();
+  EXPECT_EQ(caption, "Carol - To view");
+  EXPECT_FALSE(QFileInfo::exists(shownFile)) << "temporary fax file left behind";
+  EXPECT_TRUE(Find<QLabel>(&w, "status")->text().isEmpty());
+  EXPECT_TRUE(Find<QWidget>(&w, "ButtonBar")->isEnabled());
   w.close();
 }
