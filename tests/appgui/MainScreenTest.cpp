@@ -228,16 +228,25 @@ TEST(MainScreen, RebuildIndexesPacksDeletedFaxesAndShowsEachStep) {
     w.DeleteButtonClick();
   }
   EXPECT_EQ(w.FaxTable().recCount(), 4); // deletion only marks
+  // The window works and closes itself at once; what it showed is taken
+  // when it finishes (caught as it is shown, before the work starts).
   QStringList steps;
-  OnNextModal("TRebuildInd", [&](QWidget* dialog) {
-    // The window works and closes itself; note what it showed meanwhile.
-    auto* rebuild = qobject_cast<TRebuildInd*>(dialog);
-    QObject::connect(rebuild, &QDialog::finished,
-                     [&steps, rebuild] { steps = rebuild->StepsShown(); });
-  });
+  struct ShowWatch : QObject {
+    QStringList* steps;
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if (auto* rebuild = qobject_cast<TRebuildInd*>(o); rebuild && e->type() == QEvent::Show)
+        connect(rebuild, &QDialog::finished, this,
+                [this, rebuild] { *steps = rebuild->StepsShown(); });
+      return false;
+    }
+  } watch;
+  watch.steps = &steps;
+  qApp->installEventFilter(&watch);
   Find<QAction>(&w, "mnuRebuildIndexes")->trigger();
   EXPECT_EQ(w.FaxTable().recCount(), 2);
+  qApp->removeEventFilter(&watch);
   EXPECT_TRUE(steps.contains("Removing FAX file records marked for deletion"));
+  ASSERT_FALSE(steps.isEmpty());
   EXPECT_EQ(steps.last(), "Rebuilding COVER file indexes") << steps.join('|').toStdString();
   EXPECT_EQ(Find<QTableView>(&w, "FaxGrid")->model()->rowCount(), 2);
   EXPECT_TRUE(std::filesystem::exists(data.Path() + "TOVPB.DBF"));
