@@ -75,14 +75,14 @@ void Class1ReceiveMachine::Step(MachineEvent& ev) {
     StartCall();
     break;
   case rsClass1Reply:
+    if (SetupRing(ev))
+      break;
     if (!ev.Has("OK")) {
       Fail(ev.timeout ? ecTimeout : ecFaxInitError);
       break;
     }
     m_s.SwitchBaud(m_rec.normalBaud);
-    m_s.DisarmTimeout();
-    m_s.SetStatus(fpWaiting);
-    m_state = rsWaiting;
+    StartWaiting();
     break;
   case rsWaiting:
     Waiting(ev);

@@ -136,6 +136,8 @@ void Class2ReceiveMachine::Step(MachineEvent& ev) {
 }
 
 void Class2ReceiveMachine::Commands(MachineEvent& ev) {
+  if (SetupRing(ev))
+    return;
   if (!ev.Has("OK")) {
     Fail(ev.timeout ? ecTimeout : ecFaxInitError);
     return;
@@ -156,9 +158,7 @@ void Class2ReceiveMachine::Commands(MachineEvent& ev) {
     m_state = rsSetupReply;
     break;
   default:
-    m_s.DisarmTimeout();
-    m_s.SetStatus(fpWaiting);
-    m_state = rsWaiting;
+    StartWaiting();
     return;
   }
   m_s.ArmTimeout(m_proto.responseTicks);

@@ -64,6 +64,9 @@ struct ProtocolRecord {
   bool toneDial = true, blindDial = false, detectBusy = true;
   uint16_t answerOnRing = 1;
   int ringCount = 0;
+  // RINGs that came while the modem was being set up: the call they belong
+  // to is counted once the modem waits for calls.
+  int setupRings = 0;
   int32_t dialWait = 1092; // ticks
   int32_t responseTicks = kResponseTicks;
   std::string initString = "ATE0Q0V1X4S0=0S2=43";

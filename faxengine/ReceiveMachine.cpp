@@ -30,6 +30,23 @@ void ReceiveMachine::NewCall(const std::string& classCommand, int next) {
   m_state = next;
 }
 
+bool ReceiveMachine::SetupRing(const MachineEvent& ev) {
+  if (!ev.Has("RING"))
+    return false;
+  ++m_proto.setupRings;
+  return true;
+}
+
+void ReceiveMachine::StartWaiting() {
+  m_s.DisarmTimeout();
+  m_s.SetStatus(fpWaiting);
+  m_state = rsWaiting;
+  const int rings = m_proto.setupRings;
+  m_proto.setupRings = 0;
+  for (int i = 0; i < rings && m_state == rsWaiting; ++i)
+    CountRing();
+}
+
 bool ReceiveMachine::CountRing() {
   if (++m_proto.ringCount < m_proto.answerOnRing)
     return false;

@@ -61,6 +61,12 @@ protected:
   // State 1: forgets the last call and sends the class command; its answer
   // comes in state `next`.
   void NewCall(const std::string& classCommand, int next);
+  // A RING while a set-up command waits for its answer: kept for the wait
+  // for rings. True when the line was a RING.
+  bool SetupRing(const MachineEvent& ev);
+  // The set-up is done: on to state 8, or straight to state 9 when the call
+  // that rang during the set-up is to be answered now.
+  void StartWaiting();
   // Counts a RING in state 8: true when it is the one to answer on (on to
   // state 9).
   bool CountRing();

@@ -160,6 +160,13 @@ int TFxCustomAbstractFax::SyncCommand(const std::string& command, std::string* a
       line.clear();
       continue;
     }
+    // A call ringing in is no answer to the command; the receive machine
+    // counts it once the set-up is done.
+    if (line == "RING") {
+      ++m_proto.setupRings;
+      line.clear();
+      continue;
+    }
     if (line.find("ERROR") != std::string::npos) {
       decided = true;
     } else if (line.find("OK") != std::string::npos || ++lines >= 2) {

@@ -9,6 +9,7 @@
 void TFxCustomReceiveFax::BeginReceive() {
   m_rec.lastError = 0;
   m_rec.status = 0;
+  m_proto.setupRings = 0;
   StartCall(false);
 }
 
