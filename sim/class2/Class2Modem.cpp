@@ -175,6 +175,12 @@ void Class2Modem::Impl::startLine(bool calling) {
       onCallEnd(code);
   };
   m_line = std::make_unique<T30Line>(config, cb);
+  // A new call reports its connection and starts its document afresh: a
+  // call that ended on its own (not through a reset) leaves these set.
+  m_reportedConnect = false;
+  m_documentStarted = false;
+  m_lastPpm = 0;
+  m_remoteId.clear();
   m_state = calling ? State::Calling : State::RecvPhaseB;
   m_heldSamples = 0;
 }
