@@ -11,7 +11,7 @@ PACKAGES=(
   efax python3 python3-dbf python3-dbfread
   imagemagick netpbm xvfb xauth fonts-dejavu-core wamerican libpng-dev
   libhunspell-dev hunspell-en-us
-  libreoffice-writer-nogui libpoppler-cpp-dev libjpeg-dev ghostscript poppler-utils zlib1g-dev
+  libreoffice-writer-nogui libpoppler-private-dev libjpeg-dev ghostscript poppler-utils zlib1g-dev
 )
 
 missing=()
