@@ -11,11 +11,16 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <ctime>
-#include <future>
+#include <limits>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 
 namespace docimport {
 
@@ -44,46 +49,140 @@ std::unique_ptr<PageSource> openSource(const std::string& path, DocumentKind kin
 }
 
 FaxPage makeFaxPage(SourcePage& page, const ImportOptions& options, bool fine) {
+  const FaxGrid grid = gridFor(options, fine);
   if (page.bilevel) {
-    if (hasFaxColumns(page.bits.width(), page.xdpi, gridFor(options, fine))) {
+    if (hasFaxColumns(page.bits.width(), page.xdpi, grid)) {
       // A fax page at normal resolution stays so unless fine is asked for.
       if (options.resolution == FaxResolution::Auto && page.ydpi > 0 && page.ydpi < 150)
         fine = false;
       return fitFaxColumns(page.bits, page.ydpi, gridFor(options, fine));
     }
-    return fitGreyPage(greyFromBits(page.bits, page.xdpi, page.ydpi), gridFor(options, fine),
-                       options.halftone);
+    page.grey = greyFromBits(page.bits, page.xdpi, page.ydpi);
+    page.bits = {};
   }
-  if (page.atFaxGrid) {
+  if (page.atFaxGrid) { // drawn at the fax grid, turned already where needed
     faximage::PageBitmap bits;
     halftone(page.grey, options.halftone, bits);
-    return centreOnPage(bits, gridFor(options, fine));
+    return centreOnPage(bits, grid);
   }
-  return fitGreyPage(page.grey, gridFor(options, fine), options.halftone);
+  const GreyImage& g = page.grey;
+  if (turnsWide(g.width, g.height, g.xdpi, g.ydpi, grid))
+    return fitGreyPage(turnQuarter(g), grid, options.halftone);
+  return fitGreyPage(g, grid, options.halftone);
 }
+
+// How many pages are made at once: one per processor, at most four (each
+// holds a page or two in memory).
+int pageWorkers(int pages) {
+  const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+  return std::clamp(std::min(cores, pages), 1, 4);
+}
+
+// Pages made by several workers, each reading the document through its own
+// source (libraries keep per-document state), handed on in page order. A
+// worker stays at most two rounds ahead of the pages handed on, so memory
+// stays bounded however slowly the pages are taken.
+class PageFlow {
+public:
+  PageFlow(int pages, int workers) : m_pages(pages), m_workers(workers) {}
+  PageFlow(const PageFlow&) = delete;
+  PageFlow& operator=(const PageFlow&) = delete;
+  ~PageFlow() {
+    {
+      std::lock_guard lock(m_mutex);
+      m_stop = true;
+    }
+    m_changed.notify_all();
+    for (std::thread& t : m_threads)
+      t.join();
+  }
+
+  template <typename Make> void start(int worker, Make make) {
+    m_threads.emplace_back([this, worker, make]() mutable {
+      for (int i = worker; i < m_pages; i += m_workers) {
+        if (!waitForRoom(i))
+          return;
+        try {
+          FaxPage page = make(i);
+          std::lock_guard lock(m_mutex);
+          m_ready.emplace(i, std::move(page));
+        } catch (...) {
+          std::lock_guard lock(m_mutex);
+          if (i < m_failedAt) {
+            m_failedAt = i;
+            m_failure = std::current_exception();
+          }
+          m_changed.notify_all();
+          return;
+        }
+        m_changed.notify_all();
+      }
+    });
+  }
+
+  // Page `index`, once made; rethrows the failure of a page that failed.
+  FaxPage take(int index) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_ready.count(index) || m_failedAt <= index; });
+    if (m_failedAt <= index)
+      std::rethrow_exception(m_failure);
+    FaxPage page = std::move(m_ready.at(index));
+    m_ready.erase(index);
+    m_next = index + 1;
+    lock.unlock();
+    m_changed.notify_all();
+    return page;
+  }
+
+private:
+  bool waitForRoom(int index) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_stop || index < m_next + 2 * m_workers; });
+    return !m_stop;
+  }
+
+  const int m_pages, m_workers;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::map<int, FaxPage> m_ready;
+  int m_next = 0;
+  int m_failedAt = std::numeric_limits<int>::max();
+  std::exception_ptr m_failure;
+  bool m_stop = false;
+  std::vector<std::thread> m_threads;
+};
 
 } // namespace
 
 void importPages(const std::string& path, const ImportOptions& options, const PageSink& sink) {
   const DocumentKind kind = detectFileKind(path);
-  std::unique_ptr<PageSource> source =
-      openSource(path, kind, SourceLimits{options.maxPages, options.maxSourcePixels});
+  const SourceLimits limits{options.maxPages, options.maxSourcePixels};
+  std::shared_ptr<PageSource> first = openSource(path, kind, limits);
   const bool fine = options.resolution != FaxResolution::Normal;
+  const FaxGrid grid = gridFor(options, fine);
   const int pages = options.firstPagesOnly > 0
-                        ? std::min(options.firstPagesOnly, source->pageCount())
-                        : source->pageCount();
-  // While one page is scaled and halftoned, the library decodes the next:
-  // the two halves of the work take about as long as each other.
-  std::future<FaxPage> made;
-  for (int i = 0; i < pages; ++i) {
-    auto page = std::make_shared<SourcePage>(source->readPage(i, gridFor(options, fine)));
-    if (made.valid())
-      sink(made.get());
-    made = std::async(std::launch::async,
-                      [page, &options, fine] { return makeFaxPage(*page, options, fine); });
+                        ? std::min(options.firstPagesOnly, first->pageCount())
+                        : first->pageCount();
+  const int workers = pageWorkers(pages);
+  if (workers == 1) {
+    for (int i = 0; i < pages; ++i) {
+      SourcePage page = first->readPage(i, grid);
+      sink(makeFaxPage(page, options, fine));
+    }
+    return;
   }
-  if (made.valid())
-    sink(made.get());
+  PageFlow flow(pages, workers);
+  for (int w = 0; w < workers; ++w) {
+    std::shared_ptr<PageSource> source = w == 0 ? first : nullptr;
+    flow.start(w, [=, &options](int i) mutable {
+      if (!source)
+        source = openSource(path, kind, limits);
+      SourcePage page = source->readPage(i, grid);
+      return makeFaxPage(page, options, fine);
+    });
+  }
+  for (int i = 0; i < pages; ++i)
+    sink(flow.take(i));
 }
 
 struct ApfPageWriter::Impl {

@@ -35,6 +35,35 @@ PageSize fitSize(int w, int h, double xdpi, double ydpi, const FaxGrid& grid) {
   return {std::max(1, int(std::lround(width))), std::max(1, int(std::lround(height)))};
 }
 
+bool turnsWide(int w, int h, double xdpi, double ydpi, const FaxGrid& grid) {
+  if (!grid.turnWide || w <= 0 || h <= 0)
+    return false;
+  const bool stated = xdpi > 0 && ydpi > 0;
+  const double wide = stated ? w / xdpi : w, tall = stated ? h / ydpi : h;
+  const double faxColumns = stated ? w / xdpi * grid.xdpi : w;
+  return wide > tall && faxColumns > grid.width + 0.5;
+}
+
+GreyImage turnQuarter(const GreyImage& src) {
+  GreyImage out;
+  out.width = src.height;
+  out.height = src.width;
+  out.xdpi = src.ydpi;
+  out.ydpi = src.xdpi;
+  out.pixels.resize(std::size_t(out.width) * std::size_t(out.height));
+  // Source column x becomes row width-1-x, read down the source rows; blocks
+  // of rows keep the reads within the cache.
+  constexpr int kBlock = 64;
+  for (int y0 = 0; y0 < src.height; y0 += kBlock)
+    for (int x = 0; x < src.width; ++x) {
+      uint8_t* o = out.row(src.width - 1 - x);
+      const int y1 = std::min(src.height, y0 + kBlock);
+      for (int y = y0; y < y1; ++y)
+        o[y] = src.row(y)[x];
+    }
+  return out;
+}
+
 bool hasFaxColumns(int w, double xdpi, const FaxGrid& grid) {
   if (w <= 0 || w > grid.width)
     return false;

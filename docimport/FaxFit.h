@@ -18,6 +18,15 @@ struct PageSize {
 // grid.maxRows, which is made smaller as a whole.
 PageSize fitSize(int w, int h, double xdpi, double ydpi, const FaxGrid& grid);
 
+// True when a page of w x h pixels is to be turned a quarter before it is
+// fitted: grid.turnWide is set, the page is wider than tall as printed, and
+// its width would be made smaller to fit the fax page.
+bool turnsWide(int w, int h, double xdpi, double ydpi, const FaxGrid& grid);
+
+// The page turned a quarter anticlockwise: its top edge becomes its left
+// edge, as a landscape page is printed on portrait paper.
+GreyImage turnQuarter(const GreyImage& src);
+
 // True when a black-and-white page already has the fax grid's columns (same
 // horizontal resolution, or none stated and a fax page width), so that its
 // rows can be taken as they are.

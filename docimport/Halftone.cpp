@@ -1,10 +1,15 @@
 #include "docimport/Halftone.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace docimport {
 
@@ -26,6 +31,25 @@ struct TileGrid {
   uint8_t& at(int c, int r) { return cells[std::size_t(r) * std::size_t(cols) + std::size_t(c)]; }
 };
 
+// How many of the n pixels are mid tones: one unsigned compare per pixel
+// (p - kMidLow <= kMidHigh - kMidLow), sixteen pixels at a time where the
+// processor can.
+int midTones(const uint8_t* p, int n) {
+  int count = 0, x = 0;
+#if defined(__SSE2__)
+  const __m128i low = _mm_set1_epi8(char(kMidLow));
+  const __m128i span = _mm_set1_epi8(char(kMidHigh - kMidLow));
+  for (; x + 16 <= n; x += 16) {
+    const __m128i v = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + x)), low);
+    const __m128i inside = _mm_cmpeq_epi8(_mm_min_epu8(v, span), v);
+    count += std::popcount(unsigned(_mm_movemask_epi8(inside)));
+  }
+#endif
+  for (; x < n; ++x)
+    count += uint8_t(p[x] - kMidLow) <= uint8_t(kMidHigh - kMidLow);
+  return count;
+}
+
 TileGrid midToneTiles(const GreyImage& g) {
   TileGrid grid;
   grid.cols = (g.width + kTile - 1) / kTile;
@@ -38,10 +62,7 @@ TileGrid midToneTiles(const GreyImage& g) {
     int* tileRow = count.data() + std::size_t(y / kTile) * std::size_t(grid.cols);
     for (int c = 0; c < grid.cols; ++c) {
       const int x0 = c * kTile, x1 = std::min(g.width, x0 + kTile);
-      int n = 0;
-      for (int x = x0; x < x1; ++x) // one unsigned compare per pixel, vectorised
-        n += uint8_t(p[x] - kMidLow) <= uint8_t(kMidHigh - kMidLow);
-      tileRow[c] += n;
+      tileRow[c] += midTones(p + x0, x1 - x0);
     }
   }
   grid.cells.assign(count.size(), 0);
@@ -80,6 +101,17 @@ PixelRect takeArea(TileGrid& grid, int c, int r, int& cells) {
   return box;
 }
 
+// Each byte with its bits in reverse order.
+constexpr std::array<uint8_t, 256> reversedBytes() {
+  std::array<uint8_t, 256> table{};
+  for (int b = 0; b < 256; ++b)
+    for (int k = 0; k < 8; ++k)
+      if (b & (1 << k))
+        table[std::size_t(b)] |= uint8_t(0x80 >> k);
+  return table;
+}
+[[maybe_unused]] constexpr std::array<uint8_t, 256> kReversed = reversedBytes();
+
 // With the threshold at 128 a pixel is black exactly when its top bit is
 // clear. Eight pixels are read as one word: their top bits, moved to the low
 // bit of each byte, are gathered into one byte by a multiplication (byte i
@@ -89,7 +121,22 @@ void thresholdRow(const uint8_t* grey, int width, uint8_t* bits) {
   constexpr uint64_t kTopBits = 0x8080808080808080ull;
   constexpr uint64_t kGather = 0x8040201008040201ull;
   const int whole = width / 8;
-  for (int i = 0; i < whole; ++i) {
+  int i = 0;
+#if defined(__SSE2__)
+  // Sixteen pixels at a time: the processor gathers the top bits itself
+  // (pixel i to bit i), which a table puts in fax order (pixel 0 the high bit).
+  for (; i + 2 <= whole; i += 2) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + 8 * i));
+    const unsigned white = unsigned(_mm_movemask_epi8(v));
+    if (white == 0xFFFF) {
+      bits[i] = bits[i + 1] = 0;
+      continue;
+    }
+    bits[i] = kReversed[~white & 0xFF];
+    bits[i + 1] = kReversed[(~white >> 8) & 0xFF];
+  }
+#endif
+  for (; i < whole; ++i) {
     uint64_t w;
     std::memcpy(&w, grey + 8 * i, 8);
     const uint64_t top = w & kTopBits;

@@ -6,6 +6,7 @@
 #include "faximage/PageBitmap.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -20,15 +21,24 @@ inline constexpr int kMaxPages = 500;
 
 // A decoded page in 8-bit grey, 0 black and 255 white, with the resolution
 // the file states (0 where it states none).
+// Its rows are either its own `pixels` or, for a page a library drew, rows
+// left where the library drew them (`drawn`, `stride` bytes apart, kept alive
+// by `keep`), so that a whole page is not copied only to be read once.
 struct GreyImage {
   int width = 0;
   int height = 0;
   double xdpi = 0;
   double ydpi = 0;
   std::vector<uint8_t> pixels; // width * height, rows top to bottom
+  uint8_t* drawn = nullptr;
+  std::size_t stride = 0;
+  std::shared_ptr<void> keep;
 
-  uint8_t* row(int y) { return pixels.data() + std::size_t(y) * std::size_t(width); }
-  const uint8_t* row(int y) const { return pixels.data() + std::size_t(y) * std::size_t(width); }
+  uint8_t* row(int y) {
+    return drawn ? drawn + std::size_t(y) * stride
+                 : pixels.data() + std::size_t(y) * std::size_t(width);
+  }
+  const uint8_t* row(int y) const { return const_cast<GreyImage*>(this)->row(y); }
 };
 
 // The pixel grid of the fax page: 8.03 pixels per mm across, 7.7 (fine) or
@@ -38,6 +48,10 @@ struct FaxGrid {
   double xdpi = 204.0;
   double ydpi = 196.0;
   int maxRows = 2 * 2339; // two A4 pages of fine rows
+  // A page wider than tall that would be made narrower to fit the width is
+  // turned a quarter (its top to the left), so that it fills the portrait
+  // fax page instead of shrinking into its top part.
+  bool turnWide = true;
   bool fine() const { return ydpi > 150; }
 };
 // How grey becomes black and white: a fixed threshold keeps text and line
