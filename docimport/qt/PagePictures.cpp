@@ -132,6 +132,7 @@ int InsertPagesFromFile(richtext::TRichEditor& editor, const QString& path, QStr
 bool InsertPictureFromFile(richtext::TRichEditor& editor, const QString& path, QString* error) {
   ImportOptions options = pictureOptions(editor);
   options.firstPagesOnly = 1;
+  options.grid->turnWide = false; // a picture in the text keeps its way up
   const auto pictures = readPictures(path, options, error);
   if (!pictures)
     return false;

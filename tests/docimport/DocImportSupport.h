@@ -47,6 +47,8 @@ template <typename Fn> std::string importErrorOf(Fn&& fn) {
 } // namespace doctest
 
 namespace doctest {
-// A small PDF of `pages` letter pages that all draw `content`.
-void writeMinimalPdf(const std::string& path, int pages, const std::string& content);
+// A small PDF of `pages` pages that all draw `content`, letter pages unless
+// `pageEntries` says otherwise (e.g. "/MediaBox [0 0 792 612] /Rotate 90").
+void writeMinimalPdf(const std::string& path, int pages, const std::string& content,
+                     const std::string& pageEntries = "/MediaBox [0 0 612 792]");
 } // namespace doctest
