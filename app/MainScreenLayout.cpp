@@ -23,7 +23,7 @@ namespace {
 
 QPushButton* makeButton(QWidget* bar, const char* name, const QString& caption,
                         QStyle::StandardPixmap glyph, const QString& hint) {
-  auto* button = new QPushButton(bar->style()->standardIcon(glyph), caption, bar);
+  auto* button = new QPushButton(QIcon(bar->style()->standardPixmap(glyph, nullptr, bar)), caption, bar);
   button->setObjectName(QString::fromLatin1(name));
   button->setStatusTip(hint);
   button->setToolTip(hint);
@@ -77,14 +77,6 @@ void TMainScreen::BuildLayout() {
   column->addWidget(m_status);
   connect(m_tabSet, &QTabBar::currentChanged, this, &TMainScreen::TabSet1Click);
   BuildMenus();
-  // The hidden editors of fax-file creation.
-  m_richCover = new richtext::TRichEditor(this);
-  m_richCover->setObjectName(QStringLiteral("RichCover"));
-  m_richCover->hide();
-  m_richDoc = new richtext::TRichEditor(this);
-  m_richDoc->setObjectName(QStringLiteral("RichDoc"));
-  m_richDoc->hide();
-  m_converter = std::make_unique<faximage::TFxFaxConverter>();
   resize(592, 383 + menuBar()->sizeHint().height());
 }
 

@@ -120,7 +120,32 @@ void TMainScreen::EditSentFax() {
   m_faxGrid->setCurrentIndex(m_faxModel->index(std::max(row, 0), 0));
 }
 
+// The hidden editors of fax-file creation are made when a fax file is first
+// built: most starts of the program never need them.
+void TMainScreen::MakeHiddenEditors() {
+  if (m_richCover)
+    return;
+  m_richCover = new richtext::TRichEditor(this);
+  m_richCover->setObjectName(QStringLiteral("RichCover"));
+  m_richCover->hide();
+  m_richDoc = new richtext::TRichEditor(this);
+  m_richDoc->setObjectName(QStringLiteral("RichDoc"));
+  m_richDoc->hide();
+  m_converter = std::make_unique<faximage::TFxFaxConverter>();
+}
+
+richtext::TRichEditor* TMainScreen::RichCover() {
+  MakeHiddenEditors();
+  return m_richCover;
+}
+
+richtext::TRichEditor* TMainScreen::RichDoc() {
+  MakeHiddenEditors();
+  return m_richDoc;
+}
+
 QString TMainScreen::CreateFaxFile() {
+  MakeHiddenEditors();
   compose::TFaxFileJob job{m_faxTable,  *m_richCover,
                            *m_richDoc,  *m_converter,
                            m_buttonBar, [this](const QString& text) { SetStatusText(text); },

@@ -83,8 +83,8 @@ public:
   // LastFaxPages.
   QString CreateFaxFile();
   int LastFaxPages = 0;
-  richtext::TRichEditor* RichCover() const { return m_richCover; }
-  richtext::TRichEditor* RichDoc() const { return m_richDoc; }
+  richtext::TRichEditor* RichCover();
+  richtext::TRichEditor* RichDoc();
 
   // The status line (also the hint line while no dialog redirects it).
   QLabel* StatusLine() const { return m_status; }
@@ -136,6 +136,7 @@ protected:
   void dropEvent(QDropEvent* event) override;
 
 private:
+  void MakeHiddenEditors();
   friend class MainScreenTestAccess;
   void FormCreate();
   void FormActivate();

@@ -28,7 +28,7 @@ set_target_properties(tolvane_sound PROPERTIES PREFIX "lib" LIBRARY_OUTPUT_DIREC
 
 add_executable(tolvane ${CMAKE_CURRENT_SOURCE_DIR}/main/Main.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/main/DemoMode.cpp ${CMAKE_CURRENT_SOURCE_DIR}/main/SingleInstance.cpp)
-target_link_libraries(tolvane PRIVATE tolvane_appwin Qt6::Network)
+target_link_libraries(tolvane PRIVATE tolvane_appwin)
 set_target_properties(tolvane PROPERTIES AUTOMOC ON)
 add_dependencies(tolvane tolvane_sound)
 target_compile_options(tolvane PRIVATE ${TOLVANE_WARNINGS})

@@ -63,7 +63,12 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tolvane"));
   QApplication::setApplicationVersion(QStringLiteral("0.1"));
   QApplication::setDesktopFileName(QStringLiteral("tolvane"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/tolvane/tolvane.svg")));
+  // Window icons from pictures drawn beforehand from the scalable icon: no
+  // SVG renderer to load while the program starts.
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/tolvane/tolvane-32.png"));
+  icon.addFile(QStringLiteral(":/tolvane/tolvane-64.png"));
+  QApplication::setWindowIcon(icon);
 
   QCommandLineParser args;
   args.setApplicationDescription(QStringLiteral("Tolvane, a fax program for fax modems"));

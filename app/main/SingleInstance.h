@@ -1,14 +1,17 @@
 #pragma once
-// One running copy per data folder: a lock file in the folder, and a local
-// socket through which a second copy asks the first to show its window.
+// One running copy per data folder: an advisory lock on a file in the
+// folder, and a local socket through which a second copy asks the first to
+// show its window. Both are plain system calls: the kernel drops the lock
+// and the socket when a copy ends in any way, so nothing stale is left, and
+// starting costs no more than opening a file.
 
-#include <QLocalServer>
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
+
+class QSocketNotifier;
 
 class SingleInstance : public QObject {
   Q_OBJECT
@@ -25,10 +28,16 @@ public:
   // Serves requests of later copies; onShow runs for each.
   void Listen(std::function<void()> onShow);
 
-  static QString ServerName(const QString& dataDir);
+  // The socket's name in the abstract namespace (without its leading zero
+  // byte): one per user and data folder.
+  static QByteArray ServerName(const QString& dataDir);
 
 private:
+  void TakeRequest();
+
   QString m_dataDir;
-  QLockFile m_lock;
-  std::unique_ptr<QLocalServer> m_server;
+  int m_lockFd = -1;
+  int m_serverFd = -1;
+  std::unique_ptr<QSocketNotifier> m_notifier;
+  std::function<void()> m_onShow;
 };

@@ -71,3 +71,33 @@ TEST(Startup, FirstStartMakesTablesAndASecondStartOnlyBringsTheFirstForward) {
   first->terminate();
   first->waitForFinished(5000);
 }
+
+// A copy that was killed holds nothing: the next start is a first start
+// again, and it in turn answers a later copy.
+TEST(Startup, AKilledCopyLeavesNoLockBehind) {
+  DataFolder data;
+  QObject owner;
+  QProcess* first = startProgram(data.Path(), &owner);
+  ASSERT_TRUE(first->waitForStarted(5000));
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(data.Path() + "TOVREC.CDX"); }, 20000));
+  QTest::qWait(1000);
+  first->kill();
+  ASSERT_TRUE(first->waitForFinished(5000));
+
+  QProcess* again = startProgram(data.Path(), &owner);
+  ASSERT_TRUE(again->waitForStarted(5000));
+  QTest::qWait(1500);
+  EXPECT_EQ(again->state(), QProcess::Running) << "the killed copy's lock kept the program out";
+
+  QProcess* later = startProgram(data.Path(), &owner);
+  ASSERT_TRUE(later->waitForFinished(15000));
+  QByteArray said;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        said += again->readAllStandardError();
+        return said.contains("brought forward");
+      },
+      5000));
+  again->terminate();
+  again->waitForFinished(5000);
+}
