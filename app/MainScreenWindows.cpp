@@ -16,6 +16,7 @@
 #include "compose/TFaxEditor.h"
 #include "compose/TPhoneBook.h"
 #include "compose/TResetModemForm.h"
+#include "docimport/qt/ImportChoice.h"
 #include "docimport/qt/PagePictures.h"
 #include "faximage/FaxConverter.h"
 #include "richtext/RichEditor.h"
@@ -74,7 +75,8 @@ void TMainScreen::RunNew(bool cloneMode) {
   }
   if (!m_pendingImport.isEmpty()) {
     QString error;
-    if (docimport::InsertPagesFromFile(*editor.RichDoc, m_pendingImport, &error) == 0) {
+    if (docimport::InsertPagesFromFile(*editor.RichDoc, m_pendingImport, &error,
+                                       docimport::RememberedHalftone()) == 0) {
       appwidgets::ShowInfo(error, this);
       return;
     }
@@ -194,10 +196,9 @@ void TMainScreen::mnuModemResetClick() {
 }
 
 void TMainScreen::mnuNewFromFileClick() {
-  const QString path = appwidgets::GetOpenFileName(this, QStringLiteral("New Fax from File"),
-                                                   QString(), docimport::ImportFileFilter());
-  if (!path.isEmpty())
-    OpenFaxFile(path);
+  // The halftone chosen with the file is remembered and used by OpenFaxFile.
+  if (const auto choice = docimport::ChooseImportFile(this, QStringLiteral("New Fax from File")))
+    OpenFaxFile(choice->path);
 }
 
 // A new fax whose document holds the pages of a file (a PDF, a picture, a

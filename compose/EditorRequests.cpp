@@ -11,6 +11,7 @@
 #define TOLVANE_HAVE_SPELL_DIALOG 1
 #endif
 #ifdef TOLVANE_HAVE_DOCIMPORTQT
+#include "docimport/qt/ImportChoice.h"
 #include "docimport/qt/PagePictures.h"
 #endif
 
@@ -27,15 +28,16 @@ void StartSpellCheck(QWidget* parent, richtext::TRichEditor& editor) {
 
 #ifdef TOLVANE_HAVE_DOCIMPORTQT
 namespace {
-// Asks for a file and hands it to insert; its failure text is shown.
-void insertFromFile(QWidget* parent, const QString& caption,
-                    const std::function<bool(const QString&, QString*)>& insert) {
-  const QString name =
-      appwidgets::GetOpenFileName(parent, caption, QString(), docimport::ImportFileFilter());
-  if (name.isEmpty())
+// Asks for a file and how its pages become black and white, and hands both
+// to insert; its failure text is shown.
+void insertFromFile(
+    QWidget* parent, const QString& caption,
+    const std::function<bool(const QString&, docimport::Halftone, QString*)>& insert) {
+  const auto choice = docimport::ChooseImportFile(parent, caption);
+  if (!choice)
     return;
   QString error;
-  if (!insert(name, &error))
+  if (!insert(choice->path, choice->halftone, &error))
     appwidgets::ShowInfo(error, parent);
 }
 } // namespace
@@ -49,17 +51,18 @@ void AddPictureItems(QMenu* menu, richtext::TRichEditor& editor, QWidget* parent
   picture->setObjectName(QStringLiteral("mnuPicture"));
   picture->setStatusTip(QStringLiteral("Insert a picture at the caret"));
   QObject::connect(picture, &QAction::triggered, parent, [parent, &editor] {
-    insertFromFile(parent, QStringLiteral("Insert Picture"), [&](const QString& f, QString* e) {
-      return docimport::InsertPictureFromFile(editor, f, e);
-    });
+    insertFromFile(parent, QStringLiteral("Insert Picture"),
+                   [&](const QString& f, docimport::Halftone h, QString* e) {
+                     return docimport::InsertPictureFromFile(editor, f, e, h);
+                   });
   });
   QAction* pages = menu->addAction(QStringLiteral("Pages from file…"));
   pages->setObjectName(QStringLiteral("mnuPagesFromFile"));
   pages->setStatusTip(QStringLiteral("Insert every page of a file, each on a page of its own"));
   QObject::connect(pages, &QAction::triggered, parent, [parent, &editor] {
     insertFromFile(parent, QStringLiteral("Insert Pages from File"),
-                   [&](const QString& f, QString* e) {
-                     return docimport::InsertPagesFromFile(editor, f, e) > 0;
+                   [&](const QString& f, docimport::Halftone h, QString* e) {
+                     return docimport::InsertPagesFromFile(editor, f, e, h) > 0;
                    });
   });
 #else

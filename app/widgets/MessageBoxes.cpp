@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +111,22 @@ QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& 
   if (takeQueuedName(caption, &name))
     return name;
   return QFileDialog::getOpenFileName(ownerFor(parent), caption, dir, filter);
+}
+
+QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                        const QString& filter, QWidget* extra) {
+  QString name;
+  if (takeQueuedName(caption, &name))
+    return name;
+  QFileDialog dialog(ownerFor(parent), caption, dir, filter);
+  dialog.setObjectName(QStringLiteral("dlgOpenFile"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+    grid->addWidget(extra, grid->rowCount(), 0, 1, grid->columnCount());
+  const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  extra->setParent(nullptr);
+  return chosen ? dialog.selectedFiles().front() : QString();
 }
 
 QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir,

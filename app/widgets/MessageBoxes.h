@@ -31,6 +31,11 @@ QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& 
                         const QString& filter);
 QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                         const QString& filter);
+// The open chooser with `extra` (a choice that goes with the file) under the
+// file list, in Qt's own chooser; `extra` stays the caller's and is read
+// after the return. The test hook answers it as it answers the one above.
+QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                        const QString& filter, QWidget* extra);
 
 // Test hooks. While an answer is queued, the next box returns it at once
 // without being shown; a queued file name answers the next file chooser

@@ -97,16 +97,18 @@ void insertPicture(QTextCursor& cursor, QTextDocument& doc, const QImage& image)
   cursor.insertImage(format);
 }
 
-ImportOptions pictureOptions(const richtext::TRichEditor& editor) {
+ImportOptions pictureOptions(const richtext::TRichEditor& editor, Halftone halftone) {
   ImportOptions options;
   options.grid = pictureGrid(editor.PageLayout());
+  options.halftone = halftone;
   return options;
 }
 
 } // namespace
 
-int InsertPagesFromFile(richtext::TRichEditor& editor, const QString& path, QString* error) {
-  const auto pictures = readPictures(path, pictureOptions(editor), error);
+int InsertPagesFromFile(richtext::TRichEditor& editor, const QString& path, QString* error,
+                        Halftone halftone) {
+  const auto pictures = readPictures(path, pictureOptions(editor, halftone), error);
   if (!pictures)
     return 0;
   QTextCursor cursor = editor.textCursor();
@@ -129,8 +131,9 @@ int InsertPagesFromFile(richtext::TRichEditor& editor, const QString& path, QStr
   return int(pictures->size());
 }
 
-bool InsertPictureFromFile(richtext::TRichEditor& editor, const QString& path, QString* error) {
-  ImportOptions options = pictureOptions(editor);
+bool InsertPictureFromFile(richtext::TRichEditor& editor, const QString& path, QString* error,
+                           Halftone halftone) {
+  ImportOptions options = pictureOptions(editor, halftone);
   options.firstPagesOnly = 1;
   options.grid->turnWide = false; // a picture in the text keeps its way up
   const auto pictures = readPictures(path, options, error);

@@ -5,6 +5,8 @@
 // process (docimport::importPagesIsolated), so a damaged file gives a
 // message and never takes the editor down.
 
+#include "docimport/ImportTypes.h"
+
 #include <QString>
 
 namespace richtext {
@@ -15,12 +17,15 @@ namespace docimport {
 
 // Inserts every page of the file at the cursor, each page a picture that
 // fills the text area at most and stands on a page of its own. Returns the
-// number of pages inserted; 0 with *error (when given) saying why.
-int InsertPagesFromFile(richtext::TRichEditor& editor, const QString& path, QString* error);
+// number of pages inserted; 0 with *error (when given) saying why. Grey and
+// colour pages become black and white as `halftone` says.
+int InsertPagesFromFile(richtext::TRichEditor& editor, const QString& path, QString* error,
+                        Halftone halftone = Halftone::Auto);
 
 // Inserts the file's first page as one picture at the cursor, at its printed
 // size but no wider than the text. False with *error on failure.
-bool InsertPictureFromFile(richtext::TRichEditor& editor, const QString& path, QString* error);
+bool InsertPictureFromFile(richtext::TRichEditor& editor, const QString& path, QString* error,
+                           Halftone halftone = Halftone::Auto);
 
 // The file-dialog filter for the files these read.
 QString ImportFileFilter();
