@@ -30,6 +30,6 @@ add_executable(tolvane ${CMAKE_CURRENT_SOURCE_DIR}/main/Main.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/main/DemoMode.cpp ${CMAKE_CURRENT_SOURCE_DIR}/main/SingleInstance.cpp)
 target_link_libraries(tolvane PRIVATE tolvane_appwin)
 set_target_properties(tolvane PROPERTIES AUTOMOC ON)
-add_dependencies(tolvane tolvane_sound)
+add_dependencies(tolvane tolvane_sound tolvane_readers)
 target_compile_options(tolvane PRIVATE ${TOLVANE_WARNINGS})
 include(${CMAKE_CURRENT_SOURCE_DIR}/install.cmake OPTIONAL)

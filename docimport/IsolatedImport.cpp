@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
@@ -19,6 +20,10 @@
 #include <unistd.h>
 
 namespace docimport {
+
+// Weak: linking this file does not pull the readers into a program.
+void importPages(const std::string& path, const ImportOptions& options, const PageSink& sink)
+    __attribute__((weak));
 
 namespace {
 
@@ -82,6 +87,29 @@ bool underSanitizer() {
   return false;
 }
 
+using ImportPagesFn = void (*)(const std::string&, const ImportOptions&, const PageSink&);
+
+// The readers themselves. Programs that convert documents link them; the
+// desktop program does not, so that poppler, libtiff, libpng and libjpeg
+// (with everything they load) cost nothing at its start, and its child
+// process loads them from the module instead. Null when neither is there.
+ImportPagesFn findReaders() {
+  if (&importPages != nullptr)
+    return &importPages;
+  char exe[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+  const std::string dir = n > 0 ? std::string(exe, std::size_t(n)) : std::string();
+  const std::string here = dir.substr(0, dir.rfind('/') + 1);
+  for (const std::string& candidate :
+       {here + "libtolvane_readers.so", here + "../" TOLVANE_LIBDIR "/tolvane/libtolvane_readers.so",
+        std::string(TOLVANE_READERS_BUILD_PATH)}) {
+    if (void* module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL))
+      if (void* fn = ::dlsym(module, "tolvane_import_pages"))
+        return reinterpret_cast<ImportPagesFn>(fn);
+  }
+  return nullptr;
+}
+
 [[noreturn]] void runChild(int fd, const std::string& path, const ImportOptions& options) {
   // An address-space limit does not fit a sanitizer's shadow memory.
   if (!underSanitizer()) {
@@ -98,7 +126,12 @@ bool underSanitizer() {
   RecordHeader h;
   std::string message;
   try {
-    importPages(path, options, [&](FaxPage&& page) {
+    const ImportPagesFn readers = findReaders();
+    if (!readers)
+      throw ImportError(ecBadGraphicsFormat,
+                        "The document readers of this program are missing (libtolvane_readers.so); "
+                        "reinstall the program.");
+    readers(path, options, [&](FaxPage&& page) {
       RecordHeader p{
           kPageRecord,         uint8_t(page.fine),   0,
           page.bitmap.width(), page.bitmap.height(), uint32_t(page.bitmap.bits().size())};
