@@ -1,33 +1,47 @@
 #include "app/ReceiveNotices.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCall>
 #include <QFileInfo>
 #include <QLibrary>
-#include <QUrl>
-#include <QVariantMap>
 
 namespace app {
 
-void PlayFaxSound(const QString& wavFile, QObject* owner) {
-  if (wavFile.isEmpty() || !QFileInfo(wavFile).isFile())
-    return;
-  using PlayWav = void (*)(const QString&, QObject*);
-  static PlayWav play = [] {
+namespace {
+
+using PlayWav = QObject* (*)(const QString&, QObject*);
+using Notify = void (*)(const QString&, const QString&);
+
+struct NoticesModule {
+  PlayWav play = nullptr;
+  Notify notify = nullptr;
+};
+
+// The notices module, next to the program or where it is installed; loaded
+// once, on the first received fax.
+const NoticesModule& notices() {
+  static const NoticesModule module = [] {
     const QString here = QCoreApplication::applicationDirPath();
     for (const QString& candidate :
-         {here + QStringLiteral("/libtolvane_sound.so"),
-          here + QStringLiteral("/../" TOLVANE_LIBDIR "/tolvane/libtolvane_sound.so")}) {
-      QLibrary module(candidate);
-      if (auto fn = reinterpret_cast<PlayWav>(module.resolve("tolvane_play_wav")))
-        return fn;
+         {here + QStringLiteral("/libtolvane_notices.so"),
+          here + QStringLiteral("/../" TOLVANE_LIBDIR "/tolvane/libtolvane_notices.so"),
+          QStringLiteral(TOLVANE_NOTICES_BUILD_PATH)}) {
+      QLibrary library(candidate);
+      NoticesModule found{reinterpret_cast<PlayWav>(library.resolve("tolvane_play_wav")),
+                          reinterpret_cast<Notify>(library.resolve("tolvane_notify"))};
+      if (found.play && found.notify)
+        return found;
     }
-    return PlayWav(nullptr);
+    return NoticesModule{};
   }();
-  if (play)
-    play(wavFile, owner);
+  return module;
+}
+
+} // namespace
+
+QObject* PlayFaxSound(const QString& wavFile, QObject* owner) {
+  if (wavFile.isEmpty() || !QFileInfo(wavFile).isFile() || !notices().play)
+    return nullptr;
+  return notices().play(wavFile, owner);
 }
 
 QString FaxReceivedText(const QString& from, int pages) {
@@ -38,18 +52,12 @@ QString FaxReceivedText(const QString& from, int pages) {
 }
 
 void NotifyFaxReceived(const QString& from, int pages) {
-  QDBusConnection bus = QDBusConnection::sessionBus();
-  if (!bus.isConnected())
-    return;
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.Notifications"),
-      QStringLiteral("/org/freedesktop/Notifications"),
-      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-  call << QStringLiteral("Tolvane") << uint(0) << QStringLiteral("tolvane")
-       << QStringLiteral("Fax received") << FaxReceivedText(from, pages) << QStringList()
-       << QVariantMap() << int(10000);
-  // Sent without waiting: no service simply means no notification.
-  bus.asyncCall(call, 5000);
+  if (notices().notify)
+    notices().notify(QStringLiteral("Fax received"), FaxReceivedText(from, pages));
+}
+
+bool NoticesAvailable() {
+  return notices().play && notices().notify;
 }
 
 } // namespace app

@@ -9,8 +9,9 @@ class QObject;
 namespace app {
 
 // Plays the WAV file once without waiting for its end; nothing happens when
-// the name is empty or names no file.
-void PlayFaxSound(const QString& wavFile, QObject* owner);
+// the name is empty or names no file. Returns the playing sound (it ends
+// itself), or null.
+QObject* PlayFaxSound(const QString& wavFile, QObject* owner);
 
 // A desktop notification through the freedesktop notification service on
 // the session bus. Without a session bus or service nothing happens.
@@ -18,5 +19,8 @@ void NotifyFaxReceived(const QString& from, int pages);
 
 // The text of the notification ("2 pages from DEMO FAX").
 QString FaxReceivedText(const QString& from, int pages);
+
+// True when the module that plays and notifies was found.
+bool NoticesAvailable();
 
 } // namespace app

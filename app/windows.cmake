@@ -6,7 +6,7 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Multimedia DBus)
 include(GNUInstallDirs)
 set(APPWIN_DEPS tolvane_appwidgets tolvane_appcore tolvane_faxengine tolvane_serial
   tolvane_richtext tolvane_platform tolvane_platform_qt
-  Qt6::Widgets Qt6::PrintSupport Qt6::DBus)
+  Qt6::Widgets Qt6::PrintSupport)
 set(APPWIN_DEFS)
 foreach(lib compose faxview docimport docimportqt)
   if(TARGET tolvane_${lib})
@@ -20,16 +20,20 @@ tolvane_library(appwin SOURCES ${APPWIN_SOURCES} ${CMAKE_SOURCE_DIR}/resources/t
 target_compile_definitions(tolvane_appwin PUBLIC ${APPWIN_DEFS})
 target_compile_definitions(tolvane_appwin PRIVATE TOLVANE_LIBDIR="${CMAKE_INSTALL_LIBDIR}")
 
-# The received-fax sound: a module loaded on first use, next to `tolvane`.
-add_library(tolvane_sound MODULE ${CMAKE_CURRENT_SOURCE_DIR}/sound/FaxSound.cpp)
-target_link_libraries(tolvane_sound PRIVATE Qt6::Multimedia)
-set_target_properties(tolvane_sound PROPERTIES PREFIX "lib" LIBRARY_OUTPUT_DIRECTORY
+# The received-fax sound and desktop notification: a module loaded on the
+# first received fax, next to `tolvane`.
+add_library(tolvane_notices MODULE ${CMAKE_CURRENT_SOURCE_DIR}/notices/FaxSound.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/notices/FaxNotification.cpp)
+target_link_libraries(tolvane_notices PRIVATE Qt6::Multimedia Qt6::DBus)
+set_target_properties(tolvane_notices PROPERTIES PREFIX "lib" LIBRARY_OUTPUT_DIRECTORY
   ${CMAKE_CURRENT_BINARY_DIR})
+target_compile_definitions(tolvane_appwin PRIVATE
+  TOLVANE_NOTICES_BUILD_PATH="$<TARGET_FILE:tolvane_notices>")
 
 add_executable(tolvane ${CMAKE_CURRENT_SOURCE_DIR}/main/Main.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/main/DemoMode.cpp ${CMAKE_CURRENT_SOURCE_DIR}/main/SingleInstance.cpp)
 target_link_libraries(tolvane PRIVATE tolvane_appwin)
 set_target_properties(tolvane PROPERTIES AUTOMOC ON)
-add_dependencies(tolvane tolvane_sound tolvane_readers)
+add_dependencies(tolvane tolvane_notices tolvane_readers)
 target_compile_options(tolvane PRIVATE ${TOLVANE_WARNINGS})
 include(${CMAKE_CURRENT_SOURCE_DIR}/install.cmake OPTIONAL)

@@ -12,6 +12,7 @@ PACKAGES=(
   imagemagick netpbm xvfb xauth fonts-dejavu-core wamerican libpng-dev
   libhunspell-dev hunspell-en-us
   libreoffice-writer-nogui libpoppler-private-dev libjpeg-dev ghostscript poppler-utils zlib1g-dev
+  dbus pulseaudio pulseaudio-utils
 )
 
 missing=()

@@ -3,6 +3,7 @@
 
 #include "tests/appgui/AppGuiTestKit.h"
 
+#include "app/ReceiveNotices.h"
 #include "app/TRebuildInd.h"
 #include "app/widgets/MessageBoxes.h"
 #include "platform/ProgramDir.h"
@@ -268,8 +269,8 @@ TEST(MainScreen, ViewingAReceivedFaxWithoutItsFileSaysSoAndKeepsTheRecord) {
   w.close();
 }
 
-TEST(MainScreen, TheSoundModuleLoadsAndOffersItsPlayer) {
+TEST(MainScreen, TheNoticesModuleIsFoundAndOffersSoundAndNotification) {
   TestApp();
-  QLibrary module(QStringLiteral(TOLVANE_BINARY_DIR "/app/libtolvane_sound.so"));
-  EXPECT_NE(module.resolve("tolvane_play_wav"), nullptr) << module.errorString().toStdString();
+  EXPECT_TRUE(app::NoticesAvailable());
+  EXPECT_EQ(app::PlayFaxSound(QStringLiteral("/nonexistent/bell.wav"), nullptr), nullptr);
 }

@@ -2,6 +2,7 @@
 // fax machine calls, the window answers, stores and lists the fax.
 
 #include "tests/appgui/AppGuiTestKit.h"
+#include "tests/appgui/DesktopServices.h"
 
 #include "app/FaxTableModel.h"
 #include "app/widgets/MessageBoxes.h"
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <QTime>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -82,7 +84,57 @@ bool waitForIdle(TMainScreen& w) {
   return WaitFor([&] { return status->text().startsWith("Waiting for incoming call"); }, 30000);
 }
 
+// Half a second of an 880 Hz tone, 16-bit mono at 22,050 samples a second.
+void writeBell(const std::string& path) {
+  constexpr uint32_t rate = 22050, samples = rate / 2;
+  std::ofstream out(path, std::ios::binary);
+  auto put = [&](uint32_t v, int bytes) { out.write(reinterpret_cast<const char*>(&v), bytes); };
+  out << "RIFF";
+  put(36 + samples * 2, 4);
+  out << "WAVEfmt ";
+  put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(rate * 2, 4), put(2, 2), put(16, 2);
+  out << "data";
+  put(samples * 2, 4);
+  for (uint32_t i = 0; i < samples; ++i)
+    put(uint16_t(int16_t(12000 * std::sin(2 * 3.14159265 * 880 * i / rate))), 2);
+}
+
 } // namespace
+
+TEST(ReceiveMode, AReceivedFaxRingsTheBellAndIsAnnouncedOnTheDesktop) {
+  DataFolder data;
+  PrivateSessionBus bus(data.Path());
+  ASSERT_TRUE(bus.Ready()) << "no private dbus-daemon";
+  RecordedSoundServer sound(data.Path());
+  ASSERT_TRUE(sound.Ready()) << "no private pulseaudio";
+  writeBell(data.Path() + "bell.wav");
+  Simulator sim(data.Path());
+  data.WriteIni("Ports", "Com1", data.Path() + "com1");
+  data.WriteIni("Modem", "FaxClass", "1"); // Class 1
+  data.WriteIni("Receive", "Wav", data.Path() + "bell.wav");
+  TMainScreen w;
+  w.show();
+  QTest::mouseClick(Find<QPushButton>(&w, "ReceiveButton"), Qt::LeftButton);
+  ASSERT_TRUE(w.Receiving()) << hook::lastText().toStdString();
+  ASSERT_TRUE(waitForIdle(w));
+  QTest::qWait(500);
+  EXPECT_EQ(sound.Peak(), 0) << "sound before any fax";
+  EXPECT_TRUE(bus.Recorder().shown.isEmpty());
+
+  sim.Call("5550105");
+  QStringList seen;
+  ASSERT_TRUE(waitForRows(w, 1, seen)) << sim.Log() << seen.join('\n').toStdString();
+  ASSERT_TRUE(WaitFor([&] { return !bus.Recorder().shown.isEmpty(); }, 10000))
+      << "no notification";
+  const auto& shown = bus.Recorder().shown.front();
+  EXPECT_EQ(shown.app, "Tolvane");
+  EXPECT_EQ(shown.summary, "Fax received");
+  EXPECT_EQ(shown.body, "1 page from REMOTE ONE");
+  // The bell reaches the sound server at about the loudness it was written with.
+  EXPECT_TRUE(WaitFor([&] { return sound.Peak() > 8000; }, 10000)) << "peak " << sound.Peak();
+  QTest::mouseClick(Find<QPushButton>(&w, "ReceiveButton"), Qt::LeftButton);
+  w.close();
+}
 
 TEST(ReceiveMode, CallsAreAnsweredStoredListedAndFailuresReported) {
   DataFolder data;

@@ -1,18 +1,20 @@
-// The received-fax sound, kept in a module of its own: Qt Multimedia brings
-// the sound system's libraries with it, and loading those at every start
-// would cost more time than the whole main window. The program loads this
-// module the first time a fax arrives.
+// The received-fax sound and the desktop notification live in a module of
+// their own: Qt Multimedia brings the sound system's libraries and Qt D-Bus
+// its own, and loading those at every start would cost more time than the
+// whole main window. The program loads this module the first time a fax
+// arrives.
 
 #include <QFileInfo>
 #include <QObject>
 #include <QSoundEffect>
 #include <QUrl>
 
-extern "C" Q_DECL_EXPORT void tolvane_play_wav(const QString& wavFile, QObject* owner) {
+// Starts playing the WAV file once; returns the effect (owned by owner, it
+// frees itself once played or failed), or null when there is no such file.
+extern "C" Q_DECL_EXPORT QObject* tolvane_play_wav(const QString& wavFile, QObject* owner) {
   if (wavFile.isEmpty() || !QFileInfo(wavFile).isFile())
-    return;
+    return nullptr;
   auto* effect = new QSoundEffect(owner);
-  // The effect frees itself once it has played (or failed to load).
   QObject::connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
     if (!effect->isPlaying())
       effect->deleteLater();
@@ -24,4 +26,5 @@ extern "C" Q_DECL_EXPORT void tolvane_play_wav(const QString& wavFile, QObject* 
       effect->deleteLater();
   });
   effect->setSource(QUrl::fromLocalFile(wavFile));
+  return effect;
 }
