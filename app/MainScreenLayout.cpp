@@ -1,6 +1,7 @@
 // The main window's controls: button bar, notebook with the two lists, tab
 // set, status line and the two menus.
 
+#include "app/ButtonGlyphs.h"
 #include "app/FaxTableModel.h"
 #include "app/TMainScreen.h"
 #include "faximage/FaxConverter.h"
@@ -21,9 +22,9 @@
 
 namespace {
 
-QPushButton* makeButton(QWidget* bar, const char* name, const QString& caption,
-                        QStyle::StandardPixmap glyph, const QString& hint) {
-  auto* button = new QPushButton(QIcon(bar->style()->standardPixmap(glyph, nullptr, bar)), caption, bar);
+QPushButton* makeButton(QWidget* bar, const char* name, const QString& caption, ButtonGlyph glyph,
+                        const QString& hint) {
+  auto* button = new QPushButton(DrawButtonGlyph(glyph), caption, bar);
   button->setObjectName(QString::fromLatin1(name));
   button->setStatusTip(hint);
   button->setToolTip(hint);
@@ -87,27 +88,27 @@ void TMainScreen::BuildButtonBar() {
   auto* row = new QHBoxLayout(m_buttonBar);
   row->setContentsMargins(4, 4, 4, 4);
   row->setSpacing(2);
-  m_newButton = makeButton(m_buttonBar, "Newbutton", QStringLiteral("&New"), QStyle::SP_FileIcon,
+  m_newButton = makeButton(m_buttonBar, "Newbutton", QStringLiteral("&New"), ButtonGlyph::NewFax,
                            QStringLiteral("Create a new fax"));
   m_editButton = makeButton(m_buttonBar, "EditButton", QStringLiteral("&Edit"),
-                            QStyle::SP_FileDialogDetailedView,
+                            ButtonGlyph::Edit,
                             QStringLiteral("Edit the currently selected fax"));
   m_cloneButton = makeButton(m_buttonBar, "CloneButton", QStringLiteral("&Clone"),
-                             QStyle::SP_FileDialogNewFolder,
+                             ButtonGlyph::Clone,
                              QStringLiteral("Clone the currently selected fax"));
   m_deleteButton =
-      makeButton(m_buttonBar, "DeleteButton", QStringLiteral("&Delete"), QStyle::SP_TrashIcon,
+      makeButton(m_buttonBar, "DeleteButton", QStringLiteral("&Delete"), ButtonGlyph::Delete,
                  QStringLiteral("Delete  the currently selected fax"));
-  m_sendButton = makeButton(m_buttonBar, "SendButton", QStringLiteral("&Send"), QStyle::SP_ArrowUp,
+  m_sendButton = makeButton(m_buttonBar, "SendButton", QStringLiteral("&Send"), ButtonGlyph::Send,
                             QStringLiteral("Send the currently selected fax"));
   m_receiveButton = makeButton(m_buttonBar, "ReceiveButton", QStringLiteral("&Receive"),
-                               QStyle::SP_ArrowDown, QStringLiteral("Start receiving faxes"));
+                               ButtonGlyph::Receive, QStringLiteral("Start receiving faxes"));
   m_viewFaxButton = makeButton(m_buttonBar, "ViewFaxButton", QStringLiteral("&View"),
-                               QStyle::SP_FileDialogContentsView,
+                               ButtonGlyph::View,
                                QStringLiteral("See a preview of and optionally  print the fax"));
   static_cast<QHBoxLayout*>(m_buttonBar->layout())->addStretch(1);
   m_exitButton = makeButton(m_buttonBar, "Exitbutton", QStringLiteral("E&xit"),
-                            QStyle::SP_DialogCloseButton, QStringLiteral("Exit the program"));
+                            ButtonGlyph::Exit, QStringLiteral("Exit the program"));
   connect(m_newButton, &QPushButton::clicked, this, &TMainScreen::NewbuttonClick);
   connect(m_editButton, &QPushButton::clicked, this, &TMainScreen::EditButtonClick);
   connect(m_cloneButton, &QPushButton::clicked, this, &TMainScreen::CloneButtonClick);

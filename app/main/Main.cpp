@@ -1,6 +1,7 @@
 // tolvane: the desktop program.
 //   tolvane [--data-dir DIR] [--demo] [--minimized]
 
+#include "app/ButtonGlyphs.h"
 #include "app/TMainScreen.h"
 #include "app/main/DemoMode.h"
 #include "app/main/SingleInstance.h"
@@ -64,11 +65,10 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral("0.1"));
   QApplication::setDesktopFileName(QStringLiteral("tolvane"));
   // Window icons from pictures drawn beforehand from the scalable icon: no
-  // SVG renderer to load while the program starts.
-  QIcon icon;
-  icon.addFile(QStringLiteral(":/tolvane/tolvane-32.png"));
-  icon.addFile(QStringLiteral(":/tolvane/tolvane-64.png"));
-  QApplication::setWindowIcon(icon);
+  // SVG renderer or image plugin to load while the program starts.
+  QApplication::setStyle(MakeDrawnIconStyle());
+  QApplication::setWindowIcon(PngResourceIcon(
+      {QStringLiteral(":/tolvane/tolvane-32.png"), QStringLiteral(":/tolvane/tolvane-64.png")}));
 
   QCommandLineParser args;
   args.setApplicationDescription(QStringLiteral("Tolvane, a fax program for fax modems"));
