@@ -123,7 +123,7 @@ QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& 
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setFileMode(QFileDialog::ExistingFile);
   if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
-    grid->addWidget(extra, grid->rowCount(), 0, 1, grid->columnCount());
+    grid->addWidget(extra, grid->rowCount(), 0, 1, std::max(1, grid->columnCount() - 1));
   const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
   extra->setParent(nullptr);
   return chosen ? dialog.selectedFiles().front() : QString();
