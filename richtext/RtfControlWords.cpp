@@ -21,6 +21,10 @@ void RtfParser::word(const RtfTokenizer::Token& t) {
     }
     return;
   }
+  if (st().dest == RtfDest::Shape || st().dest == RtfDest::ShapeName) {
+    shapeWord(t);
+    return;
+  }
   if (w == "bin") {
     m_tok.skipBytes(t.hasParam && p > 0 ? std::size_t(p) : 0);
     return;
@@ -66,7 +70,8 @@ bool RtfParser::destinationWord(const std::string& w) {
     return false;
   if (w == "pict") {
     flush();
-    if (st().dest == RtfDest::Text || st().dest == RtfDest::FieldResult) {
+    if (st().dest == RtfDest::Text || st().dest == RtfDest::FieldResult ||
+        st().dest == RtfDest::Shape) {
       m_pictures.clear(); // a \pict inside a \pict is not a picture of its own
       PictureContext picture;
       picture.depth = int(m_stack.size()) - 1;
@@ -75,6 +80,11 @@ bool RtfParser::destinationWord(const std::string& w) {
     } else {
       st().dest = RtfDest::Skip;
     }
+  } else if (w == "shp" || w == "shpgrp") {
+    flush();
+    const bool shown = st().dest == RtfDest::Text || st().dest == RtfDest::FieldResult;
+    st().dest = shown ? RtfDest::Shape : RtfDest::Skip;
+    m_shapeGavePicture = false;
   } else if (w == "shppict") {
     // Word's and LibreOffice's wrapper of a picture: its \pict is read;
     // the \nonshppict fallback beside it is skipped.

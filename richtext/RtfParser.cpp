@@ -33,7 +33,6 @@ bool isSkippedDestination(const std::string& w) {
                                       "themedata",
                                       "colorschememapping",
                                       "latentstyles",
-                                      "shp",
                                       "nonshppict",
                                       "fldtype",
                                       "pgdsctbl",
@@ -245,6 +244,11 @@ void RtfParser::addChar(QChar ch) {
     if (ch.unicode() < 128)
       pictureHex(char(ch.unicode()));
     return;
+  case RtfDest::ShapeName:
+    if (m_shapeProperty.size() < 64 && ch.unicode() < 128 && ch.isLetterOrNumber())
+      m_shapeProperty.push_back(char(ch.unicode()));
+    return;
+  case RtfDest::Shape:
   case RtfDest::Skip:
     return;
   }

@@ -8,6 +8,7 @@
 
 #include <QColor>
 #include <QHash>
+#include <QImage>
 #include <QTextCursor>
 #include <QTextFormat>
 #include <string>
@@ -37,7 +38,7 @@ struct FormatKey {
 // A picture being read: its properties and its data.
 struct PictureContext {
   int depth = 0;    // group depth of the \pict group
-  std::string blip; // "png", "jpeg", or "" for kinds not read (metafiles, bitmaps)
+  std::string blip; // "png", "jpeg", or what the kind not read is (a metafile...)
   int pixelWidth = 0, pixelHeight = 0; // \picw, \pich
   int goalWidth = 0, goalHeight = 0;   // \picwgoal, \pichgoal in twips
   int scaleX = 100, scaleY = 100;      // \picscalex, \picscaley in percent
@@ -79,6 +80,9 @@ private:
   bool pictureWord(const std::string& w, bool has, int p);
   void pictureHex(char c);
   void finishPicture();
+  void insertPicture(const QImage& image, int widthTwips, int heightTwips);
+  static QImage placeholder(int widthTwips, int heightTwips, const std::string& kind);
+  void shapeWord(const RtfTokenizer::Token& t);
   QChar fromSymbolFont(unsigned code) const;
   FormatKey formatKey() const;
   QTextCharFormat format(const FormatKey& key) const;
@@ -107,7 +111,11 @@ private:
   QColor m_colorBuild{0, 0, 0};
   std::vector<FieldContext> m_fields;
   std::vector<PictureContext> m_pictures; // at most one open at a time
-  QHash<int, QString> m_symbolFonts;      // \fcharset2 fonts by number: their names
+  // Word's floating pictures: {\shp{\*\shpinst...{\sp{\sn pib}{\sv {\pict...}}}}
+  // {\shprslt fallback}}. The picture is placed where the shape is anchored.
+  std::string m_shapeProperty;       // the \sn just read
+  bool m_shapeGavePicture = false;   // the current shape's picture was placed
+  QHash<int, QString> m_symbolFonts; // \fcharset2 fonts by number: their names
   TPageLayout m_layout;
   bool m_layoutSeen = false;
 };

@@ -3,10 +3,13 @@
 #include "richtext/RtfParser.h"
 #include "richtext/Units.h"
 
+#include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QTextDocument>
 #include <QTextImageFormat>
 #include <QUrl>
+#include <algorithm>
 #include <atomic>
 
 namespace richtext::rtf {
@@ -73,9 +76,16 @@ bool RtfParser::pictureWord(const std::string& w, bool has, int p) {
     pic.scaleX = std::clamp(v, 1, 1000);
   else if (w == "picscaley")
     pic.scaleY = std::clamp(v, 1, 1000);
-  else if (w == "wmetafile" || w == "emfblip" || w == "macpict" || w == "dibitmap" ||
-           w == "wbitmap" || w == "pmmetafile")
-    pic.blip.clear(); // kinds not read: the picture is left out
+  else if (w == "wmetafile") // kinds not read: a placeholder shows where they are
+    pic.blip = "Windows metafile";
+  else if (w == "pmmetafile")
+    pic.blip = "OS/2 metafile";
+  else if (w == "emfblip")
+    pic.blip = "enhanced metafile";
+  else if (w == "macpict")
+    pic.blip = "Macintosh picture";
+  else if (w == "dibitmap" || w == "wbitmap")
+    pic.blip = "device bitmap";
   else
     return false;
   return true;
@@ -103,24 +113,91 @@ void RtfParser::pictureHex(char c) {
 void RtfParser::finishPicture() {
   const PictureContext pic = std::move(m_pictures.back());
   m_pictures.pop_back();
-  if (pic.blip.empty() || pic.data.empty() || pic.data.size() >= kMaxPictureBytes)
+  if (pic.data.empty())
     return;
   QImage image;
-  const QByteArray bytes(pic.data.data(), qsizetype(pic.data.size()));
-  if (!image.loadFromData(bytes, pic.blip == "png" ? "PNG" : "JPEG") || image.isNull())
-    return;
-  // The size shown: the goal size scaled, else the stored pixels at the
-  // screen's 96 per inch (15 twips each).
-  const int w = pic.goalWidth > 0 ? pic.goalWidth : 15 * image.width();
-  const int h = pic.goalHeight > 0 ? pic.goalHeight : 15 * image.height();
+  const bool known = pic.blip == "png" || pic.blip == "jpeg";
+  if (known && pic.data.size() < kMaxPictureBytes) {
+    const QByteArray bytes(pic.data.data(), qsizetype(pic.data.size()));
+    image.loadFromData(bytes, pic.blip == "png" ? "PNG" : "JPEG");
+  }
+  // The size shown: the goal size, else the stored pixels at the screen's 96
+  // per inch (15 twips each), else a metafile's extent in 0.01 mm.
+  const auto size = [&](int goal, int stored, int imagePixels) {
+    if (goal > 0)
+      return goal;
+    if (imagePixels > 0)
+      return 15 * imagePixels;
+    return stored > 0 ? std::clamp(int(stored * 1440LL / 2540), 360, kMaxTwips) : 2880;
+  };
+  const int w = size(pic.goalWidth, pic.pixelWidth, image.width()) * pic.scaleX / 100;
+  const int h = size(pic.goalHeight, pic.pixelHeight, image.height()) * pic.scaleY / 100;
+  if (image.isNull()) // a kind not read, or damaged data: shown as such, not dropped
+    image = placeholder(w, h, pic.blip);
+  insertPicture(image, w, h);
+}
+
+// A frame the size of the picture saying which picture is not shown, so that
+// a reader of the fax sees that something is missing there.
+QImage RtfParser::placeholder(int widthTwips, int heightTwips, const std::string& kind) {
+  // At the fax page's 200 pixels per inch (7.2 twips each), so that it is
+  // sharp where it is faxed.
+  const int w = std::clamp(widthTwips * 5 / 36, 96, 4000);
+  const int h = std::clamp(heightTwips * 5 / 36, 48, 4000);
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setPen(QPen(Qt::black, 4, Qt::DashLine));
+  painter.drawRect(QRectF(2, 2, w - 4, h - 4));
+  QFont font = painter.font();
+  font.setPixelSize(std::clamp(h / 6, 16, 28));
+  painter.setFont(font);
+  const QString what = kind == "png" || kind == "jpeg" ? QStringLiteral("damaged picture")
+                       : kind.empty()                  ? QStringLiteral("picture of unknown kind")
+                                                       : QString::fromLatin1(kind.c_str());
+  painter.drawText(QRectF(10, 8, w - 20, h - 16), Qt::AlignCenter | Qt::TextWordWrap,
+                   QStringLiteral("Picture not shown (%1)").arg(what));
+  return image;
+}
+
+void RtfParser::insertPicture(const QImage& image, int widthTwips, int heightTwips) {
   QTextImageFormat fmt;
   fmt.setName(pictureName());
-  fmt.setWidth(twipsToUnits(w * pic.scaleX / 100));
-  fmt.setHeight(twipsToUnits(h * pic.scaleY / 100));
+  fmt.setWidth(twipsToUnits(widthTwips));
+  fmt.setHeight(twipsToUnits(heightTwips));
   m_doc.addResource(QTextDocument::ImageResource, QUrl(fmt.name()), image);
   startBlock();
   m_cursor.insertImage(fmt);
   m_blockHasContent = true;
+  m_shapeGavePicture = true;
+}
+
+void RtfParser::shapeWord(const RtfTokenizer::Token& t) {
+  const std::string& w = t.word;
+  if (w == "bin") {
+    m_tok.skipBytes(t.hasParam && t.param > 0 ? std::size_t(t.param) : 0);
+    return;
+  }
+  if (st().dest == RtfDest::ShapeName)
+    return;
+  if (w == "sn") {
+    m_shapeProperty.clear();
+    st().dest = RtfDest::ShapeName;
+  } else if (w == "sv") {
+    // Only the value of "pib", the picture the shape shows, is read.
+    if (m_shapeProperty != "pib")
+      st().dest = RtfDest::Skip;
+  } else if (w == "pict") {
+    destinationWord(w);
+  } else if (w == "shp") {
+    m_shapeGavePicture = false; // one shape of a group
+  } else if (w == "shprslt") {
+    // What a reader without shapes shows instead: read only when the shape
+    // gave no picture of its own.
+    st().dest = m_shapeGavePicture ? RtfDest::Skip : RtfDest::Text;
+  }
+  // Position, wrapping and the other properties of the shape are not kept:
+  // the picture stands in the text where the shape is anchored.
 }
 
 } // namespace richtext::rtf

@@ -43,6 +43,8 @@ enum class RtfDest {
   FieldInst,   // \fldinst: the field's instruction
   FieldResult, // \fldrslt: the field's shown text
   Picture,     // \pict: picture properties and hex data
+  Shape,       // \shp: a drawing object; only the picture it shows is read
+  ShapeName,   // \sn in a shape: the name of the property whose value follows
 };
 
 // What a "{" saves and the matching "}" restores.

@@ -100,12 +100,16 @@ TEST(RtfPictures, WrittenAsPngAndReadBackUnchanged) {
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].image.convertToFormat(QImage::Format_RGB32), image);
   EXPECT_NEAR(found[0].format.width(), twipsToUnits(2000), 0.01);
-  // Damaged picture data leaves the picture out, never the text.
+  // Damaged picture data gives a placeholder of the picture's size in its
+  // place, never a lost text.
   std::string broken = rtf;
   broken.replace(broken.find("\\pngblip") + 9, 40, std::string(40, '0'));
   QTextDocument damaged;
   ASSERT_TRUE(readRtf(broken, damaged));
-  EXPECT_TRUE(pictures(damaged).empty());
+  const auto shown = pictures(damaged);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].image.convertToFormat(QImage::Format_RGB32), image);
+  EXPECT_NEAR(shown[0].format.width(), twipsToUnits(2000), 0.01);
   EXPECT_TRUE(damaged.toPlainText().startsWith(QStringLiteral("Logo:")));
 }
 
@@ -140,4 +144,57 @@ TEST(RtfReaderFixes, SymbolFontBulletsBecomeBullets) {
   const QTextBlock first = doc.begin();
   EXPECT_NE(first.begin().fragment().charFormat().fontFamilies().toStringList().value(0),
             QStringLiteral("Symbol"));
+}
+
+namespace {
+// Black pixels of a picture: a placeholder must show something.
+int blackPixels(const QImage& image) {
+  const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+  int n = 0;
+  for (int y = 0; y < grey.height(); ++y)
+    for (int x = 0; x < grey.width(); ++x)
+      n += grey.constScanLine(y)[x] < 128;
+  return n;
+}
+} // namespace
+
+TEST(RtfPictures, WordFloatingPictureIsPlacedAtItsAnchorAndMetafilesShowAPlaceholder) {
+  const QImage image = testImage();
+  QImage other(8, 8, QImage::Format_RGB32);
+  other.fill(Qt::red);
+  // Word's floating picture: the shape's "pib" holds the picture; another
+  // picture property (a fill) and the metafile fallback in \shprslt are not
+  // the picture shown.
+  const std::string shape =
+      "{\\shp{\\*\\shpinst\\shpleft0\\shptop0\\shpright2880\\shpbottom1440\\shpwr3\\shplid1025"
+      "{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn fillBlip}{\\sv {\\pict\\pngblip " +
+      hexOf(other, "PNG") +
+      "}}}{\\sp{\\sn pib}{\\sv {\\pict\\picscalex100\\picscaley100\\picw40\\pich20"
+      "\\picwgoal2880\\pichgoal1440\\pngblip " +
+      hexOf(image, "PNG") +
+      "}}}{\\sp{\\sn wzDescription}{\\sv A logo}}}"
+      "{\\shprslt\\par\\pard\\ql {\\pict\\wmetafile8\\picw5080\\pich2540 0100}\\par}}";
+  const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard Before " + shape +
+                          " After\\par\\pard {\\pict\\wmetafile8\\picw5080\\pich2540"
+                          "\\picwgoal2880\\pichgoal1440 010009000003}"
+                          "{\\shp{\\*\\shpinst{\\sp{\\sn pib}{\\sv {\\pict\\emfblip 0100}}}}"
+                          "{\\shprslt {\\pict\\wmetafile8 0100}}} End\\par}";
+  QTextDocument doc;
+  ASSERT_TRUE(readRtf(rtf, doc));
+  const auto found = pictures(doc);
+  ASSERT_EQ(found.size(), 3u);
+  EXPECT_EQ(found[0].image.convertToFormat(QImage::Format_RGB32), image);
+  EXPECT_DOUBLE_EQ(found[0].format.width(), twipsToUnits(2880));
+  // The metafiles: a visible frame of the picture's size (an inline one and
+  // a shape's enhanced metafile, whose fallback is not shown as well).
+  EXPECT_DOUBLE_EQ(found[1].format.width(), twipsToUnits(2880));
+  EXPECT_GT(blackPixels(found[1].image), 100);
+  EXPECT_DOUBLE_EQ(found[2].format.width(), twipsToUnits(2880)); // 2 inches when unstated
+  EXPECT_GT(blackPixels(found[2].image), 100);
+  const QString text = doc.toPlainText();
+  EXPECT_TRUE(text.startsWith(QStringLiteral("Before "))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral(" After"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("End"))) << text.toStdString();
+  EXPECT_FALSE(text.contains(QStringLiteral("logo"))) << text.toStdString();
+  EXPECT_FALSE(text.contains(QStringLiteral("75"))) << text.toStdString();
 }
