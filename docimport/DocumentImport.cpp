@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <cstring>
 #include <ctime>
 #include <limits>
 #include <map>
@@ -188,6 +189,11 @@ void importPages(const std::string& path, const ImportOptions& options, const Pa
 struct ApfPageWriter::Impl {
   faximage::ApfWriter writer;
   std::array<uint8_t, faximage::kMaxRowRecord> coded{};
+  // The record of an all-white row, coded once per width: most rows of a
+  // document page are white and need only a look at their bytes.
+  std::vector<uint8_t> whiteRow;
+  std::vector<uint8_t> whiteRecord;
+  int whiteWidth = 0;
 };
 
 ApfPageWriter::ApfPageWriter() : m_impl(new Impl) {}
@@ -206,10 +212,25 @@ void ApfPageWriter::add(const FaxPage& page) {
       uint16_t(faximage::PageFlagLengthWords | (page.fine ? faximage::PageFlagFine : 0) |
                (width == 2048 ? faximage::PageFlagWide : 0));
   const faximage::RowLayout layout{width, 0, false};
+  Impl& d = *m_impl;
+  const std::size_t stride = page.bitmap.stride();
+  if (d.whiteWidth != width) {
+    d.whiteRow.assign(stride, 0);
+    d.whiteRecord.resize(faximage::kMaxRowRecord);
+    d.whiteRecord.resize(
+        faximage::encodeRowRecord(d.whiteRow.data(), layout, d.whiteRecord.data()));
+    d.whiteWidth = width;
+  }
   for (int y = 0; y < page.bitmap.height(); ++y) {
-    const std::size_t n =
-        faximage::encodeRowRecord(page.bitmap.row(y), layout, m_impl->coded.data());
-    if (int rc = m_impl->writer.writeRecord(m_impl->coded.data(), n, flags); rc < 0)
+    const uint8_t* row = page.bitmap.row(y);
+    int rc = 0;
+    if (std::memcmp(row, d.whiteRow.data(), stride) == 0) {
+      rc = d.writer.writeRecord(d.whiteRecord.data(), d.whiteRecord.size(), flags);
+    } else {
+      const std::size_t n = faximage::encodeRowRecord(row, layout, d.coded.data());
+      rc = d.writer.writeRecord(d.coded.data(), n, flags);
+    }
+    if (rc < 0)
       throw ImportError(rc, "The fax file cannot be written.");
   }
   if (int rc = m_impl->writer.endPage(flags); rc < 0)

@@ -37,13 +37,18 @@ struct TileGrid {
 int midTones(const uint8_t* p, int n) {
   int count = 0, x = 0;
 #if defined(__SSE2__)
+  // Each match is -1 in its byte and is taken from a byte counter (at most
+  // n / 16 per byte, well below 256 for a tile); the counters are summed at
+  // the end.
   const __m128i low = _mm_set1_epi8(char(kMidLow));
   const __m128i span = _mm_set1_epi8(char(kMidHigh - kMidLow));
+  __m128i counters = _mm_setzero_si128();
   for (; x + 16 <= n; x += 16) {
     const __m128i v = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + x)), low);
-    const __m128i inside = _mm_cmpeq_epi8(_mm_min_epu8(v, span), v);
-    count += std::popcount(unsigned(_mm_movemask_epi8(inside)));
+    counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(_mm_min_epu8(v, span), v));
   }
+  const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+  count = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
 #endif
   for (; x < n; ++x)
     count += uint8_t(p[x] - kMidLow) <= uint8_t(kMidHigh - kMidLow);

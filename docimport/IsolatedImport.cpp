@@ -100,9 +100,9 @@ ImportPagesFn findReaders() {
   const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
   const std::string dir = n > 0 ? std::string(exe, std::size_t(n)) : std::string();
   const std::string here = dir.substr(0, dir.rfind('/') + 1);
-  for (const std::string& candidate :
-       {here + "libtolvane_readers.so", here + "../" TOLVANE_LIBDIR "/tolvane/libtolvane_readers.so",
-        std::string(TOLVANE_READERS_BUILD_PATH)}) {
+  for (const std::string& candidate : {here + "libtolvane_readers.so",
+                                       here + "../" TOLVANE_LIBDIR "/tolvane/libtolvane_readers.so",
+                                       std::string(TOLVANE_READERS_BUILD_PATH)}) {
     if (void* module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL))
       if (void* fn = ::dlsym(module, "tolvane_import_pages"))
         return reinterpret_cast<ImportPagesFn>(fn);

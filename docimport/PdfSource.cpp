@@ -22,6 +22,10 @@
 #include <cstring>
 #include <mutex>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace docimport {
 
 namespace {
@@ -60,7 +64,22 @@ void compositeOnWhite(SplashBitmap& bitmap) {
   for (int y = 0; y < bitmap.getHeight(); ++y) {
     const uint8_t* a = alpha + std::size_t(y) * w;
     uint8_t* p = bitmap.getDataPtr() + std::size_t(y) * std::size_t(bitmap.getRowSize());
-    for (std::size_t x0 = 0; x0 < w; x0 += 8) {
+    std::size_t x0 = 0;
+#if defined(__SSE2__)
+    // Sixteen at a time where the processor can: only groups with a byte
+    // that is neither 0 nor 255 are looked at more closely.
+    const __m128i none = _mm_setzero_si128(), full = _mm_set1_epi8(char(0xFF));
+    for (; x0 + 16 <= w; x0 += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x0));
+      if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, none), _mm_cmpeq_epi8(v, full))) ==
+          0xFFFF)
+        continue;
+      for (std::size_t x = x0; x < x0 + 16; ++x)
+        if (uint8_t(a[x] - 1) < 254)
+          p[x] = uint8_t(255 - (255 - p[x]) * a[x] / 255);
+    }
+#endif
+    for (; x0 < w; x0 += 8) {
       if (x0 + 8 <= w) {
         uint64_t word;
         std::memcpy(&word, a + x0, 8);

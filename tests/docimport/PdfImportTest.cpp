@@ -94,3 +94,22 @@ TEST(PdfImport, HairlinesStaySolidAtFaxResolution) {
     EXPECT_EQ(pages[0].fine, resolution == docimport::FaxResolution::Fine);
   }
 }
+
+TEST(PdfImport, HalfTransparentFillIsLaidOnWhitePaper) {
+  // Black at 50 % opacity over the paper is a mid grey: about half of its
+  // pixels black when diffused, not a solid black square.
+  const std::string pdf = imgtest::scratch("half.pdf");
+  writeMinimalPdf(pdf, 1, "/Half gs 72 72 216 216 re f",
+                  "/MediaBox [0 0 612 792] /Resources << /ExtGState << /Half << /ca 0.5 >> >> >>");
+  docimport::ImportOptions options;
+  options.halftone = docimport::Halftone::Diffuse;
+  const auto pages = importAll(pdf, options);
+  ASSERT_EQ(pages.size(), 1u);
+  const Box box = blackBox(pages[0].bitmap);
+  ASSERT_GT(box.x1 - box.x0, 500);
+  long black = 0, all = 0;
+  for (int y = box.y0 + 20; y < box.y1 - 20; ++y)
+    for (int x = box.x0 + 20; x < box.x1 - 20; ++x, ++all)
+      black += pages[0].bitmap.pixel(x, y);
+  EXPECT_NEAR(double(black) / double(all), 0.5, 0.05);
+}
