@@ -23,7 +23,8 @@ inline constexpr int kMaxPages = 500;
 // the file states (0 where it states none).
 // Its rows are either its own `pixels` or, for a page a library drew, rows
 // left where the library drew them (`drawn`, `stride` bytes apart, kept alive
-// by `keep`), so that a whole page is not copied only to be read once.
+// by `keep` or, when that is empty, by the source until its next page), so
+// that a whole page is not copied only to be read once.
 struct GreyImage {
   int width = 0;
   int height = 0;

@@ -25,7 +25,8 @@ public:
   virtual ~PageSource() = default;
   virtual int pageCount() const = 0;
   // Decodes page `index` (0 based). A source that draws its pages draws them
-  // at `grid`. Throws ImportError.
+  // at `grid`; the rows of such a page may be the source's own (GreyImage::
+  // drawn) and last until its next readPage. Throws ImportError.
   virtual SourcePage readPage(int index, const FaxGrid& grid) = 0;
 };
 
