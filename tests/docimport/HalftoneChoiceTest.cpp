@@ -3,6 +3,7 @@
 // keyboard, the file name typed, and the pages arrive halftoned as chosen;
 // the choice is remembered in TOV.INI for the next time.
 
+#include "DocPictures.h"
 #include "app/core/IniFile.h"
 #include "app/widgets/MessageBoxes.h"
 #include "compose/EditorRequests.h"
@@ -29,18 +30,9 @@
 
 #include <functional>
 
-namespace {
+using doctest::documentPictures;
 
-std::vector<QImage> pictures(const QTextDocument& doc) {
-  std::vector<QImage> out;
-  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-    for (auto it = b.begin(); !it.atEnd(); ++it)
-      if (it.fragment().charFormat().isImageFormat())
-        out.push_back(doc.resource(QTextDocument::ImageResource,
-                                   QUrl(it.fragment().charFormat().toImageFormat().name()))
-                          .value<QImage>());
-  return out;
-}
+namespace {
 
 // Share of black in the middle 300 x 300 pixels (the picture is centred
 // on a row of the text's width).
@@ -137,7 +129,7 @@ TEST(HalftoneChoice, InsertPagesAsksHowGreyBecomesBlackAndWhiteAndRemembers) {
   whenChooserOpens([&](QFileDialog& d) { chooseAndOpen(d, 1, file, &shown); });
   trigger(pages);
   EXPECT_EQ(shown.toStdString(), "Automatic");
-  auto inserted = pictures(*editor.document());
+  auto inserted = documentPictures(*editor.document());
   ASSERT_EQ(inserted.size(), 1u);
   EXPECT_EQ(blackShare(inserted[0]), 0.0);
   const app::IniFile ini(platform::IniFileName());
@@ -147,7 +139,7 @@ TEST(HalftoneChoice, InsertPagesAsksHowGreyBecomesBlackAndWhiteAndRemembers) {
   whenChooserOpens([&](QFileDialog& d) { chooseAndOpen(d, 1, file, &shown); });
   trigger(pages);
   EXPECT_EQ(shown.toStdString(), "Text and line art (threshold)");
-  inserted = pictures(*editor.document());
+  inserted = documentPictures(*editor.document());
   ASSERT_EQ(inserted.size(), 2u);
   EXPECT_NEAR(blackShare(inserted[1]), 1.0 - 170 / 255.0, 0.03);
   EXPECT_EQ(ini.ReadInteger("Import", "Halftone", -1), 2);
@@ -160,7 +152,7 @@ TEST(HalftoneChoice, InsertPagesAsksHowGreyBecomesBlackAndWhiteAndRemembers) {
   });
   trigger(pages);
   EXPECT_EQ(shown.toStdString(), "Photograph (error diffusion)");
-  EXPECT_EQ(pictures(*editor.document()).size(), 2u);
+  EXPECT_EQ(documentPictures(*editor.document()).size(), 2u);
   EXPECT_EQ(ini.ReadInteger("Import", "Halftone", -1), 2);
   platform::setProgramDir("");
 }

@@ -3,6 +3,7 @@
 
 #include "docimport/qt/PagePictures.h"
 #include "DocImportSupport.h"
+#include "DocPictures.h"
 #include "richtext/RichEditor.h"
 #include "richtext/RtfReader.h"
 #include "richtext/Units.h"
@@ -24,17 +25,6 @@
 using namespace doctest;
 
 namespace {
-
-std::vector<QImage> pictures(const QTextDocument& doc) {
-  std::vector<QImage> out;
-  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-    for (auto it = b.begin(); !it.atEnd(); ++it)
-      if (it.fragment().charFormat().isImageFormat())
-        out.push_back(doc.resource(QTextDocument::ImageResource,
-                                   QUrl(it.fragment().charFormat().toImageFormat().name()))
-                          .value<QImage>());
-  return out;
-}
 
 std::vector<faximage::PageBitmap> faxPages(richtext::TRichEditor& editor) {
   std::vector<faximage::PageBitmap> pages;
@@ -83,7 +73,7 @@ TEST(PagePictures, PdfPagesBecomePicturesDrawnPixelForPixelOnFaxPages) {
       docimport::InsertPagesFromFile(editor, QString::fromStdString(docData("report.pdf")), &error),
       3)
       << error.toStdString();
-  const auto pics = pictures(*editor.document());
+  const auto pics = documentPictures(*editor.document());
   ASSERT_EQ(pics.size(), 3u);
   // The letter page scaled into the 7.5 inch text width at 200 per inch.
   EXPECT_EQ(pics[0].width(), 1500);
@@ -123,7 +113,8 @@ TEST(PagePictures, SurviveSaveReloadAndLibreOffice) {
   ASSERT_TRUE(editor.SaveToFile(saved));
   richtext::TRichEditor reloaded;
   ASSERT_TRUE(reloaded.LoadFromFile(saved));
-  const auto before = pictures(*editor.document()), after = pictures(*reloaded.document());
+  const auto before = documentPictures(*editor.document()),
+             after = documentPictures(*reloaded.document());
   ASSERT_EQ(after.size(), 3u);
   for (std::size_t i = 0; i < 3; ++i)
     EXPECT_EQ(after[i].convertToFormat(QImage::Format_Grayscale8),
@@ -148,7 +139,7 @@ TEST(PagePictures, SurviveSaveReloadAndLibreOffice) {
   ASSERT_FALSE(theirs.isEmpty());
   richtext::TRichEditor fromLibreOffice;
   ASSERT_TRUE(fromLibreOffice.LoadFromFile(theirs));
-  const auto back = pictures(*fromLibreOffice.document());
+  const auto back = documentPictures(*fromLibreOffice.document());
   ASSERT_EQ(back.size(), 3u);
   EXPECT_EQ(back[0].size(), before[0].size());
 }
