@@ -132,8 +132,13 @@ void RtfParser::finishPicture() {
   };
   const int w = size(pic.goalWidth, pic.pixelWidth, image.width()) * pic.scaleX / 100;
   const int h = size(pic.goalHeight, pic.pixelHeight, image.height()) * pic.scaleY / 100;
-  if (image.isNull()) // a kind not read, or damaged data: shown as such, not dropped
+  if (image.isNull()) {
+    // A kind not read (a metafile) is shown as missing, not dropped; damaged
+    // data or a picture of no stated kind is left out.
+    if (known || pic.blip.empty())
+      return;
     image = placeholder(w, h, pic.blip);
+  }
   insertPicture(image, w, h);
 }
 
@@ -152,11 +157,8 @@ QImage RtfParser::placeholder(int widthTwips, int heightTwips, const std::string
   QFont font = painter.font();
   font.setPixelSize(std::clamp(h / 6, 16, 28));
   painter.setFont(font);
-  const QString what = kind == "png" || kind == "jpeg" ? QStringLiteral("damaged picture")
-                       : kind.empty()                  ? QStringLiteral("picture of unknown kind")
-                                                       : QString::fromLatin1(kind.c_str());
   painter.drawText(QRectF(10, 8, w - 20, h - 16), Qt::AlignCenter | Qt::TextWordWrap,
-                   QStringLiteral("Picture not shown (%1)").arg(what));
+                   QStringLiteral("Picture not shown (%1)").arg(QString::fromLatin1(kind.c_str())));
   return image;
 }
 
