@@ -56,12 +56,15 @@ void BM_Tolvane_PdfToApf(benchmark::State& state) {
 }
 
 // The same pages without the child process: drawing, halftoning and nothing
-// else, to show what the isolation costs.
+// else, to show what the isolation costs; with the automatic halftone (0)
+// and with the plain threshold (1), to show what finding photographs costs.
 void BM_Tolvane_PdfPagesInProcess(benchmark::State& state) {
+  docimport::ImportOptions options;
+  options.halftone = state.range(0) ? docimport::Halftone::Threshold : docimport::Halftone::Auto;
   const double cpu = cpuSeconds();
   for (auto _ : state) {
     int pages = 0;
-    docimport::importPages(kPdf, {}, [&](docimport::FaxPage&& page) {
+    docimport::importPages(kPdf, options, [&](docimport::FaxPage&& page) {
       benchmark::DoNotOptimize(page.bitmap.bits().data());
       ++pages;
     });
@@ -87,6 +90,11 @@ void BM_Ghostscript_Tiffg3(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_Tolvane_PdfToApf)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_Tolvane_PdfPagesInProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_Tolvane_PdfPagesInProcess)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
 BENCHMARK(BM_Ghostscript_Tiffg3)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK_MAIN();
