@@ -95,6 +95,12 @@ namespace doctest {
 
 void writeMinimalPdf(const std::string& path, int pages, const std::string& content,
                      const std::string& pageEntries) {
+  writeMinimalPdf(path, content, std::vector<std::string>(std::size_t(pages), pageEntries));
+}
+
+void writeMinimalPdf(const std::string& path, const std::string& content,
+                     const std::vector<std::string>& pageEntries) {
+  const int pages = int(pageEntries.size());
   std::vector<std::string> objects;
   objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
   std::string kids;
@@ -104,7 +110,8 @@ void writeMinimalPdf(const std::string& path, int pages, const std::string& cont
   objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
                     "\nendstream");
   for (int i = 0; i < pages; ++i)
-    objects.push_back("<< /Type /Page /Parent 2 0 R " + pageEntries + " /Contents 3 0 R >>");
+    objects.push_back("<< /Type /Page /Parent 2 0 R " + pageEntries[std::size_t(i)] +
+                      " /Contents 3 0 R >>");
   std::string pdf = "%PDF-1.4\n";
   std::vector<std::size_t> offsets;
   for (std::size_t i = 0; i < objects.size(); ++i) {

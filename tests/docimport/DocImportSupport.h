@@ -51,4 +51,7 @@ namespace doctest {
 // `pageEntries` says otherwise (e.g. "/MediaBox [0 0 792 612] /Rotate 90").
 void writeMinimalPdf(const std::string& path, int pages, const std::string& content,
                      const std::string& pageEntries = "/MediaBox [0 0 612 792]");
+// The same with each page's own entries.
+void writeMinimalPdf(const std::string& path, const std::string& content,
+                     const std::vector<std::string>& pageEntries);
 } // namespace doctest

@@ -136,3 +136,25 @@ TEST(HostileInput, FuzzFindingsStayFixed) {
   }
   EXPECT_GT(files, 0);
 }
+
+TEST(HostileInput, PagesBeforeADamagedPageArriveInOrderThenItsError) {
+  // Page 3 of 5 has a size no page has. Pages are made several at a time, yet pages 1
+  // and 2 arrive, in order, and then the error names page 3.
+  const std::string letter = "/MediaBox [0 0 612 792]";
+  const std::string pdf = imgtest::scratch("damaged-page.pdf");
+  writeMinimalPdf(pdf, "72 72 72 72 re f",
+                  {letter, "/MediaBox [0 0 1224 1584]", "/MediaBox [0 0 2000000 2000000]", letter, letter});
+  std::vector<int> widths;
+  const std::string error = importErrorOf([&] {
+    docimport::importPages(pdf, {}, [&](docimport::FaxPage&& page) {
+      const Box box = blackBox(page.bitmap);
+      widths.push_back(box.x1 - box.x0);
+    });
+  });
+  EXPECT_NE(error.find("Page 3"), std::string::npos) << error;
+  ASSERT_EQ(widths.size(), 2u);
+  // The second page, twice as wide, is drawn at half the scale: its square
+  // is half as wide, so the pages came in their order.
+  EXPECT_NEAR(widths[0], 72 * 1728 / 612, 3);
+  EXPECT_NEAR(widths[1], 72 * 1728 / 1224, 3);
+}
