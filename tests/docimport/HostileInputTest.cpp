@@ -142,8 +142,9 @@ TEST(HostileInput, PagesBeforeADamagedPageArriveInOrderThenItsError) {
   // and 2 arrive, in order, and then the error names page 3.
   const std::string letter = "/MediaBox [0 0 612 792]";
   const std::string pdf = imgtest::scratch("damaged-page.pdf");
-  writeMinimalPdf(pdf, "72 72 72 72 re f",
-                  {letter, "/MediaBox [0 0 1224 1584]", "/MediaBox [0 0 2000000 2000000]", letter, letter});
+  writeMinimalPdf(
+      pdf, "72 72 72 72 re f",
+      {letter, "/MediaBox [0 0 1224 1584]", "/MediaBox [0 0 2000000 2000000]", letter, letter});
   std::vector<int> widths;
   const std::string error = importErrorOf([&] {
     docimport::importPages(pdf, {}, [&](docimport::FaxPage&& page) {
