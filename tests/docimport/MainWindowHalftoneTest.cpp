@@ -1,0 +1,114 @@
+// "New Fax from File" in the main window: the halftone chosen in its file
+// chooser makes the pages of the new fax, and is offered again next time.
+
+#include "tests/appgui/AppGuiTestKit.h"
+
+#include "DocPictures.h"
+#include "app/widgets/MessageBoxes.h"
+#include "compose/TFaxEditor.h"
+#include "richtext/RichEditor.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace appgui;
+namespace hook = appwidgets::MessageBoxHook;
+
+namespace {
+
+// Share of black in the middle 300 x 300 pixels of a picture.
+double middleBlack(const QImage& picture) {
+  const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+  const int x0 = grey.width() / 2 - 150, y0 = grey.height() / 2 - 150;
+  if (x0 < 0 || y0 < 0)
+    return -1;
+  long black = 0;
+  for (int y = y0; y < y0 + 300; ++y)
+    for (int x = x0; x < x0 + 300; ++x)
+      black += grey.constScanLine(y)[x] < 128;
+  return black / 90000.0;
+}
+
+// Opens the chooser through the File menu's item, takes the halftone two
+// entries down from the one offered, and opens `file`; the new fax's editor
+// is read and cancelled. Returns the choice offered and the pages' black.
+std::pair<QString, double> newFaxFromFile(QWidget& window, const QString& file) {
+  QString offered;
+  double black = -1;
+  OnNextModal("QFileDialog", [&](QWidget* dialog) {
+    QTest::qWaitForWindowExposed(dialog);
+    auto* box = Find<QComboBox>(dialog, "cbHalftone");
+    if (!box) {
+      ADD_FAILURE() << "no halftone choice in the chooser";
+      dialog->close();
+      return;
+    }
+    offered = box->currentText();
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Down);
+    QTest::keyClick(box, Qt::Key_Down);
+    // The user goes to the file's folder and types its name.
+    qobject_cast<QFileDialog*>(dialog)->setDirectory(QFileInfo(file).absolutePath());
+    QLineEdit* name = Find<QLineEdit>(dialog, "fileNameEdit");
+    name->setFocus();
+    QTest::keyClicks(name, QFileInfo(file).fileName());
+    if (QWidget* completions = QApplication::activePopupWidget())
+      completions->close();
+    auto* buttons = Find<QDialogButtonBox>(dialog, "buttonBox");
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+    if (dialog->isVisible()) { // never left waiting for a person
+      ADD_FAILURE() << "the chooser did not take " << name->text().toStdString();
+      dialog->close();
+    }
+  });
+  OnNextModal("compose::TFaxEditor", [&](QWidget* dialog) {
+    auto* editor = qobject_cast<compose::TFaxEditor*>(dialog);
+    const auto pictures = doctest::documentPictures(*editor->RichDoc->document());
+    if (pictures.size() == 1)
+      black = middleBlack(pictures.front());
+    hook::setNextAnswer(QMessageBox::Yes); // leave without keeping the fax
+    QTest::mouseClick(Find<QPushButton>(dialog, "CancelButton"), Qt::LeftButton);
+  });
+  // The real chooser is used, not a queued file name.
+  hook::setFailWithoutAnswer(false);
+  window.findChild<QAction*>(QStringLiteral("mnuNewFromFile"))->trigger();
+  hook::setFailWithoutAnswer(true);
+  hook::clear();
+  return {offered, black};
+}
+
+} // namespace
+
+TEST(NewFaxFromFileHalftone, TheChosenHalftoneMakesThePagesAndIsOfferedNextTime) {
+  DataFolder data;
+  // A grey of 170 over 3 x 2 inches: white under the threshold, a third
+  // black when diffused.
+  QImage grey(300, 200, QImage::Format_Grayscale8);
+  grey.fill(170);
+  grey.setDotsPerMeterX(3937);
+  grey.setDotsPerMeterY(3937);
+  const QString file = QString::fromStdString(data.Path()) + "grey.png";
+  ASSERT_TRUE(grey.save(file));
+  TMainScreen w;
+  w.show();
+
+  // Automatic is offered first; two entries down is the photograph.
+  const auto [first, diffused] = newFaxFromFile(w, file);
+  EXPECT_EQ(first.toStdString(), "Automatic");
+  EXPECT_NEAR(diffused, 1 - 170 / 255.0, 0.03);
+  EXPECT_EQ(data.ReadIni("Import", "Halftone"), "2");
+
+  // Offered the photograph now; the last entry, it stays so.
+  const auto [second, again] = newFaxFromFile(w, file);
+  EXPECT_EQ(second.toStdString(), "Photograph (error diffusion)");
+  EXPECT_NEAR(again, diffused, 0.001);
+  w.close();
+}
