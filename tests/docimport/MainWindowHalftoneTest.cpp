@@ -37,10 +37,10 @@ double middleBlack(const QImage& picture) {
   return black / 90000.0;
 }
 
-// Opens the chooser through the File menu's item, takes the halftone two
+// Opens the chooser through the File menu's item, takes the halftone `steps`
 // entries down from the one offered, and opens `file`; the new fax's editor
 // is read and cancelled. Returns the choice offered and the pages' black.
-std::pair<QString, double> newFaxFromFile(QWidget& window, const QString& file) {
+std::pair<QString, double> newFaxFromFile(QWidget& window, const QString& file, int steps) {
   QString offered;
   double black = -1;
   OnNextModal("QFileDialog", [&](QWidget* dialog) {
@@ -53,8 +53,8 @@ std::pair<QString, double> newFaxFromFile(QWidget& window, const QString& file) 
     }
     offered = box->currentText();
     box->setFocus();
-    QTest::keyClick(box, Qt::Key_Down);
-    QTest::keyClick(box, Qt::Key_Down);
+    for (int i = 0; i < steps; ++i)
+      QTest::keyClick(box, Qt::Key_Down);
     // The user goes to the file's folder and types its name.
     qobject_cast<QFileDialog*>(dialog)->setDirectory(QFileInfo(file).absolutePath());
     QLineEdit* name = Find<QLineEdit>(dialog, "fileNameEdit");
@@ -100,15 +100,16 @@ TEST(NewFaxFromFileHalftone, TheChosenHalftoneMakesThePagesAndIsOfferedNextTime)
   TMainScreen w;
   w.show();
 
-  // Automatic is offered first; two entries down is the photograph.
-  const auto [first, diffused] = newFaxFromFile(w, file);
+  // Automatic is offered first; the user takes the threshold: all white.
+  const auto [first, thresholded] = newFaxFromFile(w, file, 1);
   EXPECT_EQ(first.toStdString(), "Automatic");
+  EXPECT_EQ(thresholded, 0.0);
+  EXPECT_EQ(data.ReadIni("Import", "Halftone"), "1");
+
+  // The threshold is offered now; the user takes the photograph: diffused.
+  const auto [second, diffused] = newFaxFromFile(w, file, 1);
+  EXPECT_EQ(second.toStdString(), "Text and line art (threshold)");
   EXPECT_NEAR(diffused, 1 - 170 / 255.0, 0.03);
   EXPECT_EQ(data.ReadIni("Import", "Halftone"), "2");
-
-  // Offered the photograph now; the last entry, it stays so.
-  const auto [second, again] = newFaxFromFile(w, file);
-  EXPECT_EQ(second.toStdString(), "Photograph (error diffusion)");
-  EXPECT_NEAR(again, diffused, 0.001);
   w.close();
 }
