@@ -5,6 +5,7 @@
 #include "richtext/Units.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -193,4 +194,21 @@ TEST(RtfPictures, WordFloatingPictureIsPlacedAtItsAnchorAndMetafilesShowAPlaceho
   EXPECT_TRUE(text.contains(QStringLiteral("End"))) << text.toStdString();
   EXPECT_FALSE(text.contains(QStringLiteral("logo"))) << text.toStdString();
   EXPECT_FALSE(text.contains(QStringLiteral("75"))) << text.toStdString();
+}
+
+TEST(RtfPictures, LibreOfficeFloatingPictureLoads) {
+  // LibreOffice 7.4 writes a picture floating beside a paragraph as a shape
+  // (a 200 x 120 grey ramp shown 2.08 x 1.25 inches).
+  QFile file(QStringLiteral(TOLVANE_TEST_DATA "/docimport/lo-floating-picture.rtf"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QTextDocument doc;
+  ASSERT_TRUE(readRtf(file.readAll().toStdString(), doc));
+  const auto found = pictures(doc);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].image.size(), QSize(200, 120));
+  EXPECT_DOUBLE_EQ(found[0].format.width(), twipsToUnits(3000));
+  const QString text = doc.toPlainText();
+  EXPECT_TRUE(text.contains(QStringLiteral("Text before the picture."))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("floating picture at its left"))) << text.toStdString();
+  EXPECT_EQ(text.count(QStringLiteral("Text after.")), 1) << text.toStdString();
 }
