@@ -22,6 +22,7 @@ protected:
 
   void Step(MachineEvent& ev) override;
   void OnFrame(const t30::Frame& frame) override;
+  void SayGoodbye() override;
 
 private:
   void Setup();

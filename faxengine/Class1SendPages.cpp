@@ -177,4 +177,30 @@ void Class1SendMachine::Hangup(MachineEvent& ev) {
   }
 }
 
+// A Class 1 modem leaves the T.30 frames to the program: a call cancelled
+// once the remote has answered ends with our DCN, so that the remote fax
+// machine hears that the call is over instead of waiting for its timers and
+// reporting a broken call.
+void Class1SendMachine::SayGoodbye() {
+  constexpr int kGoodbyeMs = 3000;
+  if (m_failedIn < ssSendTsi || m_failedIn > ssPostPageAnswer)
+    return;
+  // Training data is a stream like a page: ended by DLE ETX. (A page's
+  // stream was closed before this.)
+  if (m_failedIn == ssTraining)
+    m_s.CloseDataStream(nullptr);
+  // Any character ends a frame reception under way with OK; in command
+  // mode AT is answered OK too.
+  m_s.Port().discardInput();
+  m_s.SendText("AT\r");
+  m_s.AwaitResult(kGoodbyeMs);
+  m_s.Port().discardInput();
+  FaxSession::DelayMs(40);
+  m_s.SendText("AT+FTH=3\r");
+  if (!m_s.AwaitReply("CONNECT", kGoodbyeMs))
+    return;
+  SendFrame(t30::BuildFrame(t30::fcfDcn, {}, true));
+  m_s.AwaitResult(kGoodbyeMs);
+}
+
 } // namespace faxengine

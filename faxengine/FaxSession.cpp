@@ -302,13 +302,13 @@ void FaxSession::DtrReset() {
   DelayMs(500);
 }
 
-bool FaxSession::AwaitResult(int ms) {
+bool FaxSession::AwaitReply(const char* wanted, int ms) {
   // Without delays (generated input) only the answer already there counts.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(g_delays ? ms : 0);
   std::string line;
   while (!PortLost()) {
     while (ReadLine(line)) {
-      if (line.find("OK") != std::string::npos)
+      if (line.find(wanted) != std::string::npos)
         return true;
       if (line.find("ERROR") != std::string::npos || line.find("NO CARRIER") != std::string::npos)
         return false;

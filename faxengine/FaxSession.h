@@ -134,7 +134,9 @@ public:
   void CloseDataStream(const char* abortCommand);
   // Waits up to `ms` for a final result line (OK, ERROR, NO CARRIER);
   // true for OK.
-  bool AwaitResult(int ms);
+  bool AwaitResult(int ms) { return AwaitReply("OK", ms); }
+  // The same with another answer than OK counting as success (CONNECT).
+  bool AwaitReply(const char* wanted, int ms);
   // Leaves the modem a data modem (AT+FCLASS=0) for the next program.
   void RestoreDataMode();
   // Hang-up sequences (about 3 s; they block the dispatcher).

@@ -138,6 +138,8 @@ void SendMachine::EndFailedSend() {
   // anything else written now would be sent as part of the page.
   if (m_failedIn >= ssXonWait && m_failedIn <= ssPageEnd)
     m_s.CloseDataStream(SessionAbortCommand());
+  if (m_aborted && !gone)
+    SayGoodbye();
   m_s.Log(lfaxTransmitFail);
   m_s.HangUpSend();
   m_s.SwitchBaud(m_rec.initBaud);

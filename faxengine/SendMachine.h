@@ -92,6 +92,9 @@ protected:
   // The command that ends a session on the line after its page data was
   // cut short (Class 2 and 2.0); none in Class 1, whose hang-up does it.
   virtual const char* SessionAbortCommand() const { return nullptr; }
+  // Tells the remote that a cancelled call ends, where the class leaves
+  // that to the program (the modem is taking commands again).
+  virtual void SayGoodbye() {}
 
   PageSender m_pages;
   // Class 2 reports the page transmission again when a text cover starts.
