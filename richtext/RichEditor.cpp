@@ -1,4 +1,5 @@
 #include "richtext/RichEditor.h"
+#include "richtext/SmoothPictures.h"
 
 #include "richtext/Ansi.h"
 #include "richtext/MergeFieldHighlighter.h"
@@ -17,6 +18,7 @@
 namespace richtext {
 
 TRichEditor::TRichEditor(QWidget* parent) : QTextEdit(parent) {
+  DrawPicturesSmoothly(document());
   setAcceptRichText(true);
   setLineWrapMode(QTextEdit::WidgetWidth);
   m_highlighter = new TMergeFieldHighlighter(document());

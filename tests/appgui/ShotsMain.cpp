@@ -1,5 +1,5 @@
 // Saves pictures of the main window and its dialogs for looking at them:
-//   appgui_shots DATA_DIR OUT_DIR   (under xvfb-run; DATA_DIR holds filled tables)
+//   appgui_shots DATA_DIR OUT_DIR [DOCUMENT]   (under xvfb-run; DATA_DIR holds filled tables)
 
 #include "app/TEditReceiveNotes.h"
 #include "app/THelpWindow.h"
@@ -7,12 +7,16 @@
 #include "app/TRebuildInd.h"
 #include "app/TSplashform.h"
 #include "app/widgets/WindowServices.h"
+#include "compose/TFaxEditor.h"
+#include "docimport/qt/PagePictures.h"
+#include "richtext/RichEditor.h"
 #include "platform/ProgramDir.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
 #include <QTest>
@@ -55,6 +59,17 @@ int main(int argc, char** argv) {
   about.show();
   save(&about, out, "about");
   about.hide();
+  if (argc > 3) { // a document whose pages go into a new fax, as New Fax from File does
+    compose::TFaxEditor editor(&w);
+    QString error;
+    docimport::InsertPagesFromFile(*editor.RichDoc, QString::fromLocal8Bit(argv[3]), &error);
+    editor.resize(800, 700);
+    editor.show();
+    editor.DocumentButton->click();
+    editor.RichDoc->moveCursor(QTextCursor::Start);
+    save(&editor, out, "editor-pages");
+    editor.hide();
+  }
   TRebuildInd rebuild(&w);
   QTimer::singleShot(150, [&] { rebuild.grab().save(out + "/rebuild.png"); });
   appwidgets::CenterForm(&rebuild);

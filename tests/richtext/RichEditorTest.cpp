@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QSignalSpy>
 #include <QTextBlock>
+#include <QTextImageFormat>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace richtext;
@@ -200,4 +202,33 @@ TEST(RichEditor, ToolbarDrivesTheEditor) {
   QSignalSpy spy(&ed, &TRichEditor::StartSpellCheck);
   bar.SpellCheck->trigger();
   EXPECT_EQ(spy.count(), 1);
+}
+
+// A black-and-white page picture shown at half its size: stripes one pixel
+// wide become grey on the screen, instead of every other stripe vanishing
+// (which is what breaks up thin strokes of a page's text).
+TEST(RichEditor, PicturesShownSmallerAreSmoothedNotSampled) {
+  TRichEditor editor;
+  editor.resize(400, 300);
+  QImage stripes(200, 100, QImage::Format_Mono);
+  for (int y = 0; y < stripes.height(); ++y)
+    for (int x = 0; x < stripes.width(); ++x)
+      stripes.setPixel(x, y, x % 2);
+  editor.document()->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("stripes")),
+                                 stripes);
+  QTextImageFormat picture;
+  picture.setName(QStringLiteral("stripes"));
+  picture.setWidth(100);
+  picture.setHeight(50);
+  editor.textCursor().insertImage(picture);
+  editor.show();
+  const QImage shown = editor.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  // The picture sits at the top left, inside the document margin.
+  int grey = 0, blackOrWhite = 0;
+  for (int y = 15; y < 40; ++y)
+    for (int x = 15; x < 80; ++x) {
+      const int v = qGray(shown.pixel(x, y));
+      (v > 40 && v < 215 ? grey : blackOrWhite)++;
+    }
+  EXPECT_GT(grey, 10 * blackOrWhite) << grey << " grey, " << blackOrWhite << " black or white";
 }
