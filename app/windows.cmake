@@ -33,6 +33,7 @@ target_compile_definitions(tolvane_appwin PRIVATE
 add_executable(tolvane ${CMAKE_CURRENT_SOURCE_DIR}/main/Main.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/main/DemoMode.cpp ${CMAKE_CURRENT_SOURCE_DIR}/main/SingleInstance.cpp)
 target_link_libraries(tolvane PRIVATE tolvane_appwin)
+tolvane_lsan_suppressions(tolvane)
 set_target_properties(tolvane PROPERTIES AUTOMOC ON)
 add_dependencies(tolvane tolvane_notices tolvane_readers)
 target_compile_options(tolvane PRIVATE ${TOLVANE_WARNINGS})

@@ -6,6 +6,12 @@ if(TOLVANE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+# Programs that look up fonts take the leak suppressions of a sanitizer build.
+function(tolvane_lsan_suppressions target)
+  if(TOLVANE_SANITIZE OR TOLVANE_FUZZ)
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/cmake/LsanSuppressions.cpp)
+  endif()
+endfunction()
 if(TOLVANE_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
@@ -49,6 +55,7 @@ function(tolvane_test name)
   cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main)
+  tolvane_lsan_suppressions(${name})
   target_compile_definitions(${name} PRIVATE
     TOLVANE_TEST_DATA="${TOLVANE_TEST_DATA}"
     TOLVANE_BINARY_DIR="${CMAKE_BINARY_DIR}"
