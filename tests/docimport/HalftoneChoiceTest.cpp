@@ -34,20 +34,6 @@ using doctest::documentPictures;
 
 namespace {
 
-// Share of black in the middle 300 x 300 pixels (the picture is centred
-// on a row of the text's width).
-double blackShare(const QImage& picture) {
-  const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
-  const int x0 = grey.width() / 2 - 150, y0 = grey.height() / 2 - 150;
-  if (x0 < 0 || y0 < 0)
-    return -1;
-  long black = 0;
-  for (int y = y0; y < y0 + 300; ++y)
-    for (int x = x0; x < x0 + 300; ++x)
-      black += grey.constScanLine(y)[x] < 128;
-  return double(black) / (300.0 * 300.0);
-}
-
 // Once the chooser is up, `user` acts on it; waits for it to appear.
 void whenChooserOpens(const std::function<void(QFileDialog&)>& user, int triesLeft = 200) {
   QTimer::singleShot(20, [=] {
@@ -131,7 +117,7 @@ TEST(HalftoneChoice, InsertPagesAsksHowGreyBecomesBlackAndWhiteAndRemembers) {
   EXPECT_EQ(shown.toStdString(), "Automatic");
   auto inserted = documentPictures(*editor.document());
   ASSERT_EQ(inserted.size(), 1u);
-  EXPECT_EQ(blackShare(inserted[0]), 0.0);
+  EXPECT_EQ(doctest::middleBlackShare(inserted[0]), 0.0);
   const app::IniFile ini(platform::IniFileName());
   EXPECT_EQ(ini.ReadInteger("Import", "Halftone", -1), 1);
 
@@ -141,7 +127,7 @@ TEST(HalftoneChoice, InsertPagesAsksHowGreyBecomesBlackAndWhiteAndRemembers) {
   EXPECT_EQ(shown.toStdString(), "Text and line art (threshold)");
   inserted = documentPictures(*editor.document());
   ASSERT_EQ(inserted.size(), 2u);
-  EXPECT_NEAR(blackShare(inserted[1]), 1.0 - 170 / 255.0, 0.03);
+  EXPECT_NEAR(doctest::middleBlackShare(inserted[1]), 1.0 - 170 / 255.0, 0.03);
   EXPECT_EQ(ini.ReadInteger("Import", "Halftone", -1), 2);
 
   // Cancelled: nothing is inserted and the remembered choice stays.

@@ -24,19 +24,6 @@ namespace hook = appwidgets::MessageBoxHook;
 
 namespace {
 
-// Share of black in the middle 300 x 300 pixels of a picture.
-double middleBlack(const QImage& picture) {
-  const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
-  const int x0 = grey.width() / 2 - 150, y0 = grey.height() / 2 - 150;
-  if (x0 < 0 || y0 < 0)
-    return -1;
-  long black = 0;
-  for (int y = y0; y < y0 + 300; ++y)
-    for (int x = x0; x < x0 + 300; ++x)
-      black += grey.constScanLine(y)[x] < 128;
-  return black / 90000.0;
-}
-
 // Opens the chooser through the File menu's item, takes the halftone `steps`
 // entries down from the one offered, and opens `file`; the new fax's editor
 // is read and cancelled. Returns the choice offered and the pages' black.
@@ -73,7 +60,7 @@ std::pair<QString, double> newFaxFromFile(QWidget& window, const QString& file, 
     auto* editor = qobject_cast<compose::TFaxEditor*>(dialog);
     const auto pictures = doctest::documentPictures(*editor->RichDoc->document());
     if (pictures.size() == 1)
-      black = middleBlack(pictures.front());
+      black = doctest::middleBlackShare(pictures.front());
     hook::setNextAnswer(QMessageBox::Yes); // leave without keeping the fax
     QTest::mouseClick(Find<QPushButton>(dialog, "CancelButton"), Qt::LeftButton);
   });
