@@ -5,7 +5,15 @@
 #include "app/THelpWindow.h"
 #include "app/TMainScreen.h"
 #include "app/TRebuildInd.h"
+#include "app/TPreferences.h"
 #include "app/TSplashform.h"
+#include "app/core/FaxTables.h"
+#include "compose/TCoverBrowse.h"
+#include "compose/TCoverEditor.h"
+#include "compose/TPhoneBook.h"
+#include "compose/TPhoneBookEditor.h"
+#include "compose/TSendFaxForm.h"
+#include "xbase/Table.h"
 #include "app/widgets/WindowServices.h"
 #include "compose/TFaxEditor.h"
 #include "docimport/qt/PagePictures.h"
@@ -14,6 +22,7 @@
 #include "platform/qt/QtMainThreadDispatcher.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,6 +30,8 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 namespace {
 void save(QWidget* w, const QString& dir, const char* name) {
@@ -69,6 +80,63 @@ int main(int argc, char** argv) {
     editor.RichDoc->moveCursor(QTextCursor::Start);
     save(&editor, out, "editor-pages");
     editor.hide();
+  }
+  // The dialogs, each shown once as it first opens.
+  auto shoot = [&](QWidget& dialog, const char* name) {
+    appwidgets::CenterForm(&dialog);
+    dialog.show();
+    save(&dialog, out, name);
+    dialog.hide();
+  };
+  {
+    TPreferences preferences(&w);
+    shoot(preferences, "preferences");
+  }
+  {
+    compose::TPhoneBook book(&w);
+    if (app::OpenPhoneDBF(book.PhoneTable))
+      shoot(book, "phonebook");
+  }
+  {
+    compose::TPhoneBookEditor entry(&w);
+    shoot(entry, "phonebook-entry");
+  }
+  {
+    xbase::Table covers;
+    if (app::OpenCoverDBF(covers)) {
+      compose::TCoverBrowse browse(covers, &w);
+      shoot(browse, "cover-browse");
+    }
+  }
+  {
+    compose::TCoverEditor cover(&w);
+    shoot(cover, "cover-editor");
+  }
+  {
+    TSendFaxForm send(&w);
+    shoot(send, "send");
+  }
+  {
+    // The modem windows as the preferences open them, each taken once its
+    // work is done (its OK button shows) and then closed.
+    TPreferences preferences(&w);
+    appwidgets::CenterForm(&preferences);
+    preferences.show();
+    for (const char* button : {"FindModemButton", "CheckFaxClassButton", "ModemResetButton"}) {
+      std::function<void(int)> poll = [&, button](int left) {
+        auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* ok = modal ? modal->findChild<QPushButton*>("OkButton") : nullptr;
+        if (modal && modal != &preferences && (!ok || ok->isVisible() || left == 0)) {
+          modal->grab().save(out + "/" + button + ".png");
+          modal->reject();
+        } else if (left > 0) {
+          QTimer::singleShot(250, [&poll, left] { poll(left - 1); });
+        }
+      };
+      QTimer::singleShot(250, [&poll] { poll(240); });
+      preferences.findChild<QPushButton*>(button)->click();
+    }
+    preferences.hide();
   }
   TRebuildInd rebuild(&w);
   QTimer::singleShot(150, [&] { rebuild.grab().save(out + "/rebuild.png"); });
