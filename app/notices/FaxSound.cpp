@@ -4,16 +4,14 @@
 // whole main window. The program loads this module the first time a fax
 // arrives.
 
-#include <QFileInfo>
 #include <QObject>
 #include <QSoundEffect>
 #include <QUrl>
 
-// Starts playing the WAV file once; returns the effect (owned by owner, it
-// frees itself once played or failed), or null when there is no such file.
+// Starts playing the WAV file once (the program has checked that it is
+// there); returns the effect, owned by owner, which frees itself once played
+// or failed.
 extern "C" Q_DECL_EXPORT QObject* tolvane_play_wav(const QString& wavFile, QObject* owner) {
-  if (wavFile.isEmpty() || !QFileInfo(wavFile).isFile())
-    return nullptr;
   auto* effect = new QSoundEffect(owner);
   QObject::connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
     if (!effect->isPlaying())

@@ -4,6 +4,7 @@
 // at 9600 and 14400 are part of SendMatrixTest.
 
 #include "FaxSimHarness.h"
+#include "SendCallSupport.h"
 
 #include "faxengine/TFxReceiveFax.h"
 #include "faxengine/TFxSendFax.h"
@@ -137,9 +138,7 @@ TEST(Class1Receive, FaxFromTheRemoteLandsAsApf) {
   fs::create_directory(folder);
   TFxComPort port;
   TFxReceiveFax fax;
-  fax.SetFaxClass(fcClass1);
-  fax.SetDestinationDir(folder);
-  fax.SetOneFax(true);
+  faxtest::SetUpReceiveOne(fax, fcClass1, folder);
   const CallOutcome out = faxtest::RunCall(
       fax, port, sim.Device(), [&] { fax.BeginReceive(); }, 150);
   fs::remove_all(src);

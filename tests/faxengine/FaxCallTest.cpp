@@ -4,6 +4,7 @@
 // SendMatrixTest.
 
 #include "FaxSimHarness.h"
+#include "SendCallSupport.h"
 
 #include "faxengine/TFxReceiveFax.h"
 #include "faxengine/TFxSendFax.h"
@@ -64,9 +65,7 @@ TEST_P(FaxReceive, FaxFromTheRemoteLandsAsApf) {
 
   TFxComPort port;
   TFxReceiveFax fax;
-  fax.SetFaxClass(GetParam().cls);
-  fax.SetDestinationDir(folder);
-  fax.SetOneFax(true);
+  faxtest::SetUpReceiveOne(fax, GetParam().cls, folder);
   const CallOutcome out = faxtest::RunCall(
       fax, port, sim.Link(), [&] { fax.BeginReceive(); }, 150);
   fs::remove_all(src);

@@ -3,6 +3,7 @@
 // being set up is answered once the set-up is done.
 
 #include "FaxSimHarness.h"
+#include "SendCallSupport.h"
 
 #include "faxengine/TFxReceiveFax.h"
 #include "platform/FxErrors.h"
@@ -125,9 +126,7 @@ TEST_P(ReceiveSession, CallRingingDuringSetUpIsAnswered) {
   fs::create_directory(folder);
   TFxComPort port;
   TFxReceiveFax fax;
-  fax.SetFaxClass(GetParam().cls);
-  fax.SetDestinationDir(folder);
-  fax.SetOneFax(true);
+  faxtest::SetUpReceiveOne(fax, GetParam().cls, folder);
   const CallOutcome out = faxtest::RunCall(
       fax, port, sim.Link(),
       [&] {

@@ -1,8 +1,9 @@
 #pragma once
 // What the tests of calls through the simulated modem in every class share:
-// the modem model and line speed of a class, test names by class, a send
-// component set up for one fax, and the remote fax machine's numbers.
+// the modem model and line speed of a class, test names by class, send and
+// receive components set up for one fax, and the remote fax machine's numbers.
 
+#include "faxengine/TFxReceiveFax.h"
 #include "faxengine/TFxSendFax.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,13 @@ inline void SetUpSend(TFxSendFax& fax, TFaxClass cls, const std::string& number,
   fax.SetDialAttempts(1);
   fax.SetPhoneNumber(number);
   fax.SetFaxFile(file);
+}
+
+// A receive component for one fax in the given class into `folder`.
+inline void SetUpReceiveOne(TFxReceiveFax& fax, TFaxClass cls, const std::string& folder) {
+  fax.SetFaxClass(cls);
+  fax.SetDestinationDir(folder);
+  fax.SetOneFax(true);
 }
 
 // True once the call is sending page data and `bytes` of it have gone.

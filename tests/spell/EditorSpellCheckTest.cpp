@@ -1,6 +1,6 @@
 // Both editors' spelling-check requests reach the dialog over their own
 // rich text: the toolbar's spell-check button opens it on the first mistake.
-#include "SpellTestSupport.h"
+#include "SpellWindowFixture.h"
 
 #include "app/widgets/MessageBoxes.h"
 #include "compose/TCoverEditor.h"
@@ -22,16 +22,8 @@
 
 namespace {
 
-class EditorSpellCheckTest : public ::testing::Test {
+class EditorSpellCheckTest : public spelltest::SpellWindowFixture {
 protected:
-  void SetUp() override {
-    platform::setProgramDir(m_dir.Path());
-    std::filesystem::copy_file(TOLVANE_MAIN_DICTIONARY, m_dir.File("tov.dct"));
-    appwidgets::MessageBoxHook::clear();
-    appwidgets::MessageBoxHook::setFailWithoutAnswer(true);
-  }
-  void TearDown() override { platform::setProgramDir(""); }
-
   // Triggers the action; each spell check dialog it opens must stop at a
   // word with the editor's text marked, and is cancelled there. The words
   // the dialogs stopped at, one per dialog opened, joined by commas.
@@ -64,7 +56,6 @@ protected:
     return stoppedAt.join(',').toStdString();
   }
 
-  spelltest::TempDir m_dir;
 };
 
 TEST_F(EditorSpellCheckTest, FaxEditorChecksTheDocumentAndTheCover) {

@@ -1,6 +1,6 @@
 // The spelling-check dialog driven as a user drives it, over a document with
 // known mistakes.
-#include "SpellTestSupport.h"
+#include "SpellWindowFixture.h"
 
 #include "app/widgets/MessageBoxes.h"
 #include "compose/TSpellCheckDialog.h"
@@ -22,16 +22,8 @@ using appwidgets::MessageBoxHook::shownTexts;
 
 namespace {
 
-class SpellCheckDialogTest : public ::testing::Test {
+class SpellCheckDialogTest : public spelltest::SpellWindowFixture {
 protected:
-  void SetUp() override {
-    platform::setProgramDir(m_dir.Path());
-    std::filesystem::copy_file(TOLVANE_MAIN_DICTIONARY, m_dir.File("tov.dct"));
-    appwidgets::MessageBoxHook::clear();
-    appwidgets::MessageBoxHook::setFailWithoutAnswer(true);
-  }
-  void TearDown() override { platform::setProgramDir(""); }
-
   template <typename T> static T* child(QWidget& dialog, const char* name) {
     T* w = dialog.findChild<T*>(name);
     EXPECT_NE(w, nullptr) << name;
@@ -56,7 +48,6 @@ protected:
       window.grab().save(QString::fromLocal8Bit(dir) + '/' + name);
   }
 
-  spelltest::TempDir m_dir;
 };
 
 TEST_F(SpellCheckDialogTest, EveryButtonOverADocumentWithMistakes) {
