@@ -24,6 +24,12 @@ public:
       m_pending -= 32;
     }
   }
+  // Carries on in a new buffer that starts with a copy of everything placed
+  // so far (the caller grew the old one).
+  void rebase(uint8_t* base) {
+    m_out = base + (m_out - m_start);
+    m_start = base;
+  }
   // Bits placed since construction.
   std::size_t bitCount() const { return std::size_t(m_out - m_start) * 8 + m_pending; }
   // Writes the pending bits, the unused high bits of the last byte 0.

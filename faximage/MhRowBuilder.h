@@ -7,6 +7,7 @@
 // 256 whole bytes (1728-1735 or 2048-2055 pixels); shorter or longer rows are
 // dropped and counted. Runs before the first EOL of a page are ignored.
 
+#include "faximage/ChangingElements.h"
 #include "faximage/MhDecodeTree.h"
 
 #include <array>
@@ -55,22 +56,7 @@ public:
   unsigned long droppedRows() const { return m_droppedRows; }
 
 private:
-  void setBlack(unsigned from, unsigned count) {
-    if (count == 0)
-      return;
-    unsigned end = from + count; // exclusive
-    unsigned firstByte = from / 8, lastByte = (end - 1) / 8;
-    uint8_t headMask = uint8_t(0xFF >> (from % 8));
-    uint8_t tailMask = uint8_t(0xFF << (7 - (end - 1) % 8));
-    if (firstByte == lastByte) {
-      m_row[firstByte] |= headMask & tailMask;
-      return;
-    }
-    m_row[firstByte] |= headMask;
-    if (lastByte > firstByte + 1)
-      std::memset(&m_row[firstByte + 1], 0xFF, lastByte - firstByte - 1);
-    m_row[lastByte] |= tailMask;
-  }
+  void setBlack(unsigned from, unsigned count) { fillBlack(m_row.data(), from, from + count); }
 
   MhRowSink& m_sink;
   std::array<uint8_t, kRowBufferBytes> m_row{};

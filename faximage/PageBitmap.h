@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace faximage {
@@ -16,6 +17,12 @@ public:
   PageBitmap(int width, int height)
       : m_width(width < 0 ? 0 : width), m_height(height < 0 ? 0 : height),
         m_stride((std::size_t(m_width) + 7) / 8), m_bits(m_stride * std::size_t(m_height), 0) {}
+  // Takes rows already packed: `bits` is cut or zero-filled to height rows.
+  PageBitmap(int width, int height, std::vector<uint8_t> bits) : PageBitmap(width, 0) {
+    m_height = height < 0 ? 0 : height;
+    m_bits = std::move(bits);
+    m_bits.resize(m_stride * std::size_t(m_height), 0);
+  }
 
   int width() const { return m_width; }
   int height() const { return m_height; }

@@ -22,7 +22,7 @@ struct Chart {
   dectest::Raster raster;
   std::vector<uint8_t> coded; // libtiff's G3 1-D stream followed by RTC
   std::string apfPath;
-  bench::MemoryTiff tiff; // the same coded rows as a one-strip TIFF
+  memtiff::MemoryTiff tiff; // the same coded rows as a one-strip TIFF
 };
 
 Chart& chart(int n) {
@@ -35,8 +35,8 @@ Chart& chart(int n) {
   c.coded = dectest::libtiffG3(c.raster, false);
   c.apfPath = dectest::tempPath("bench" + std::to_string(n) + ".apf");
   dectest::writeFile(c.apfPath, dectest::apfFile({{c.coded, 1}}));
-  TIFF* t = bench::openMemoryTiff(c.tiff, "w");
-  bench::setG3Fields(t, c.raster.width, c.raster.height);
+  TIFF* t = memtiff::openMemoryTiff(c.tiff, "w");
+  memtiff::setFaxFields(t, c.raster.width, c.raster.height);
   for (int y = 0; y < c.raster.height; ++y)
     TIFFWriteScanline(t, const_cast<uint8_t*>(c.raster.row(y)), uint32_t(y), 0);
   TIFFClose(t);
@@ -64,12 +64,12 @@ void Encode_Ours(benchmark::State& state) {
 void Encode_Libtiff(benchmark::State& state) {
   const Chart& c = chart(int(state.range(0)));
   std::vector<uint8_t> row(c.raster.stride());
-  bench::MemoryTiff m;
+  memtiff::MemoryTiff m;
   m.bytes.reserve(1 << 20);
   for (auto _ : state) {
     m.bytes.clear();
-    TIFF* t = bench::openMemoryTiff(m, "w");
-    bench::setG3Fields(t, c.raster.width, c.raster.height);
+    TIFF* t = memtiff::openMemoryTiff(m, "w");
+    memtiff::setFaxFields(t, c.raster.width, c.raster.height);
     for (int y = 0; y < c.raster.height; ++y) {
       std::copy(c.raster.row(y), c.raster.row(y) + row.size(),
                 row.begin()); // libtiff may modify it
@@ -105,7 +105,7 @@ void Decode_Libtiff(benchmark::State& state) {
   Chart& c = chart(int(state.range(0)));
   std::vector<uint8_t> row(c.raster.stride());
   for (auto _ : state) {
-    TIFF* t = bench::openMemoryTiff(c.tiff, "r");
+    TIFF* t = memtiff::openMemoryTiff(c.tiff, "r");
     for (int y = 0; y < c.raster.height; ++y)
       if (TIFFReadScanline(t, row.data(), uint32_t(y), 0) < 0)
         state.SkipWithError("libtiff failed");

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace bench {
+namespace memtiff {
 
 namespace {
 
@@ -56,16 +56,20 @@ TIFF* openMemoryTiff(MemoryTiff& m, const char* mode) {
                         mapProc, unmapProc);
 }
 
-void setG3Fields(TIFF* t, int width, int height) {
+void setFaxFields(TIFF* t, int width, int height, int compression, uint32_t g3Options, bool fine) {
   TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(width));
   TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(height));
   TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
   TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
   TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
-  TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, 0);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+  if (compression == COMPRESSION_CCITTFAX3)
+    TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, g3Options);
+  TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+  TIFFSetField(t, TIFFTAG_XRESOLUTION, 204.0);
+  TIFFSetField(t, TIFFTAG_YRESOLUTION, fine ? 196.0 : 98.0);
   TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
   TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(height));
 }
 
-} // namespace bench
+} // namespace memtiff
