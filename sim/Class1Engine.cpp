@@ -5,9 +5,9 @@
 
 namespace tolvane::sim {
 
-Class1Engine::Class1Engine(Output output, Dial dial, Simple answer, Simple hangup)
+Class1Engine::Class1Engine(Output output, Dial dial, Simple answer, Simple hangup, T38Output t38)
     : m_output(std::move(output)), m_dial(std::move(dial)), m_answer(std::move(answer)),
-      m_hangup(std::move(hangup)) {
+      m_hangup(std::move(hangup)), m_t38(std::move(t38)) {
   create();
 }
 
@@ -27,9 +27,10 @@ void Class1Engine::destroy() {
 }
 
 void Class1Engine::create() {
-  m_t31 =
-      t31_init(nullptr, &Class1Engine::atTx, this, &Class1Engine::control, this, nullptr, nullptr);
-  t31_set_mode(m_t31, 0); // audio, not T.38
+  m_t31 = t31_init(nullptr, &Class1Engine::atTx, this, &Class1Engine::control, this,
+                   m_t38 ? &Class1Engine::t38Tx : nullptr, this);
+  m_t38Mode = false;
+  t31_set_mode(m_t31, 0); // audio until the line says otherwise
   if (std::getenv("TOLVANE_SIM_TRACE")) {
     span_log_set_level(t31_get_logging_state(m_t31),
                        SPAN_LOG_SHOW_SEVERITY | SPAN_LOG_SHOW_TAG | SPAN_LOG_FLOW);
@@ -155,6 +156,27 @@ int Class1Engine::tx(int16_t* amp, int maxSamples) {
 
 void Class1Engine::rx(const int16_t* amp, int samples) {
   t31_rx(m_t31, const_cast<int16_t*>(amp), samples);
+}
+
+void Class1Engine::setT38Mode(bool on) {
+  if (!m_t38)
+    return;
+  m_t38Mode = on;
+  t31_set_mode(m_t31, on ? 1 : 0);
+  // spandsp 0.0.6 ends a received V.21 burst on a NO_SIGNAL indicator only
+  // when its front end believes V.21 is being received, which its T.31 never
+  // records; its own T.38 transmitter ends the last frame of a burst with
+  // FCS-OK and NO_SIGNAL, so without this the final OK after DIS, DCS or a
+  // post-page answer would never reach the DTE.
+  if (on)
+    m_t31->t38_fe.current_rx_type = T30_MODEM_V21;
+}
+
+int Class1Engine::t38Tx(t38_core_state_t*, void* user, const uint8_t* buf, int len, int count) {
+  auto* self = static_cast<Class1Engine*>(user);
+  if (self->m_t38)
+    self->m_t38(buf, len, count);
+  return 0;
 }
 
 int Class1Engine::atTx(at_state_t*, void* user, const uint8_t* buf, size_t len) {

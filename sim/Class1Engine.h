@@ -16,7 +16,12 @@ public:
   using Output = std::function<void(const uint8_t*, size_t)>;
   using Dial = std::function<void(const std::string&)>;
   using Simple = std::function<void()>;
-  Class1Engine(Output output, Dial dial, Simple answer, Simple hangup);
+  // One T.38 IFP packet for the line, and how many times spandsp wants it
+  // sent (indicators go out more than once on lossy transports).
+  using T38Output = std::function<void(const uint8_t*, int, int)>;
+  // With t38 set the modem can also run over T.38 (a SIP line); the
+  // simulator's phone line is audio only and leaves it empty.
+  Class1Engine(Output output, Dial dial, Simple answer, Simple hangup, T38Output t38 = {});
   ~Class1Engine() override;
   Class1Engine(const Class1Engine&) = delete;
   Class1Engine& operator=(const Class1Engine&) = delete;
@@ -33,7 +38,18 @@ public:
   bool escape() override;
   void selectClass(const std::string& fclass) override;
 
+  // T.38 instead of audio on the line (only with a T38Output). Switching in
+  // mid-call is safe while the modem waits for the far end's first frames.
+  void setT38Mode(bool on);
+  bool t38Mode() const { return m_t38Mode; }
+  t38_core_state_t* t38Core() { return t31_get_t38_core_state(m_t31); }
+  // Line time passing in T.38 mode (drives T.31's paced T.38 transmitter).
+  void t38Tick(int samples) { t31_t38_send_timeout(m_t31, samples); }
+  // Audio that never arrived (a lost RTP packet).
+  void rxFillin(int samples) { t31_rx_fillin(m_t31, samples); }
+
 private:
+  static int t38Tx(t38_core_state_t* s, void* user, const uint8_t* buf, int len, int count);
   static int atTx(at_state_t* s, void* user, const uint8_t* buf, size_t len);
   static int control(t31_state_t* s, void* user, int op, const char* num);
   void create();
@@ -48,6 +64,8 @@ private:
   Dial m_dial;
   Simple m_answer;
   Simple m_hangup;
+  T38Output m_t38;
+  bool m_t38Mode = false;
   t31_state_t* m_t31 = nullptr;
   ResultFormat m_format;
   int m_class = 0;

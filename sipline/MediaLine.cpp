@@ -1,0 +1,155 @@
+#include "sipline/MediaLine.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tolvane::sipline {
+namespace {
+
+// Redundant copies of each IFP packet in later datagrams, and the datagram
+// size no T.38 end has to take more of (T38FaxMaxDatagram we offer).
+constexpr int kRedundancy = 3;
+constexpr size_t kMaxDatagram = 400;
+
+uint32_t randomSsrc() {
+  std::random_device rd;
+  return rd();
+}
+
+} // namespace
+
+MediaLine::MediaLine(sim::Class1Engine& engine, const std::string& localAddress)
+    : m_engine(engine), m_localAddress(localAddress), m_rtpTx(kPayloadPcma, randomSsrc()),
+      m_udptlTx(kRedundancy, kMaxDatagram),
+      m_udptlRx([this](const uint8_t* ifp, size_t len, uint16_t seq) {
+        t38_core_rx_ifp_packet(m_engine.t38Core(), ifp, static_cast<int>(len), seq);
+      }) {
+  m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  if (m_fd < 0 || inet_pton(AF_INET, localAddress.c_str(), &a.sin_addr) != 1 ||
+      ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    std::string why = std::strerror(errno);
+    if (m_fd >= 0)
+      ::close(m_fd);
+    throw std::runtime_error("cannot open a media socket on " + localAddress + ": " + why);
+  }
+  socklen_t n = sizeof a;
+  getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &n);
+  m_port = ntohs(a.sin_port);
+  m_tones = modem_connect_tones_rx_init(nullptr, MODEM_CONNECT_TONES_FAX_CED_OR_PREAMBLE, nullptr,
+                                        nullptr);
+}
+
+MediaLine::~MediaLine() {
+  if (m_engine.t38Mode())
+    m_engine.setT38Mode(false);
+  modem_connect_tones_rx_free(m_tones);
+  ::close(m_fd);
+}
+
+void MediaLine::setRemote(const std::string& address, int port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  if (inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1)
+    return;
+  m_remote = a;
+  m_haveRemote = port != 0;
+  m_latched = false;
+}
+
+void MediaLine::useAudio(const std::string& address, int port, int payloadType) {
+  setRemote(address, port);
+  m_rtpTx.setPayloadType(payloadType);
+  m_t38 = false;
+  m_engine.setT38Mode(false);
+}
+
+void MediaLine::useT38(const std::string& address, int port, const T38Attributes& t) {
+  setRemote(address, port);
+  m_t38 = true;
+  m_engine.setT38Mode(true);
+  t38_core_state_t* core = m_engine.t38Core();
+  t38_set_t38_version(core, t.version);
+  t38_set_data_rate_management_method(core, t.rateManagement == RateManagement::LocalTcf ? 1 : 2);
+  t38_set_fill_bit_removal(core, t.fillBitRemoval);
+  t38_set_mmr_transcoding(core, false);
+  t38_set_jbig_transcoding(core, false);
+  t38_set_fastest_image_data_rate(core, t.maxBitRate >= 14400 ? 14400 : t.maxBitRate);
+  size_t limit = kMaxDatagram;
+  if (t.maxDatagram > 0 && static_cast<size_t>(t.maxDatagram) < limit)
+    limit = static_cast<size_t>(t.maxDatagram);
+  m_udptlTx = UdptlSender(t.errorCorrection == UdpErrorCorrection::None ? 0 : kRedundancy, limit);
+}
+
+void MediaLine::send(const std::vector<uint8_t>& datagram) {
+  if (!m_haveRemote)
+    return;
+  ::sendto(m_fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&m_remote),
+           sizeof m_remote);
+}
+
+void MediaLine::tick() {
+  if (m_t38) {
+    m_engine.t38Tick(kFrameSamples);
+    return;
+  }
+  int16_t amp[kFrameSamples] = {};
+  int n = m_engine.tx(amp, kFrameSamples);
+  (void)n; // the rest of the frame stays silence
+  send(m_rtpTx.next(amp));
+}
+
+void MediaLine::sendIfp(const uint8_t* ifp, int len, int count) {
+  if (!m_t38 || len <= 0)
+    return;
+  std::vector<uint8_t> datagram = m_udptlTx.next(ifp, static_cast<size_t>(len));
+  for (int i = 0; i < std::max(count, 1); ++i)
+    send(datagram);
+}
+
+void MediaLine::audioIn(const uint8_t* data, size_t len) {
+  auto frame = parseRtpAudio(data, len);
+  if (!frame)
+    return;
+  int lost = m_rtpSeq.arrived(frame->seq);
+  if (lost < 0)
+    return;
+  m_rtpLost += lost;
+  if (lost > 0)
+    m_engine.rxFillin(lost * kFrameSamples);
+  m_engine.rx(frame->samples.data(), static_cast<int>(frame->samples.size()));
+  if (!m_toneHeard) {
+    modem_connect_tones_rx(m_tones, frame->samples.data(), static_cast<int>(frame->samples.size()));
+    m_toneHeard = modem_connect_tones_rx_get(m_tones) != MODEM_CONNECT_TONES_NONE;
+  }
+}
+
+void MediaLine::readable() {
+  uint8_t buf[2048];
+  for (;;) {
+    sockaddr_in from{};
+    socklen_t n = sizeof from;
+    ssize_t len = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &n);
+    if (len < 0)
+      return;
+    if (!m_latched && m_haveRemote) {
+      // Answer where the far end's packets come from: behind a NAT that is
+      // not the address its SDP names.
+      m_remote = from;
+      m_latched = true;
+    }
+    if (m_t38)
+      m_udptlRx.datagram(buf, static_cast<size_t>(len));
+    else
+      audioIn(buf, static_cast<size_t>(len));
+  }
+}
+
+} // namespace tolvane::sipline

@@ -1,0 +1,72 @@
+#pragma once
+// The media of one call on one UDP socket: G.711 audio in RTP to and from
+// the T.31 modem's audio side, or T.38 IFP packets in UDPTL to and from its
+// T.38 side. The far end's address is taken from its SDP and then from
+// where its packets come from (symmetric RTP/UDPTL, for NAT).
+
+#include "sim/Class1Engine.h"
+#include "sipline/RtpAudio.h"
+#include "sipline/SdpMedia.h"
+#include "sipline/Udptl.h"
+
+#include <memory>
+#include <netinet/in.h>
+#include <string>
+
+namespace tolvane::sipline {
+
+class MediaLine {
+public:
+  // Binds a UDP socket on an ephemeral port of localAddress; throws
+  // std::runtime_error when it cannot.
+  MediaLine(sim::Class1Engine& engine, const std::string& localAddress);
+  ~MediaLine();
+  MediaLine(const MediaLine&) = delete;
+  MediaLine& operator=(const MediaLine&) = delete;
+
+  int fd() const { return m_fd; }
+  int port() const { return m_port; }
+  const std::string& localAddress() const { return m_localAddress; }
+
+  void useAudio(const std::string& address, int port, int payloadType);
+  void useT38(const std::string& address, int port, const T38Attributes& t38);
+  bool t38() const { return m_t38; }
+
+  // 20 ms of line time: an audio frame out, or T.38's timers stepped.
+  void tick();
+  // The socket is readable.
+  void readable();
+  // An IFP packet from the modem for the line, count times as spandsp asks
+  // for indicators; repeats go out as the same datagram so that the far
+  // end drops them by sequence number.
+  void sendIfp(const uint8_t* ifp, int len, int count);
+
+  // A fax tone (CED or V.21 preamble) has been heard in the received audio.
+  bool faxToneHeard() const { return m_toneHeard; }
+  long udptlLost() const { return m_udptlRx.lost(); }
+  long udptlRecovered() const { return m_udptlRx.recovered(); }
+  long rtpLost() const { return m_rtpLost; }
+
+private:
+  void setRemote(const std::string& address, int port);
+  void send(const std::vector<uint8_t>& datagram);
+  void audioIn(const uint8_t* data, size_t len);
+
+  sim::Class1Engine& m_engine;
+  std::string m_localAddress;
+  int m_fd = -1;
+  int m_port = 0;
+  sockaddr_in m_remote{};
+  bool m_haveRemote = false;
+  bool m_latched = false;
+  bool m_t38 = false;
+  RtpAudioSender m_rtpTx;
+  RtpSequence m_rtpSeq;
+  long m_rtpLost = 0;
+  UdptlSender m_udptlTx{3, 400};
+  UdptlReceiver m_udptlRx;
+  modem_connect_tones_rx_state_t* m_tones = nullptr;
+  bool m_toneHeard = false;
+};
+
+} // namespace tolvane::sipline
