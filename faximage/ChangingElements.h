@@ -39,11 +39,8 @@ inline void fillBlack(uint8_t* row, unsigned from, unsigned to) {
 
 // Writes a whole packed row of `width` pixels from `count` changing elements
 // (strictly increasing, all below width): black from each even-numbered
-// element to the next one, or to the end of the row.
-inline void fillRow(const int* changes, int count, int width, uint8_t* row) {
-  std::memset(row, 0, (std::size_t(width) + 7) / 8);
-  for (int i = 0; i < count; i += 2)
-    fillBlack(row, unsigned(changes[i]), unsigned(i + 1 < count ? changes[i + 1] : width));
-}
+// element to the next one, or to the end of the row. Each byte is written
+// once, 64 pixels at a time.
+void fillRow(const int* changes, int count, int width, uint8_t* row);
 
 } // namespace faximage

@@ -25,9 +25,9 @@ class Decoder {
 public:
   Decoder(const uint8_t* data, std::size_t size, FaxCoding coding, int width, int maxRows)
       : m_in(data, size), m_coding(coding), m_width(width), m_stride((std::size_t(width) + 7) / 8),
-        m_maxRows(maxRows), m_runs(t4::runTables()), m_ref(changeListCapacity(width)),
-        m_cur(changeListCapacity(width)) {
-    std::fill_n(m_ref.begin(), kEndMarks, m_width); // the row above the first is white
+        m_maxRows(maxRows), m_runs(t4::runTables()), m_ref(changeListCapacity(width) + 1, -1),
+        m_cur(changeListCapacity(width) + 1, -1) {
+    std::fill_n(m_ref.begin() + 1, kEndMarks, m_width); // the row above the first is white
     m_bits.reserve(m_stride * std::size_t(std::min(maxRows, 2400)));
   }
 
@@ -47,20 +47,27 @@ private:
   void decodeWithEols();
   bool decodeOneDim(T4BitReader& in, int& count);
   bool decodeTwoDim(T4BitReader& in, int& count);
-  int readRun(T4BitReader& in, int colour) const;
+  [[gnu::always_inline]] int readRun(T4BitReader& in, int colour) const;
   bool seekEol(T4BitReader& in, bool& junk);
   void goodRow(int count);
   void badRow();
 
-  // Adds a changing element at x (none at the row's end); one at the same
-  // place as the last cancels it, which is what a zero-length run means.
-  static void push(int* cur, int& n, int x, int width) {
-    if (x >= width)
-      return;
-    if (n > 0 && cur[n - 1] == x)
+  // The lists start at element 1: element 0 (-1) is left of every position.
+  int* ref() { return m_ref.data() + 1; }
+  int* cur() { return m_cur.data() + 1; }
+
+  // Adds a changing element at x; one at the same place as the last cancels
+  // it, which is what a zero-length run means. Elements at the width (the
+  // end of the row) are taken off by endRow.
+  static void push(int* cur, int& n, int x) {
+    const bool cancels = cur[n - 1] == x;
+    cur[n] = x;
+    n += cancels ? -1 : 1;
+  }
+  static int endRow(const int* cur, int n, int width) {
+    while (n > 0 && cur[n - 1] >= width)
       --n;
-    else
-      cur[n++] = x;
+    return n;
   }
 
   T4BitReader m_in;
@@ -78,9 +85,9 @@ private:
 };
 
 void Decoder::goodRow(int count) {
-  std::fill_n(m_cur.begin() + count, kEndMarks, m_width);
+  std::fill_n(cur() + count, kEndMarks, m_width);
   m_bits.resize(m_bits.size() + m_stride);
-  fillRow(m_cur.data(), count, m_width, m_bits.data() + m_bits.size() - m_stride);
+  fillRow(cur(), count, m_width, m_bits.data() + m_bits.size() - m_stride);
   std::swap(m_ref, m_cur);
   ++m_rows;
 }
@@ -172,7 +179,7 @@ bool Decoder::seekEol(T4BitReader& in, bool& junk) {
   }
 }
 
-int Decoder::readRun(T4BitReader& in, int colour) const {
+inline int Decoder::readRun(T4BitReader& in, int colour) const {
   const uint16_t* table = m_runs.at[colour];
   int total = 0;
   for (;;) {
@@ -192,7 +199,7 @@ int Decoder::readRun(T4BitReader& in, int colour) const {
 }
 
 bool Decoder::decodeOneDim(T4BitReader& in, int& count) {
-  int* cur = m_cur.data();
+  int* list = cur();
   int n = 0;
   int at = 0;
   for (int colour = 0; at < m_width; colour ^= 1) {
@@ -200,65 +207,65 @@ bool Decoder::decodeOneDim(T4BitReader& in, int& count) {
     if (run < 0 || run > m_width - at)
       return false;
     at += run;
-    push(cur, n, at, m_width);
+    push(list, n, at);
   }
-  count = n;
+  count = endRow(list, n, m_width);
   return true;
 }
 
 // The encoder's walk in reverse (T.4 4.2.1.3.3): each mode code says where a1
-// is relative to b1, or gives the runs to a1 and a2, or passes b2.
+// is relative to b1, or gives the runs to a1 and a2, or passes b2. b1 is
+// searched two elements at a time, which keeps its colour.
 bool Decoder::decodeTwoDim(T4BitReader& in, int& count) {
   T4BitReader r = in; // a local copy stays in registers
   const t4::ModeEntry* modes = t4::kModeTable.at;
-  const int* ref = m_ref.data();
-  int* cur = m_cur.data();
+  const int* refs = ref();
+  int* list = cur();
   const int width = m_width;
   int n = 0;
   int a0 = -1;
   int colour = 0; // colour of a0
-  int ib = 0;     // index of b1 in ref
+  int ib = 0;     // index of b1 in refs, its parity the colour opposite to a0's
   bool ok = true;
   while (a0 < width) {
     if (r.available() < 32)
       r.refill();
-    const t4::ModeEntry e = modes[r.peek() & ((1u << t4::kModeBits) - 1)];
-    if (e.kind == t4::ModeEntry::Invalid) {
+    const t4::ModeEntry& e = modes[r.peek() & ((1u << t4::kModeBits) - 1)];
+    if (e.kind == t4::ModeEntry::Invalid) [[unlikely]] {
       ok = false;
       break;
     }
     r.skip(e.length);
-    while (ref[ib] <= a0)
-      ++ib;
-    ib += (ib & 1) != colour;
+    while (refs[ib] <= a0)
+      ib += 2;
     if (e.kind == t4::ModeEntry::Vertical) {
-      const int a1 = ref[ib] + e.delta;
-      if (a1 < std::max(a0, 0) || a1 > width) {
+      const int a1 = refs[ib] + e.delta;
+      if (a1 < std::max(a0, 0) || a1 > width) [[unlikely]] {
         ok = false;
         break;
       }
-      push(cur, n, a1, width);
+      push(list, n, a1);
       a0 = a1;
       colour ^= 1;
-      ib -= ib > 0; // b1 of the new colour may be the element left of this one
+      ib += ib > 0 ? -1 : 1; // b1 of the new colour may be the element left of this one
     } else if (e.kind == t4::ModeEntry::Pass) {
-      a0 = ref[ib + 1];
+      a0 = refs[ib + 1];
       ib += 2;
     } else {
       const int r1 = readRun(r, colour);
       const int a1 = std::max(a0, 0) + r1;
       const int r2 = r1 < 0 || a1 > width ? -1 : readRun(r, colour ^ 1);
-      if (r2 < 0 || r2 > width - a1) {
+      if (r2 < 0 || r2 > width - a1) [[unlikely]] {
         ok = false;
         break;
       }
-      push(cur, n, a1, width);
-      push(cur, n, a1 + r2, width);
+      push(list, n, a1);
+      push(list, n, a1 + r2);
       a0 = a1 + r2;
     }
   }
   in = r;
-  count = n;
+  count = endRow(list, n, width);
   return ok;
 }
 

@@ -90,11 +90,10 @@ void PageEncoder::encodeTwoDim(const int* ref, const int* cur) {
   int a0 = -1;
   int colour = 0; // colour of a0: 0 white, 1 black
   int ia = 0;     // index of a1 in cur
-  int ib = 0;     // index of b1 in ref
+  int ib = 0;     // index of b1 in ref, its parity the colour opposite to a0's
   while (a0 < width) {
-    while (ref[ib] <= a0)
-      ++ib;
-    ib += (ib & 1) != colour;
+    while (ref[ib] <= a0) // two at a time: b1's colour stays opposite to a0's
+      ib += 2;
     const int a1 = cur[ia];
     const int b1 = ref[ib];
     const int b2 = ref[ib + 1];
@@ -108,7 +107,7 @@ void PageEncoder::encodeTwoDim(const int* ref, const int* cur) {
       a0 = a1;
       colour ^= 1;
       ++ia;
-      ib -= ib > 0; // b1 of the new colour may be the element left of this one
+      ib += ib > 0 ? -1 : 1; // b1 of the new colour may be the element left of this one
     } else {
       const int a2 = cur[ia + 1];
       m_writer.put(t4::kHorizontal.bits, t4::kHorizontal.length);

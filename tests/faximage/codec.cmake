@@ -12,5 +12,6 @@ tolvane_test(test_faximage_codec
     ${CMAKE_CURRENT_LIST_DIR}/CodecTestSupport.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PageCodingInteropTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PageCodingDamageTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PageCodingFuzzReplayTest.cpp
   DEPS tolvane_faximage PkgConfig::TIFF ZLIB::ZLIB
   TIMEOUT 60)
