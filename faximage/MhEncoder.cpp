@@ -1,10 +1,10 @@
 #include "faximage/MhEncoder.h"
 
+#include "faximage/ChangingElements.h"
 #include "faximage/MhCodes.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
+#include <vector>
 
 namespace faximage {
 
@@ -25,72 +25,37 @@ void MhBitWriter::putRun(int colour, int run) {
   put(term.bits, term.length);
 }
 
-namespace {
-
-// First position at or after pos (below end) whose pixel is not `black`;
-// end when there is none. Whole 64-bit words of one colour are skipped.
-int runEnd(const uint8_t* row, int pos, int end, bool black) {
-  if (pos >= end)
-    return end;
-  const uint8_t flip = black ? 0xFF : 0x00;
-  // The rest of the byte holding pos.
-  const uint8_t first = uint8_t((row[pos >> 3] ^ flip) & (0xFF >> (pos & 7)));
-  if (first)
-    return std::min(end, (pos & ~7) + std::countl_zero(first));
-  pos = (pos | 7) + 1;
-  const uint64_t flipWord = black ? ~uint64_t(0) : 0;
-  while (pos + 64 <= end) {
-    uint64_t word;
-    std::memcpy(&word, row + (pos >> 3), 8);
-    word ^= flipWord;
-    if (word) {
-      if constexpr (std::endian::native == std::endian::little)
-        word = __builtin_bswap64(word);
-      return pos + std::countl_zero(word);
-    }
-    pos += 64;
-  }
-  for (; pos < end; pos += 8)
-    if (const uint8_t b = uint8_t(row[pos >> 3] ^ flip))
-      return std::min(end, pos + std::countl_zero(b));
-  return end;
-}
-
-} // namespace
-
 int rawPixels(const RowLayout& layout) {
   const int room = std::max(0, layout.width - std::clamp(layout.leftMargin, 0, layout.width));
   return layout.doubleWidth ? (room + 1) / 2 : room;
 }
 
+void encodeChangesAsRuns(const int* changes, int count, int width, MhBitWriter& w) {
+  int at = 0;
+  for (int i = 0; i < count; ++i) {
+    w.putRun(i & 1, changes[i] - at);
+    at = changes[i];
+  }
+  w.putRun(count & 1, width - at);
+}
+
+// The raw row's changing elements moved to where the layout puts its pixels.
 void encodeRowRuns(const uint8_t* raw, const RowLayout& layout, MhBitWriter& w) {
   const int width = layout.width;
+  if (width <= 0)
+    return;
   const int margin = std::clamp(layout.leftMargin, 0, width);
   const int scale = layout.doubleWidth ? 2 : 1;
   const int limit = rawPixels(layout);
-
-  int pos = 0;   // raw pixel position
-  int coded = 0; // pixels of the fax row coded so far
-  bool black = false;
-  while (pos < limit) {
-    const int end = runEnd(raw, pos, limit, black);
-    int run;
-    if (!black) {
-      // The margin joins the first white run; a white run that reaches the
-      // end of the raw pixels takes the rest of the row, which is white too.
-      run = end == limit ? width - coded
-                         : std::min((pos == 0 ? margin : 0) + (end - pos) * scale, width - coded);
-    } else {
-      run = std::min((end - pos) * scale, width - coded);
-    }
-    w.putRun(black, run);
-    coded += run;
-    pos = end;
-    black = !black;
-  }
-  // Only reached after a black run (or with no raw pixels at all).
-  if (coded < width)
-    w.putRun(0, width - coded);
+  thread_local std::vector<int> changes;
+  changes.resize(changeListCapacity(limit));
+  int count = findChanges(raw, limit, changes.data());
+  for (int i = 0; i < count; ++i)
+    changes[i] = margin + changes[i] * scale;
+  // Black up to the last raw pixel turns white after it, unless that is the row's end.
+  if (count & 1 && margin + limit * scale < width)
+    changes[count++] = margin + limit * scale;
+  encodeChangesAsRuns(changes.data(), count, width, w);
 }
 
 std::size_t encodeRowRecord(const uint8_t* raw, const RowLayout& layout, uint8_t* out) {

@@ -72,6 +72,10 @@ struct RowLayout {
 // 2560 pixels, plus EOL and padding), so callers can size fixed buffers.
 inline constexpr std::size_t kMaxRowRecord = 2048;
 
+// Codes a row given as its changing elements (see ChangingElements.h) as
+// the runs between them, no EOL.
+void encodeChangesAsRuns(const int* changes, int count, int width, MhBitWriter& w);
+
 // Codes the run codes of one row (no EOL) into w. `raw` holds MSB-first
 // pixels, 1 = black, at least ceil(rawPixels(layout) / 8) bytes.
 void encodeRowRuns(const uint8_t* raw, const RowLayout& layout, MhBitWriter& w);

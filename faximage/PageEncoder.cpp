@@ -58,7 +58,7 @@ void PageEncoder::encodeRow(const uint8_t* row) {
     else
       m_writer.put(t4::kEolTwoDim.bits, t4::kEolTwoDim.length);
     if (oneDim)
-      encodeOneDim(m_cur.data(), count);
+      encodeChangesAsRuns(m_cur.data(), count, m_width, m_writer);
     else
       encodeTwoDim(m_ref.data(), m_cur.data());
     for (std::size_t bits = m_writer.bitCount() - start; bits < m_options.minRowBits;) {
@@ -69,15 +69,6 @@ void PageEncoder::encodeRow(const uint8_t* row) {
   }
   std::swap(m_ref, m_cur);
   ++m_rows;
-}
-
-void PageEncoder::encodeOneDim(const int* cur, int count) {
-  int at = 0;
-  for (int i = 0; i < count; ++i) {
-    m_writer.putRun(i & 1, cur[i] - at);
-    at = cur[i];
-  }
-  m_writer.putRun(count & 1, m_width - at);
 }
 
 // T.4 4.2.1.3.3: a0 is the last coded position (-1, left of the row, at the

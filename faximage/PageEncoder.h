@@ -24,7 +24,6 @@ public:
 
 private:
   void makeRoom();
-  void encodeOneDim(const int* cur, int count);
   void encodeTwoDim(const int* ref, const int* cur);
   void markEnd(std::vector<int>& list, int count);
 
