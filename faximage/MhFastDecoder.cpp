@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <memory>
+#include <vector>
 
 namespace faximage {
 
@@ -13,21 +14,26 @@ namespace {
 
 constexpr unsigned kWindowBits = 13;
 
-enum Kind : uint8_t { kRun, kEol, kInvalid, kFill };
+// Values of an entry beyond the longest run (2560) name what else was met.
+enum Kind : uint16_t { kFill = 4093, kInvalid = 4094, kEol = 4095 };
 
 } // namespace
 
-// What a walk from the root meets first for one 13-bit window.
+// What a walk from the root meets first for one 13-bit window, in two bytes
+// so that both colours' tables fit the first-level cache: the run length (or
+// a Kind) and the number of bits it took.
 struct MhFastDecoder::Entry {
-  uint16_t run;
-  uint8_t kind;
-  uint8_t depth;
+  uint16_t packed;
+  Entry(unsigned value, unsigned depth) : packed(uint16_t(value << 4 | depth)) {}
+  unsigned value() const { return packed >> 4u; }
+  unsigned depth() const { return packed & 15u; }
+  bool isRun() const { return value() <= 2560; }
 };
 
 namespace {
 
 using Entry = MhFastDecoder::Entry;
-using Table = std::array<Entry, 1u << kWindowBits>;
+using Table = std::vector<Entry>;
 
 Entry walk(const MhDecodeTree& tree, unsigned window) {
   int node = 0;
@@ -36,22 +42,23 @@ Entry walk(const MhDecodeTree& tree, unsigned window) {
     const MhDecodeTree::Node& n = tree.node(node);
     const uint8_t depth = uint8_t(d + 1);
     if (n.isEol())
-      return {0, kEol, depth};
+      return {kEol, depth};
     if (n.isRun())
-      return {uint16_t(n.b), kRun, depth};
+      return {unsigned(n.b), depth};
     if (node == MhDecodeTree::kFillNode)
-      return {0, kFill, depth};
+      return {kFill, depth};
     if (n.a == 0)
-      return {0, kInvalid, depth};
+      return {kInvalid, depth};
   }
-  return {0, kInvalid, kWindowBits}; // not reached: every 13-bit walk ends in a leaf
+  return {kInvalid, kWindowBits}; // not reached: every 13-bit walk ends in a leaf
 }
 
 const Table& table(MhColour colour) {
   static const auto build = [](const MhDecodeTree& tree) {
-    auto t = std::make_unique<Table>();
-    for (unsigned w = 0; w < t->size(); ++w)
-      (*t)[w] = walk(tree, w);
+    auto t = std::make_unique<std::vector<Entry>>();
+    t->reserve(1u << kWindowBits);
+    for (unsigned w = 0; w < (1u << kWindowBits); ++w)
+      t->push_back(walk(tree, w));
     return t;
   };
   static const auto white = build(whiteDecodeTree());
@@ -106,11 +113,11 @@ std::size_t MhFastDecoder::decodeRuns(const uint8_t* data, std::size_t pos, std:
       pos += fit;
     }
     const Entry e = m_tables[int(m_rows.colour())][acc & ((1u << kWindowBits) - 1)];
-    if (e.kind != kRun)
+    if (!e.isRun())
       break;
-    acc >>= e.depth;
-    bits -= e.depth;
-    m_rows.run(e.run);
+    acc >>= e.depth();
+    bits -= e.depth();
+    m_rows.run(int(e.value()));
   }
   m_acc = acc;
   m_accBits = bits;
@@ -161,12 +168,12 @@ bool MhFastDecoder::step() {
 
 bool MhFastDecoder::decodeOne() {
   const Entry e = m_tables[int(m_rows.colour())][m_acc & ((1u << kWindowBits) - 1)];
-  if (e.depth > m_accBits)
+  if (e.depth() > m_accBits)
     return false;
-  consume(e.depth);
-  switch (e.kind) {
-  case kRun:
-    m_rows.run(e.run);
+  consume(e.depth());
+  switch (e.value()) {
+  default:
+    m_rows.run(int(e.value()));
     break;
   case kEol:
     m_rows.endOfLine();
@@ -175,7 +182,7 @@ bool MhFastDecoder::decodeOne() {
     m_rows.invalidCode();
     m_skipOnes = true;
     break;
-  default:
+  case kFill:
     m_inFill = true;
     break;
   }
@@ -193,9 +200,9 @@ bool MhFastDecoder::stepAfterPageEnd() {
     return false;
   }
   const Entry e = m_tables[int(m_rows.colour())][m_acc & ((1u << kWindowBits) - 1)];
-  if (e.depth <= std::min(left, m_accBits)) {
-    consume(e.depth);
-    m_rows.run(e.run); // only a run code is short enough to end inside the byte
+  if (e.depth() <= std::min(left, m_accBits)) {
+    consume(e.depth());
+    m_rows.run(int(e.value())); // only a run code is short enough to end inside the byte
     return true;
   }
   if (m_accBits < left)
