@@ -1,5 +1,7 @@
 #include "sipline/MediaLine.h"
 
+#include "sipline/T38Ifp.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -26,9 +28,7 @@ uint32_t randomSsrc() {
 MediaLine::MediaLine(sim::Class1Engine& engine, const std::string& localAddress)
     : m_engine(engine), m_localAddress(localAddress), m_rtpTx(kPayloadPcma, randomSsrc()),
       m_udptlTx(kRedundancy, kMaxDatagram),
-      m_udptlRx([this](const uint8_t* ifp, size_t len, uint16_t seq) {
-        t38_core_rx_ifp_packet(m_engine.t38Core(), ifp, static_cast<int>(len), seq);
-      }) {
+      m_udptlRx([this](const uint8_t* ifp, size_t len, uint16_t seq) { ifpIn(ifp, len, seq); }) {
   m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -77,6 +77,7 @@ void MediaLine::useT38(const std::string& address, int port, const T38Attributes
   m_engine.setT38Mode(true);
   t38_core_state_t* core = m_engine.t38Core();
   t38_set_t38_version(core, t.version);
+  m_t38Version = t.version;
   t38_set_data_rate_management_method(core, t.rateManagement == RateManagement::LocalTcf ? 1 : 2);
   t38_set_fill_bit_removal(core, t.fillBitRemoval);
   t38_set_mmr_transcoding(core, false);
@@ -129,6 +130,17 @@ void MediaLine::audioIn(const uint8_t* data, size_t len) {
     modem_connect_tones_rx(m_tones, frame->samples.data(), static_cast<int>(frame->samples.size()));
     m_toneHeard = modem_connect_tones_rx_get(m_tones) != MODEM_CONNECT_TONES_NONE;
   }
+}
+
+void MediaLine::ifpIn(const uint8_t* ifp, size_t len, uint16_t seq) {
+#if SPANDSP_RELEASE_DATE < 20121212
+  std::vector<uint8_t> copy(ifp, ifp + len);
+  if (reverseNonEcmImageData(copy, m_t38Version)) {
+    t38_core_rx_ifp_packet(m_engine.t38Core(), copy.data(), static_cast<int>(len), seq);
+    return;
+  }
+#endif
+  t38_core_rx_ifp_packet(m_engine.t38Core(), ifp, static_cast<int>(len), seq);
 }
 
 void MediaLine::readable() {

@@ -51,6 +51,7 @@ private:
   void setRemote(const std::string& address, int port);
   void send(const std::vector<uint8_t>& datagram);
   void audioIn(const uint8_t* data, size_t len);
+  void ifpIn(const uint8_t* ifp, size_t len, uint16_t seq);
 
   sim::Class1Engine& m_engine;
   std::string m_localAddress;
@@ -60,6 +61,7 @@ private:
   bool m_haveRemote = false;
   bool m_latched = false;
   bool m_t38 = false;
+  int m_t38Version = 0;
   RtpAudioSender m_rtpTx;
   RtpSequence m_rtpSeq;
   long m_rtpLost = 0;

@@ -1,0 +1,147 @@
+// Whole fax calls over SIP on loopback: two tolvane-sipmodem processes call
+// each other directly, tolvane-fax sends on one and receives on the other,
+// and the received page is compared row for row with the one sent.
+
+#include "InteropHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace interop;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kHeaderBand = 80;
+
+// A port that is free for both UDP and TCP now (sofia listens on both).
+int freePort() {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    int u = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    bind(u, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    getsockname(u, reinterpret_cast<sockaddr*>(&a), &n);
+    int t = socket(AF_INET, SOCK_STREAM, 0);
+    bool tcpFree = bind(t, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(t);
+    close(u);
+    if (tcpFree)
+      return ntohs(a.sin_port);
+  }
+  return 0;
+}
+
+bool waitForText(const Child& c, const std::string& text, int seconds) {
+  for (int i = 0; i < seconds * 20; ++i) {
+    if (c.log().find(text) != std::string::npos)
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+class SipCall : public ::testing::Test {
+protected:
+  // Two SIP modems that dial each other with no registrar; extra options
+  // for each side.
+  void startModems(const std::vector<std::string>& callerOptions,
+                   const std::vector<std::string>& answererOptions) {
+    const std::string unique = fs::path(dir.path()).filename().string();
+    com1 = dir / ("sa" + unique);
+    com2 = dir / ("sb" + unique);
+    const std::string p1 = "127.0.0.1:" + std::to_string(freePort());
+    const std::string p2 = "127.0.0.1:" + std::to_string(freePort());
+    caller = startModem(com1, p1, p2, callerOptions, "caller.log");
+    answerer = startModem(com2, p2, p1, answererOptions, "answerer.log");
+    ASSERT_TRUE(waitForText(*caller, "ready", 10)) << caller->log();
+    ASSERT_TRUE(waitForText(*answerer, "ready", 10)) << answerer->log();
+  }
+
+  std::unique_ptr<Child> startModem(const std::string& link, const std::string& listen,
+                                    const std::string& peer, const std::vector<std::string>& opts,
+                                    const std::string& log) {
+    std::vector<std::string> argv = {TOLVANE_SIPMODEM, "--link", link, "--listen",
+                                     listen,           "--peer", peer};
+    argv.insert(argv.end(), opts.begin(), opts.end());
+    return std::make_unique<Child>(argv, dir / log);
+  }
+
+  std::string makeDocument(bool fine) {
+    std::ofstream text(dir / "doc.txt");
+    for (int line = 1; line <= 10; ++line)
+      text << "Line " << line << " of a letter over SIP: 0123456789 ABCDEFGHIJ\n";
+    text.close();
+    const std::string apf = dir / "doc.apf";
+    const std::string command = tolvaneFaxPath() + " convert '" + (dir / "doc.txt") + "' '" + apf +
+                                "'" + (fine ? " --fine" : "") + " > /dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return apf;
+  }
+
+  // Sends a one-page letter from the caller's modem to the answerer's and
+  // checks the page that arrives.
+  void faxOnePage(bool fine) {
+    const std::string doc = makeDocument(fine);
+    fs::create_directory(dir / "in");
+    Child receiver({tolvaneFaxPath(), "receive", com2, dir / "in", "--one", "--rings", "1",
+                    "--class", "1", "--timeout", "90"},
+                   dir / "receive.log");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    const auto start = std::chrono::steady_clock::now();
+    Child sender({tolvaneFaxPath(), "send", com1, "502", doc, "--class", "1", "--attempts", "1",
+                  "--timeout", "90"},
+                 dir / "send.log");
+    const int sent = sender.wait(120);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(sent, 0) << sender.log() << caller->log() << answerer->log();
+    EXPECT_EQ(receiver.wait(20), 0) << receiver.log();
+    ASSERT_TRUE(fs::exists(dir / "in/FAX0001.APF")) << receiver.log();
+    const auto sentPages = exportApf(doc, scratch);
+    const auto gotPages = exportApf(dir / "in/FAX0001.APF", scratch);
+    ASSERT_EQ(gotPages.size(), 1u);
+    ASSERT_EQ(sentPages.size(), 1u);
+    EXPECT_EQ(compareRows(sentPages[0], gotPages[0], kHeaderBand), "");
+    RecordProperty("call_seconds", std::to_string(seconds));
+    std::cout << "one-page call: " << seconds << " s\n";
+  }
+
+  TempDir dir;
+  TempDir scratch;
+  std::string com1, com2;
+  std::unique_ptr<Child> caller, answerer;
+};
+
+} // namespace
+
+// The answering modem moves the call to T.38 before its CED; the caller
+// follows the re-INVITE. A fine-resolution page crosses as T.38.
+TEST_F(SipCall, FinePageOverT38) {
+  startModems({}, {});
+  faxOnePage(true);
+  EXPECT_NE(answerer->log().find("media: T.38"), std::string::npos) << answerer->log();
+  EXPECT_NE(caller->log().find("far end moves the call to T.38"), std::string::npos)
+      << caller->log();
+}
+
+// An answering end without T.38 stays on audio; the caller hears CED,
+// offers T.38, is refused with 488 and sends the page as G.711 audio.
+TEST_F(SipCall, StandardPageOverG711AfterT38IsRefused) {
+  startModems({"--pcmu"}, {"--no-t38"});
+  faxOnePage(false);
+  EXPECT_NE(caller->log().find("fax tones heard: offering T.38"), std::string::npos)
+      << caller->log();
+  EXPECT_NE(caller->log().find("T.38 refused (488): staying on G.711"), std::string::npos)
+      << caller->log();
+  EXPECT_EQ(caller->log().find("media: T.38"), std::string::npos) << caller->log();
+}
