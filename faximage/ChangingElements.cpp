@@ -1,19 +1,12 @@
 #include "faximage/ChangingElements.h"
 
+#include "faximage/WordLoad.h"
+
 #include <bit>
 
 namespace faximage {
 
 namespace {
-
-// 64 pixels, the first in the top bit.
-uint64_t loadBigEndian(const uint8_t* p) {
-  uint64_t word;
-  std::memcpy(&word, p, 8);
-  if constexpr (std::endian::native == std::endian::little)
-    word = __builtin_bswap64(word);
-  return word;
-}
 
 // Appends the positions of the set bits of `diff` (top bit = pixel `base`).
 int emit(uint64_t diff, int base, int* out, int n) {
@@ -84,7 +77,7 @@ int findChanges(const uint8_t* row, int width, int* out) {
   // A pixel is a changing element where it differs from its left neighbour:
   // the word XOR itself shifted one pixel right, with the neighbour shifted in.
   for (; x + 64 <= width; x += 64) {
-    const uint64_t word = loadBigEndian(row + x / 8);
+    const uint64_t word = loadBigEndian64(row + x / 8);
     const uint64_t diff = word ^ ((word >> 1) | before);
     before = word << 63;
     if (diff)

@@ -1,6 +1,7 @@
 #include "faximage/MhFastDecoder.h"
 
 #include "faximage/MhBitDecoder.h"
+#include "faximage/WordLoad.h"
 
 #include <algorithm>
 #include <array>
@@ -100,24 +101,23 @@ bool MhFastDecoder::feed(const uint8_t* data, std::size_t length) {
 std::size_t MhFastDecoder::decodeRuns(const uint8_t* data, std::size_t pos, std::size_t length) {
   uint64_t acc = m_acc;
   unsigned bits = m_accBits;
+  MhColour colour = m_rows.colour();
   for (;;) {
     if (bits < 16) {
       if (length - pos < 8)
         break;
-      uint64_t word = 0;
-      for (unsigned i = 0; i < 8; ++i)
-        word |= uint64_t(data[pos + i]) << (8 * i);
+      const uint64_t word = loadLittleEndian64(data + pos);
       const unsigned fit = (64 - bits) / 8;
       acc |= (word & (~uint64_t(0) >> (64 - 8 * fit))) << bits;
       bits += 8 * fit;
       pos += fit;
     }
-    const Entry e = m_tables[int(m_rows.colour())][acc & ((1u << kWindowBits) - 1)];
+    const Entry e = m_tables[int(colour)][acc & ((1u << kWindowBits) - 1)];
     if (!e.isRun())
       break;
     acc >>= e.depth();
     bits -= e.depth();
-    m_rows.run(int(e.value()));
+    colour = m_rows.runOf(colour, int(e.value()));
   }
   m_acc = acc;
   m_accBits = bits;
@@ -128,9 +128,7 @@ std::size_t MhFastDecoder::decodeRuns(const uint8_t* data, std::size_t pos, std:
 std::size_t MhFastDecoder::refill(const uint8_t* data, std::size_t pos, std::size_t length) {
   const unsigned fit = (64 - m_accBits) / 8;
   if (length - pos >= 8) {
-    uint64_t word = 0;
-    for (unsigned i = 0; i < 8; ++i) // compiles to one load on little-endian machines
-      word |= uint64_t(data[pos + i]) << (8 * i);
+    uint64_t word = loadLittleEndian64(data + pos);
     if (fit < 8)
       word &= (uint64_t(1) << (8 * fit)) - 1;
     m_acc |= word << m_accBits;

@@ -32,20 +32,27 @@ public:
 
   // Start of a page: empty white row, no EOL seen yet, counters cleared.
   void startPage();
-  void run(int length) {
+  // Returns the colour of the next run.
+  MhColour run(int length) { return runOf(m_colour, length); }
+  // The same for a caller that keeps colour() at hand: `colour` must be it.
+  // The result comes back in a register, not through the builder's memory,
+  // which the row's byte stores would make the decoder wait for.
+  MhColour runOf(MhColour colour, int length) {
     m_eolCount = 0;
     if (m_beforeFirstEol)
-      return;
+      return colour;
     // A run that would not fit the row buffer is ignored: such a row is far
     // wider than any fax row and is dropped at its EOL anyway. Checking whole
     // pixels (not just bytes) keeps the black fill inside the buffer.
     if (m_pixel + unsigned(length) > kRowBufferBytes * 8)
-      return;
-    if (m_colour == MhColour::Black)
+      return colour;
+    if (colour == MhColour::Black)
       setBlack(m_pixel, unsigned(length));
     m_pixel += unsigned(length);
     if (length < 64)
-      m_colour = m_colour == MhColour::White ? MhColour::Black : MhColour::White;
+      colour = colour == MhColour::White ? MhColour::Black : MhColour::White;
+    m_colour = colour;
+    return colour;
   }
   void endOfLine();
   void invalidCode() { ++m_invalidCodes; }

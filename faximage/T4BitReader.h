@@ -4,6 +4,8 @@
 // starts with often enough to go on for long: decoders see an invalid code or
 // an EOL search that runs out, and ask position() whether the data is over.
 
+#include "faximage/WordLoad.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -20,9 +22,7 @@ public:
       return;
     const unsigned fit = (64 - m_bits) / 8;
     if (m_size - m_pos >= 8) {
-      uint64_t word = 0;
-      for (unsigned i = 0; i < 8; ++i) // one load on little-endian machines
-        word |= uint64_t(m_data[m_pos + i]) << (8 * i);
+      uint64_t word = loadLittleEndian64(m_data + m_pos);
       if (fit < 8)
         word &= (uint64_t(1) << (8 * fit)) - 1;
       m_acc |= word << m_bits;
