@@ -34,7 +34,6 @@ struct MhFastDecoder::Entry {
 namespace {
 
 using Entry = MhFastDecoder::Entry;
-using Table = std::vector<Entry>;
 
 Entry walk(const MhDecodeTree& tree, unsigned window) {
   int node = 0;
@@ -54,23 +53,24 @@ Entry walk(const MhDecodeTree& tree, unsigned window) {
   return {kInvalid, kWindowBits}; // not reached: every 13-bit walk ends in a leaf
 }
 
-const Table& table(MhColour colour) {
-  static const auto build = [](const MhDecodeTree& tree) {
+// Both colours' tables, white first, in one block: the black table is the
+// white one's address plus a shift of the colour.
+const Entry* tables() {
+  static const auto both = [] {
     auto t = std::make_unique<std::vector<Entry>>();
-    t->reserve(1u << kWindowBits);
-    for (unsigned w = 0; w < (1u << kWindowBits); ++w)
-      t->push_back(walk(tree, w));
+    t->reserve(2u << kWindowBits);
+    for (const MhDecodeTree* tree : {&whiteDecodeTree(), &blackDecodeTree()})
+      for (unsigned w = 0; w < (1u << kWindowBits); ++w)
+        t->push_back(walk(*tree, w));
     return t;
-  };
-  static const auto white = build(whiteDecodeTree());
-  static const auto black = build(blackDecodeTree());
-  return colour == MhColour::White ? *white : *black;
+  }();
+  return both->data();
 }
 
 } // namespace
 
 MhFastDecoder::MhFastDecoder(MhRowBuilder& rows)
-    : m_rows(rows), m_tables{table(MhColour::White).data(), table(MhColour::Black).data()} {}
+    : m_rows(rows), m_tables{tables(), tables() + (1u << kWindowBits)} {}
 
 void MhFastDecoder::startPage() {
   m_acc = 0;
@@ -95,13 +95,17 @@ bool MhFastDecoder::feed(const uint8_t* data, std::size_t length) {
   return m_ended;
 }
 
-// The hot loop: run codes one after another, with the bit register in local
-// variables, until something else (EOL, fill, an invalid code) comes up or
-// fewer than eight bytes of input are left.
+// The hot loop: run codes and ends of line one after another, with the bit
+// register in local variables, until something else (an invalid code, fill
+// running past the register, the third EOL) comes up or fewer than eight
+// bytes of input are left.
 std::size_t MhFastDecoder::decodeRuns(const uint8_t* data, std::size_t pos, std::size_t length) {
   uint64_t acc = m_acc;
   unsigned bits = m_accBits;
   MhColour colour = m_rows.colour();
+  // A local: read through `this`, the table address would be fetched again
+  // after every store into the row, in the chain each code waits for.
+  const Entry* const both = m_tables[0];
   for (;;) {
     if (bits < 16) {
       if (length - pos < 8)
@@ -112,9 +116,25 @@ std::size_t MhFastDecoder::decodeRuns(const uint8_t* data, std::size_t pos, std:
       bits += 8 * fit;
       pos += fit;
     }
-    const Entry e = m_tables[int(colour)][acc & ((1u << kWindowBits) - 1)];
-    if (!e.isRun())
-      break;
+    const Entry e = both[unsigned(colour) << kWindowBits | (acc & ((1u << kWindowBits) - 1))];
+    if (!e.isRun()) {
+      // An EOL, with or without fill before it, ends the row here too when
+      // its final 1 is in the register; the page end is left to step().
+      unsigned eolBits = e.value() == kEol ? e.depth() : 0;
+      if (e.value() == kFill) {
+        const unsigned zeros = e.depth() + unsigned(std::countr_zero(acc >> e.depth()));
+        eolBits = zeros < bits ? zeros + 1 : 0;
+      }
+      if (eolBits == 0)
+        break;
+      acc = eolBits < 64 ? acc >> eolBits : 0;
+      bits -= eolBits;
+      m_rows.endOfLine();
+      if (m_rows.eolCount() >= 3)
+        break;
+      colour = m_rows.colour();
+      continue;
+    }
     acc >>= e.depth();
     bits -= e.depth();
     colour = m_rows.runOf(colour, int(e.value()));
