@@ -36,9 +36,7 @@ struct SipAgent::Impl {
   }
 
   std::string domain() const {
-    if (!settings.domain.empty())
-      return settings.domain;
-    return settings.registrar.substr(0, settings.registrar.find(':'));
+    return settings.domain.empty() ? settings.registrar : settings.domain;
   }
 
   void endCall() {
@@ -256,7 +254,9 @@ void SipAgent::startRegistration() {
   std::string expires = std::to_string(m->settings.registerSeconds);
   m->registration = nua_handle(m->nua, nullptr, SIPTAG_TO_STR(aor.c_str()),
                                SIPTAG_FROM_STR(aor.c_str()), TAG_END());
-  nua_register(m->registration, NUTAG_REGISTRAR(registrar.c_str()),
+  // The stack would check its contact by calling itself through the
+  // registrar, which a plain registrar refuses; keep-alives stay on.
+  nua_register(m->registration, NUTAG_REGISTRAR(registrar.c_str()), NUTAG_OUTBOUND("no-validate"),
                SIPTAG_EXPIRES_STR(expires.c_str()), TAG_END());
 }
 

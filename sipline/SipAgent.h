@@ -13,7 +13,7 @@ namespace tolvane::sipline {
 struct SipSettings {
   std::string listen = "127.0.0.1:5060"; // local address and port for SIP
   std::string registrar;                 // host[:port]; empty: no registration
-  std::string domain;                    // of the account; default: the registrar's host
+  std::string domain;                    // of the account; default: the registrar
   std::string user;
   std::string password;
   std::string peer; // host[:port] that numbers are dialled at when there is no registrar

@@ -236,10 +236,13 @@ void SipModem::callEnded() {
 }
 
 void SipModem::registered(bool ok, int status, const std::string& phrase) {
+  const std::string answer = std::to_string(status) + " " + phrase;
   if (ok)
     log("registered with " + m_settings.sip.registrar);
+  else if (status == 408 || status >= 500)
+    log("SIP registrar not reachable: " + answer);
   else
-    log("SIP registration refused: " + std::to_string(status) + " " + phrase);
+    log("SIP registration refused: " + answer);
 }
 
 void SipModem::tick() {

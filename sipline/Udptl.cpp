@@ -133,19 +133,23 @@ bool UdptlReceiver::datagram(const uint8_t* data, size_t len) {
     return false;
   if (m_started) {
     auto ahead = static_cast<uint16_t>(p->seq - m_next);
-    if (ahead >= 0x8000)
-      return true; // a repeat, or older than what was delivered
-    // Fill the gap from the secondaries, oldest first.
-    for (uint16_t back = ahead; back >= 1; --back) {
-      auto seq = static_cast<uint16_t>(p->seq - back);
-      if (back <= p->secondaries.size()) {
-        const Bytes& s = p->secondaries[back - 1];
-        m_deliver(s.data(), s.size(), seq);
-        ++m_recovered;
-      } else {
-        ++m_lost;
+    if (ahead >= 0x10000 - kWindow)
+      return true; // a repeat, or a little older than what was delivered
+    if (ahead < kWindow) {
+      // Fill the gap from the secondaries, oldest first.
+      for (uint16_t back = ahead; back >= 1; --back) {
+        auto seq = static_cast<uint16_t>(p->seq - back);
+        if (back <= p->secondaries.size()) {
+          const Bytes& s = p->secondaries[back - 1];
+          m_deliver(s.data(), s.size(), seq);
+          ++m_recovered;
+        } else {
+          ++m_lost;
+        }
       }
     }
+    // Further away either way: the far end started a new stream; take it
+    // from here.
   }
   m_started = true;
   m_next = static_cast<uint16_t>(p->seq + 1);

@@ -60,6 +60,9 @@ public:
   long recovered() const { return m_recovered; }
 
 private:
+  // Sequence numbers this close behind are late or repeated packets, this
+  // close ahead a gap to fill; anything further is a new stream.
+  static constexpr uint16_t kWindow = 256;
   Deliver m_deliver;
   bool m_started = false;
   uint16_t m_next = 0;

@@ -25,7 +25,7 @@ void usage() {
                "  --listen HOST:PORT   local SIP address (default 127.0.0.1:5060)\n"
                "  --peer HOST[:PORT]   dial numbers there directly (no registrar)\n"
                "  --registrar HOST[:PORT]  register there and dial NUMBER@domain\n"
-               "  --domain DOMAIN      the account's domain (default: the registrar's host)\n"
+               "  --domain DOMAIN      the account's domain (default: the registrar)\n"
                "  --user NAME          the account's user name\n"
                "  --no-t38             audio only: no T.38 offers, T.38 offers refused\n"
                "  --pcmu               prefer mu-law (default A-law)\n"

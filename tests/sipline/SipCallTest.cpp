@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -61,19 +62,50 @@ protected:
     com2 = dir / ("sb" + unique);
     const std::string p1 = "127.0.0.1:" + std::to_string(freePort());
     const std::string p2 = "127.0.0.1:" + std::to_string(freePort());
-    caller = startModem(com1, p1, p2, callerOptions, "caller.log");
-    answerer = startModem(com2, p2, p1, answererOptions, "answerer.log");
+    std::vector<std::string> a = {"--listen", p1, "--peer", p2}, b = {"--listen", p2, "--peer", p1};
+    a.insert(a.end(), callerOptions.begin(), callerOptions.end());
+    b.insert(b.end(), answererOptions.begin(), answererOptions.end());
+    caller = startModem(com1, a, "caller.log");
+    answerer = startModem(com2, b, "answerer.log");
     ASSERT_TRUE(waitForText(*caller, "ready", 10)) << caller->log();
     ASSERT_TRUE(waitForText(*answerer, "ready", 10)) << answerer->log();
   }
 
-  std::unique_ptr<Child> startModem(const std::string& link, const std::string& listen,
-                                    const std::string& peer, const std::vector<std::string>& opts,
+  std::unique_ptr<Child> startModem(const std::string& link, const std::vector<std::string>& opts,
                                     const std::string& log) {
-    std::vector<std::string> argv = {TOLVANE_SIPMODEM, "--link", link, "--listen",
-                                     listen,           "--peer", peer};
+    std::vector<std::string> argv = {TOLVANE_SIPMODEM, "--link", link};
     argv.insert(argv.end(), opts.begin(), opts.end());
     return std::make_unique<Child>(argv, dir / log);
+  }
+
+  // A registrar on loopback whose users all have the password "s3cret".
+  std::string startRegistrar() {
+    const std::string port = std::to_string(freePort());
+    std::ifstream in(TOLVANE_SOURCE_DIR "/tests/sipline/kamailio.cfg");
+    std::string cfg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (auto [key, value] :
+         {std::pair<std::string, std::string>{"@PORT@", port}, {"@PASSWORD@", "s3cret"}})
+      for (size_t at = cfg.find(key); at != std::string::npos; at = cfg.find(key, at))
+        cfg.replace(at, key.size(), value);
+    std::ofstream(dir / "kamailio.cfg") << cfg;
+    registrar =
+        std::make_unique<Child>(std::vector<std::string>{"kamailio", "-DD", "-E", "-f",
+                                                         dir / "kamailio.cfg", "-w", dir.path()},
+                                dir / "kamailio.log");
+    EXPECT_TRUE(waitForText(*registrar, "SO_RCVBUF is finally", 10)) << registrar->log();
+    return "127.0.0.1:" + port;
+  }
+
+  std::unique_ptr<Child> registeredModem(const std::string& link, const std::string& registrar,
+                                         const std::string& user, const char* password,
+                                         const std::string& log) {
+    setenv("TOLVANE_SIP_PASSWORD", password, 1);
+    auto modem = startModem(link,
+                            {"--listen", "127.0.0.1:" + std::to_string(freePort()), "--registrar",
+                             registrar, "--user", user},
+                            log);
+    unsetenv("TOLVANE_SIP_PASSWORD");
+    return modem;
   }
 
   std::string makeDocument(bool fine) {
@@ -119,7 +151,7 @@ protected:
   TempDir dir;
   TempDir scratch;
   std::string com1, com2;
-  std::unique_ptr<Child> caller, answerer;
+  std::unique_ptr<Child> registrar, caller, answerer;
 };
 
 } // namespace
@@ -144,4 +176,27 @@ TEST_F(SipCall, StandardPageOverG711AfterT38IsRefused) {
   EXPECT_NE(caller->log().find("T.38 refused (488): staying on G.711"), std::string::npos)
       << caller->log();
   EXPECT_EQ(caller->log().find("media: T.38"), std::string::npos) << caller->log();
+}
+
+// Both modems register with kamailio using digest authentication and the
+// call is routed through it; a third modem with a wrong password is told
+// so in plain words and keeps running.
+TEST_F(SipCall, RegisteredModemsCallThroughTheRegistrar) {
+  if (std::system("command -v kamailio > /dev/null") != 0)
+    GTEST_SKIP() << "kamailio is not installed";
+  const std::string at = startRegistrar();
+  const std::string unique = fs::path(dir.path()).filename().string();
+  com1 = dir / ("sa" + unique);
+  com2 = dir / ("sb" + unique);
+  caller = registeredModem(com1, at, "601", "s3cret", "caller.log");
+  answerer = registeredModem(com2, at, "502", "s3cret", "answerer.log");
+  auto intruder = registeredModem(dir / ("sc" + unique), at, "603", "guess", "intruder.log");
+  ASSERT_TRUE(waitForText(*caller, "registered with " + at, 10)) << caller->log();
+  ASSERT_TRUE(waitForText(*answerer, "registered with " + at, 10)) << answerer->log();
+  ASSERT_TRUE(waitForText(*intruder, "SIP registration refused: 403 Forbidden", 10))
+      << intruder->log() << registrar->log();
+  faxOnePage(false);
+  EXPECT_NE(caller->log().find("dialling sip:502@" + at), std::string::npos) << caller->log();
+  EXPECT_NE(answerer->log().find("incoming call from 601"), std::string::npos) << answerer->log();
+  EXPECT_EQ(intruder->wait(0), -1) << "still running after the refusal: " << intruder->log();
 }
