@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 using namespace faximage;
 
 namespace {
@@ -86,4 +89,31 @@ TEST(PageCodingInterop, RecodedPagesDecodeRowExactInLibtiff) {
                 codectest::libtiffDecode(mr.data, FaxCoding::Mr, page.width(), page.height()),
                 page),
             -1);
+}
+
+// A second coder we did not write: Ghostscript's faxg32d (MR) and faxg4
+// (MMR) devices, run on charts 1 and 2 at 204 x 196 dpi. They write the first
+// bit of each byte in its top bit and leave out RTC and EOFB.
+TEST(PageCodingInterop, GhostscriptCodingDecodesRowExactInOurDecoder) {
+  for (int n = 1; n <= 2; ++n) {
+    const PageBitmap page = codectest::chart(n);
+    for (const auto& [ext, coding] :
+         {std::pair{"faxg32d", FaxCoding::Mr}, std::pair{"faxg4", FaxCoding::Mmr}}) {
+      const std::string path = std::string(TOLVANE_TEST_DATA) + "/faximage/ghostscript/itu" +
+                               std::to_string(n) + "." + ext;
+      SCOPED_TRACE(path);
+      std::ifstream in(path, std::ios::binary);
+      std::vector<uint8_t> coded{std::istreambuf_iterator<char>(in), {}};
+      ASSERT_FALSE(coded.empty());
+      for (uint8_t& b : coded) { // to our order, the first bit in bit 0
+        uint8_t r = 0;
+        for (int i = 0; i < 8; ++i)
+          r = uint8_t(r | ((b >> i & 1) << (7 - i)));
+        b = r;
+      }
+      const DecodedPage ours = decodePage(coded.data(), coded.size(), coding, page.width());
+      EXPECT_EQ(firstDifferentRow(ours.page, page), -1);
+      EXPECT_EQ(ours.badRows, 0);
+    }
+  }
 }

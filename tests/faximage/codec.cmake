@@ -1,4 +1,4 @@
-# Page coders (MH, MR, MMR): interop with libtiff on the ITU charts, damaged
+# Page coders (MH, MR, MMR): interop with libtiff and Ghostscript on the ITU charts, damaged
 # data, and the stored fuzz inputs of the decoders.
 find_package(PkgConfig REQUIRED)
 if(NOT TARGET PkgConfig::TIFF)
