@@ -67,10 +67,35 @@ const Entry* tables() {
   return both->data();
 }
 
+constexpr unsigned kPairBits = 12;
+
+// For a white run's next 12 bits: a white terminating code followed by a
+// black terminating code that both fit, as white run | black run << 6 |
+// length of the first << 12 | length of both << 16; 0 where no pair fits.
+const uint32_t* pairs() {
+  static const auto table = [] {
+    auto t = std::make_unique<std::vector<uint32_t>>(1u << kPairBits, 0);
+    const Entry* white = tables();
+    const Entry* black = white + (1u << kWindowBits);
+    for (unsigned w = 0; w < (1u << kPairBits); ++w) {
+      const Entry first = white[w];
+      if (!first.isRun() || first.value() >= 64)
+        continue;
+      const Entry second = black[w >> first.depth()];
+      if (!second.isRun() || second.value() >= 64 || first.depth() + second.depth() > kPairBits)
+        continue;
+      (*t)[w] = first.value() | second.value() << 6 | first.depth() << 12 |
+                (first.depth() + second.depth()) << 16;
+    }
+    return t;
+  }();
+  return table->data();
+}
+
 } // namespace
 
 MhFastDecoder::MhFastDecoder(MhRowBuilder& rows)
-    : m_rows(rows), m_tables{tables(), tables() + (1u << kWindowBits)} {}
+    : m_rows(rows), m_tables{tables(), tables() + (1u << kWindowBits)}, m_pairs(pairs()) {}
 
 void MhFastDecoder::startPage() {
   m_acc = 0;
@@ -106,6 +131,7 @@ std::size_t MhFastDecoder::decodeRuns(const uint8_t* data, std::size_t pos, std:
   // A local: read through `this`, the table address would be fetched again
   // after every store into the row, in the chain each code waits for.
   const Entry* const both = m_tables[0];
+  const uint32_t* const pairs = m_pairs;
   for (;;) {
     if (bits < 16) {
       if (length - pos < 8)
@@ -115,6 +141,19 @@ std::size_t MhFastDecoder::decodeRuns(const uint8_t* data, std::size_t pos, std:
       acc |= (word & (~uint64_t(0) >> (64 - 8 * fit))) << bits;
       bits += 8 * fit;
       pos += fit;
+    }
+    if (colour == MhColour::White) {
+      // Two codes for one look-up, unless the white run does not change the
+      // colour (it is ignored), in which case only it is taken.
+      if (const uint32_t p = pairs[acc & ((1u << kPairBits) - 1)]) {
+        colour = m_rows.runOf(colour, int(p & 63));
+        const unsigned used = colour == MhColour::Black ? p >> 16 : p >> 12 & 15;
+        acc >>= used;
+        bits -= used;
+        if (colour == MhColour::Black)
+          colour = m_rows.runOf(colour, int(p >> 6 & 63));
+        continue;
+      }
     }
     const Entry e = both[unsigned(colour) << kWindowBits | (acc & ((1u << kWindowBits) - 1))];
     if (!e.isRun()) {

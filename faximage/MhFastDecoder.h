@@ -40,6 +40,7 @@ private:
 
   MhRowBuilder& m_rows;
   const Entry* m_tables[2]; // per colour: what the next 13 bits decode to
+  const uint32_t* m_pairs;  // white and black run codes the next 12 bits hold
   uint64_t m_acc = 0;       // pending bits, the next one in bit 0
   unsigned m_accBits = 0;   // how many bits of m_acc are real
   bool m_skipOnes = false;

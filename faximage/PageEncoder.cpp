@@ -11,9 +11,9 @@ namespace {
 
 constexpr int kEndMarks = 4;
 
-// The most a row can take: seven bits for each changing element (the longest
-// vertical code, more than the share of a horizontal code) and four for each
-// pass code (at most one per two pixels), make-up codes and EOL.
+// More than a row can take: at most seven bits for each changing element
+// (the longest vertical code, more than a horizontal code's share), four for
+// each pass code (at most one per two pixels), make-up codes, EOL and fill.
 std::size_t rowBound(int width, std::size_t minRowBits) {
   return std::size_t(width) * 2 + 64 + minRowBits / 8;
 }
@@ -131,7 +131,7 @@ std::vector<uint8_t> PageEncoder::finish() {
 
 std::vector<uint8_t> encodePage(const PageBitmap& page, const CodingOptions& options) {
   PageEncoder encoder(page.width(), options);
-  for (int y = 0; y < page.height(); ++y)
+  for (int y = 0; y < page.height() && !page.empty(); ++y)
     encoder.encodeRow(page.row(y));
   return encoder.finish();
 }
