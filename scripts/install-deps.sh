@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libspandsp-dev libtiff-dev libtiff-tools libsqlite3-dev libsofia-sip-ua-dev kamailio
+  libspandsp-dev libtiff-dev libtiff-tools libsqlite3-dev libsofia-sip-ua-dev kamailio tshark
   efax python3 python3-dbf python3-dbfread
   imagemagick netpbm xvfb xauth fonts-dejavu-core wamerican libpng-dev
   libhunspell-dev hunspell-en-us

@@ -23,25 +23,39 @@ uint32_t randomSsrc() {
   return rd();
 }
 
+// A non-blocking UDP socket on an ephemeral port; returns its port.
+int openUdp(const std::string& address, int& fd) {
+  fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  if (fd < 0 || inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1 ||
+      ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    std::string why = std::strerror(errno);
+    if (fd >= 0)
+      ::close(fd);
+    fd = -1;
+    throw std::runtime_error("cannot open a media socket on " + address + ": " + why);
+  }
+  socklen_t n = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+  return ntohs(a.sin_port);
+}
+
 } // namespace
 
 MediaLine::MediaLine(sim::Class1Engine& engine, const std::string& localAddress)
     : m_engine(engine), m_localAddress(localAddress), m_rtpTx(kPayloadPcma, randomSsrc()),
       m_udptlTx(kRedundancy, kMaxDatagram),
       m_udptlRx([this](const uint8_t* ifp, size_t len, uint16_t seq) { ifpIn(ifp, len, seq); }) {
-  m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  if (m_fd < 0 || inet_pton(AF_INET, localAddress.c_str(), &a.sin_addr) != 1 ||
-      ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    std::string why = std::strerror(errno);
-    if (m_fd >= 0)
-      ::close(m_fd);
-    throw std::runtime_error("cannot open a media socket on " + localAddress + ": " + why);
+  // Audio and T.38 each on a port of their own, so that neither end (nor a
+  // packet analyser) ever reads one as the other around a re-INVITE.
+  m_audioPort = openUdp(localAddress, m_audioFd);
+  try {
+    m_imagePort = openUdp(localAddress, m_imageFd);
+  } catch (...) {
+    ::close(m_audioFd);
+    throw;
   }
-  socklen_t n = sizeof a;
-  getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &n);
-  m_port = ntohs(a.sin_port);
   m_tones = modem_connect_tones_rx_init(nullptr, MODEM_CONNECT_TONES_FAX_CED_OR_PREAMBLE, nullptr,
                                         nullptr);
 }
@@ -50,7 +64,8 @@ MediaLine::~MediaLine() {
   if (m_engine.t38Mode())
     m_engine.setT38Mode(false);
   modem_connect_tones_rx_free(m_tones);
-  ::close(m_fd);
+  ::close(m_audioFd);
+  ::close(m_imageFd);
 }
 
 void MediaLine::setRemote(const std::string& address, int port) {
@@ -92,8 +107,8 @@ void MediaLine::useT38(const std::string& address, int port, const T38Attributes
 void MediaLine::send(const std::vector<uint8_t>& datagram) {
   if (!m_haveRemote)
     return;
-  ::sendto(m_fd, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&m_remote),
-           sizeof m_remote);
+  ::sendto(m_t38 ? m_imageFd : m_audioFd, datagram.data(), datagram.size(), 0,
+           reinterpret_cast<sockaddr*>(&m_remote), sizeof m_remote);
 }
 
 void MediaLine::tick() {
@@ -111,7 +126,12 @@ void MediaLine::sendIfp(const uint8_t* ifp, int len, int count) {
   if (!m_t38 || len <= 0)
     return;
   std::vector<uint8_t> datagram = m_udptlTx.next(ifp, static_cast<size_t>(len));
-  for (int i = 0; i < std::max(count, 1); ++i)
+  // Data packets go once: the secondaries of the packets after them carry
+  // them again, and spandsp always follows the end of a burst with an
+  // indicator. Repeating a data packet in the same datagram would only
+  // make packet analysers see a reassembled message end twice.
+  const bool indicator = (ifp[0] & 0x40) == 0;
+  for (int i = 0; i < (indicator ? std::max(count, 1) : 1); ++i)
     send(datagram);
 }
 
@@ -145,22 +165,27 @@ void MediaLine::ifpIn(const uint8_t* ifp, size_t len, uint16_t seq) {
 
 void MediaLine::readable() {
   uint8_t buf[2048];
-  for (;;) {
-    sockaddr_in from{};
-    socklen_t n = sizeof from;
-    ssize_t len = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &n);
-    if (len < 0)
-      return;
-    if (!m_latched && m_haveRemote) {
-      // Answer where the far end's packets come from: behind a NAT that is
-      // not the address its SDP names.
-      m_remote = from;
-      m_latched = true;
+  for (int fd : {m_audioFd, m_imageFd}) {
+    for (;;) {
+      sockaddr_in from{};
+      socklen_t n = sizeof from;
+      ssize_t len = ::recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &n);
+      if (len < 0)
+        break;
+      // Late packets of the stream that is no longer in use are dropped.
+      if (fd != (m_t38 ? m_imageFd : m_audioFd))
+        continue;
+      if (!m_latched && m_haveRemote) {
+        // Answer where the far end's packets come from: behind a NAT that
+        // is not the address its SDP names.
+        m_remote = from;
+        m_latched = true;
+      }
+      if (m_t38)
+        m_udptlRx.datagram(buf, static_cast<size_t>(len));
+      else
+        audioIn(buf, static_cast<size_t>(len));
     }
-    if (m_t38)
-      m_udptlRx.datagram(buf, static_cast<size_t>(len));
-    else
-      audioIn(buf, static_cast<size_t>(len));
   }
 }
 

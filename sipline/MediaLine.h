@@ -1,5 +1,5 @@
 #pragma once
-// The media of one call on one UDP socket: G.711 audio in RTP to and from
+// The media of one call on two UDP sockets: G.711 audio in RTP to and from
 // the T.31 modem's audio side, or T.38 IFP packets in UDPTL to and from its
 // T.38 side. The far end's address is taken from its SDP and then from
 // where its packets come from (symmetric RTP/UDPTL, for NAT).
@@ -17,15 +17,17 @@ namespace tolvane::sipline {
 
 class MediaLine {
 public:
-  // Binds a UDP socket on an ephemeral port of localAddress; throws
-  // std::runtime_error when it cannot.
+  // Binds UDP sockets for audio and T.38 on ephemeral ports of
+  // localAddress; throws std::runtime_error when it cannot.
   MediaLine(sim::Class1Engine& engine, const std::string& localAddress);
   ~MediaLine();
   MediaLine(const MediaLine&) = delete;
   MediaLine& operator=(const MediaLine&) = delete;
 
-  int fd() const { return m_fd; }
-  int port() const { return m_port; }
+  int audioFd() const { return m_audioFd; }
+  int imageFd() const { return m_imageFd; }
+  int audioPort() const { return m_audioPort; }
+  int imagePort() const { return m_imagePort; }
   const std::string& localAddress() const { return m_localAddress; }
 
   void useAudio(const std::string& address, int port, int payloadType);
@@ -34,11 +36,11 @@ public:
 
   // 20 ms of line time: an audio frame out, or T.38's timers stepped.
   void tick();
-  // The socket is readable.
+  // Reads what has arrived on either socket.
   void readable();
-  // An IFP packet from the modem for the line, count times as spandsp asks
-  // for indicators; repeats go out as the same datagram so that the far
-  // end drops them by sequence number.
+  // An IFP packet from the modem for the line. Indicators go count times,
+  // as spandsp asks, as the same datagram, so that the far end drops the
+  // repeats by sequence number.
   void sendIfp(const uint8_t* ifp, int len, int count);
 
   // A fax tone (CED or V.21 preamble) has been heard in the received audio.
@@ -55,8 +57,10 @@ private:
 
   sim::Class1Engine& m_engine;
   std::string m_localAddress;
-  int m_fd = -1;
-  int m_port = 0;
+  int m_audioFd = -1;
+  int m_imageFd = -1;
+  int m_audioPort = 0;
+  int m_imagePort = 0;
   sockaddr_in m_remote{};
   bool m_haveRemote = false;
   bool m_latched = false;

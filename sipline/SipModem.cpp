@@ -67,7 +67,7 @@ void SipModem::engineEvent(sim::CallEvent e) {
 MediaDescription SipModem::ourAudio() const {
   MediaDescription m;
   m.address = m_media->localAddress();
-  m.audioPort = m_media->port();
+  m.audioPort = m_media->audioPort();
   int other = m_settings.audioPayload == kPayloadPcma ? kPayloadPcmu : kPayloadPcma;
   m.audioPayloads = {m_settings.audioPayload, other};
   return m;
@@ -76,7 +76,7 @@ MediaDescription SipModem::ourAudio() const {
 MediaDescription SipModem::ourT38(const T38Attributes& attributes) const {
   MediaDescription m;
   m.address = m_media->localAddress();
-  m.imagePort = m_media->port();
+  m.imagePort = m_media->imagePort();
   m.t38 = attributes;
   return m;
 }
@@ -295,16 +295,17 @@ void SipModem::run(const volatile std::sig_atomic_t* stop) {
   log("ready " + m_pty.slavePath());
   auto nextTick = Clock::now() + kFrame;
   while (!*stop) {
-    pollfd fds[2] = {{m_clientPresent && m_frontEnd->wantsInput() ? m_pty.fd() : -1, POLLIN, 0},
-                     {m_media ? m_media->fd() : -1, POLLIN, 0}};
+    pollfd fds[3] = {{m_clientPresent && m_frontEnd->wantsInput() ? m_pty.fd() : -1, POLLIN, 0},
+                     {m_media ? m_media->audioFd() : -1, POLLIN, 0},
+                     {m_media ? m_media->imageFd() : -1, POLLIN, 0}};
     if (m_clientPresent && !m_toDte.empty())
       fds[0] = {m_pty.fd(), static_cast<short>(POLLOUT | (m_frontEnd->wantsInput() ? POLLIN : 0)),
                 0};
     auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - Clock::now());
     // sofia's sockets are not in this poll: look at them every few ms.
     int timeout = static_cast<int>(std::clamp<int64_t>(wait.count(), 0, 4));
-    ::poll(fds, 2, timeout);
-    if (m_media && (fds[1].revents & POLLIN))
+    ::poll(fds, 3, timeout);
+    if (m_media && ((fds[1].revents | fds[2].revents) & POLLIN))
       m_media->readable();
     su_root_step(m_root, 0);
     servicePty();

@@ -1,12 +1,14 @@
 // Whole fax calls over SIP on loopback: two tolvane-sipmodem processes call
 // each other directly, tolvane-fax sends on one and receives on the other,
-// and the received page is compared row for row with the one sent.
+// and the received page is compared row for row with the one sent. Where
+// packets may be captured, tshark checks the calls' SIP, SDP, UDPTL and RTP.
 
 #include "InteropHarness.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -60,8 +62,9 @@ protected:
     const std::string unique = fs::path(dir.path()).filename().string();
     com1 = dir / ("sa" + unique);
     com2 = dir / ("sb" + unique);
-    const std::string p1 = "127.0.0.1:" + std::to_string(freePort());
-    const std::string p2 = "127.0.0.1:" + std::to_string(freePort());
+    sipPorts = {freePort(), freePort()};
+    const std::string p1 = "127.0.0.1:" + std::to_string(sipPorts[0]);
+    const std::string p2 = "127.0.0.1:" + std::to_string(sipPorts[1]);
     std::vector<std::string> a = {"--listen", p1, "--peer", p2}, b = {"--listen", p2, "--peer", p1};
     a.insert(a.end(), callerOptions.begin(), callerOptions.end());
     b.insert(b.end(), answererOptions.begin(), answererOptions.end());
@@ -108,6 +111,50 @@ protected:
     return modem;
   }
 
+  // Captures loopback UDP for tshark, when dumpcap may capture here (it
+  // needs the right to); false when it cannot.
+  bool startCapture() {
+    if (std::system("command -v dumpcap > /dev/null && command -v tshark > /dev/null") != 0)
+      return false;
+    captureFile = dir / "call.pcapng";
+    capture = std::make_unique<Child>(
+        std::vector<std::string>{"dumpcap", "-q", "-i", "lo", "-f", "udp", "-w", captureFile},
+        dir / "dumpcap.log");
+    for (int i = 0; i < 100 && !fs::exists(captureFile); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!fs::exists(captureFile)) {
+      std::cout << "no capture: " << capture->log() << "\n";
+      capture.reset();
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return true;
+  }
+
+  // Packets of the capture that tshark shows for a display filter, with the
+  // modems' SIP ports decoded as SIP.
+  int tsharkCount(const std::string& filter) {
+    std::string command = "tshark -r '" + captureFile + "'";
+    for (int port : sipPorts)
+      command += " -d udp.port==" + std::to_string(port) + ",sip";
+    command += " -Y '" + filter + "' 2>/dev/null | wc -l";
+    FILE* p = popen(command.c_str(), "r");
+    int n = -1;
+    if (p && std::fscanf(p, "%d", &n) != 1)
+      n = -1;
+    if (p)
+      pclose(p);
+    return n;
+  }
+
+  // tshark, an independent decoder, finds nothing wrong in the call.
+  void expectCleanCapture() {
+    capture->terminate();
+    EXPECT_EQ(tsharkCount("_ws.malformed || _ws.expert.severity >= error"), 0);
+    EXPECT_GE(tsharkCount("sip.Method == \"INVITE\""), 2) << "the call and its re-INVITE";
+    EXPECT_GE(tsharkCount("sdp.media.media == \"image\""), 1) << "a T.38 offer";
+  }
+
   std::string makeDocument(bool fine) {
     std::ofstream text(dir / "doc.txt");
     for (int line = 1; line <= 10; ++line)
@@ -151,7 +198,9 @@ protected:
   TempDir dir;
   TempDir scratch;
   std::string com1, com2;
-  std::unique_ptr<Child> registrar, caller, answerer;
+  std::unique_ptr<Child> registrar, caller, answerer, capture;
+  std::vector<int> sipPorts;
+  std::string captureFile;
 };
 
 } // namespace
@@ -160,7 +209,13 @@ protected:
 // follows the re-INVITE. A fine-resolution page crosses as T.38.
 TEST_F(SipCall, FinePageOverT38) {
   startModems({}, {});
+  const bool captured = startCapture();
   faxOnePage(true);
+  if (captured) {
+    expectCleanCapture();
+    EXPECT_GE(tsharkCount("sdp.media.media == \"image\""), 2) << "offer and answer";
+    EXPECT_GT(tsharkCount("t38"), 100) << "UDPTL packets of the page";
+  }
   EXPECT_NE(answerer->log().find("media: T.38"), std::string::npos) << answerer->log();
   EXPECT_NE(caller->log().find("far end moves the call to T.38"), std::string::npos)
       << caller->log();
@@ -170,7 +225,14 @@ TEST_F(SipCall, FinePageOverT38) {
 // offers T.38, is refused with 488 and sends the page as G.711 audio.
 TEST_F(SipCall, StandardPageOverG711AfterT38IsRefused) {
   startModems({"--pcmu"}, {"--no-t38"});
+  const bool captured = startCapture();
   faxOnePage(false);
+  if (captured) {
+    expectCleanCapture();
+    EXPECT_EQ(tsharkCount("sip.Status-Code == 488"), 1);
+    EXPECT_GT(tsharkCount("rtp.p_type == 0"), 500) << "mu-law audio of the page";
+    EXPECT_EQ(tsharkCount("t38"), 0);
+  }
   EXPECT_NE(caller->log().find("fax tones heard: offering T.38"), std::string::npos)
       << caller->log();
   EXPECT_NE(caller->log().find("T.38 refused (488): staying on G.711"), std::string::npos)
