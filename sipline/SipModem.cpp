@@ -89,7 +89,8 @@ std::string SipModem::sdp(const MediaDescription& media) {
 // and wanted, otherwise the first G.711 law it lists.
 bool SipModem::useRemoteMedia(const MediaDescription& far) {
   if (far.imagePort && m_settings.t38) {
-    m_media->useT38(far.address, far.imagePort, answerT38(far.t38, T38Attributes{}));
+    m_t38Terms = answerT38(far.t38, T38Attributes{});
+    m_media->useT38(far.address, far.imagePort, m_t38Terms);
     log("media: T.38 to " + far.address + ":" + std::to_string(far.imagePort));
     return true;
   }
@@ -164,7 +165,7 @@ void SipModem::answerCall() {
   }
   m_state = State::Answering;
   m_answerPending = true;
-  m_agent->answer(sdp(m_media->t38() ? ourT38(answerT38(far->t38, T38Attributes{})) : ourAudio()));
+  m_agent->answer(sdp(m_media->t38() ? ourT38(m_t38Terms) : ourAudio()));
 }
 
 // The answering modem is about to send CED: a fax call for certain. Moving to
@@ -197,6 +198,10 @@ void SipModem::reinviteAnswered(int status, const std::string& text) {
 }
 
 std::string SipModem::reinviteOffered(const std::string& text) {
+  // A re-INVITE without SDP (a session refresh may be one) asks for our
+  // offer: what is in use stays in use.
+  if (text.empty() && m_media)
+    return sdp(m_media->t38() ? ourT38(m_t38Terms) : ourAudio());
   auto far = parseSdp(text);
   if (!far || !m_media || (far->imagePort && !m_settings.t38) ||
       (!far->imagePort && far->audioPayloads.empty())) {
@@ -210,7 +215,7 @@ std::string SipModem::reinviteOffered(const std::string& text) {
     log(far->imagePort ? "far end moves the call to T.38" : "far end moves the call to G.711");
     useRemoteMedia(*far);
   }
-  return sdp(far->imagePort ? ourT38(answerT38(far->t38, T38Attributes{})) : ourAudio());
+  return sdp(far->imagePort ? ourT38(m_t38Terms) : ourAudio());
 }
 
 void SipModem::hangupCall() {

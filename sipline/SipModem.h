@@ -76,6 +76,7 @@ private:
   State m_state = State::Idle;
   std::string m_offer;          // SDP of the incoming INVITE
   bool m_reinvited = false;     // this call has tried T.38 once
+  T38Attributes m_t38Terms;     // the terms the T.38 stream of this call was agreed on
   bool m_answerPending = false; // the modem hears "answered" once media are settled
   unsigned m_sdpVersion = 1;
   int64_t m_now = 0; // line time in samples
