@@ -3,6 +3,7 @@
 #include "app/FaxTableModel.h"
 #include "app/TEditReceiveNotes.h"
 #include "app/TMainScreen.h"
+#include "app/core/FaxStores.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/WindowServices.h"
 #include "faxview/TFaxViewer.h"
@@ -62,13 +63,16 @@ void TMainScreen::EditReceivedFax() {
   notes.Notes()->setText(appwidgets::FromAnsi(m_recTable.fieldString("NOTES")));
   notes.Descript()->setText(QStringLiteral("From: ") +
                             appwidgets::FromAnsi(m_recTable.fieldString("FROM")));
+  notes.Store = [&] {
+    m_recModel->Suspend();
+    struct Reload {
+      app::FaxTableModel& model;
+      ~Reload() { model.Reload(); }
+    } reload{*m_recModel};
+    app::WriteReceivedNotes(m_recTable, recNo, appwidgets::ToAnsi(notes.Notes()->text()));
+  };
   if (notes.exec() != 1)
     return;
-  if (recNo > 0)
-    m_recTable.go(recNo);
-  m_recTable.edit();
-  m_recTable.setField("NOTES", appwidgets::ToAnsi(notes.Notes()->text()));
-  m_recTable.post();
   const int row = m_recFaxGrid->currentIndex().row();
   m_recModel->Reload();
   m_recFaxGrid->setCurrentIndex(m_recModel->index(std::max(row, 0), 0));

@@ -71,6 +71,7 @@ void TMainScreen::BuildLayout() {
   m_status = new QLabel(client);
   m_status->setObjectName(QStringLiteral("status"));
   m_status->setFixedHeight(32);
+  m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   m_status->setAlignment(Qt::AlignCenter);
   m_status->setFrameShape(QFrame::Panel);
   m_status->setFrameShadow(QFrame::Sunken);

@@ -1,8 +1,10 @@
 // Receive mode: the main window's port and receive component answer calls,
 // each fax received becomes a Received record, a sound and a notification.
 
+#include "app/FaxTableModel.h"
 #include "app/ReceiveNotices.h"
 #include "app/TMainScreen.h"
+#include "app/core/FaxStores.h"
 #include "app/core/ModemCommands.h"
 #include "app/core/Settings.h"
 #include "app/core/SharedServices.h"
@@ -12,6 +14,7 @@
 #include "platform/FxErrors.h"
 #include "platform/ProgramDir.h"
 #include "serial/TFxComPort.h"
+#include "xbase/Table.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -118,8 +121,9 @@ void TMainScreen::StartReceiveMode() {
     if (!s.ResetString.empty()) {
       SetStatusText(QStringLiteral("Sending reset string..."));
       appwidgets::ProcessPendingEvents();
-      std::string command = s.ResetString;
-      SendModemCommand(*m_comPort, command);
+      // The setting itself takes the "AT" prefix, as in the send dialog,
+      // so that the next save of the settings keeps it.
+      SendModemCommand(*m_comPort, app::Settings.ResetString);
     }
     m_receiveFax->BeginReceive();
     m_receiveButton->setText(QStringLiteral("STOP"));
@@ -150,12 +154,10 @@ void TMainScreen::StopReceiveMode() {
     waited.start();
     while (m_receiveFax->Running() && waited.elapsed() < 12000)
       QApplication::processEvents(QEventLoop::AllEvents, 50);
-    const std::string& after = app::Settings.AfterResetString;
-    if (!after.empty() && m_comPort->Open()) {
+    if (!app::Settings.AfterResetString.empty() && m_comPort->Open()) {
       SetStatusText(QStringLiteral("Sending AFTER reset string..."));
       appwidgets::ProcessPendingEvents();
-      std::string command = after;
-      SendModemCommand(*m_comPort, command);
+      SendModemCommand(*m_comPort, app::Settings.AfterResetString);
     }
     if (m_comPort->Open())
       m_comPort->SetOpen(false);
@@ -212,23 +214,24 @@ void TMainScreen::FxReceiveFax1FaxLog(TFxCustomAbstractFax& cp, int logCode) {
 }
 
 void TMainScreen::FaxReceived(const ReceivedFax& fax) {
+  // With the tables closed (the window is closing) the file stays in
+  // receive/ and is listed at the next start.
   if (!m_recTable.isOpen())
     return;
-  const std::string fileName = std::filesystem::path(fax.File).filename().string();
+  app::ReceivedFaxEntry entry;
+  entry.Date = fax.When.date().toString(QStringLiteral("yyyyMMdd")).toStdString();
+  entry.Time = fax.When.time().toString(QStringLiteral("HH:mm")).toStdString();
+  entry.From = fax.From;
+  entry.Pages = fax.Pages;
+  entry.FaxFile = std::filesystem::path(fax.File).filename().string();
   try {
-    m_recTable.append();
-    m_recTable.setDate("DATEREC",
-                       fax.When.date().toString(QStringLiteral("yyyyMMdd")).toStdString());
-    m_recTable.setField("TIMEREC", fax.When.time().toString(QStringLiteral("HH:mm")).toStdString());
-    m_recTable.setField("FROM", fax.From);
-    m_recTable.setNumber("PAGES", fax.Pages);
-    m_recTable.setField("FAXFILE", fileName);
-    m_recTable.post();
+    app::AppendReceivedFax(m_recTable, entry);
   } catch (const std::exception& e) {
-    if (m_recTable.state() != xbase::TableState::Browse)
-      m_recTable.cancel();
-    SetStatusText(QStringLiteral("Could not record the received fax: ") +
+    // The file is kept; the next reopening of the tables lists it.
+    SetStatusText(QStringLiteral("A fax was received but could not be listed yet: ") +
                   QString::fromLocal8Bit(e.what()));
+    m_unlistedReceived = true;
+    m_retryTimer->start();
     return;
   }
   appwidgets::ProcessPendingEvents();
@@ -237,6 +240,46 @@ void TMainScreen::FaxReceived(const ReceivedFax& fax) {
   PostMessage(FaxReceivedSoundMessage);
   SetButtons();
   app::NotifyFaxReceived(appwidgets::FromAnsi(fax.From), fax.Pages);
+}
+
+// Files in receive/ that no Received record names (a fax that arrived while
+// the tables were closed, or whose record could not be written) become
+// records, so that nothing received stays out of the list.
+void TMainScreen::ListUnlistedReceivedFaxes() {
+  if (!m_recTable.isOpen() || m_recTable.state() != xbase::TableState::Browse || m_faxInProgress)
+    return;
+  std::vector<std::string> files;
+  try {
+    files = app::UnlistedReceivedFiles(m_recTable, platform::ProgramDir() + "receive");
+  } catch (const std::exception&) {
+    return;
+  }
+  int listed = 0;
+  QString failure;
+  for (const std::string& file : files) {
+    try {
+      app::AppendReceivedFax(m_recTable, app::EntryForReceivedFile(file));
+      ++listed;
+    } catch (const std::exception& e) {
+      failure = QString::fromLocal8Bit(e.what());
+      break;
+    }
+  }
+  m_unlistedReceived = !failure.isEmpty();
+  if (m_unlistedReceived)
+    m_retryTimer->start();
+  if (listed > 0) {
+    m_recModel->Reload();
+    SetButtons();
+  }
+  if (!failure.isEmpty())
+    SetStatusText(QStringLiteral("Received faxes could not be listed yet: ") + failure);
+  else if (listed > 0)
+    SetStatusText(QString::number(listed) +
+                  (listed == 1 ? QStringLiteral(" received fax was found in the receive folder "
+                                                "and added to the list")
+                               : QStringLiteral(" received faxes were found in the receive "
+                                                "folder and added to the list")));
 }
 
 void TMainScreen::FaxReceiveFailed(int error, const std::string& file) {

@@ -4,6 +4,8 @@
 
 #include "app/TMainScreen.h"
 
+#include "app/FaxTableModel.h"
+
 #include "app/THelpWindow.h"
 #include "app/core/Settings.h"
 #include "app/widgets/MessageBoxes.h"
@@ -13,26 +15,12 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
 
 namespace {
-
-// The record's outcome: what the last attempt left, and the pages built.
-void WriteOutcome(xbase::Table& table, int pages, const QString& result) {
-  table.edit();
-  table.setNumber("PAGES", pages);
-  table.setField("LASTRESULT", appwidgets::ToAnsi(result));
-  const QString upper = result.toUpper();
-  if (upper == "SENT" || upper == "OK") {
-    const QDateTime now = QDateTime::currentDateTime();
-    table.setLogical("SENT", true);
-    table.setDate("DATESENT", now.date().toString("yyyyMMdd").toStdString());
-    table.setField("TIMESENT", now.time().toString("HH:mm").toStdString());
-  }
-  table.post();
-}
 
 // Shows the send dialog for the built file; returns the last result.
 QString RunSendDialog(QWidget* owner, xbase::Table& table, const QString& faxFile,
@@ -58,6 +46,18 @@ void TMainScreen::SendButtonClick() {
   if (!SelectCurrentSent()) {
     compose::MessageBeep();
     return;
+  }
+  if (const auto kept = m_pendingOutcomes.find(m_faxTable.recNo());
+      kept != m_pendingOutcomes.end() && kept->second.Succeeded()) {
+    const long selected = m_faxTable.recNo();
+    RetryPendingWrites();
+    m_faxTable.go(selected);
+    if (m_pendingOutcomes.count(selected) &&
+        !appwidgets::AskYesNoDefaultNo(
+            QStringLiteral("This fax was sent, but the table could not record it yet. Send it "
+                           "again?"),
+            QStringLiteral("Send"), this))
+      return;
   }
   compose::SetHelpHandler([this](int context) { ShowHelpTopic(context); });
   const long recNo = m_faxTable.recNo();
@@ -94,10 +94,46 @@ void TMainScreen::SendButtonClick() {
     appwidgets::ShowInfo(QString::fromLocal8Bit(e.what()), this);
   }
   QFile::remove(faxFile);
-  if (recNo > 0)
-    m_faxTable.go(recNo);
-  WriteOutcome(m_faxTable, LastFaxPages, result);
+  const QDateTime now = QDateTime::currentDateTime();
   SetStatusText(QString());
+  RecordSendOutcome(recNo, {LastFaxPages, appwidgets::ToAnsi(result),
+                            now.date().toString("yyyyMMdd").toStdString(),
+                            now.time().toString("HH:mm").toStdString()});
   RefreshLists();
   SetButtons();
+}
+
+// A result that cannot be written now (full disk, table held elsewhere) is
+// kept and written at the next chance, and the status line says so: a fax
+// that went out must never look unsent and be sent twice.
+void TMainScreen::RecordSendOutcome(long recNo, const app::SendOutcome& outcome) {
+  m_faxModel->Suspend();
+  try {
+    app::WriteSendOutcome(m_faxTable, recNo, outcome);
+    m_pendingOutcomes.erase(recNo);
+  } catch (const std::exception& e) {
+    m_pendingOutcomes[recNo] = outcome;
+    SetStatusText(
+        QStringLiteral("The result \"") + appwidgets::FromAnsi(outcome.Result) +
+        QStringLiteral("\" could not be recorded yet (") + QString::fromLocal8Bit(e.what()) +
+        QStringLiteral("); it is kept and recorded as soon as the table can be written."));
+    m_retryTimer->start();
+  }
+  m_faxModel->Reload();
+}
+
+void TMainScreen::RetryPendingWrites() {
+  if (!m_tablesOpen)
+    return;
+  const auto pending = m_pendingOutcomes;
+  for (const auto& [recNo, outcome] : pending)
+    RecordSendOutcome(recNo, outcome);
+  if (m_unlistedReceived)
+    ListUnlistedReceivedFaxes();
+  if (m_pendingOutcomes.empty() && !m_unlistedReceived) {
+    m_retryTimer->stop();
+    if (!pending.empty())
+      SetStatusText(QString());
+    RefreshLists();
+  }
 }

@@ -1,21 +1,17 @@
 // The main window's services for its own commands and for other windows:
-// button states, selection, reopening a table, rich text through memo fields.
+// button states, selection, reopening a table.
 
 #include "app/FaxTableModel.h"
 #include "app/TMainScreen.h"
 #include "app/core/FaxTables.h"
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/WindowServices.h"
-#include "platform/ProgramDir.h"
-#include "richtext/RichEditor.h"
 #include "xbase/Table.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
-
-#include <filesystem>
 
 namespace {
 
@@ -133,6 +129,8 @@ void TMainScreen::TableCloseAndOpen(xbase::Table& table, app::FaxTableModel& mod
   grid.setEnabled(model.rowCount() > 0);
   int row = model.RowOf(recNo, true);
   grid.setCurrentIndex(model.index(row >= 0 ? row : 0, 0));
+  if (&table == &m_recTable)
+    ListUnlistedReceivedFaxes();
 }
 
 void TMainScreen::FaxTableCloseAndOpen() {
@@ -151,30 +149,4 @@ void TMainScreen::RefreshLists() {
     if (model->rowCount() > 0)
       grid->setCurrentIndex(model->index(std::min(row, model->rowCount() - 1), 0));
   }
-}
-
-void TMainScreen::LoadRichText(xbase::Table& table, const std::string& field,
-                               richtext::TRichEditor& editor) {
-  const std::string file = platform::ProgramDir() + "Eraseme.rtf";
-  editor.Clear();
-  bool written = false;
-  try {
-    written = table.memoToFile(field, file);
-  } catch (const std::exception&) {
-    written = false;
-  }
-  if (!written)
-    return;
-  editor.LoadFromFile(QString::fromStdString(file));
-  editor.Repaint();
-  std::error_code ignored;
-  std::filesystem::remove(file, ignored);
-}
-
-void TMainScreen::SaveRichText(xbase::Table& table, const std::string& field,
-                               richtext::TRichEditor& editor) {
-  const std::string file = platform::ProgramDir() + "Eraseme.rtf";
-  if (!editor.SaveToFile(QString::fromStdString(file)))
-    throw std::runtime_error("Unable to write " + file);
-  table.memoFromFile(field, file);
 }

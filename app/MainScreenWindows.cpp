@@ -12,6 +12,7 @@
 #include "app/widgets/MessageBoxes.h"
 #include "app/widgets/WindowServices.h"
 #include "compose/FaxFileCreation.h"
+#include "compose/RichTextMemo.h"
 #include "compose/TCoverBrowse.h"
 #include "compose/TFaxEditor.h"
 #include "compose/TPhoneBook.h"
@@ -43,22 +44,43 @@ void fillEditor(compose::TFaxEditor& editor, const xbase::Table& table, bool clo
 } // namespace
 
 // Stores the editor's fax into the Sent table's record being appended or
-// edited, and posts it; an error leaves the table as it was.
-void TMainScreen::StoreEditedFax(compose::TFaxEditor& editor) {
+// edited, and posts it; an error leaves the table as it was and is thrown on
+// to the editor, which stays open with the fax.
+void TMainScreen::StoreEditedFax(compose::TFaxEditor& editor, long recNo) {
+  m_faxModel->Suspend();
   try {
-    appwidgets::ProcessPendingEvents();
-    SaveRichText(m_faxTable, "RTFCOVER", *editor.RichCover);
-    SaveRichText(m_faxTable, "RTFDOC", *editor.RichDoc);
+    if (recNo > 0) {
+      m_faxTable.go(recNo);
+      m_faxTable.edit();
+    } else {
+      m_faxTable.append();
+    }
+    compose::SaveRichText(*editor.RichCover, m_faxTable, "RTFCOVER");
+    compose::SaveRichText(*editor.RichDoc, m_faxTable, "RTFDOC");
     m_faxTable.setField("RECIPIENT", appwidgets::ToAnsi(editor.Recipient->text()));
     m_faxTable.setField("SUBJECT", appwidgets::ToAnsi(editor.Subject->text()));
     m_faxTable.setField("PHONE", appwidgets::ToAnsi(editor.FaxNumber->text()));
     m_faxTable.post();
   } catch (...) {
-    if (m_faxTable.state() != xbase::TableState::Browse)
+    if (m_faxTable.isOpen() && m_faxTable.state() != xbase::TableState::Browse)
       m_faxTable.cancel();
     m_faxModel->Reload();
     throw;
   }
+}
+
+// Loads the record's cover and document into the editor; false (after
+// saying why) when a text cannot be read, so that an empty editor is never
+// offered in place of a stored fax.
+bool TMainScreen::LoadEditedFax(compose::TFaxEditor& editor) {
+  try {
+    compose::LoadRichText(*editor.RichCover, m_faxTable, "RTFCOVER");
+    compose::LoadRichText(*editor.RichDoc, m_faxTable, "RTFDOC");
+  } catch (const std::exception& e) {
+    appwidgets::ShowError(QString::fromLocal8Bit(e.what()), this);
+    return false;
+  }
+  return true;
 }
 
 void TMainScreen::RunNew(bool cloneMode) {
@@ -66,8 +88,8 @@ void TMainScreen::RunNew(bool cloneMode) {
     return;
   compose::TFaxEditor editor(this);
   if (cloneMode) {
-    LoadRichText(m_faxTable, "RTFCOVER", *editor.RichCover);
-    LoadRichText(m_faxTable, "RTFDOC", *editor.RichDoc);
+    if (!LoadEditedFax(editor))
+      return;
     fillEditor(editor, m_faxTable, true);
   } else {
     appwidgets::ApplyDefaultFont(*editor.RichCover);
@@ -82,15 +104,9 @@ void TMainScreen::RunNew(bool cloneMode) {
     }
     editor.Subject->setText(QFileInfo(m_pendingImport).completeBaseName().left(50));
   }
+  editor.Store = [this, &editor] { StoreEditedFax(editor, 0); };
   if (editor.exec() != 1)
     return;
-  AppendEditedFax(editor);
-}
-
-void TMainScreen::AppendEditedFax(compose::TFaxEditor& editor) {
-  m_faxModel->Suspend();
-  m_faxTable.append();
-  StoreEditedFax(editor);
   const long recNo = m_faxTable.recNo();
   appwidgets::ProcessPendingEvents();
   FaxTableCloseAndOpen();
@@ -108,15 +124,12 @@ void TMainScreen::EditSentFax() {
   }
   const long recNo = m_faxTable.recNo();
   compose::TFaxEditor editor(this);
-  LoadRichText(m_faxTable, "RTFCOVER", *editor.RichCover);
-  LoadRichText(m_faxTable, "RTFDOC", *editor.RichDoc);
+  if (!LoadEditedFax(editor))
+    return;
   fillEditor(editor, m_faxTable, false);
+  editor.Store = [this, &editor, recNo] { StoreEditedFax(editor, recNo); };
   if (editor.exec() != 1)
     return;
-  m_faxModel->Suspend();
-  m_faxTable.go(recNo);
-  m_faxTable.edit();
-  StoreEditedFax(editor);
   const int row = m_faxGrid->currentIndex().row();
   m_faxModel->Reload();
   m_faxGrid->setCurrentIndex(m_faxModel->index(std::max(row, 0), 0));
@@ -266,9 +279,15 @@ void TMainScreen::TroubleshootingTips1Click() {
 void TMainScreen::mnuShowHintClick() {
   const bool on = m_mnuShowHint->isChecked();
   app::Settings.HintsOn = on;
-  app::SaveSettings();
   appwidgets::SetHintsShown(on);
   m_status->clear();
+  // The choice holds for this run even when it cannot be kept for the next.
+  try {
+    app::SaveSettings();
+  } catch (const std::exception& e) {
+    SetStatusText(QStringLiteral("The hint setting could not be saved: ") +
+                  QString::fromLocal8Bit(e.what()));
+  }
 }
 
 void TMainScreen::About1Click() {

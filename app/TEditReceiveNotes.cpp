@@ -1,6 +1,7 @@
 #include "app/TEditReceiveNotes.h"
 
 #include "app/THelpWindow.h"
+#include "app/widgets/SaveFailure.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -65,10 +66,14 @@ TEditReceiveNotes::TEditReceiveNotes(QWidget* parent) : QDialog(parent) {
   layout->addLayout(buttons);
   layout->addWidget(m_status);
 
-  connect(m_acceptButton, &QPushButton::clicked, this, [this] { done(1); });
+  connect(m_acceptButton, &QPushButton::clicked, this, [this] {
+    if (!Store ||
+        appwidgets::StoreOrExplain(Store, QStringLiteral("note"), QStringLiteral("Accept"), this))
+      done(1);
+  });
   connect(m_cancelButton, &QPushButton::clicked, this, [this] { done(2); });
   connect(m_helpButton, &QPushButton::clicked, this,
-          [this] { THelpWindow::ShowTopic(1015, this); });
+          [this] { THelpWindow::ShowTopic(1023, this); });
   m_hints = std::make_unique<appwidgets::HintRedirect>(this, m_status);
 }
 

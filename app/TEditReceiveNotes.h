@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -22,6 +23,10 @@ public:
   QLabel* Descript() const { return m_descript; }
   QLineEdit* Notes() const { return m_notes; }
   QLabel* Status() const { return m_status; }
+
+  // Writes the note; throws with the reason when it cannot. Accept runs it
+  // and keeps the window open with the note when it fails.
+  std::function<void()> Store;
 
 private:
   QLabel* m_descript = nullptr;

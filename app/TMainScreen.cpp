@@ -67,6 +67,9 @@ void TMainScreen::FormCreate() {
   setWindowTitle(QStringLiteral("Tolvane "));
   appwidgets::SetMainWindow(this);
   BuildLayout();
+  m_retryTimer = new QTimer(this);
+  m_retryTimer->setInterval(30000);
+  connect(m_retryTimer, &QTimer::timeout, this, &TMainScreen::RetryPendingWrites);
   OpenTables();
   m_firstRun = false;
   app::LoadSettings();
@@ -119,6 +122,7 @@ void TMainScreen::OpenTables() {
   ResetTableOrder(m_recTable, "DATETIME");
   m_faxModel->Reload();
   m_recModel->Reload();
+  ListUnlistedReceivedFaxes();
 }
 
 void TMainScreen::PostMessage(int message) {

@@ -4,6 +4,7 @@
 // services other windows use (SetButtons, table reopening, rich text to and
 // from memo fields).
 
+#include "app/core/FaxStores.h"
 #include "xbase/Table.h"
 
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -21,6 +23,7 @@ class QPushButton;
 class QStackedWidget;
 class QTabBar;
 class QTableView;
+class QTimer;
 class QWidget;
 class TFxComPort;
 class TFxReceiveFax;
@@ -73,10 +76,6 @@ public:
   void SetButtons();
   void FaxTableCloseAndOpen();
   void RecTableCloseAndOpen();
-  // Memo field of the current record of `table` into / from the editor,
-  // through ProgramDir + "Eraseme.rtf".
-  void LoadRichText(xbase::Table& table, const std::string& field, richtext::TRichEditor& editor);
-  void SaveRichText(xbase::Table& table, const std::string& field, richtext::TRichEditor& editor);
 
   // The fax file of the current Sent record (composer's CreateFaxFile over
   // the hidden editors RichCover and RichDoc); empty on failure. Sets
@@ -158,8 +157,9 @@ private:
   void DeleteReceivedFax();
   void DeleteSentFax();
   void RunNew(bool cloneMode);
-  void AppendEditedFax(compose::TFaxEditor& editor);
-  void StoreEditedFax(compose::TFaxEditor& editor);
+  bool LoadEditedFax(compose::TFaxEditor& editor);
+  // recNo 0 appends a new record.
+  void StoreEditedFax(compose::TFaxEditor& editor, long recNo);
   void ViewSelectedFax();
   void ResetTableOrder(xbase::Table& table, const char* tag);
   void TableCloseAndOpen(xbase::Table& table, app::FaxTableModel& model, QTableView& grid,
@@ -184,6 +184,16 @@ private:
   };
   void FaxReceived(const ReceivedFax& fax);
   void FaxReceiveFailed(int error, const std::string& file);
+  void ListUnlistedReceivedFaxes();
+
+  // Writes that failed and wait for the table to take them: send results
+  // by Sent record number, and received faxes not yet listed. Retried every
+  // half minute and whenever the tables are reopened.
+  void RecordSendOutcome(long recNo, const app::SendOutcome& outcome);
+  void RetryPendingWrites();
+  std::map<long, app::SendOutcome> m_pendingOutcomes;
+  bool m_unlistedReceived = false;
+  QTimer* m_retryTimer = nullptr;
   void PlayReceivedSound();
   void SetReceiveButtonIdle();
 

@@ -1,5 +1,8 @@
 #include "app/TPreferences.h"
 
+#include "app/core/IniFile.h"
+#include "app/widgets/SaveFailure.h"
+
 #include "app/ReceiveNotices.h"
 
 #include "app/THelpWindow.h"
@@ -23,6 +26,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -85,7 +89,11 @@ TPreferences::TPreferences(QWidget* parent)
   m_comPort->SetLogName("TOV2.LOG");
   m_sendFax->SetComPort(m_comPort.get());
   m_sendFax->SetFaxFileExt("APF");
-  compose::SetHelpHandler([this](int context) { THelpWindow::ShowTopic(context, this); });
+  // The handler outlives this window (the main window's comes back only
+  // with its next send): it must never reach a closed Preferences.
+  compose::SetHelpHandler([self = QPointer<QWidget>(this)](int context) {
+    THelpWindow::ShowTopic(context, self ? self.data() : appwidgets::MainWindow());
+  });
   LoadControls();
   m_hints = std::make_unique<appwidgets::HintRedirect>(this, status);
 }
@@ -365,15 +373,17 @@ bool TPreferences::SavePortDevices() {
 void TPreferences::AcceptbuttonClick() {
   if (!TakeBackSettings())
     return;
-  try {
-    app::SaveSettings();
-    if (!SavePortDevices())
-      appwidgets::ShowInfo("Unable to write to " + FromAnsi(platform::IniFileName()), this);
-  } catch (const std::exception& e) {
-    appwidgets::ShowInfo(QString::fromLocal8Bit(e.what()), this);
-    return;
-  }
-  done(1);
+  // A failed write keeps the window open with the user's choices.
+  const bool stored = appwidgets::StoreOrExplain(
+      [this] {
+        app::SaveSettings();
+        errno = 0;
+        if (!SavePortDevices())
+          throw app::EIniWriteError(platform::IniFileName(), errno);
+      },
+      QStringLiteral("preferences"), QStringLiteral("Accept"), this);
+  if (stored)
+    done(1);
 }
 
 void TPreferences::CancelbuttonClick() {
@@ -394,6 +404,8 @@ void TPreferences::FormActivate() {
   if (m_firstRunGreeting) {
     m_firstRunGreeting = false;
     appwidgets::ShowInfo(kGreeting, this);
+    // The greeting stresses the port and fax class: show the page they are on.
+    m_pages->setCurrentIndex(1);
   }
   appwidgets::SetHintTarget(status);
 }

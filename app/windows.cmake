@@ -31,7 +31,8 @@ target_compile_definitions(tolvane_appwin PRIVATE
   TOLVANE_NOTICES_BUILD_PATH="$<TARGET_FILE:tolvane_notices>")
 
 add_executable(tolvane ${CMAKE_CURRENT_SOURCE_DIR}/main/Main.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/main/DemoMode.cpp ${CMAKE_CURRENT_SOURCE_DIR}/main/SingleInstance.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/main/DemoMode.cpp ${CMAKE_CURRENT_SOURCE_DIR}/main/SingleInstance.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/main/TerminationSignals.cpp)
 target_link_libraries(tolvane PRIVATE tolvane_appwin)
 tolvane_lsan_suppressions(tolvane)
 set_target_properties(tolvane PROPERTIES AUTOMOC ON)

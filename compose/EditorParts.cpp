@@ -50,6 +50,9 @@ QLabel* MakeStatusLabel(QWidget* parent) {
   status->setAlignment(Qt::AlignCenter);
   status->setStyleSheet(QStringLiteral("color: blue"));
   status->setMinimumHeight(24);
+  // A long status or hint text is cut at the window's edge: it never widens
+  // the window.
+  status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   return status;
 }
 

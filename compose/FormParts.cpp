@@ -94,6 +94,9 @@ QLabel* AddStatusLine(QWidget* dialog, QBoxLayout* layout) {
   status->setFrameShape(QFrame::Panel);
   status->setFrameShadow(QFrame::Sunken);
   status->setMinimumHeight(20);
+  // A long status or hint text is cut at the window's edge: it never widens
+  // the window.
+  status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   layout->addWidget(status);
   return status;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Rich text between an editor and a memo field of the current record, through
-// the temporary file ProgramDir + "Eraseme.rtf".
+// Rich text between an editor and a memo field of the current record. The
+// RTF goes straight between the editor and the table's memo: no temporary
+// file stands in between that a full disk could leave short or empty.
 
 #include <string>
 
@@ -13,16 +14,17 @@ class TRichEditor;
 
 namespace compose {
 
-// Clears the editor and loads the memo into it as RTF. False (editor left
-// empty) when the memo cannot be written to the temporary file or read back.
-// The temporary file is deleted afterwards.
-bool LoadRichText(richtext::TRichEditor& editor, const xbase::Table& table,
+// Replaces the editor's text with the memo's RTF. Throws std::runtime_error
+// with a reason a window can show when the memo cannot be read (a damaged
+// memo file); the editor is then left as it was, and the caller must not
+// offer it as the stored text.
+void LoadRichText(richtext::TRichEditor& editor, const xbase::Table& table,
                   const std::string& field);
 
-// Stores the editor's RTF into the memo of the record being edited or
-// appended (state Edit or Insert). The temporary file stays and is replaced
-// next time. Throws std::runtime_error with a reason a window can show when
-// the file cannot be written; the memo is then unchanged.
+// Puts the editor's RTF into the memo of the record being edited or
+// appended (state Edit or Insert); post() writes it. The memo's old blocks
+// stay referenced until the record is written, so a failed post leaves the
+// stored text as it was.
 void SaveRichText(const richtext::TRichEditor& editor, xbase::Table& table,
                   const std::string& field);
 

@@ -1,5 +1,6 @@
 #include "compose/TCoverBrowse.h"
 
+#include "app/core/FaxStores.h"
 #include "app/widgets/MessageBoxes.h"
 #include "compose/EditorParts.h"
 #include "compose/FormParts.h"
@@ -103,26 +104,36 @@ void TCoverBrowse::storeTemplate(const TCoverEditor& editor) {
   m_table.post();
 }
 
+bool TCoverBrowse::loadTemplate(TCoverEditor& editor) {
+  try {
+    LoadRichText(*editor.RichCover, m_table, "COVER");
+    return true;
+  } catch (const std::exception& e) {
+    m_clone = false;
+    appwidgets::ShowError(QString::fromLocal8Bit(e.what()), this);
+    return false;
+  }
+}
+
 void TCoverBrowse::NewButtonClick() {
   TCoverEditor editor(this);
   if (m_clone && SelectGridRow(CoverGrid, m_model.get())) {
     editor.CoverDescription->setText(QStringLiteral("[clone]") +
                                      appwidgets::FromAnsi(m_table.fieldString("DESCRIPT")));
-    LoadRichText(*editor.RichCover, m_table, "COVER");
+    if (!loadTemplate(editor))
+      return;
   } else {
     editor.CoverDescription->setText(QStringLiteral("{description}"));
     appwidgets::ApplyDefaultFont(*editor.RichCover);
   }
   m_clone = false;
-  if (editor.exec() == 1) {
-    TableAction(
-        m_table,
-        [&] {
-          m_table.append();
-          storeTemplate(editor);
-        },
-        this);
-  }
+  editor.Store = [&] {
+    app::WriteRecord(m_table, [&] {
+      m_table.append();
+      storeTemplate(editor);
+    });
+  };
+  editor.exec();
   ShowRecord(CoverGrid, m_model.get(), m_table, m_table.recNo());
 }
 
@@ -134,17 +145,16 @@ void TCoverBrowse::ModifyButtonClick() {
   const long recNo = m_table.recNo();
   TCoverEditor editor(this);
   editor.CoverDescription->setText(appwidgets::FromAnsi(m_table.fieldString("DESCRIPT")));
-  LoadRichText(*editor.RichCover, m_table, "COVER");
-  if (editor.exec() == 1) {
-    TableAction(
-        m_table,
-        [&] {
-          m_table.go(recNo);
-          m_table.edit();
-          storeTemplate(editor);
-        },
-        this);
-  }
+  if (!loadTemplate(editor))
+    return;
+  editor.Store = [&] {
+    app::WriteRecord(m_table, [&] {
+      m_table.go(recNo);
+      m_table.edit();
+      storeTemplate(editor);
+    });
+  };
+  editor.exec();
   ShowRecord(CoverGrid, m_model.get(), m_table, recNo);
 }
 

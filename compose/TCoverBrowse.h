@@ -60,6 +60,8 @@ private:
   void buildControls();
   void connectButtons();
   void storeTemplate(const TCoverEditor& editor);
+  // Loads the current template into the editor; false after saying why.
+  bool loadTemplate(TCoverEditor& editor);
   void NewButtonClick();
   void ModifyButtonClick();
   void CloneButtonClick();

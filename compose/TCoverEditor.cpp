@@ -1,5 +1,6 @@
 #include "compose/TCoverEditor.h"
 
+#include "app/widgets/SaveFailure.h"
 #include "compose/EditorRequests.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"
@@ -155,6 +156,9 @@ void TCoverEditor::changeEvent(QEvent* event) {
 
 void TCoverEditor::OKbuttonClick() {
   if (!CheckAnsiTexts(this, {{QStringLiteral("The description"), CoverDescription}}))
+    return;
+  if (Store && !appwidgets::StoreOrExplain(Store, QStringLiteral("cover template"),
+                                           QStringLiteral("Accept"), this))
     return;
   done(1);
 }

@@ -6,6 +6,7 @@
 #include "compose/EditorParts.h"
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -43,6 +44,10 @@ public:
   // Inserts the merge field named by an Insert menu caption ("Recipient",
   // "Fax Number", "Subject", "Date", "Time"); another caption inserts nothing.
   void MenuItemClick(const QString& caption);
+
+  // Writes the window's work to its table; throws with the reason when it
+  // cannot. OK runs it and keeps the window open with the work on failure.
+  std::function<void()> Store;
 
 protected:
   void showEvent(QShowEvent* event) override;

@@ -1,5 +1,8 @@
 #include "compose/TFaxEditor.h"
 
+#include "app/widgets/MessageBoxes.h"
+#include "app/widgets/SaveFailure.h"
+
 #include "app/core/FaxTables.h"
 #include "compose/EditorRequests.h"
 #include "compose/FormParts.h"
@@ -278,8 +281,13 @@ void TFaxEditor::LoadCoverButtonClick() {
     appwidgets::CenterForm(&browse);
     browse.SetChoosingMode(true);
     if (browse.exec() == 1) {
-      RichCover->Clear();
-      LoadRichText(*RichCover, cover, "COVER");
+      try {
+        LoadRichText(*RichCover, cover, "COVER");
+      } catch (const std::exception& e) {
+        appwidgets::ShowError(QString::fromLocal8Bit(e.what()), this);
+        cover.close();
+        return;
+      }
       RichCover->Reformat();
       RichCover->FillMergeFields();
       RichCover->SetHideFieldMarkers(true);
@@ -313,6 +321,9 @@ void TFaxEditor::OKButtonClick() {
     ShowPage(RecipientPage);
     return;
   }
+  if (Store &&
+      !appwidgets::StoreOrExplain(Store, QStringLiteral("fax"), QStringLiteral("Accept"), this))
+    return;
   done(1);
 }
 

@@ -4,14 +4,17 @@
 //
 // The main window fills it from a record (LoadRichText into RichCover and
 // RichDoc, the three texts with setText) or applies the default font to both
-// editors for a new fax, shows it modally and stores everything back when
-// exec() returns 1. OK is refused while a text holds characters the
-// Windows-1252 table fields cannot keep, so ToAnsi() of the texts is exact.
+// editors for a new fax, sets Store and shows it modally. Accept runs Store
+// while the editor is still open: when it fails the editor says why and
+// stays open with the user's text, so nothing written is lost. Accept is
+// refused while a text holds characters the Windows-1252 table fields cannot
+// keep, so ToAnsi() of the texts is exact.
 
 #include "app/widgets/WindowServices.h"
 #include "compose/EditorParts.h"
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -62,6 +65,9 @@ public:
   QAction* LoadCoverButton = nullptr;
   QMenu* ZoomMenu = nullptr;
   QLabel* status = nullptr;
+
+  // Writes the fax to its table; throws with the reason when it cannot.
+  std::function<void()> Store;
 
   // The text the editor supplies for a merge field's tag (cut to 100
   // characters), or nothing for an unknown tag.

@@ -1,5 +1,6 @@
 #include "compose/TPhoneBook.h"
 
+#include "app/core/FaxStores.h"
 #include "app/widgets/MessageBoxes.h"
 #include "compose/EditorParts.h"
 #include "compose/FormParts.h"
@@ -115,21 +116,23 @@ void TPhoneBook::SetButtonStates() {
     OKButton->setEnabled(any);
 }
 
+void TPhoneBook::storeEntry(const TPhoneBookEditor& editor) {
+  PhoneTable.setField("NAME", appwidgets::ToAnsi(editor.Name->text()));
+  PhoneTable.setField("PHONE", appwidgets::ToAnsi(editor.Number->text()));
+  PhoneTable.post();
+}
+
 void TPhoneBook::AddbuttonClick() {
   TPhoneBookEditor editor(this);
   appwidgets::CenterForm(&editor);
-  if (editor.exec() == 1) {
-    TableAction(
-        PhoneTable,
-        [&] {
-          PhoneTable.append();
-          PhoneTable.setField("NAME", appwidgets::ToAnsi(editor.Name->text()));
-          PhoneTable.setField("PHONE", appwidgets::ToAnsi(editor.Number->text()));
-          PhoneTable.post();
-        },
-        this);
+  editor.Store = [&] {
+    app::WriteRecord(PhoneTable, [&] {
+      PhoneTable.append();
+      storeEntry(editor);
+    });
+  };
+  if (editor.exec() == 1)
     ShowRecord(PhoneGrid, m_model.get(), PhoneTable, PhoneTable.recNo());
-  }
   SetButtonStates();
 }
 
@@ -143,19 +146,15 @@ void TPhoneBook::ModifyButtonClick() {
   editor.Name->setText(appwidgets::FromAnsi(PhoneTable.fieldString("NAME")));
   editor.Number->setText(appwidgets::FromAnsi(PhoneTable.fieldString("PHONE")));
   appwidgets::CenterForm(&editor);
-  if (editor.exec() == 1) {
-    TableAction(
-        PhoneTable,
-        [&] {
-          PhoneTable.go(recNo);
-          PhoneTable.edit();
-          PhoneTable.setField("NAME", appwidgets::ToAnsi(editor.Name->text()));
-          PhoneTable.setField("PHONE", appwidgets::ToAnsi(editor.Number->text()));
-          PhoneTable.post();
-        },
-        this);
+  editor.Store = [&] {
+    app::WriteRecord(PhoneTable, [&] {
+      PhoneTable.go(recNo);
+      PhoneTable.edit();
+      storeEntry(editor);
+    });
+  };
+  if (editor.exec() == 1)
     ShowRecord(PhoneGrid, m_model.get(), PhoneTable, recNo);
-  }
 }
 
 void TPhoneBook::DeleteButtonClick() {

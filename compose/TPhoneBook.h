@@ -17,6 +17,8 @@ class QTableView;
 
 namespace compose {
 
+class TPhoneBookEditor;
+
 class TTableGridModel;
 
 class TPhoneBook : public QDialog {
@@ -62,6 +64,8 @@ private:
   void ModifyButtonClick();
   void DeleteButtonClick();
   void AcceptbuttonClick();
+  // Sets the buffer's fields from the editor and posts it.
+  void storeEntry(const TPhoneBookEditor& editor);
 
   std::unique_ptr<TTableGridModel> m_model;
   std::unique_ptr<appwidgets::HintRedirect> m_hints;

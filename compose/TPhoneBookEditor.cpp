@@ -1,5 +1,6 @@
 #include "compose/TPhoneBookEditor.h"
 
+#include "app/widgets/SaveFailure.h"
 #include "compose/EditorParts.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"
@@ -58,6 +59,9 @@ void TPhoneBookEditor::OKButtonClick() {
   // cannot hold instead of storing "?".
   if (!CheckAnsiTexts(
           this, {{QStringLiteral("The name"), Name}, {QStringLiteral("The fax number"), Number}}))
+    return;
+  if (Store && !appwidgets::StoreOrExplain(Store, QStringLiteral("phone book entry"),
+                                           QStringLiteral("Accept"), this))
     return;
   done(1);
 }

@@ -4,6 +4,7 @@
 #include "app/widgets/WindowServices.h"
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -26,6 +27,10 @@ public:
   QPushButton* Cancelbutton = nullptr;
   QPushButton* Helpbutton = nullptr;
   QLabel* status = nullptr;
+
+  // Writes the window's work to its table; throws with the reason when it
+  // cannot. OK runs it and keeps the window open with the work on failure.
+  std::function<void()> Store;
 
 protected:
   void reject() override { done(2); } // the cancel key and the close box

@@ -44,8 +44,7 @@ std::unique_ptr<PageSource> openSource(const std::string& path, DocumentKind kin
   case DocumentKind::Tiff:
     return openTiffSource(path, limits);
   default:
-    throw ImportError(ecBadGraphicsFormat, std::string("A ") + kindName(kind) +
-                                               " file cannot be read as pages: " + path);
+    throw ImportError(ecBadGraphicsFormat, aKindOfFile(kind) + " cannot be read as pages: " + path);
   }
 }
 
@@ -324,8 +323,7 @@ int convertDocument(const std::string& name, const std::string& apfPath,
   const std::string path = documentPath(name, "TXT");
   const DocumentKind kind = design.forceText ? DocumentKind::Unknown : detectFileKind(path);
   if (kind == DocumentKind::Unsupported || kind == DocumentKind::Apf)
-    throw ImportError(ecBadGraphicsFormat,
-                      std::string("A ") + kindName(kind) + " file cannot be converted: " + path);
+    throw ImportError(ecBadGraphicsFormat, aKindOfFile(kind) + " cannot be converted: " + path);
   if (kind == DocumentKind::WordProcessor) {
     const OfficePdf pdf = convertWithOffice(path);
     return convertPages(pdf.path(), apfPath, options, stationId);

@@ -97,4 +97,10 @@ const char* kindName(DocumentKind kind) {
   }
 }
 
+std::string aKindOfFile(DocumentKind kind) {
+  const std::string name = kindName(kind);
+  const bool vowel = std::string("AEIOUaeiou").find(name.front()) != std::string::npos;
+  return (vowel ? "An " : "A ") + name + " file";
+}
+
 } // namespace docimport

@@ -25,5 +25,8 @@ DocumentKind detectKind(const uint8_t* head, std::size_t size);
 // Reads the file's first bytes; throws ImportError when it cannot be read.
 DocumentKind detectFileKind(const std::string& path);
 const char* kindName(DocumentKind kind);
+// "A PDF file", "An APF file", "An unsupported image file": the start of a
+// sentence about such a file.
+std::string aKindOfFile(DocumentKind kind);
 
 } // namespace docimport

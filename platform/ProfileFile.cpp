@@ -251,7 +251,10 @@ bool replaceProfileFile(const std::string& path, const std::string& bytes) {
   ok = (::close(fd) == 0) && ok;
   if (ok && ::rename(tmp.c_str(), path.c_str()) == 0)
     return true;
+  // errno keeps the reason of the failed step for the caller's message.
+  const int reason = errno;
   ::unlink(tmp.c_str());
+  errno = reason;
   return false;
 }
 

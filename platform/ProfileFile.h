@@ -59,6 +59,8 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
 
 // Whole-file helpers used by the two functions above. readProfileFile gives
 // an empty text for a missing file and nothing for an unreadable one.
+// replaceProfileFile writes a temporary file, syncs it and renames it over
+// the old one; on failure errno tells why and the old file is untouched.
 std::optional<std::string> readProfileFile(const std::string& path);
 bool replaceProfileFile(const std::string& path, const std::string& bytes);
 

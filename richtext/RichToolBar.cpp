@@ -5,6 +5,7 @@
 #include <QActionGroup>
 #include <QComboBox>
 #include <QFontComboBox>
+#include <QLineEdit>
 #include <QSignalBlocker>
 
 namespace richtext {
@@ -115,6 +116,10 @@ void TRichToolBar::showFormat(const QTextCharFormat& f) {
   const QFont font = f.font();
   const QSignalBlocker b1(FontName), b2(FontSize);
   FontName->setCurrentFont(font);
+  // The edit shows a name from its start: a long family name is cut at its
+  // end, never at its beginning.
+  if (FontName->lineEdit())
+    FontName->lineEdit()->setCursorPosition(0);
   const double size = f.fontPointSize() > 0 ? f.fontPointSize() : font.pointSizeF();
   FontSize->setEditText(QString::number(size));
   Bold->setChecked(f.fontWeight() >= QFont::DemiBold);

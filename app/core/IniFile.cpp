@@ -1,5 +1,8 @@
 #include "app/core/IniFile.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/ProfileFile.h"
 
 #include <charconv>
@@ -7,8 +10,9 @@
 
 namespace app {
 
-EIniWriteError::EIniWriteError(const std::string& path)
-    : std::runtime_error("Unable to write to " + path) {}
+EIniWriteError::EIniWriteError(const std::string& path, int error)
+    : std::runtime_error("Unable to write to " + path +
+                         (error != 0 ? std::string(": ") + std::strerror(error) : std::string())) {}
 
 namespace {
 
@@ -56,8 +60,9 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defa
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  errno = 0;
   if (!platform::WritePrivateProfileString(section, key, value, m_path))
-    throw EIniWriteError(m_path);
+    throw EIniWriteError(m_path, errno);
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {

@@ -11,10 +11,11 @@
 
 namespace app {
 
-// A write the file system refused. The text is "Unable to write to <path>".
+// A write the file system refused. The text is "Unable to write to <path>",
+// followed by ": " and the system's reason when errno holds one.
 class EIniWriteError : public std::runtime_error {
 public:
-  explicit EIniWriteError(const std::string& path);
+  explicit EIniWriteError(const std::string& path, int error = 0);
 };
 
 // The integer a profile value stands for, or defaultValue when it is none.

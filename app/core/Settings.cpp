@@ -1,8 +1,11 @@
 #include "app/core/Settings.h"
 
 #include "app/core/IniFile.h"
+#include "platform/ProfileFile.h"
 #include "platform/ProgramDir.h"
 
+#include <cerrno>
+#include <unistd.h>
 #include <variant>
 
 namespace app {
@@ -63,15 +66,15 @@ struct Reader {
   }
 };
 
+// Values go into the file's text in memory; the file is replaced once.
 struct Writer {
-  IniFile& ini;
+  platform::ProfileText& text;
   const Key& key;
   const TSettings& in;
-  void operator()(std::string TSettings::*m) const {
-    ini.WriteString(key.section, key.name, in.*m);
-  }
-  void operator()(int TSettings::*m) const { ini.WriteInteger(key.section, key.name, in.*m); }
-  void operator()(bool TSettings::*m) const { ini.WriteBool(key.section, key.name, in.*m); }
+  void operator()(std::string TSettings::*m) const { set(in.*m); }
+  void operator()(int TSettings::*m) const { set(std::to_string(in.*m)); }
+  void operator()(bool TSettings::*m) const { set(in.*m ? "1" : "0"); }
+  void set(const std::string& value) const { text.setValue(key.section, key.name, value); }
 };
 
 } // namespace
@@ -83,10 +86,21 @@ void LoadSettings(TSettings& settings, const std::string& iniPath) {
     std::visit(Reader{ini, key, settings, defaults}, key.field);
 }
 
+// All keys are written in one replacement of the file: a failure (full
+// disk, read-only folder) leaves the old file whole, never half the new
+// settings.
 void SaveSettings(const TSettings& settings, const std::string& iniPath) {
-  IniFile ini(iniPath);
+  errno = 0;
+  auto bytes = platform::readProfileFile(iniPath);
+  if (!bytes)
+    throw EIniWriteError(iniPath, errno);
+  platform::ProfileText text(*bytes);
   for (const Key& key : Keys)
-    std::visit(Writer{ini, key, settings}, key.field);
+    std::visit(Writer{text, key, settings}, key.field);
+  if (text.bytes() == *bytes && ::access(iniPath.c_str(), F_OK) == 0)
+    return;
+  if (!platform::replaceProfileFile(iniPath, text.bytes()))
+    throw EIniWriteError(iniPath, errno);
 }
 
 void LoadSettings() {

@@ -141,6 +141,8 @@ QString DemoMode::FirstRunText() const {
              "- %2 is always busy, %3 never answers.\r"
              "- The fax machine %4 calls you about a minute after start and then every %5 "
              "minutes. Receive mode is on, so its faxes appear under \"Received\".\r\r"
+             "The modem takes one call at a time: to send, press STOP first (Send is grey "
+             "while receive mode is on), then Send; press Receive again afterwards.\r\r"
              "The demo keeps its data in %6")
       .arg(QLatin1String(FaxNumber), QLatin1String(BusyNumber), QLatin1String(NoAnswerNumber),
            QLatin1String(CallerNumber))

@@ -5,6 +5,7 @@
 #include "app/TMainScreen.h"
 #include "app/main/DemoMode.h"
 #include "app/main/SingleInstance.h"
+#include "app/main/TerminationSignals.h"
 #include "app/widgets/MessageBoxes.h"
 #include "platform/MainThreadDispatcher.h"
 #include "platform/ProgramDir.h"
@@ -119,6 +120,14 @@ int main(int argc, char** argv) {
       if (demoMode && demoMode->FirstStart())
         mainScreen.SetFirstRunText(demoMode->FirstRunText());
       instance.Listen([&mainScreen] { bringForward(&mainScreen); });
+      // A logout or kill closes the program as Exit does: open dialogs are
+      // cancelled first, then the main window stops receive mode and closes
+      // its tables, and the demo's simulator is ended below.
+      CloseOnTerminationSignals(&mainScreen, [&mainScreen] {
+        for (int i = 0; i < 16 && QApplication::activeModalWidget(); ++i)
+          QApplication::activeModalWidget()->close();
+        mainScreen.close();
+      });
       if (args.isSet(minimized))
         mainScreen.showMinimized();
       else

@@ -142,7 +142,7 @@ TEST_F(SettingsFile, RefusedWriteNamesTheFile) {
     SaveSettings(TSettings(), bad);
     FAIL() << "no error raised";
   } catch (const EIniWriteError& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write to " + bad);
+    EXPECT_EQ(std::string(e.what()), "Unable to write to " + bad + ": No such file or directory");
   }
 }
 

@@ -31,7 +31,12 @@ QApplication& TestApp() {
   return *app;
 }
 
-DataFolder::DataFolder() {
+DataFolder::DataFolder() : DataFolder(std::string()) {}
+
+DataFolder::DataFolder(const std::string& parent)
+    : m_dir(parent.empty()
+                ? QTemporaryDir()
+                : QTemporaryDir(QString::fromStdString(parent) + QStringLiteral("/data-XXXXXX"))) {
   TestApp();
   platform::setProgramDir(m_dir.path().toStdString());
   WriteIni("Modem", "ComPort", "0");

@@ -41,6 +41,8 @@ struct ReceivedRecord {
 class DataFolder {
 public:
   DataFolder();
+  // The folder is made inside `parent` (a small file system of a test).
+  explicit DataFolder(const std::string& parent);
   ~DataFolder();
   std::string Path() const; // ends with "/"
   void AddSent(const SentRecord& record);
@@ -77,4 +79,11 @@ public:
   static void SetFaxInProgress(TMainScreen& w, bool on) { w.m_faxInProgress = on; }
   static app::FaxTableModel& SentModel(TMainScreen& w) { return *w.m_faxModel; }
   static app::FaxTableModel& ReceivedModel(TMainScreen& w) { return *w.m_recModel; }
+  // What the receive component hands the window when a fax has arrived.
+  static void FaxArrived(TMainScreen& w, const std::string& from, int pages,
+                         const std::string& file) {
+    w.FaxReceived({from, pages, file, QDateTime::currentDateTime()});
+  }
+  // The half-minute retry of writes that failed, at once.
+  static void RetryNow(TMainScreen& w) { w.RetryPendingWrites(); }
 };

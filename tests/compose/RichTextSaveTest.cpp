@@ -1,5 +1,5 @@
-// Saving rich text goes through a temporary file: a save that fails half way
-// leaves the old document whole and says why; the memo keeps its old text.
+// Saving rich text: a save that fails half way leaves the old document whole
+// and says why; a memo whose write fails keeps its old text.
 #include "ComposeSupport.h"
 #include "app/core/FaxTables.h"
 #include "compose/RichTextMemo.h"
@@ -67,9 +67,10 @@ TEST_F(RichTextSave, FailedSaveKeepsTheOldDocumentAndSaysWhy) {
   ASSERT_TRUE(app::OpenFaxDBF(sent));
   appendSentFax(sent, std::string(), "old memo");
   sent.edit();
+  compose::SaveRichText(editor, sent, "RTFDOC");
   {
     FileSizeLimit limit(1000);
-    EXPECT_THROW(compose::SaveRichText(editor, sent, "RTFDOC"), std::runtime_error);
+    EXPECT_THROW(sent.post(), std::runtime_error);
   }
   sent.cancel();
   EXPECT_EQ(sent.memo("RTFDOC"), "old memo");
