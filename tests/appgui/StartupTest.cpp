@@ -9,8 +9,11 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace appgui;
 
@@ -100,4 +103,54 @@ TEST(Startup, AKilledCopyLeavesNoLockBehind) {
       5000));
   again->terminate();
   again->waitForFinished(5000);
+}
+
+namespace {
+// Process ids whose command line contains `text`.
+std::vector<pid_t> processesWith(const std::string& text) {
+  std::vector<pid_t> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos)
+      continue;
+    std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+    const std::string cmdline(std::istreambuf_iterator<char>(in), {});
+    if (cmdline.find(text) != std::string::npos)
+      found.push_back(pid_t(std::stol(name)));
+  }
+  return found;
+}
+} // namespace
+
+// A desktop logout sends SIGTERM: the program closes as Exit does, and the
+// demo's modem simulator ends with it instead of being left running.
+TEST(Startup, TerminationClosesTheDemoLikeExit) {
+  DataFolder data;
+  QObject owner;
+  auto* p = new QProcess(&owner);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  p->setProcessEnvironment(env);
+  p->start(QStringLiteral(TOLVANE_EXE), {QStringLiteral("--demo"), QStringLiteral("--data-dir"),
+                                         QString::fromStdString(data.Path())});
+  ASSERT_TRUE(p->waitForStarted(5000));
+  std::vector<pid_t> simulator;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        simulator = processesWith("tolvane-modemsim");
+        std::erase_if(simulator, [&](pid_t pid) {
+          std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline");
+          const std::string cmd(std::istreambuf_iterator<char>(in), {});
+          return cmd.find(data.Path()) == std::string::npos;
+        });
+        return !simulator.empty() && std::filesystem::exists(data.Path() + "TOVREC.CDX");
+      },
+      20000))
+      << "the demo did not start its simulator";
+  QTest::qWait(1500); // the window and its greeting are up
+  ::kill(pid_t(p->processId()), SIGTERM);
+  ASSERT_TRUE(p->waitForFinished(20000)) << "SIGTERM did not end the program";
+  EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+  EXPECT_TRUE(WaitFor([&] { return ::kill(simulator.front(), 0) != 0; }, 5000))
+      << "the modem simulator was left running";
 }
