@@ -219,7 +219,10 @@ std::string SipModem::reinviteOffered(const std::string& text) {
 }
 
 void SipModem::hangupCall() {
-  if (m_state == State::Idle)
+  // A modem that is reset or told to hang up while a call rings is on hook
+  // already: the call keeps ringing for the next ATA (a fax program resets
+  // the modem as it starts, perhaps just as a call comes in).
+  if (m_state == State::Idle || m_state == State::Ringing)
     return;
   log("hanging up");
   m_agent->hangup();
