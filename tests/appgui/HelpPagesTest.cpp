@@ -1,5 +1,6 @@
 // Every Help button opens the page written for its window, and Help still
 // works after Preferences, which installs a handler of its own, has closed.
+// Status lines, where help hints and call progress go, never widen a window.
 
 #include "tests/appgui/AppGuiTestKit.h"
 
@@ -17,6 +18,7 @@
 #include "xbase/Table.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
@@ -91,5 +93,25 @@ TEST(HelpPages, EveryHelpButtonOpensThePageOfItsWindow) {
   EXPECT_EQ(shownHelpTitle(), "Tolvane Help");
   closeHelp();
   covers.close();
+  w.close();
+}
+
+TEST(StatusLines, ALongTextIsCutAndNeverWidensTheWindow) {
+  DataFolder data;
+  TMainScreen w;
+  w.show();
+  TSendFaxForm send(&w);
+  send.show();
+  QTest::qWait(1);
+  const int sendWidth = send.width();
+  const int mainWidth = w.width();
+  const QString longText = QStringLiteral("Finished: OK ") + QString(300, QLatin1Char('x'));
+  send.findChild<QLabel*>("status")->setText(longText);
+  w.StatusLine()->setText(longText);
+  send.adjustSize();
+  QTest::qWait(1);
+  EXPECT_LE(send.width(), sendWidth);
+  EXPECT_EQ(w.width(), mainWidth);
+  send.close();
   w.close();
 }

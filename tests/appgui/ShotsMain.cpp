@@ -4,22 +4,22 @@
 #include "app/TEditReceiveNotes.h"
 #include "app/THelpWindow.h"
 #include "app/TMainScreen.h"
-#include "app/TRebuildInd.h"
 #include "app/TPreferences.h"
+#include "app/TRebuildInd.h"
 #include "app/TSplashform.h"
 #include "app/core/FaxTables.h"
+#include "app/widgets/WindowServices.h"
 #include "compose/TCoverBrowse.h"
 #include "compose/TCoverEditor.h"
+#include "compose/TFaxEditor.h"
 #include "compose/TPhoneBook.h"
 #include "compose/TPhoneBookEditor.h"
 #include "compose/TSendFaxForm.h"
-#include "xbase/Table.h"
-#include "app/widgets/WindowServices.h"
-#include "compose/TFaxEditor.h"
 #include "docimport/qt/PagePictures.h"
-#include "richtext/RichEditor.h"
 #include "platform/ProgramDir.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
+#include "richtext/RichEditor.h"
+#include "xbase/Table.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   notes.hide();
   THelpWindow* help = THelpWindow::ShowTopic(1009, &w);
   save(help, out, "help-contents");
-  help->ShowContext(1018);
+  help->ShowContext(1024);
   save(help, out, "help-receiving");
   help->close();
   TSplashform about(&w);
