@@ -9,7 +9,10 @@ namespace tolvane::sipline {
 namespace {
 
 constexpr size_t kMaxDteBacklog = 4 << 20;
-constexpr int64_t kRingInterval = 6 * 8000; // a ring every 6 s of line time
+// A SIP call has no ring cadence. RING every 3 s keeps a program that
+// missed one (it was still setting the modem up) from waiting long for the
+// next.
+constexpr int64_t kRingInterval = 3 * 8000;
 using Clock = std::chrono::steady_clock;
 constexpr auto kFrame = std::chrono::milliseconds(20);
 

@@ -68,7 +68,7 @@ TEST(SipCall, StandardPageOverG711AfterT38IsRefused) {
   }
 }
 
-// One datagram in ten of the media is lost on the way; the three redundant
+// One datagram in ten of the media is lost on the way; the redundant
 // copies in every UDPTL datagram bring the page through whole.
 TEST(SipCall, T38PageSurvivesTenPercentPacketLoss) {
   SipCallRig rig;
