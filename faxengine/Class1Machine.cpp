@@ -20,6 +20,14 @@ void Class1MachineBase::SendFrame(const std::vector<uint8_t>& bytes) {
   m_s.Port().sendBlock(bytes.data(), bytes.size());
 }
 
+t30::CodingSet Class1MachineBase::LocalCoding(bool ecm) const {
+  t30::CodingSet local;
+  local.mr = m_proto.desired2D && m_proto.port2D;
+  local.ecm = ecm && m_proto.portEcm;
+  local.mmr = local.ecm && local.mr;
+  return local;
+}
+
 void Class1MachineBase::TakeRemoteIdent(const t30::Frame& frame) {
   m_rec.remoteID = t30::ReadIdent(frame.fif.data(), frame.fif.size());
   m_s.SetStatus(fpGotRemoteID);

@@ -37,6 +37,9 @@ protected:
   // Page data after a training check at V.17 speeds goes with the short
   // training the check has prepared the receiver for.
   std::string PageCode() const { return t30::PageCodeOfIndex(m_index); }
+  // The codings this side offers (DIS) or may choose (DCS).
+  // Error correction is offered only where the caller asks for it.
+  t30::CodingSet LocalCoding(bool ecm) const;
   // The identifier (TSI or CSI) of the remote station.
   void TakeRemoteIdent(const t30::Frame& frame);
 

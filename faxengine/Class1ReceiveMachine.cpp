@@ -57,9 +57,19 @@ void Class1ReceiveMachine::OnFrame(const t30::Frame& frame) {
     m_proto.wide = dcs.wide;
     m_proto.scanTimeCode = dcs.scanTime;
     m_proto.minBytesPerLine = MinBytesPerLine(dcs.scanTime, dcs.fine, m_proto.bps);
+    // Only what our DIS offered is taken; a DCS asking for more finds its
+    // pages stored as MH and judged by the decoder.
+    const t30::CodingSet chosen = t30::ChooseCoding(LocalCoding(m_proto.desiredECM), dcs.coding);
+    m_proto.coding = t30::PageCoding(chosen);
+    m_proto.ecm = chosen.ecm;
+    m_ecmInPage = false;
     m_s.SetStatus(fpSessionParams);
     break;
   }
+  case FrameKind::Pps:
+  case FrameKind::Ctc:
+    m_lastFif = frame.fif;
+    break;
   case FrameKind::Dcn:
     if (m_state != rsWaitDcn)
       Fail(ecCancelRequested);

@@ -4,10 +4,13 @@
 //   10-14 CSI and DIS, then TSI and DCS   15, 16, 18 training check
 //   19-21 CFR and the fax accepted (Class1ReceiveNegotiation.cpp)
 //   25, 26 page data  27-30 post-page message and MCF
-//   31, 32 DCN and hang-up (Class1ReceivePages.cpp)
+//   31, 32 DCN and hang-up (Class1ReceivePages.cpp); with error
+//   correction 25 to 30 take each block and answer PPS with MCF or PPR,
+//   and CTC with CTR (Class1ReceiveEcm.cpp)
 //   35 call over      36 failure          37 final
 
 #include "faxengine/Class1Machine.h"
+#include "faxengine/EcmBlockReader.h"
 #include "faxengine/ReceiveMachine.h"
 
 namespace faxengine {
@@ -33,6 +36,9 @@ private:
   void PageData(MachineEvent& ev);
   void PostPage(MachineEvent& ev);
   void CallEnd(MachineEvent& ev);
+  void EcmData(bool& ended);
+  void EcmAnswer();
+  void EcmBlockDone(uint8_t pageEnd, int frames);
   void Flow(bool on) {
     if (m_rec.softwareFlow)
       m_s.Port().setFlow({false, false, on});
@@ -40,7 +46,15 @@ private:
 
   t30::TrainingCheck m_check;
   bool m_checkDle = false;
+  // After the answer to a post-page message: receive again (the next page,
+  // or with error correction the next block or frames again).
   bool m_mps = false;
+  std::vector<uint8_t> m_reply;   // the answer to the post-page message
+  std::vector<uint8_t> m_lastFif; // of the last PPS or CTC
+  EcmBlockReader m_ecm;
+  bool m_ecmInPage = false;    // a page with error correction is under way
+  int m_blockFrames = 0;       // frames in the block, as the PPSs say
+  bool m_longTraining = false; // a new speed after CTC
   int m_repeats = 0;
 };
 

@@ -32,7 +32,8 @@ void Class1ReceiveMachine::Answering(MachineEvent& ev) {
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (connect) {
-      SendFrame(t30::BuildFrame(t30::fcfDis, t30::BuildDisFif(m_index), true));
+      SendFrame(t30::BuildFrame(t30::fcfDis,
+                                t30::BuildDisFif(m_index, LocalCoding(m_proto.desiredECM)), true));
     } else if (ok) {
       ListenHdlc(); // TSI and DCS follow our DIS at once
       m_s.ArmTimeout(kFrameWaitTicks);
@@ -149,6 +150,11 @@ void Class1ReceiveMachine::Confirm(MachineEvent& ev) {
   } else if (ev.Has("CONNECT")) {
     m_s.SetStatus(fpSessionParams);
     m_state = rsPageStart;
+  } else if (m_ecmInPage && ev.Has("+FCERROR")) {
+    // V.21 where page data was expected: the sender's CTC (or its PPS
+    // again); the frames are read as post-page frames.
+    ListenHdlc();
+    m_state = rsPostPageFrames;
   }
 }
 

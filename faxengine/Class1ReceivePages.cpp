@@ -10,10 +10,22 @@ namespace faxengine {
 using t30::FrameKind;
 
 void Class1ReceiveMachine::PageStart() {
+  if (m_ecmInPage) {
+    // The next block of the page, or frames of this block again.
+    m_dle.Reset();
+    m_s.ArmTimeout(m_proto.responseTicks);
+    m_state = rsPageData;
+    return;
+  }
   ++m_rec.pageNumber;
   if (int rc = BeginPage()) {
     Fail(rc);
     return;
+  }
+  if (m_proto.ecm) {
+    m_ecmInPage = true;
+    m_ecm.StartBlock();
+    m_blockFrames = 0;
   }
   m_s.SetStatus(fpGetPage);
   m_state = rsPageData;
@@ -25,7 +37,9 @@ void Class1ReceiveMachine::PageData(MachineEvent& ev) {
     return;
   }
   bool ended = false;
-  if (!StorePageData(false, ended))
+  if (m_proto.ecm)
+    EcmData(ended);
+  else if (!StorePageData(false, ended))
     return;
   m_s.ArmTimeout(m_proto.responseTicks);
   if (ended)
@@ -55,19 +69,27 @@ void Class1ReceiveMachine::PostPage(MachineEvent& ev) {
     }
     break;
   case rsFinishPage:
+    if (m_proto.ecm) {
+      EcmAnswer();
+      break;
+    }
     if (int rc = m_file.FinishPage(m_rec.remoteID)) {
       Fail(rc);
       break;
     }
+    m_reply = t30::BuildFrame(t30::fcfMcf, {}, true);
     TalkHdlc();
     m_s.SetStatus(fpCheckMorePages);
     m_state = rsSendMcf;
     break;
   case rsSendMcf:
     if (ev.Has("CONNECT")) {
-      SendFrame(t30::BuildFrame(t30::fcfMcf, {}, true));
+      SendFrame(m_reply);
     } else if (ev.Has("OK") && m_mps) {
-      Modulation("AT+FRM=" + PageCode());
+      // The next page, block or frames again; after CTC with the long
+      // training of a new speed.
+      Modulation("AT+FRM=" + (m_longTraining ? Code() : PageCode()));
+      m_longTraining = false;
       m_state = rsPageConnect;
     } else if (ev.Has("OK")) {
       ListenHdlc(); // DCN follows our MCF at once

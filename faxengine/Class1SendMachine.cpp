@@ -5,6 +5,8 @@
 
 #include "platform/FxErrors.h"
 
+#include <algorithm>
+
 namespace faxengine {
 
 namespace {
@@ -42,6 +44,10 @@ constexpr StateInfo kClass1SendStates[] = {
     {ssJobDone, "JobDone", StateKind::Action, StateLoop::AtOnce},
     {ssFailure, "Failure", StateKind::Action, StateLoop::AtOnce},
     {ssFinal, "Final", StateKind::Line, StateLoop::Return},
+    {ssEcmData, "EcmData", StateKind::Line, StateLoop::WhileInput},
+    {ssCtcConnect, "CtcConnect", StateKind::Line, StateLoop::WhileInput},
+    {ssCtcSent, "CtcSent", StateKind::Line, StateLoop::WhileInput},
+    {ssCtcAnswer, "CtcAnswer", StateKind::Line, StateLoop::WhileInput},
 };
 } // namespace
 
@@ -69,11 +75,20 @@ void Class1SendMachine::OnFrame(const t30::Frame& frame) {
     m_proto.wide = m_proto.wantWide;
     m_proto.scanTimeCode = dis.scanTime;
     m_proto.minBytesPerLine = MinBytesPerLine(dis.scanTime, m_proto.fine, m_proto.bps);
+    m_coding = t30::ChooseCoding(LocalCoding(m_proto.desiredECM), dis.coding);
+    m_proto.coding = t30::PageCoding(m_coding);
+    m_proto.ecm = m_proto.ecmFrames = m_coding.ecm;
+    m_pprCount = 0;
+    m_sendRr = false;
     m_s.SetStatus(fpSessionParams);
     break;
   }
   case FrameKind::Cfr:
     m_cfr = true;
+    break;
+  case FrameKind::Ppr:
+    std::fill(std::begin(m_pprMap), std::end(m_pprMap), 0);
+    std::copy_n(frame.fif.begin(), std::min(frame.fif.size(), kPprMapBytes), m_pprMap);
     break;
   case FrameKind::Dcn:
     Fail(ecCancelRequested);
@@ -118,6 +133,12 @@ void Class1SendMachine::Step(MachineEvent& ev) {
   case ssDcnSent:
   case ssHangupReply:
     Hangup(ev);
+    break;
+  case ssEcmData:
+  case ssCtcConnect:
+  case ssCtcSent:
+  case ssCtcAnswer:
+    EcmStates(ev);
     break;
   case ssFaxSent:
     m_s.DisarmTimeout();

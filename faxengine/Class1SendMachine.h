@@ -6,6 +6,7 @@
 //   21-27 page data (SendMachine)     28 end of page data
 //   29-34 post-page exchange          35-37 DCN and hang-up (Class1SendPages.cpp)
 //   44 fax sent       45 job done         46 failure          47 final
+//   48-51 ECM: a block's frames (again), CTC and CTR (Class1SendEcm.cpp)
 
 #include "faxengine/Class1Machine.h"
 #include "faxengine/SendMachine.h"
@@ -34,8 +35,19 @@ private:
   void FallBack();
   void Hangup(MachineEvent& ev);
   void SendTraining();
+  // Error correction (Class1SendEcm.cpp).
+  std::vector<uint8_t> PostPageFrame();
+  void AfterEcmAnswer();
+  void EcmStates(MachineEvent& ev);
+  void SendEcmFrames(const uint8_t* wanted, bool longTraining);
+  void ContinueToCorrect();
+  void PageConfirmed(t30::FrameKind kind);
 
   t30::SpeedSet m_remote;
+  t30::CodingSet m_coding; // chosen in the DCS
+  uint8_t m_pprMap[kPprMapBytes] = {};
+  int m_pprCount = 0;    // PPRs for the current block
+  bool m_sendRr = false; // the receiver said RNR: ask again with RR
   bool m_cfr = false;
   bool m_carrierSeen = false;
   bool m_restartPage = false;

@@ -33,7 +33,8 @@ void Class1SendMachine::Training(MachineEvent& ev) {
   case ssSendDcs:
     if (connect) {
       SendFrame(t30::BuildFrame(
-          t30::fcfDcs, t30::BuildDcsFif(m_index, m_proto.fine, m_proto.wide, m_proto.scanTimeCode),
+          t30::fcfDcs,
+          t30::BuildDcsFif(m_index, m_proto.fine, m_proto.wide, m_proto.scanTimeCode, m_coding),
           true));
       m_state = ssTrainCommand;
     }

@@ -80,8 +80,7 @@ void Class1SendMachine::PostPage(MachineEvent& ev) {
     if (ev.timeout) {
       Fail(ecTimeout);
     } else if (ev.Has("CONNECT")) {
-      const bool more = m_pages.MorePages();
-      SendFrame(t30::BuildFrame(more ? t30::fcfMps : t30::fcfEop, {}, true));
+      SendFrame(PostPageFrame());
       m_state = ssPostPageSent;
     }
     break;
@@ -117,6 +116,10 @@ void Class1SendMachine::PostPage(MachineEvent& ev) {
 }
 
 void Class1SendMachine::AfterPostPage() {
+  if (m_proto.ecm) {
+    AfterEcmAnswer();
+    return;
+  }
   const FrameKind kind = LastKind();
   if (kind == FrameKind::Rtn) {
     m_s.SetStatus(fpPageError);
@@ -128,6 +131,11 @@ void Class1SendMachine::AfterPostPage() {
     m_state = ssPostPageTry; // an answer that is none of them: ask again
     return;
   }
+  PageConfirmed(kind);
+}
+
+// The receiver has the page: on to the next one, or DCN.
+void Class1SendMachine::PageConfirmed(FrameKind kind) {
   m_s.SetStatus(fpPageOK);
   if (!m_pages.MorePages()) {
     TalkHdlc();

@@ -6,6 +6,7 @@
 // thread reads progress values for display.
 
 #include "faxengine/FaxTypes.h"
+#include "faximage/FaxCoding.h"
 
 #include <atomic>
 #include <cstdint>
@@ -52,10 +53,20 @@ struct ProtocolRecord {
 
   uint16_t desiredBPS = 9600;
   bool desiredECM = false;
+  // Two-dimensional coding (MR; MMR where error correction is on too) may be
+  // offered and chosen; off for a modem or line that does not cope with it.
+  bool desired2D = true;
+  // The port's own switches (TOV.INI [Ports] Com<n>Ecm, Com<n>TwoDim), read
+  // when a call starts: off turns the feature off whatever the caller wants.
+  bool portEcm = true, port2D = true;
   // Negotiated call parameters.
   int bps = 9600;
   int bpsCode = 3; // BR digit
   bool fine = false, wide = false, ecm = false;
+  faximage::FaxCoding coding = faximage::FaxCoding::Mh; // of the page data on the line
+  // Class 1 with error correction: the program puts the page data in ECM
+  // frames itself (in Class 2 the modem does, and `ecm` only reports it).
+  bool ecmFrames = false;
   // Wanted by the page being sent.
   bool wantFine = false, wantWide = false;
   int scanTimeCode = 0;
@@ -106,6 +117,9 @@ struct FaxRecord {
   int filePageCount = 0, coverPageCount = 0;
   std::atomic<long> pageBytesDone{0};
   std::atomic<long> pageBytesTotal{0};
+  // Error correction: frames sent again on the receiver's request, this call
+  // (when receiving: frames asked for again).
+  std::atomic<long> ecmFramesResent{0};
 
   bool abortNoConnect = false, exitOnError = false, softwareFlow = false;
   bool sendingCover = false;

@@ -3,6 +3,7 @@
 
 #include "faxengine/PageSender.h"
 
+#include "faxengine/StoredPageRows.h"
 #include "faximage/MhEncoder.h"
 #include "platform/FxErrors.h"
 
@@ -17,6 +18,7 @@ namespace {
 constexpr uint8_t kBlankLine[6] = {0x00, 0x80, 0xB2, 0x59, 0x01, 0x00};
 constexpr int kBlankLinesAtTop = 8;
 constexpr int kCoverMargin = 48;
+constexpr int kEcmFrameSize = 256;
 
 std::string Upper(std::string s) {
   for (char& c : s)
@@ -62,6 +64,7 @@ void PageSender::CloseAll() {
   m_cur = nullptr;
   m_out.clear();
   m_outPos = 0;
+  m_encoder.reset();
 }
 
 std::string PageSender::WithExtension(const std::string& name) const {
@@ -196,6 +199,10 @@ bool PageSender::Flush() {
 }
 
 void PageSender::QueueRow(const uint8_t* raster, int width) {
+  if (m_encoder) {
+    m_encoder->encodeRow(raster);
+    return;
+  }
   uint8_t record[faximage::kMaxRowRecord];
   faximage::RowLayout layout;
   layout.width = width;
@@ -214,12 +221,47 @@ void PageSender::QueueText(const std::string& text, const faximage::FaxFontFace&
   }
 }
 
+void PageSender::StartEncoder(int width) {
+  const ProtocolRecord& proto = m_session.Proto();
+  // With error correction rows need no fill: the receiver prints from its
+  // memory, not as the rows arrive.
+  const int minBytes = proto.ecmFrames ? 0 : proto.minBytesPerLine;
+  const faximage::CodingOptions options{proto.coding, faximage::mrK(m_pageHeader.fine()),
+                                        static_cast<std::size_t>(minBytes) * 8};
+  m_encoder = std::make_unique<faximage::PageEncoder>(width, options);
+}
+
+// The coded page, its end code included, goes to the port as it takes it.
+void PageSender::QueueEncodedPage() {
+  std::vector<uint8_t> page = m_encoder->finish();
+  m_encoder.reset();
+  m_rec.pageBytesTotal = static_cast<long>(page.size());
+  if (!m_session.Proto().ecmFrames) {
+    AppendDleDoubled(m_out, page.data(), page.size());
+    return;
+  }
+  m_ecm.Set(std::move(page), kEcmFrameSize);
+  QueueEcmBlock(nullptr);
+}
+
+void PageSender::QueueEcmBlock(const uint8_t* wanted) {
+  const std::vector<uint8_t> stream = m_ecm.BlockStream(wanted);
+  AppendDleDoubled(m_out, stream.data(), stream.size());
+  m_remaining = 0; // nothing more is read from the file for this page
+}
+
 int PageSender::StartPage() {
   const int minBytes = m_session.Proto().minBytesPerLine;
   const int width = m_pageHeader.rowWidth();
   m_rec.pageBytesDone = 0;
+  m_encoder.reset();
+  if (m_session.Proto().coding != faximage::FaxCoding::Mh || m_session.Proto().ecmFrames)
+    StartEncoder(width);
+  const std::vector<uint8_t> blank(static_cast<size_t>(width / 8), 0);
   for (int i = 0; i < kBlankLinesAtTop; ++i) {
-    if (width == 1728) {
+    if (m_encoder) {
+      QueueRow(blank.data(), width);
+    } else if (width == 1728) {
       m_out.insert(m_out.end(), kBlankLine, kBlankLine + sizeof kBlankLine);
       for (int n = 5; minBytes >= 7 && n < minBytes; ++n)
         m_out.push_back(0);
@@ -258,6 +300,13 @@ int PageSender::OpenCover(bool& textCover) {
 
 int PageSender::BeginApfPage() {
   m_rec.pageBytesTotal = m_remaining;
+  if (!m_encoder)
+    return 0;
+  if (int rc = EncodeStoredPage(m_cur, m_remaining, m_pageHeader.lengthWords(),
+                                m_pageHeader.rowWidth(), *m_encoder))
+    return m_error = rc;
+  m_remaining = 0;
+  QueueEncodedPage();
   return 0;
 }
 
@@ -312,8 +361,12 @@ PageSender::Progress PageSender::SendTextCoverData() {
   const int perLine = (m_pageHeader.rowWidth() - 2 * kCoverMargin) / font.cellWidth();
   char buf[1024];
   while (Flush() && m_session.Port().outputSpace() > kDataBlock) {
-    if (!std::fgets(buf, sizeof buf, m_text))
-      return Progress::PageDone;
+    if (!std::fgets(buf, sizeof buf, m_text)) {
+      if (!m_encoder)
+        return Progress::PageDone;
+      QueueEncodedPage(); // sent by the next calls, then the page is done
+      continue;
+    }
     std::string line(buf);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
       line.pop_back();
@@ -351,6 +404,7 @@ int PageSender::AdvancePage() {
 }
 
 int PageSender::RestartPage() {
+  m_encoder.reset();
   m_out.clear();
   m_outPos = 0;
   m_sentZeroLast = false;

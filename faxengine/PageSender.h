@@ -1,13 +1,16 @@
 #pragma once
 // Page data for sending, shared by every class: the fax file and cover
 // (APF or plain text) page by page, the blank lines and header line at the
-// top of each page, DLE doubling, rows filled to the minimum bytes per scan
+// top of each page, the page coded again in MR or MMR where the call agreed
+// on it, DLE doubling, rows filled to the minimum bytes per scan
 // line, and output paced by the port's output-space notifications.
 
+#include "faxengine/EcmPage.h"
 #include "faxengine/FaxSession.h"
 #include "faxengine/PageData.h"
 #include "faximage/ApfFile.h"
 #include "faximage/FaxFont.h"
+#include "faximage/PageEncoder.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -48,6 +51,12 @@ public:
   int RestartPage();
   void CloseAll();
 
+  // With error correction the coded page goes out in ECM blocks: the
+  // current block's frames (those of `wanted`, a PPR map; all when null)
+  // are queued as the page data the port takes next.
+  EcmPage& Ecm() { return m_ecm; }
+  void QueueEcmBlock(const uint8_t* wanted);
+
   bool CurrentFine() const { return m_pageHeader.fine(); }
   bool CurrentWide() const { return m_pageHeader.wide(); }
   // The error code of the last failure.
@@ -65,6 +74,8 @@ private:
   bool Room() const;
   int ReadApfBlock();
   bool ZeroQueuedLast() const;
+  void StartEncoder(int width);
+  void QueueEncodedPage();
   std::string WithExtension(const std::string& name) const;
 
   FaxSession& m_session;
@@ -82,6 +93,11 @@ private:
   std::vector<uint8_t> m_out; // DLE-doubled bytes not yet taken by the port
   std::size_t m_outPos = 0;
   bool m_sentZeroLast = false; // the last byte handed to the port was 0x00
+  // When the call agreed on MR or MMR, the page's rows (blank rows, header
+  // line, page) go through this encoder and the page goes out whole once
+  // coded; in MH rows go out as they are read.
+  std::unique_ptr<faximage::PageEncoder> m_encoder;
+  EcmPage m_ecm;
   int m_error = 0;
 };
 

@@ -16,9 +16,12 @@ void ReceiveMachine::ShowFirst() {
 void ReceiveMachine::NewCall(const std::string& classCommand, int next) {
   m_rec.pageNumber = 0;
   m_rec.pageBytesDone = 0;
+  m_rec.ecmFramesResent = 0;
   m_rec.remoteID.clear();
   m_rec.faxFile.clear();
   m_proto.lastHangupCode.clear();
+  m_proto.coding = faximage::FaxCoding::Mh;
+  m_proto.ecm = false;
   m_proto.ringCount = 0;
   m_hungUp = false;
   m_fileLost = false;
@@ -83,7 +86,7 @@ int ReceiveMachine::CreateFile() {
 }
 
 int ReceiveMachine::BeginPage() {
-  if (int rc = m_file.StartPage(m_proto.fine, m_proto.wide))
+  if (int rc = m_file.StartPage(m_proto.fine, m_proto.wide, m_proto.coding))
     return rc;
   m_rec.pageBytesDone = 0;
   m_dle.Reset();

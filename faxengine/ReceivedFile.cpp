@@ -2,6 +2,7 @@
 
 #include "faxengine/ReceivedFile.h"
 
+#include "faximage/PageRecoder.h"
 #include "platform/FxErrors.h"
 
 #include <cerrno>
@@ -69,7 +70,7 @@ int ReceivedFile::WriteAt(long offset, const uint8_t* data, std::size_t size) {
   return 0;
 }
 
-int ReceivedFile::StartPage(bool fine, bool wide) {
+int ReceivedFile::StartPage(bool fine, bool wide, faximage::FaxCoding coding) {
   if (!m_file)
     return ecNotOpen;
   std::fseek(m_file, 0, SEEK_END);
@@ -83,6 +84,9 @@ int ReceivedFile::StartPage(bool fine, bool wide) {
   m_pageBytes = 0;
   m_used = 0;
   m_pageOpen = true;
+  m_coding = coding;
+  m_coded.clear();
+  m_badRows = 0;
   m_rtc.Reset();
   return WriteAt(m_pageHeaderPos, bytes, sizeof bytes);
 }
@@ -90,6 +94,11 @@ int ReceivedFile::StartPage(bool fine, bool wide) {
 int ReceivedFile::FlushBuffer() {
   if (m_used == 0)
     return 0;
+  if (m_coding != faximage::FaxCoding::Mh) {
+    m_coded.insert(m_coded.end(), m_buffer, m_buffer + m_used);
+    m_used = 0;
+    return 0;
+  }
   std::fseek(m_file, 0, SEEK_END);
   const std::size_t n = std::fwrite(m_buffer, 1, m_used, m_file);
   m_pageBytes += static_cast<long>(n);
@@ -101,6 +110,11 @@ int ReceivedFile::FlushBuffer() {
 int ReceivedFile::Put(const uint8_t* data, std::size_t size, bool reverseBits) {
   if (!m_pageOpen)
     return ecNotOpen;
+  if (m_coding == faximage::FaxCoding::Mmr) {
+    // T.6 pages end with EOFB, not RTC, and are kept whole for re-coding.
+    m_coded.insert(m_coded.end(), data, data + size);
+    return 0;
+  }
   for (std::size_t i = 0; i < size && !m_rtc.Found(); ++i) {
     uint8_t b = reverseBits ? ReverseBits(data[i]) : data[i];
     if (const int last = m_rtc.Feed(b); last >= 0 && last < 7)
@@ -118,6 +132,8 @@ int ReceivedFile::FinishPage(const std::string& remoteId) {
   if (!m_pageOpen)
     return 0;
   int rc = FlushBuffer();
+  if (!rc && m_coding != faximage::FaxCoding::Mh)
+    rc = StoreRecoded();
   m_pageOpen = false;
   if (rc)
     return rc;
@@ -138,10 +154,23 @@ int ReceivedFile::FinishPage(const std::string& remoteId) {
   return std::fflush(m_file) == 0 ? 0 : ecDeviceWrite;
 }
 
+int ReceivedFile::StoreRecoded() {
+  const int width = (m_pageFlags & faximage::PageFlagWide) ? 2048 : 1728;
+  const faximage::RecodedPage page = faximage::recodePage(m_coded.data(), m_coded.size(), m_coding,
+                                                          width, {faximage::FaxCoding::Mh, 1, 0});
+  m_coded.clear();
+  m_badRows = page.badRows;
+  std::fseek(m_file, 0, SEEK_END);
+  const std::size_t n = std::fwrite(page.data.data(), 1, page.data.size(), m_file);
+  m_pageBytes += static_cast<long>(n);
+  return n == page.data.size() ? 0 : ecDeviceWrite;
+}
+
 int ReceivedFile::DropPage() {
   if (!m_pageOpen)
     return 0;
   m_used = 0;
+  m_coded.clear();
   m_pageOpen = false;
   std::fflush(m_file);
   if (::ftruncate(fileno(m_file), m_pageHeaderPos) != 0)

@@ -4,10 +4,12 @@
 
 #include "faxengine/PageData.h"
 #include "faximage/ApfFile.h"
+#include "faximage/FaxCoding.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace faxengine {
 
@@ -28,7 +30,9 @@ public:
 
   int Create(const std::string& path, const std::string& remoteId);
   bool IsOpen() const { return m_file != nullptr; }
-  int StartPage(bool fine, bool wide);
+  // Pages that arrive in MR or MMR are kept in memory and stored re-coded
+  // to MH when they finish: APF pages are MH.
+  int StartPage(bool fine, bool wide, faximage::FaxCoding coding = faximage::FaxCoding::Mh);
   bool PageOpen() const { return m_pageOpen; }
   // Stores data bytes; with reverseBits each byte's bit order is reversed.
   // The page ends with its RTC: bits after it in the RTC's last byte are
@@ -38,6 +42,8 @@ public:
   // The page's RTC has been stored.
   bool PageEnded() const { return m_rtc.Found(); }
   int FinishPage(const std::string& remoteId);
+  // Rows of the last finished page that did not decode (MR pages only).
+  int BadRows() const { return m_badRows; }
   // Truncates the file at the start of the current page.
   int DropPage();
   void Close();
@@ -46,6 +52,7 @@ public:
 
 private:
   int FlushBuffer();
+  int StoreRecoded();
   int WriteAt(long offset, const uint8_t* data, std::size_t size);
 
   std::FILE* m_file = nullptr;
@@ -55,6 +62,9 @@ private:
   long m_pageBytes = 0;
   uint16_t m_pageFlags = 0;
   bool m_pageOpen = false;
+  faximage::FaxCoding m_coding = faximage::FaxCoding::Mh;
+  std::vector<uint8_t> m_coded; // the page as it came, when it is not MH
+  int m_badRows = 0;
   RtcScanner m_rtc;
   uint8_t m_buffer[4096];
   std::size_t m_used = 0;

@@ -59,6 +59,10 @@ bool SendMachine::NextFax() {
   }
   m_rec.lastError = 0;
   m_rec.dialAttempt = 0;
+  m_rec.ecmFramesResent = 0;
+  // Class 1 chooses these from the remote's DIS; the other classes send MH.
+  m_proto.coding = faximage::FaxCoding::Mh;
+  m_proto.ecmFrames = false;
   m_rec.pageNumber = 0;
   m_rec.remoteID.clear();
   // The history entry of this fax must not show the last call's hang-up.

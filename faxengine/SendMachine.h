@@ -58,6 +58,11 @@ enum SendState : int {
   ssJobDone = 45,
   ssFailure = 46,
   ssFinal = 47,
+  // Error correction in Class 1: a block's frames again, and CTC.
+  ssEcmData = 48,
+  ssCtcConnect = 49,
+  ssCtcSent = 50,
+  ssCtcAnswer = 51,
 };
 
 class SendMachine : public virtual ModemMachine {

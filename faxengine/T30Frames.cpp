@@ -25,6 +25,26 @@ uint8_t FifByte(const uint8_t* fif, std::size_t size, std::size_t i) {
   return i < size ? fif[i] : 0;
 }
 
+// Bit 16 of FIF byte 2: two-dimensional coding. FIF byte 4 holds bit 27
+// (ECM), bit 28 (frame size: 64 octets when set, in a DCS) and bit 31 (T.6).
+constexpr uint8_t kBit16 = 0x80, kBit27 = 0x04, kBit28 = 0x08, kBit31 = 0x40;
+
+uint8_t CodingByte4(bool ecm, bool frame64, bool mmr) {
+  return static_cast<uint8_t>((ecm ? kBit27 : 0) | (frame64 ? kBit28 : 0) | (mmr ? kBit31 : 0));
+}
+
+// Byte 4 counts only when byte 3 says the field goes on (its extend bit).
+CodingSet ReadCoding(const uint8_t* fif, std::size_t size) {
+  CodingSet c;
+  c.mr = (FifByte(fif, size, 1) & kBit16) != 0;
+  const uint8_t b4 = (FifByte(fif, size, 2) & 0x80) ? FifByte(fif, size, 3) : 0;
+  c.ecm = (b4 & kBit27) != 0;
+  c.frame64 = c.ecm && (b4 & kBit28) != 0;
+  // T.6 goes only with error correction (T.30 5.3.6.1.8).
+  c.mmr = c.ecm && (b4 & kBit31) != 0;
+  return c;
+}
+
 void AppendEscaped(std::vector<uint8_t>& out, uint8_t b) {
   out.push_back(b);
   if (b == kDle)
@@ -64,6 +84,24 @@ FrameKind KindOfFcf(uint8_t fcf) {
   case 0xFA:
   case 0xFB:
     return FrameKind::Dcn;
+  case 0xBE:
+  case 0xBF:
+    return FrameKind::Pps;
+  case 0xBC:
+  case 0xBD:
+    return FrameKind::Ppr;
+  case 0x6E:
+  case 0x6F:
+    return FrameKind::Rr;
+  case 0xEC:
+  case 0xED:
+    return FrameKind::Rnr;
+  case 0x12:
+  case 0x13:
+    return FrameKind::Ctc;
+  case 0xC4:
+  case 0xC5:
+    return FrameKind::Ctr;
   default:
     return FrameKind::Other;
   }
@@ -161,16 +199,39 @@ std::string ReadIdent(const uint8_t* fif, std::size_t size) {
   return id;
 }
 
-std::vector<uint8_t> BuildDisFif(int highestIndex) {
-  const int idx = std::clamp(highestIndex, 1, kMaxIndex);
-  return {0x00, static_cast<uint8_t>(0x02 | 0x40 | kDisSpeedBits[idx]), 0xF9, 0x00};
+CodingSet ChooseCoding(const CodingSet& local, const CodingSet& remote) {
+  CodingSet chosen;
+  chosen.ecm = local.ecm && remote.ecm;
+  chosen.mmr = chosen.ecm && local.mmr && remote.mmr;
+  chosen.mr = !chosen.mmr && local.mr && remote.mr;
+  return chosen;
 }
 
-std::vector<uint8_t> BuildDcsFif(int index, bool fine, bool wide, int scanTime) {
+faximage::FaxCoding PageCoding(const CodingSet& chosen) {
+  if (chosen.mmr)
+    return faximage::FaxCoding::Mmr;
+  return chosen.mr ? faximage::FaxCoding::Mr : faximage::FaxCoding::Mh;
+}
+
+std::vector<uint8_t> BuildDisFif(int highestIndex, const CodingSet& offer) {
+  const int idx = std::clamp(highestIndex, 1, kMaxIndex);
+  const uint8_t b2 =
+      static_cast<uint8_t>(0x02 | 0x40 | kDisSpeedBits[idx] | (offer.mr ? kBit16 : 0));
+  return {0x00, b2, 0xF9, CodingByte4(offer.ecm, false, offer.ecm && offer.mmr)};
+}
+
+std::vector<uint8_t> BuildDcsFif(int index, bool fine, bool wide, int scanTime,
+                                 const CodingSet& chosen) {
   const int idx = std::clamp(index, 1, kMaxIndex);
-  const uint8_t b2 = static_cast<uint8_t>(0x02 | (fine ? 0x40 : 0) | kDcsSpeedBits[idx]);
+  const uint8_t b2 = static_cast<uint8_t>(0x02 | (fine ? 0x40 : 0) | kDcsSpeedBits[idx] |
+                                          (chosen.mr && !chosen.mmr ? kBit16 : 0));
   const uint8_t b3 = static_cast<uint8_t>(0x88 | ScanTimeBits(scanTime, fine) | (wide ? 1 : 0));
-  return {0x00, b2, b3, 0x00};
+  return {0x00, b2, b3,
+          CodingByte4(chosen.ecm, chosen.ecm && chosen.frame64, chosen.ecm && chosen.mmr)};
+}
+
+std::vector<uint8_t> BuildCtcFif(int index) {
+  return {0x00, kDcsSpeedBits[std::clamp(index, 1, kMaxIndex)]};
 }
 
 uint8_t ScanTimeBits(int scanTime, bool fine) {
@@ -198,6 +259,8 @@ Capabilities ReadDis(const uint8_t* fif, std::size_t size) {
     c.speeds.has[3] = c.speeds.has[4] = c.speeds.has[5] = c.speeds.has[6] = true;
   c.index = c.speeds.Highest();
   c.scanTime = ScanTimeFromBits(b3);
+  c.coding = ReadCoding(fif, size);
+  c.coding.frame64 = false; // bit 28 is not a capability in a DIS
   return c;
 }
 
@@ -211,6 +274,10 @@ Capabilities ReadDcs(const uint8_t* fif, std::size_t size) {
   c.fine = (b2 & 0x40) != 0;
   c.wide = (b3 & 3) == 1;
   c.scanTime = ScanTimeFromBits(b3);
+  c.coding = ReadCoding(fif, size);
+  // A DCS naming T.6 means MMR, whatever bit 16 says.
+  if (c.coding.mmr)
+    c.coding.mr = false;
   return c;
 }
 

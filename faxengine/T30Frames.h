@@ -5,6 +5,8 @@
 // Nothing here touches a port: the Class 1 machines feed bytes in and send
 // the bytes that come out.
 
+#include "faximage/FaxCoding.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,10 +32,34 @@ enum Fcf : uint8_t {
   fcfMcf = 0x8C,
   fcfRtp = 0xCC,
   fcfDcn = 0xFB,
+  // Error correction (T.30 Annex A).
+  fcfPps = 0xBF,
+  fcfPpr = 0xBC,
+  fcfRr = 0x6F,
+  fcfCtc = 0x13,
+  fcfCtr = 0xC4,
 };
 
 // What a received FCF stands for (the calling station's X bit ignored).
-enum class FrameKind { Ident, Ftt, Rtn, Dis, Dcs, Cfr, Mps, Mcf, Rtp, Dcn, Other };
+enum class FrameKind {
+  Ident,
+  Ftt,
+  Rtn,
+  Dis,
+  Dcs,
+  Cfr,
+  Mps,
+  Mcf,
+  Rtp,
+  Dcn,
+  Pps,
+  Ppr,
+  Rr,
+  Rnr,
+  Ctc,
+  Ctr,
+  Other
+};
 FrameKind KindOfFcf(uint8_t fcf);
 
 // Modulations 1..6 of a Class 1 modem.
@@ -67,6 +93,21 @@ std::vector<uint8_t> BuildIdentFrame(uint8_t fcf, const std::string& stationId);
 // last to the first; bytes that are not printable become spaces.
 std::string ReadIdent(const uint8_t* fif, std::size_t size);
 
+// The page codings and error correction a DIS offers or a DCS chooses
+// (T.30 DIS/DCS bits 16, 27, 28 and 31). MH is always there.
+struct CodingSet {
+  bool mr = false;      // T.4 two-dimensional coding
+  bool mmr = false;     // T.6 coding (only with error correction)
+  bool ecm = false;     // error correction mode, T.30 Annex A
+  bool frame64 = false; // DCS: ECM frames of 64 octets instead of 256
+
+  bool operator==(const CodingSet&) const = default;
+};
+// What the sender chooses from what both sides offer: ECM when both have
+// it, MMR only with ECM, otherwise MR when both have it, else MH.
+CodingSet ChooseCoding(const CodingSet& local, const CodingSet& remote);
+faximage::FaxCoding PageCoding(const CodingSet& chosen);
+
 // The parameters a DIS offers or a DCS chooses.
 struct Capabilities {
   bool fine = false;
@@ -74,11 +115,15 @@ struct Capabilities {
   SpeedSet speeds; // DIS: the speeds offered
   int index = 1;   // DCS: the chosen speed
   int scanTime = 0;
+  CodingSet coding;
 };
-// FIF of a DIS offering speeds up to `highestIndex`.
-std::vector<uint8_t> BuildDisFif(int highestIndex);
+// FIF of a DIS offering speeds up to `highestIndex` and the codings of `offer`.
+std::vector<uint8_t> BuildDisFif(int highestIndex, const CodingSet& offer = {});
 // FIF of a DCS choosing `index` with the page's resolution and width.
-std::vector<uint8_t> BuildDcsFif(int index, bool fine, bool wide, int scanTime);
+std::vector<uint8_t> BuildDcsFif(int index, bool fine, bool wide, int scanTime,
+                                 const CodingSet& chosen = {});
+// FIF of a CTC: the speed of the retransmissions that follow, as a DCS says it.
+std::vector<uint8_t> BuildCtcFif(int index);
 // Short FIFs (under 3 bytes) read as zero bits.
 Capabilities ReadDis(const uint8_t* fif, std::size_t size);
 Capabilities ReadDcs(const uint8_t* fif, std::size_t size);

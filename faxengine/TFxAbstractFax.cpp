@@ -8,6 +8,7 @@
 #include "platform/FxErrors.h"
 #include "platform/MainThreadDispatcher.h"
 #include "platform/PendingEvents.h"
+#include "platform/PortDevices.h"
 #include "platform/TickClock.h"
 #include "serial/TFxCustomComPort.h"
 
@@ -270,6 +271,9 @@ void TFxCustomAbstractFax::StartCall(bool sending) {
   ReplaceSession(nullptr);
   if (!m_life)
     m_life = std::make_shared<int>(0);
+  const platform::PortFaxFeatures features = platform::PortFeatures(m_comPort->ComNumber());
+  m_proto.portEcm = features.ecm;
+  m_proto.port2D = features.twoDim;
   const int rc = InitializeCall();
   ReplaceSession(
       std::make_unique<faxengine::FaxSession>(PortLayer(), m_rec, m_proto, *this, sending));

@@ -98,6 +98,9 @@ public:
   void SetDesiredBPS(uint16_t v) { m_proto.desiredBPS = v; }
   bool DesiredECM() const { return m_proto.desiredECM; }
   void SetDesiredECM(bool v) { m_proto.desiredECM = v; }
+  bool Desired2D() const { return m_proto.desired2D; }
+  long EcmFramesResent() const { return m_rec.ecmFramesResent; }
+  void SetDesired2D(bool v) { m_proto.desired2D = v; }
   const std::string& FaxFileExt() const { return m_rec.faxFileExt; }
   void SetFaxFileExt(const std::string& v) { m_rec.faxFileExt = v; }
 

@@ -30,6 +30,22 @@ std::string PortDevicePath(int comNumber) {
   return PortDevicePath(comNumber, IniFileName());
 }
 
+PortFaxFeatures PortFeatures(int comNumber, const std::string& iniPath) {
+  PortFaxFeatures f;
+  if (comNumber < FirstComPort)
+    return f;
+  auto on = [&](const char* feature) {
+    return GetPrivateProfileString(PortsSection, portKey(comNumber) + feature, "1", iniPath) != "0";
+  };
+  f.ecm = on("Ecm");
+  f.twoDim = on("TwoDim");
+  return f;
+}
+
+PortFaxFeatures PortFeatures(int comNumber) {
+  return PortFeatures(comNumber, IniFileName());
+}
+
 bool SetPortDevicePath(int comNumber, const std::string& device, const std::string& iniPath) {
   if (comNumber < FirstComPort)
     return false;

@@ -21,6 +21,17 @@ std::string PortDevicePath(int comNumber, const std::string& iniPath);
 // The same, from the program's TOV.INI.
 std::string PortDevicePath(int comNumber);
 
+// Fax features a port may use, from the same section: Com<n>Ecm=0 turns
+// error correction off and Com<n>TwoDim=0 two-dimensional coding (MR, MMR),
+// for a modem or line that does not cope with them. Both are on when the
+// key is missing.
+struct PortFaxFeatures {
+  bool ecm = true;
+  bool twoDim = true;
+};
+PortFaxFeatures PortFeatures(int comNumber, const std::string& iniPath);
+PortFaxFeatures PortFeatures(int comNumber);
+
 // Stores the device path of Com n in the given profile file.
 bool SetPortDevicePath(int comNumber, const std::string& device, const std::string& iniPath);
 

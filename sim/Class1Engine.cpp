@@ -154,7 +154,14 @@ int Class1Engine::tx(int16_t* amp, int maxSamples) {
   return t31_tx(m_t31, amp, maxSamples);
 }
 
+void Class1Engine::addLineNoise(double bitErrorRate, uint32_t seed) {
+  m_noise = std::make_unique<LineNoise>(bitErrorRate, seed);
+  m_noise->SetActive(true); // a training check survives rates of this size
+}
+
 void Class1Engine::rx(const int16_t* amp, int samples) {
+  if (m_noise)
+    m_noise->Attach(m_t31->audio.modems);
   t31_rx(m_t31, const_cast<int16_t*>(amp), samples);
 }
 

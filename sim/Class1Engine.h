@@ -2,11 +2,13 @@
 // Class 1 (and class 0) through spandsp's T.31 modem: real V.21, V.27ter,
 // V.29 and V.17 on the simulated line.
 
+#include "sim/LineNoise.h"
 #include "sim/LineParty.h"
 #include "sim/ModemEngine.h"
 #include "sim/SpanDsp.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace tolvane::sim {
@@ -47,8 +49,11 @@ public:
   void t38Tick(int samples) { t31_t38_send_timeout(m_t31, samples); }
   // Audio that never arrived (a lost RTP packet).
   void rxFillin(int samples) { t31_rx_fillin(m_t31, samples); }
+  // Bit errors in the page data this modem receives from the line.
+  void addLineNoise(double bitErrorRate, uint32_t seed);
 
 private:
+  std::unique_ptr<LineNoise> m_noise;
   static int t38Tx(t38_core_state_t* s, void* user, const uint8_t* buf, int len, int count);
   static int atTx(at_state_t* s, void* user, const uint8_t* buf, size_t len);
   static int control(t31_state_t* s, void* user, int op, const char* num);

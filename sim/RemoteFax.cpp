@@ -6,6 +6,15 @@
 namespace tolvane::sim {
 namespace {
 
+int supportedCompressions(const std::string& coding) {
+  int set = T30_SUPPORT_T4_1D_COMPRESSION;
+  if (coding == "mr" || coding == "mmr")
+    set |= T30_SUPPORT_T4_2D_COMPRESSION;
+  if (coding == "mmr")
+    set |= T30_SUPPORT_T6_COMPRESSION;
+  return set;
+}
+
 int supportedModems(int maxRate) {
   if (maxRate >= 14400)
     return T30_SUPPORT_V27TER | T30_SUPPORT_V29 | T30_SUPPORT_V17;
@@ -47,6 +56,7 @@ RemoteFax::RemoteFax(const RemoteFaxConfig& config, bool callingParty, std::stri
   // T.30 station IDs are at most 20 characters; longer ones are cut there.
   t30_set_tx_ident(m_t30, config.ident.substr(0, 20).c_str());
   t30_set_ecm_capability(m_t30, config.ecm);
+  t30_set_supported_compressions(m_t30, supportedCompressions(config.coding));
   t30_set_supported_modems(m_t30, supportedModems(config.maxRate));
   t30_set_supported_resolutions(m_t30,
                                 T30_SUPPORT_STANDARD_RESOLUTION | T30_SUPPORT_FINE_RESOLUTION |
@@ -55,6 +65,8 @@ RemoteFax::RemoteFax(const RemoteFaxConfig& config, bool callingParty, std::stri
     t30_set_tx_file(m_t30, config.txFile.c_str(), -1, -1);
   else
     t30_set_rx_file(m_t30, m_rxPath.c_str(), -1);
+  if (config.bitErrors > 0)
+    m_noise = std::make_unique<LineNoise>(config.bitErrors, config.seed);
   t30_set_phase_e_handler(m_t30, &RemoteFax::phaseE, this);
   t30_set_real_time_frame_handler(m_t30, &RemoteFax::frameSeen, this);
   m_log(m_label + ": " +
@@ -73,10 +85,15 @@ void RemoteFax::phaseE(t30_state_t* t30, void* user, int result) {
   t30_stats_t stats;
   t30_get_transfer_statistics(t30, &stats);
   const char* ident = t30_get_rx_ident(t30);
-  self->m_log(self->m_label + ": call ended: " + t30_completion_code_to_str(result) + " (" +
-              std::to_string(result) + "), pages " +
-              std::to_string(stats.pages_tx + stats.pages_rx) + ", rate " +
-              std::to_string(stats.bit_rate) + ", far ident '" + (ident ? ident : "") + "'");
+  self->m_log(
+      self->m_label + ": call ended: " + t30_completion_code_to_str(result) + " (" +
+      std::to_string(result) + "), pages " + std::to_string(stats.pages_tx + stats.pages_rx) +
+      ", rate " + std::to_string(stats.bit_rate) + ", far ident '" + (ident ? ident : "") +
+      "', coding " + t4_encoding_to_str(stats.encoding) + ", ecm " +
+      std::to_string(stats.error_correcting_mode) + ", bad rows " + std::to_string(stats.bad_rows) +
+      ", pprs " + std::to_string(self->m_pprs) + ", ctcs " + std::to_string(self->m_ctcs) +
+      (self->m_noise ? ", bits inverted " + std::to_string(self->m_noise->BitsInverted())
+                     : std::string()));
   self->m_reported = true;
   if (self->m_hangupIn < 0)
     self->m_hangupIn = secondsToSamples(0.5);
@@ -117,6 +134,18 @@ void RemoteFax::onFrame(bool incoming, uint8_t fcf) {
     m_spoilTraining = true; // rate known once T.30 has taken the DCS in
   if (!incoming && (name == "CFR" || (fcf & 0xFE) == T30_FTT))
     m_spoilTraining = false;
+  if (!incoming && kind == T30_PPR)
+    ++m_pprs;
+  if (incoming && kind == T30_CTC)
+    ++m_ctcs;
+  if (m_noise) {
+    // Page data (and ECM frames) follow our CFR, MCF, PPR and CTR; a
+    // training check follows the sender's DCS.
+    if (!incoming && (kind == T30_CFR || kind == T30_MCF || kind == T30_PPR || kind == T30_CTR))
+      m_noise->SetActive(true);
+    if (incoming && kind == T30_DCS)
+      m_noise->SetActive(false);
+  }
   bool pageStarts = name == "CFR"; // the page follows CFR either way
   if (pageStarts && m_config.dropAfter >= 0 && m_dropIn < 0 && !m_dropped)
     m_dropIn = secondsToSamples(m_config.dropAfter);
@@ -164,6 +193,8 @@ void RemoteFax::lineRx(const int16_t* amp, int samples) {
       m_t30->tcf_most_zeros = 0;
     }
   }
+  if (m_noise)
+    m_noise->Attach(m_fax->modems);
   fax_rx(m_fax, const_cast<int16_t*>(amp), samples);
   countDown(samples);
 }

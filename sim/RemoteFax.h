@@ -5,6 +5,7 @@
 // request (RTN, FTT at chosen rates, DCN at a chosen frame, lost carrier).
 
 #include "sim/DcnBurst.h"
+#include "sim/LineNoise.h"
 #include "sim/LineParty.h"
 #include "sim/SimConfig.h"
 #include "sim/SpanDsp.h"
@@ -48,11 +49,13 @@ private:
   fax_state_t* m_fax = nullptr;
   t30_state_t* m_t30 = nullptr;
   std::unique_ptr<DcnBurst> m_dcn;
+  std::unique_ptr<LineNoise> m_noise; // bit errors in the page data received
   bool m_dcnArmed = false;
   bool m_spoilTraining = false;
   int m_pagesSeen = 0;
-  int64_t m_dropIn = -1;   // samples until the machine drops the line
-  int64_t m_hangupIn = -1; // samples from call end until on hook
+  int m_pprs = 0, m_ctcs = 0; // ECM: PPRs sent, CTCs received
+  int64_t m_dropIn = -1;      // samples until the machine drops the line
+  int64_t m_hangupIn = -1;    // samples from call end until on hook
   bool m_dropped = false;
   bool m_onHook = false;
   bool m_reported = false;

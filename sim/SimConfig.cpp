@@ -62,6 +62,8 @@ std::map<std::string, std::string> options(const std::vector<std::string>& words
   return out;
 }
 
+std::string applyFaxOption(RemoteFaxConfig& f, const std::string& k, const std::string& v);
+
 std::string applyModem(SimConfig& cfg, const std::vector<std::string>& w) {
   if (w.size() < 2)
     return "modem needs a name";
@@ -80,6 +82,12 @@ std::string applyModem(SimConfig& cfg, const std::vector<std::string>& w) {
     } else if (k == "delay") {
       if (!toInt(v, m.delayMs) || m.delayMs < 0)
         return "bad delay " + v;
+    } else if (k == "bit-errors" || k == "seed") {
+      RemoteFaxConfig noise;
+      if (std::string err = applyFaxOption(noise, k, v); !err.empty())
+        return err;
+      m.bitErrors = k == "bit-errors" ? noise.bitErrors : m.bitErrors;
+      m.seed = k == "seed" ? noise.seed : m.seed;
     } else if (k == "silent") {
       m.silent = true;
     } else if (k == "garbage") {
@@ -101,6 +109,18 @@ std::string applyFaxOption(RemoteFaxConfig& f, const std::string& k, const std::
     f.txFile = v;
   } else if (k == "ecm") {
     f.ecm = v != "0";
+  } else if (k == "coding") {
+    if (v != "mh" && v != "mr" && v != "mmr")
+      return "coding must be mh, mr or mmr";
+    f.coding = v;
+  } else if (k == "bit-errors") {
+    if (!toDouble(v, f.bitErrors) || f.bitErrors < 0 || f.bitErrors > 0.1)
+      return "bit-errors must be a rate from 0 to 0.1";
+  } else if (k == "seed") {
+    int seed = 0;
+    if (!toInt(v, seed) || seed < 0)
+      return "bad seed " + v;
+    f.seed = static_cast<uint32_t>(seed);
   } else if (k == "max-rate") {
     if (!toInt(v, f.maxRate) || (f.maxRate != 14400 && f.maxRate != 9600 && f.maxRate != 4800))
       return "max-rate must be 14400, 9600 or 4800";

@@ -25,9 +25,11 @@ struct ModemConfig {
   std::string number; // dialling this reaches the modem
   std::string link;   // symlink to the pty slave
   ModemModel model;
-  int delayMs = 0;     // every response comes this much line time late
-  bool silent = false; // swallows everything, answers nothing
-  std::string garbage; // a line of this text comes before every response
+  int delayMs = 0;      // every response comes this much line time late
+  bool silent = false;  // swallows everything, answers nothing
+  std::string garbage;  // a line of this text comes before every response
+  double bitErrors = 0; // rate of bit errors in the page data the modem receives (Class 1)
+  uint32_t seed = 1;    // of the bit errors
 };
 
 enum class NumberKind { Fax, Busy, NoAnswer, Voice, NoDialtone };
@@ -37,6 +39,11 @@ struct RemoteFaxConfig {
   std::string rxDir = "."; // received pages go to <rxDir>/<number>-<n>.tif
   std::string txFile;      // TIFF this machine sends when it calls in
   bool ecm = false;
+  // Codings offered beside MH: "mh" none, "mr" T.4 two-dimensional, "mmr"
+  // T.6 as well (used with ecm=1).
+  std::string coding = "mr";
+  double bitErrors = 0;   // rate of bit errors in page data this machine receives
+  uint32_t seed = 1;      // of the bit errors
   int maxRate = 14400;    // 14400 (V.17), 9600 (V.29) or 4800 (V.27ter)
   std::set<int> rtnPages; // page receptions (1-based, retries count) answered RTN
   bool rtnAlways = false;

@@ -27,6 +27,8 @@ SimModem::SimModem(const ModemConfig& config, CallControl& line, bool withPty)
   auto hangup = [this] { m_line.hangup(*this); };
   m_class1 = std::make_unique<Class1Engine>(
       viaFrontEnd, [dial](const std::string& n) { dial(n); }, answer, hangup);
+  if (config.bitErrors > 0)
+    m_class1->addLineNoise(config.bitErrors, config.seed);
   if (config.model.classes.count("2"))
     m_class2 = makeClass2Engine(false, {}, {viaFrontEnd, dial, answer, hangup});
   if (config.model.classes.count("2.0"))

@@ -159,7 +159,8 @@ CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::stri
   return out;
 }
 
-std::string MakeApf(const std::string& dir, int pages, int lines, const std::string& stem) {
+std::string MakeApf(const std::string& dir, int pages, int lines, const std::string& stem,
+                    bool fine) {
   const std::string text = dir + "/" + stem + ".txt";
   {
     std::ofstream t(text);
@@ -170,6 +171,8 @@ std::string MakeApf(const std::string& dir, int pages, int lines, const std::str
   faximage::TFxFaxConverter c;
   c.setInputDocumentType(faximage::idText);
   c.setLinesPerPage(unsigned(lines));
+  if (fine)
+    c.setResolution(faximage::frHigh);
   c.setDocumentFile(text);
   c.setOutFileName(dir + "/" + stem + ".apf");
   c.ConvertDocument();

@@ -61,8 +61,10 @@ CallOutcome RunCall(TFxCustomAbstractFax& fax, TFxComPort& port, const std::stri
                     bool keepOpen = false);
 
 // A converted APF document DIR/STEM.apf of `pages` pages of `lines` text
-// lines each (the text names the stem, so different documents differ).
-std::string MakeApf(const std::string& dir, int pages, int lines, const std::string& stem = "doc");
+// lines each (the text names the stem, so different documents differ), at
+// standard or fine resolution.
+std::string MakeApf(const std::string& dir, int pages, int lines, const std::string& stem = "doc",
+                    bool fine = false);
 // The rows of a page header line as the sender draws it (small fax font,
 // standard resolution, 1728 pixels).
 std::vector<std::vector<uint8_t>> HeaderRows(const std::string& text);

@@ -104,7 +104,9 @@ TEST(T30Dcs, EverySpeedResolutionAndScanTimeRoundTrips) {
 
 // T.30 bits 11 to 14 (FIF byte 2, 0x04 to 0x20) read as a number, bit 11
 // lowest: the data-signalling-rate codes another machine decodes.
-int RateField(const std::vector<uint8_t>& fif) { return (fif.at(1) >> 2) & 0x0F; }
+int RateField(const std::vector<uint8_t>& fif) {
+  return (fif.at(1) >> 2) & 0x0F;
+}
 
 TEST(T30Rates, DisAndDcsRateFieldsUseTheStandardCodes) {
   // DIS: 2 = V.27ter, 3 = V.27ter and V.29, 11 = V.27ter, V.29 and V.17.
@@ -126,6 +128,38 @@ TEST(T30Rates, DisAndDcsRateFieldsUseTheStandardCodes) {
   EXPECT_EQ(ReadDis(BuildDisFif(6).data(), 4).speeds.Highest(), 6);
   EXPECT_EQ(ReadDis(BuildDisFif(4).data(), 4).speeds.Highest(), 4);
   EXPECT_EQ(ReadDis(BuildDisFif(2).data(), 4).speeds.Highest(), 2);
+}
+
+// Coding bits as another machine reads them: bit 16 (FIF byte 2, 0x80) for
+// MR, bits 27, 28 and 31 (byte 4: 0x04, 0x08, 0x40) for ECM, 64-octet
+// frames and T.6; byte 4 only counts behind byte 3's extend bit.
+TEST(T30Coding, DisAndDcsCarryCodingsAndTheSenderPicksTheBestShared) {
+  const CodingSet all{true, true, true, false};
+  EXPECT_EQ(BuildDisFif(6, all), (std::vector<uint8_t>{0x00, 0xEE, 0xF9, 0x44}));
+  EXPECT_EQ(ReadDis(BuildDisFif(6, all).data(), 4).coding, all);
+  EXPECT_EQ(ReadDis(BuildDisFif(6, {true}).data(), 4).coding, CodingSet{true});
+  EXPECT_EQ(ReadDis(std::vector<uint8_t>{0x00, 0x80, 0x00, 0x44}.data(), 4).coding,
+            CodingSet{true}); // no extend bit: byte 4 is not there
+  // T.6 without ECM is not a capability.
+  EXPECT_EQ(ReadDis(std::vector<uint8_t>{0x00, 0x00, 0x80, 0x40}.data(), 4).coding, CodingSet{});
+
+  // MMR with ECM when both have them, MR without ECM, never MMR without ECM.
+  const CodingSet mmr = ChooseCoding(all, all);
+  EXPECT_EQ(mmr, (CodingSet{false, true, true, false}));
+  EXPECT_EQ(PageCoding(mmr), faximage::FaxCoding::Mmr);
+  const CodingSet noEcm = ChooseCoding({true, true, false}, all);
+  EXPECT_EQ(noEcm, CodingSet{true});
+  EXPECT_EQ(PageCoding(noEcm), faximage::FaxCoding::Mr);
+  EXPECT_EQ(PageCoding(ChooseCoding({true}, {false, false, true})), faximage::FaxCoding::Mh);
+  EXPECT_EQ(ChooseCoding({true, false, true}, all), (CodingSet{true, false, true, false}));
+
+  // The chosen coding goes through a DCS and back, 64-octet frames included.
+  const CodingSet small{false, true, true, true};
+  const std::vector<uint8_t> dcs = BuildDcsFif(6, true, false, 0, small);
+  EXPECT_EQ(dcs[3], 0x4C);
+  EXPECT_EQ(ReadDcs(dcs.data(), dcs.size()).coding, small);
+  EXPECT_EQ(ReadDcs(BuildDcsFif(6, true, false, 0, {true}).data(), 4).coding, CodingSet{true});
+  EXPECT_EQ(BuildDcsFif(4, false, false, 0, {}), BuildDcsFif(4, false, false, 0));
 }
 
 TEST(T30Modulations, CodesAreMatchedWholeOnCommaLines) {
