@@ -1,6 +1,6 @@
 #include "app/FaxTableModel.h"
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 #include "xbase/Table.h"
 
 #include <QDate>

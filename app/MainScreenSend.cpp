@@ -7,9 +7,9 @@
 #include "app/FaxTableModel.h"
 
 #include "app/THelpWindow.h"
-#include "app/core/Settings.h"
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "core/Settings.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "compose/SendServices.h"
 #include "compose/TSendFaxForm.h"
 

@@ -3,9 +3,9 @@
 
 #include "app/FaxTableModel.h"
 #include "app/TMainScreen.h"
-#include "app/core/FaxTables.h"
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "core/FaxTables.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "xbase/Table.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "app/TEditReceiveNotes.h"
 
 #include "app/THelpWindow.h"
-#include "app/widgets/SaveFailure.h"
+#include "widgets/SaveFailure.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #pragma once
 // "Received Fax Notes": a one-line note for a received fax.
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 
 #include <QDialog>
 

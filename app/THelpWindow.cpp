@@ -1,6 +1,6 @@
 #include "app/THelpWindow.h"
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 
 #include <QFile>
 #include <QHBoxLayout>

@@ -4,7 +4,7 @@
 // services other windows use (SetButtons, table reopening, rich text to and
 // from memo fields).
 
-#include "app/core/FaxStores.h"
+#include "core/FaxStores.h"
 #include "xbase/Table.h"
 
 #include <QDateTime>

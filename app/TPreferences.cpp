@@ -1,14 +1,14 @@
 #include "app/TPreferences.h"
 
-#include "app/core/IniFile.h"
-#include "app/widgets/SaveFailure.h"
+#include "core/IniFile.h"
+#include "widgets/SaveFailure.h"
 
 #include "app/ReceiveNotices.h"
 
 #include "app/THelpWindow.h"
-#include "app/core/Settings.h"
-#include "app/core/SharedServices.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/Settings.h"
+#include "core/SharedServices.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"
 #include "compose/SerialDevices.h"

@@ -3,7 +3,7 @@
 // the device behind each Com entry, and the modem utilities. It edits copies
 // in its controls; the settings change only when it is accepted.
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 #include "faxengine/TFxSendFax.h"
 #include "serial/TFxComPort.h"
 

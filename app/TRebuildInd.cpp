@@ -1,9 +1,9 @@
 #include "app/TRebuildInd.h"
 
 #include "app/TMainScreen.h"
-#include "app/core/TableMaintenance.h"
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "core/TableMaintenance.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 
 #include <QCoreApplication>
 #include <QEvent>

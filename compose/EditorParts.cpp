@@ -1,7 +1,7 @@
 #include "compose/EditorParts.h"
 
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "compose/FormParts.h"
 #include "compose/TParagraphPropDlg.h"
 #include "richtext/RichEditor.h"

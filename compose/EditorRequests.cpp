@@ -1,6 +1,6 @@
 #include "compose/EditorRequests.h"
 
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "richtext/RichEditor.h"
 
 #include <QMenu>

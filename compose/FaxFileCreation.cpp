@@ -1,7 +1,7 @@
 #include "compose/FaxFileCreation.h"
 
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "compose/RichTextMemo.h"
 #include "faximage/ApfFile.h"
 #include "faximage/BmpFile.h"

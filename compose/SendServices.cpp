@@ -1,6 +1,6 @@
 #include "compose/SendServices.h"
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 #include "compose/TCheckFaxClassForm.h"
 
-#include "app/core/ModemCommands.h"
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "core/ModemCommands.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "compose/FormParts.h"
 #include "compose/ModemQuery.h"
 #include "compose/SendServices.h"

@@ -1,7 +1,7 @@
 #include "compose/TCoverBrowse.h"
 
-#include "app/core/FaxStores.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/FaxStores.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/EditorParts.h"
 #include "compose/FormParts.h"
 #include "compose/RichTextMemo.h"

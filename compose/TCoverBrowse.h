@@ -10,7 +10,7 @@
 //     browse.exec();
 //   }
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 
 #include <QDialog>
 #include <memory>

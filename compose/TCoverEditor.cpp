@@ -1,6 +1,6 @@
 #include "compose/TCoverEditor.h"
 
-#include "app/widgets/SaveFailure.h"
+#include "widgets/SaveFailure.h"
 #include "compose/EditorRequests.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"

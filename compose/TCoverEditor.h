@@ -2,7 +2,7 @@
 // The cover sheet template editor: a description and one rich text into
 // which merge fields are inserted from the Insert menu.
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 #include "compose/EditorParts.h"
 
 #include <QDialog>

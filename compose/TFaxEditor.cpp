@@ -1,9 +1,9 @@
 #include "compose/TFaxEditor.h"
 
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/SaveFailure.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/SaveFailure.h"
 
-#include "app/core/FaxTables.h"
+#include "core/FaxTables.h"
 #include "compose/EditorRequests.h"
 #include "compose/FormParts.h"
 #include "compose/RichTextMemo.h"

@@ -10,7 +10,7 @@
 // refused while a text holds characters the Windows-1252 table fields cannot
 // keep, so ToAnsi() of the texts is exact.
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 #include "compose/EditorParts.h"
 
 #include <QDialog>

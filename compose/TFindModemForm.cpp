@@ -1,7 +1,7 @@
 #include "compose/TFindModemForm.h"
 
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"
 #include "compose/SerialDevices.h"

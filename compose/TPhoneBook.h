@@ -5,7 +5,7 @@
 //   TPhoneBook book(this);
 //   if (app::OpenPhoneDBF(book.PhoneTable)) { CenterForm(&book); book.exec(); }
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 #include "xbase/Table.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "compose/TPhoneBookEditor.h"
 
-#include "app/widgets/SaveFailure.h"
+#include "widgets/SaveFailure.h"
 #include "compose/EditorParts.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"

@@ -1,7 +1,7 @@
 #pragma once
 // One phone book entry: the recipient's name and fax number.
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 
 #include <QDialog>
 #include <functional>

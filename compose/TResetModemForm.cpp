@@ -1,9 +1,9 @@
 #include "compose/TResetModemForm.h"
 
-#include "app/core/ModemCommands.h"
-#include "app/core/Settings.h"
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "core/ModemCommands.h"
+#include "core/Settings.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"
 #include "compose/SerialDevices.h"

@@ -1,9 +1,9 @@
 #include "compose/TSendFaxForm.h"
 
-#include "app/core/ModemCommands.h"
-#include "app/core/Settings.h"
-#include "app/core/SharedServices.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/ModemCommands.h"
+#include "core/Settings.h"
+#include "core/SharedServices.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"
 #include "compose/SerialDevices.h"

@@ -6,7 +6,7 @@
 // loads its fields from the settings, shows it modally, then reads the last
 // result and takes the fields back into the settings.
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 #include "compose/TFxFaxStatus.h"
 #include "faxengine/TFxSendFax.h"
 #include "serial/TFxComPort.h"

@@ -1,9 +1,9 @@
 #include "compose/TSpellCheckDialog.h"
 
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
-#include "compose/spell/DictionaryLocation.h"
-#include "compose/spell/WordList.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
+#include "spell/DictionaryLocation.h"
+#include "spell/WordList.h"
 #include "platform/ProgramDir.h"
 #include "richtext/Ansi.h"
 #include "richtext/RichEditor.h"

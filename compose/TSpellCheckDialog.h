@@ -4,7 +4,7 @@
 // suggestions and lets the user replace the word, skip it or add it to the
 // user dictionary (ProgramDir + "tovu.dct", created when missing).
 
-#include "compose/spell/TAcropSpell.h"
+#include "spell/TAcropSpell.h"
 
 #include <QDialog>
 #include <QHash>

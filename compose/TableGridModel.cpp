@@ -1,6 +1,6 @@
 #include "compose/TableGridModel.h"
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 #include "xbase/Table.h"
 
 #include <cstdlib>
@@ -77,7 +77,7 @@ QVariant TTableGridModel::headerData(int section, Qt::Orientation orientation, i
 
 } // namespace compose
 
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QHeaderView>
 #include <QTableView>

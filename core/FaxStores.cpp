@@ -1,4 +1,4 @@
-#include "app/core/FaxStores.h"
+#include "core/FaxStores.h"
 
 #include "faximage/ApfFile.h"
 #include "xbase/Table.h"

@@ -1,4 +1,4 @@
-#include "app/core/FaxTables.h"
+#include "core/FaxTables.h"
 
 #include "platform/ProgramDir.h"
 #include "xbase/FileIo.h"

@@ -1,4 +1,4 @@
-#include "app/core/ModemCommands.h"
+#include "core/ModemCommands.h"
 
 #include "platform/FxErrors.h"
 #include "serial/TFxCustomComPort.h"

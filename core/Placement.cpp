@@ -1,6 +1,6 @@
-#include "app/core/Placement.h"
+#include "core/Placement.h"
 
-#include "app/core/IniFile.h"
+#include "core/IniFile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
-#include "app/core/Settings.h"
+#include "core/Settings.h"
 
-#include "app/core/IniFile.h"
+#include "core/IniFile.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramDir.h"
 

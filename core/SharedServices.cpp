@@ -1,4 +1,4 @@
-#include "app/core/SharedServices.h"
+#include "core/SharedServices.h"
 
 namespace app {
 

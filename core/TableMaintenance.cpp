@@ -1,6 +1,6 @@
-#include "app/core/TableMaintenance.h"
+#include "core/TableMaintenance.h"
 
-#include "app/core/FaxTables.h"
+#include "core/FaxTables.h"
 #include "platform/PendingEvents.h"
 #include "platform/ProgramDir.h"
 #include "xbase/FileIo.h"

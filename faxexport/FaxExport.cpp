@@ -1,9 +1,10 @@
-#include "faxview/export/FaxExport.h"
+#include "faxexport/FaxExport.h"
 
 #include "faximage/ApfFile.h"
 #include "faximage/UnpackerEngine.h"
 #include "platform/FxErrors.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,6 +57,17 @@ void ExportFax(const std::string& apfPath, int first, int last, const std::strin
   } catch (...) {
     std::remove(temp.c_str());
     throw;
+  }
+  // The pages reach the disk before the name does, so that a crash never
+  // leaves an empty file under the name of a good one.
+  if (const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    const bool synced = ::fsync(fd) == 0;
+    const int err = errno;
+    ::close(fd);
+    if (!synced) {
+      std::remove(temp.c_str());
+      RaiseFxError(IoErrorFromErrno(err, true));
+    }
   }
   if (std::rename(temp.c_str(), outPath.c_str()) != 0) {
     const int err = errno;

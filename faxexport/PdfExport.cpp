@@ -1,7 +1,7 @@
 // A PDF file with one page per fax page: each page is the fax image as a
 // one-bit gray image (Flate compressed), drawn over the whole page, whose
 // size in points follows from the image's pixels and resolution.
-#include "faxview/export/FaxExport.h"
+#include "faxexport/FaxExport.h"
 
 #include "platform/FxErrors.h"
 

@@ -1,6 +1,6 @@
 // Multi-page TIFF, each page one strip coded in one-dimensional G3 (T.4
 // Modified Huffman) by libtiff, with the fax's resolution and page numbers.
-#include "faxview/export/FaxExport.h"
+#include "faxexport/FaxExport.h"
 
 #include "platform/FxErrors.h"
 
@@ -49,7 +49,14 @@ void WriteTiff(const std::string& path, int count, const std::function<ExportPag
     TIFFClose(t);
     throw;
   }
+  // TIFFClose reports nothing: the last buffered data is written here, where
+  // a full disk shows.
+  errno = 0;
+  const bool flushed = TIFFFlush(t) == 1;
+  const int err = errno;
   TIFFClose(t);
+  if (!flushed)
+    RaiseFxError(IoErrorFromErrno(err ? err : EIO, true));
 }
 
 } // namespace faxexport

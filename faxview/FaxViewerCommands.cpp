@@ -2,8 +2,8 @@
 // rotation, printing, help and errors.
 #include "faxview/TFaxViewer.h"
 
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "platform/FxErrors.h"
 
 #include <QAction>

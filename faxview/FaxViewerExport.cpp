@@ -3,9 +3,9 @@
 // and footer lines into a PDF file for those who have no printer.
 #include "faxview/TFaxViewer.h"
 
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
-#include "faxview/export/FaxExport.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
+#include "faxexport/FaxExport.h"
 
 #include <QFileInfo>
 #include <QPrinter>

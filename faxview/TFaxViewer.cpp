@@ -1,6 +1,6 @@
 #include "faxview/TFaxViewer.h"
 
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 #include "faxview/ViewerGlyphs.h"
 
 #include <QActionGroup>

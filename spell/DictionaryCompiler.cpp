@@ -1,7 +1,7 @@
-#include "compose/spell/DictionaryCompiler.h"
+#include "spell/DictionaryCompiler.h"
 
-#include "compose/spell/DictionaryFormat.h"
-#include "compose/spell/Letters.h"
+#include "spell/DictionaryFormat.h"
+#include "spell/Letters.h"
 
 #include <algorithm>
 #include <array>

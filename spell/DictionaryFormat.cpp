@@ -1,4 +1,4 @@
-#include "compose/spell/DictionaryFormat.h"
+#include "spell/DictionaryFormat.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "compose/spell/DictionaryLocation.h"
+#include "spell/DictionaryLocation.h"
 
 #include <algorithm>
 #include <cstdlib>

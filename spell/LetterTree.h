@@ -3,7 +3,7 @@
 // main dictionary, read from the file through a node cache, and user
 // dictionaries, held in memory and rewritten whole on every addition.
 
-#include "compose/spell/DictionaryFormat.h"
+#include "spell/DictionaryFormat.h"
 
 #include <array>
 #include <chrono>

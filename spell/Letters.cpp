@@ -1,4 +1,4 @@
-#include "compose/spell/Letters.h"
+#include "spell/Letters.h"
 
 #include <array>
 

@@ -1,5 +1,5 @@
 // The main dictionary: read-only, held in memory or read through node caches.
-#include "compose/spell/LetterTree.h"
+#include "spell/LetterTree.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "compose/spell/SpellRules.h"
+#include "spell/SpellRules.h"
 
-#include "compose/spell/Letters.h"
+#include "spell/Letters.h"
 
 #include <algorithm>
 #include <array>

@@ -3,10 +3,10 @@
 // each likely first letter; the typed word split into two ordinary words.
 // All are scored by their common letters and kept best first; a candidate
 // scoring the same as one already listed goes after it.
-#include "compose/spell/LetterTree.h"
-#include "compose/spell/Letters.h"
-#include "compose/spell/SpellRules.h"
-#include "compose/spell/TAcropSpell.h"
+#include "spell/LetterTree.h"
+#include "spell/Letters.h"
+#include "spell/SpellRules.h"
+#include "spell/TAcropSpell.h"
 
 #include <algorithm>
 #include <array>

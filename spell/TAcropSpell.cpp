@@ -1,7 +1,7 @@
-#include "compose/spell/TAcropSpell.h"
+#include "spell/TAcropSpell.h"
 
-#include "compose/spell/LetterTree.h"
-#include "compose/spell/Letters.h"
+#include "spell/LetterTree.h"
+#include "spell/Letters.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // User dictionaries: read whole, changed in memory and written back through
 // a temporary file, so that a crash in mid-write keeps the previous file.
-#include "compose/spell/LetterTree.h"
-#include "compose/spell/Letters.h"
+#include "spell/LetterTree.h"
+#include "spell/Letters.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "compose/spell/WordList.h"
+#include "spell/WordList.h"
 
 #include <array>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QFileDialog>

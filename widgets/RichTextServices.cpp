@@ -1,7 +1,7 @@
-#include "app/core/Settings.h"
-#include "app/core/SharedServices.h"
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "core/Settings.h"
+#include "core/SharedServices.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "richtext/RichEditor.h"
 
 #include <QFontDialog>

@@ -1,6 +1,6 @@
-#include "app/widgets/SaveFailure.h"
+#include "widgets/SaveFailure.h"
 
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 #include <cerrno>
 #include <cstring>

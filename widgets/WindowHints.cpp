@@ -1,5 +1,5 @@
-#include "app/core/Settings.h"
-#include "app/widgets/WindowServices.h"
+#include "core/Settings.h"
+#include "widgets/WindowServices.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,8 +1,8 @@
-#include "app/widgets/WindowServices.h"
+#include "widgets/WindowServices.h"
 
-#include "app/core/IniFile.h"
-#include "app/core/Placement.h"
-#include "app/core/Settings.h"
+#include "core/IniFile.h"
+#include "core/Placement.h"
+#include "core/Settings.h"
 #include "platform/ProgramDir.h"
 #include "richtext/Ansi.h"
 

@@ -1,6 +1,6 @@
 #include "app/main/DemoMode.h"
 
-#include "app/core/IniFile.h"
+#include "core/IniFile.h"
 #include "platform/PortDevices.h"
 
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 #include "app/main/DemoMode.h"
 #include "app/main/SingleInstance.h"
 #include "app/main/TerminationSignals.h"
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "platform/MainThreadDispatcher.h"
 #include "platform/ProgramDir.h"
 #include "platform/qt/QtMainThreadDispatcher.h"

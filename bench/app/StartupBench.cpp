@@ -3,8 +3,8 @@
 // records, against a bare Qt window started the same way (offscreen, a new
 // process each time, ended as soon as its window is up).
 
-#include "app/core/FaxTables.h"
-#include "app/core/IniFile.h"
+#include "core/FaxTables.h"
+#include "core/IniFile.h"
 #include "xbase/Table.h"
 
 #include <benchmark/benchmark.h>

@@ -3,7 +3,7 @@
 // Counters: pages per second, and the peak memory the work added (for us the
 // process's peak resident size over the run, reset before it; for
 // LibreOffice its largest child process).
-#include "app/core/FaxTables.h"
+#include "core/FaxTables.h"
 #include "compose/FaxFileCreation.h"
 #include "faximage/FaxConverter.h"
 #include "platform/ProgramDir.h"

@@ -7,7 +7,7 @@
 #include "../../tests/faxview/FaxFiles.h"
 #include "faxview/PageTransforms.h"
 #include "faxview/TFxFaxViewer.h"
-#include "faxview/export/FaxExport.h"
+#include "faxexport/FaxExport.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -2,8 +2,8 @@
 // The two spelling checkers side by side: ours over the compiled tov.dct,
 // and Hunspell with its en_US dictionary (which takes UTF-8).
 
-#include "compose/spell/TAcropSpell.h"
-#include "compose/spell/WordList.h"
+#include "spell/TAcropSpell.h"
+#include "spell/WordList.h"
 
 #include <hunspell.hxx>
 #include <memory>

@@ -5,7 +5,7 @@
 #include "Peers.h"
 #include "SpellSample.h"
 
-#include "compose/spell/Letters.h"
+#include "spell/Letters.h"
 
 #include <algorithm>
 #include <cstdio>

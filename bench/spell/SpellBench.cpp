@@ -4,7 +4,7 @@
 #include "Peers.h"
 #include "SpellSample.h"
 
-#include "compose/spell/LetterTree.h"
+#include "spell/LetterTree.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>

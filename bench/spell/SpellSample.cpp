@@ -1,7 +1,7 @@
 #include "SpellSample.h"
 
-#include "compose/spell/Letters.h"
-#include "compose/spell/WordList.h"
+#include "spell/Letters.h"
+#include "spell/WordList.h"
 
 #include <fstream>
 #include <random>

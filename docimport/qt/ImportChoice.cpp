@@ -1,7 +1,7 @@
 #include "docimport/qt/ImportChoice.h"
 
-#include "app/core/IniFile.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/IniFile.h"
+#include "widgets/MessageBoxes.h"
 #include "docimport/qt/PagePictures.h"
 #include "platform/ProgramDir.h"
 

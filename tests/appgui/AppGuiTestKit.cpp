@@ -1,8 +1,8 @@
 #include "tests/appgui/AppGuiTestKit.h"
 
-#include "app/core/FaxTables.h"
-#include "app/core/IniFile.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/FaxTables.h"
+#include "core/IniFile.h"
+#include "widgets/MessageBoxes.h"
 #include "platform/ProgramDir.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
 #include "xbase/Table.h"

@@ -5,8 +5,8 @@
 
 #include "tests/appgui/AppGuiTestKit.h"
 
-#include "app/core/FaxTables.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/FaxTables.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/TCoverEditor.h"
 #include "compose/TFaxEditor.h"
 #include "compose/TPhoneBookEditor.h"

@@ -6,7 +6,7 @@
 
 #include "app/TEditReceiveNotes.h"
 #include "app/TPreferences.h"
-#include "app/core/FaxTables.h"
+#include "core/FaxTables.h"
 #include "compose/TCoverBrowse.h"
 #include "compose/TCoverEditor.h"
 #include "compose/TFaxEditor.h"

@@ -5,8 +5,8 @@
 
 #include "app/FaxTableModel.h"
 #include "app/TEditReceiveNotes.h"
-#include "app/core/FaxTables.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/FaxTables.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/TFaxEditor.h"
 #include "faxview/TFaxViewer.h"
 #include "richtext/RichEditor.h"

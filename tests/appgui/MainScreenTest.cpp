@@ -5,7 +5,7 @@
 
 #include "app/ReceiveNotices.h"
 #include "app/TRebuildInd.h"
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "platform/ProgramDir.h"
 #include "xbase/Table.h"
 

@@ -5,7 +5,7 @@
 
 #include "tests/appgui/AppGuiTestKit.h"
 
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/TFaxEditor.h"
 #include "richtext/RichEditor.h"
 

@@ -5,7 +5,7 @@
 #include "tests/appgui/DesktopServices.h"
 
 #include "app/FaxTableModel.h"
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QDate>
 #include <QFile>

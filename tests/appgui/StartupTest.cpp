@@ -67,7 +67,7 @@ TEST(Startup, FirstStartMakesTablesAndASecondStartOnlyBringsTheFirstForward) {
         said += first->readAllStandardError();
         return said.contains("brought forward");
       },
-      5000))
+      15000))
       << "first copy was not asked to show itself";
   EXPECT_EQ(tableTimes(data.Path()), before) << "second copy touched the tables";
   EXPECT_EQ(first->state(), QProcess::Running);
@@ -100,7 +100,7 @@ TEST(Startup, AKilledCopyLeavesNoLockBehind) {
         said += again->readAllStandardError();
         return said.contains("brought forward");
       },
-      5000));
+      15000));
   again->terminate();
   again->waitForFinished(5000);
 }

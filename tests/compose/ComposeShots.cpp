@@ -1,9 +1,9 @@
 // Saves pictures of the compose windows for looking at them (run under
 // Xvfb): compose_shots OUTDIR. Not a test; it fills the windows with typical
 // content and grabs them.
-#include "app/core/FaxTables.h"
-#include "app/core/Settings.h"
-#include "app/widgets/WindowServices.h"
+#include "core/FaxTables.h"
+#include "core/Settings.h"
+#include "widgets/WindowServices.h"
 #include "compose/TCoverBrowse.h"
 #include "compose/TCoverEditor.h"
 #include "compose/TFaxEditor.h"

@@ -1,7 +1,7 @@
 #include "ComposeSupport.h"
 
-#include "app/core/Settings.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/Settings.h"
+#include "widgets/MessageBoxes.h"
 #include "faximage/ApfFile.h"
 #include "faximage/FaxUnpacker.h"
 #include "platform/PendingEvents.h"

@@ -1,7 +1,7 @@
 // One QApplication for the whole run, the Qt platform services (pending
 // events, dispatcher) installed as the program installs them, and message
 // boxes that fail the run instead of waiting when no answer was queued.
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 // through the template editor, and merge fields inserted from the Insert menu
 // that keep through the table, the editor and LibreOffice.
 #include "ComposeSupport.h"
-#include "app/core/FaxTables.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/FaxTables.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/RichTextMemo.h"
 #include "compose/TCoverBrowse.h"
 #include "compose/TCoverEditor.h"

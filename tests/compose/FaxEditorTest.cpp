@@ -2,9 +2,9 @@
 // zoom, word wrap and page breaks from the toolbars, and a New / Edit round
 // trip through the Sent table as the main window stores it.
 #include "ComposeSupport.h"
-#include "app/core/FaxTables.h"
-#include "app/widgets/MessageBoxes.h"
-#include "app/widgets/WindowServices.h"
+#include "core/FaxTables.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "compose/RichTextMemo.h"
 #include "compose/TFaxEditor.h"
 #include "richtext/RichEditor.h"

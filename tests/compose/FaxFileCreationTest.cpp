@@ -3,8 +3,8 @@
 // left after success or after a failure at any step.
 #include "compose/FaxFileCreation.h"
 #include "ComposeSupport.h"
-#include "app/core/FaxTables.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/FaxTables.h"
+#include "widgets/MessageBoxes.h"
 #include "faximage/ApfFile.h"
 #include "faximage/FaxConverter.h"
 #include "faximage/FaxUnpacker.h"

@@ -3,7 +3,7 @@
 // stored with the fax renders those texts.
 #include "richtext/MergeField.h"
 #include "ComposeSupport.h"
-#include "app/core/FaxTables.h"
+#include "core/FaxTables.h"
 #include "compose/FaxFileCreation.h"
 #include "compose/RichTextMemo.h"
 #include "compose/TCoverBrowse.h"

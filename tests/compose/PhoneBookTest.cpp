@@ -1,8 +1,8 @@
 // The phone book browser and entry dialog: new, edit, delete, the button
 // states, the field limits, and choosing an entry for the fax editor.
 #include "ComposeSupport.h"
-#include "app/core/FaxTables.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/FaxTables.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/SendServices.h"
 #include "compose/TFaxEditor.h"
 #include "compose/TPhoneBook.h"

@@ -1,7 +1,7 @@
 // Saving rich text: a save that fails half way leaves the old document whole
 // and says why; a memo whose write fails keeps its old text.
 #include "ComposeSupport.h"
-#include "app/core/FaxTables.h"
+#include "core/FaxTables.h"
 #include "compose/RichTextMemo.h"
 #include "richtext/RichEditor.h"
 #include "xbase/Table.h"

@@ -1,6 +1,6 @@
 // The modem command services against a scripted modem on a pseudo-terminal.
 
-#include "app/core/ModemCommands.h"
+#include "core/ModemCommands.h"
 
 #include "platform/PortDevices.h"
 #include "tests/serial/ChildProcess.h"

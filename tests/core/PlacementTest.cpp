@@ -1,5 +1,5 @@
-#include "app/core/Placement.h"
-#include "app/core/IniFile.h"
+#include "core/Placement.h"
+#include "core/IniFile.h"
 
 #include <gtest/gtest.h>
 

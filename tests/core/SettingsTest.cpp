@@ -1,7 +1,7 @@
-#include "app/core/Settings.h"
-#include "app/core/IniFile.h"
-#include "app/core/Placement.h"
-#include "app/core/SharedServices.h"
+#include "core/Settings.h"
+#include "core/IniFile.h"
+#include "core/Placement.h"
+#include "core/SharedServices.h"
 #include "platform/ProgramDir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "app/core/FaxTables.h"
-#include "app/core/TableMaintenance.h"
+#include "core/FaxTables.h"
+#include "core/TableMaintenance.h"
 #include "platform/ProgramDir.h"
 #include "xbase/CdxNode.h"
 #include "xbase/FileIo.h"

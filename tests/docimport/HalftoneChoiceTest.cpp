@@ -4,8 +4,8 @@
 // the choice is remembered in TOV.INI for the next time.
 
 #include "DocPictures.h"
-#include "app/core/IniFile.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/IniFile.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/EditorRequests.h"
 #include "platform/ProgramDir.h"
 #include "richtext/RichEditor.h"

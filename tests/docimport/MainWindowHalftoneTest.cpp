@@ -4,7 +4,7 @@
 #include "tests/appgui/AppGuiTestKit.h"
 
 #include "DocPictures.h"
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/TFaxEditor.h"
 #include "richtext/RichEditor.h"
 

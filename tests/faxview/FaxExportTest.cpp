@@ -1,7 +1,7 @@
 // Exported fax files read back by independent code: the G3 TIFF by libtiff
 // (exactly the fax's rows), the PDF by poppler (pages, size, pixels), also
 // through `tolvane-fax export`.
-#include "faxview/export/FaxExport.h"
+#include "faxexport/FaxExport.h"
 #include "FaxFiles.h"
 #include "platform/FxErrors.h"
 

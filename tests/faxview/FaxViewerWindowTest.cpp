@@ -2,7 +2,7 @@
 // the automatic zoom, page buttons and page text, zoom and rotation menus,
 // printing into a PDF file, export from the File menu, errors, help, close.
 #include "FaxFiles.h"
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "faxview/TFaxViewer.h"
 #include "platform/ProgramDir.h"
 

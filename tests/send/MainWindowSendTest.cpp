@@ -6,9 +6,9 @@
 #include "SendTestSupport.h"
 
 #include "app/TMainScreen.h"
-#include "app/core/FaxTables.h"
-#include "app/core/Settings.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/FaxTables.h"
+#include "core/Settings.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/TSendFaxForm.h"
 #include "xbase/Table.h"
 

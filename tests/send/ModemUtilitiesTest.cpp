@@ -5,8 +5,8 @@
 #include "../serial/ChildProcess.h"
 #include "SendTestSupport.h"
 
-#include "app/core/Settings.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/Settings.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/FormParts.h"
 #include "compose/TCheckFaxClassForm.h"
 #include "compose/TFindModemForm.h"

@@ -4,8 +4,8 @@
 
 #include "SendTestSupport.h"
 
-#include "app/core/Settings.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/Settings.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"
 #include "compose/TFxMeter.h"

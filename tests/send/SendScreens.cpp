@@ -8,8 +8,8 @@
 #include "SendTestSupport.h"
 
 #include "app/TPreferences.h"
-#include "app/core/Settings.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/Settings.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/TCheckFaxClassForm.h"
 #include "compose/TFindModemForm.h"
 #include "compose/TResetModemForm.h"

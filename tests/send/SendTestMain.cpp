@@ -1,7 +1,7 @@
 // The test programs' main: a Qt application with the program's dispatcher,
 // and message boxes that fail a test instead of waiting for a person.
 
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "platform/qt/QtMainThreadDispatcher.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "SendTestSupport.h"
 
-#include "app/core/Settings.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/Settings.h"
+#include "widgets/MessageBoxes.h"
 #include "platform/PortDevices.h"
 #include "platform/ProgramDir.h"
 #include "platform/qt/QtMainThreadDispatcher.h"

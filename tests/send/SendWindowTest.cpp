@@ -5,8 +5,8 @@
 #include "../faxengine/FaxSimHarness.h"
 #include "SendTestSupport.h"
 
-#include "app/core/Settings.h"
-#include "app/widgets/MessageBoxes.h"
+#include "core/Settings.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/TFxMeter.h"
 #include "compose/TSendFaxForm.h"
 #include "compose/TStandardFaxDisplay.h"

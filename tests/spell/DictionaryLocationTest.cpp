@@ -1,7 +1,7 @@
 // Where the main dictionary is looked for.
 #include "SpellTestSupport.h"
 
-#include "compose/spell/DictionaryLocation.h"
+#include "spell/DictionaryLocation.h"
 
 #include <cstdlib>
 #include <filesystem>

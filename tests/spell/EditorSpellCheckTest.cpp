@@ -2,7 +2,7 @@
 // rich text: the toolbar's spell-check button opens it on the first mistake.
 #include "SpellWindowFixture.h"
 
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/TCoverEditor.h"
 #include "compose/TFaxEditor.h"
 #include "compose/TSpellCheckDialog.h"

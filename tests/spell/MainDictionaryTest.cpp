@@ -2,10 +2,10 @@
 // damaged or hostile.
 #include "SpellTestSupport.h"
 
-#include "compose/spell/DictionaryFormat.h"
-#include "compose/spell/LetterTree.h"
-#include "compose/spell/TAcropSpell.h"
-#include "compose/spell/WordList.h"
+#include "spell/DictionaryFormat.h"
+#include "spell/LetterTree.h"
+#include "spell/TAcropSpell.h"
+#include "spell/WordList.h"
 
 #include <gtest/gtest.h>
 #include <random>

@@ -2,9 +2,9 @@
 // known mistakes.
 #include "SpellWindowFixture.h"
 
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "compose/TSpellCheckDialog.h"
-#include "compose/spell/TAcropSpell.h"
+#include "spell/TAcropSpell.h"
 #include "platform/ProgramDir.h"
 #include "richtext/RichEditor.h"
 

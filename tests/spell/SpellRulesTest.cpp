@@ -1,7 +1,7 @@
 // Sound keys, first-letter alternatives, likeness scores, letter case and
 // the letter alphabet.
-#include "compose/spell/SpellRules.h"
-#include "compose/spell/Letters.h"
+#include "spell/SpellRules.h"
+#include "spell/Letters.h"
 
 #include <gtest/gtest.h>
 

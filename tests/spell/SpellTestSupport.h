@@ -1,8 +1,8 @@
 #pragma once
 // Temporary folders and small dictionaries for the spelling tests.
 
-#include "compose/spell/DictionaryCompiler.h"
-#include "compose/spell/DictionaryFormat.h"
+#include "spell/DictionaryCompiler.h"
+#include "spell/DictionaryFormat.h"
 
 #include <cstdlib>
 #include <filesystem>

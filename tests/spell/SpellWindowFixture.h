@@ -5,7 +5,7 @@
 
 #include "SpellTestSupport.h"
 
-#include "app/widgets/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "platform/ProgramDir.h"
 
 #include <filesystem>

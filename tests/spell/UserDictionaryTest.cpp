@@ -2,11 +2,11 @@
 // and writes that fail or come from another copy of the program.
 #include "SpellTestSupport.h"
 
-#include "compose/spell/DictionaryFormat.h"
-#include "compose/spell/LetterTree.h"
-#include "compose/spell/Letters.h"
-#include "compose/spell/TAcropSpell.h"
-#include "compose/spell/WordList.h"
+#include "spell/DictionaryFormat.h"
+#include "spell/LetterTree.h"
+#include "spell/Letters.h"
+#include "spell/TAcropSpell.h"
+#include "spell/WordList.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -2,10 +2,10 @@
 // program's main dictionary file, then opens the result and checks that it
 // knows every word it was given.
 //   tolvane-dictc WORDLIST OUTPUT
-#include "compose/spell/DictionaryCompiler.h"
-#include "compose/spell/DictionaryFormat.h"
-#include "compose/spell/TAcropSpell.h"
-#include "compose/spell/WordList.h"
+#include "spell/DictionaryCompiler.h"
+#include "spell/DictionaryFormat.h"
+#include "spell/TAcropSpell.h"
+#include "spell/WordList.h"
 
 #include <cstdio>
 #include <string>

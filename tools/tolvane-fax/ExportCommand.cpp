@@ -1,6 +1,6 @@
 // tolvane-fax export: APF pages to PNG, PBM, TIFF or PDF files.
 #include "faximage/ApfFile.h"
-#include "faxview/export/FaxExport.h"
+#include "faxexport/FaxExport.h"
 #include "platform/FxErrors.h"
 #include "tools/tolvane-fax/CommandLine.h"
 #include "tools/tolvane-fax/Commands.h"

@@ -3,7 +3,7 @@
 // renamed into place only when complete, so a failure leaves nothing behind.
 
 #include "faximage/PageBitmap.h"
-#include "faxview/export/FaxExport.h"
+#include "faxexport/FaxExport.h"
 
 #include <functional>
 #include <string>

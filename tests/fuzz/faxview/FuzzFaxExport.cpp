@@ -4,7 +4,7 @@
 // turn there and back must give the page again.
 #include "faximage/ApfFile.h"
 #include "faxview/PageTransforms.h"
-#include "faxview/export/FaxExport.h"
+#include "faxexport/FaxExport.h"
 #include "platform/FxErrors.h"
 
 #include <unistd.h>

@@ -2,8 +2,8 @@
 // a user dictionary: opening, lookup, suggestions and an addition must finish
 // without a crash or a hang, and a word reported added must be found again
 // when the file is read anew.
-#include "compose/spell/LetterTree.h"
-#include "compose/spell/TAcropSpell.h"
+#include "spell/LetterTree.h"
+#include "spell/TAcropSpell.h"
 
 #include <cstdint>
 #include <cstdio>
