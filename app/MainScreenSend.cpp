@@ -7,11 +7,12 @@
 #include "app/FaxTableModel.h"
 
 #include "app/THelpWindow.h"
-#include "core/Settings.h"
-#include "widgets/MessageBoxes.h"
-#include "widgets/WindowServices.h"
 #include "compose/SendServices.h"
 #include "compose/TSendFaxForm.h"
+#include "core/Settings.h"
+#include "platform/FxErrors.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -68,10 +69,16 @@ void TMainScreen::SendButtonClick() {
   try {
     faxFile = CreateFaxFile();
   } catch (const std::exception& e) {
-    // Building the file failed part-way (its files are gone already).
+    // Building the file failed part-way (its files are gone already): a
+    // short page file is never offered for sending.
     hourglass.reset();
     SetStatusText(QString());
-    appwidgets::ShowInfo(QString::fromLocal8Bit(e.what()), this);
+    QString text = QString::fromLocal8Bit(e.what());
+    if (ErrorCodeOf(e) == ecDiskFull)
+      text = QStringLiteral("The fax pages could not be written (%1). Nothing was sent: free some "
+                            "space and press Send again.")
+                 .arg(text);
+    appwidgets::ShowInfo(text, this);
     SetButtons();
     return;
   }

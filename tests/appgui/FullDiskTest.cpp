@@ -5,13 +5,13 @@
 
 #include "tests/appgui/AppGuiTestKit.h"
 
-#include "core/FaxTables.h"
-#include "widgets/MessageBoxes.h"
 #include "compose/TCoverEditor.h"
 #include "compose/TFaxEditor.h"
 #include "compose/TPhoneBookEditor.h"
+#include "core/FaxTables.h"
 #include "faximage/ApfFile.h"
 #include "richtext/RichEditor.h"
+#include "widgets/MessageBoxes.h"
 #include "xbase/Table.h"
 
 #include <QAction>
@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -263,9 +264,9 @@ TEST(FullDisk, CoverTemplatePhoneBookEntryAndPreferencesWaitForSpace) {
       << failures[2].toStdString();
   EXPECT_EQ(keptOpen,
             (QStringList{"compose::TCoverEditor", "compose::TPhoneBookEditor", "TPreferences"}));
-  EXPECT_NE(
-      memoOfFirst("COVER", "DESCRIPT", "Letterhead", app::OpenCoverDBF).find("Cover, paragraph 150"),
-      std::string::npos);
+  EXPECT_NE(memoOfFirst("COVER", "DESCRIPT", "Letterhead", app::OpenCoverDBF)
+                .find("Cover, paragraph 150"),
+            std::string::npos);
   xbase::Table phone;
   ASSERT_TRUE(app::OpenPhoneDBF(phone));
   int found = 0;
@@ -333,5 +334,50 @@ TEST(FullDisk, AFaxReceivedOnAFullDiskIsListedOnceItCanBe) {
   MainScreenTestAccess::RetryNow(w);
   EXPECT_EQ(grid->model()->rowCount(), rowsAtStart + 1);
   EXPECT_TRUE(listed(grid, "+1 555 0202"));
+  w.close();
+}
+
+// The fax pages are built in the data folder before dialling: a page file
+// that cannot be written completely stops the send with the reason, and no
+// call is made with a short file.
+TEST(FullDisk, ASendWhosePagesCannotBeWrittenDoesNotDial) {
+  SmallDisk disk;
+  SKIP_WITHOUT(disk);
+  DataFolder data(disk.Path());
+  data.AddSent({"Long letter", false, "", "", "Important Person", "5550100"});
+  TMainScreen w;
+  w.show();
+  ASSERT_TRUE(w.SelectCurrentSent());
+  {
+    richtext::TRichEditor text;
+    text.setPlainText(longText("Page text"));
+    w.FaxTable().edit();
+    w.FaxTable().setMemo("RTFDOC", text.SaveToRtf());
+    w.FaxTable().post();
+  }
+  const auto before = std::filesystem::directory_iterator(data.Path());
+  std::set<std::string> filesBefore;
+  for (const auto& entry : before)
+    filesBefore.insert(entry.path().filename().string());
+  disk.Fill();
+  bool dialogOpened = false;
+  OnNextModal("TSendFaxForm", [&](QWidget* dialog) {
+    dialogOpened = true;
+    dialog->close();
+  });
+  hook::clear();
+  hook::setNextAnswer(QMessageBox::Ok);
+  clickOn(&w, "SendButton");
+  QTest::qWait(100);
+  disk.Free();
+  EXPECT_FALSE(dialogOpened) << "the send dialog opened with a short page file";
+  EXPECT_TRUE(hook::lastText().startsWith("The fax pages could not be written"))
+      << hook::lastText().toStdString();
+  std::set<std::string> filesAfter;
+  for (const auto& entry : std::filesystem::directory_iterator(data.Path()))
+    filesAfter.insert(entry.path().filename().string());
+  EXPECT_EQ(filesAfter, filesBefore) << "no half-built page file is left behind";
+  ASSERT_TRUE(w.SelectCurrentSent());
+  EXPECT_EQ(w.FaxTable().fieldString("LASTRESULT"), "");
   w.close();
 }
