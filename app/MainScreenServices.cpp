@@ -9,6 +9,7 @@
 #include "xbase/Table.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -112,7 +113,9 @@ void TMainScreen::TableCloseAndOpen(xbase::Table& table, app::FaxTableModel& mod
   model.Suspend();
   grid.setEnabled(false);
   table.close();
-  appwidgets::ProcessPendingEvents();
+  // Pending painting and timers run, but no key or click: a command started
+  // now would find the table closed.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   if (!open(table)) {
     appwidgets::ShowInfo(QStringLiteral("Unable to open the table again: ") +
                              QString::fromStdString(table.path()),
