@@ -7,20 +7,21 @@
 #include "app/TPreferences.h"
 #include "app/TRebuildInd.h"
 #include "app/TSplashform.h"
-#include "core/FaxTables.h"
-#include "core/Settings.h"
-#include "widgets/MessageBoxes.h"
-#include "widgets/WindowServices.h"
 #include "compose/FaxFileCreation.h"
 #include "compose/RichTextMemo.h"
 #include "compose/TCoverBrowse.h"
 #include "compose/TFaxEditor.h"
 #include "compose/TPhoneBook.h"
 #include "compose/TResetModemForm.h"
+#include "core/FaxTables.h"
+#include "core/Settings.h"
 #include "docimport/qt/ImportChoice.h"
 #include "docimport/qt/PagePictures.h"
 #include "faximage/FaxConverter.h"
+#include "platform/ProgramDir.h"
 #include "richtext/RichEditor.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "xbase/Table.h"
 
 #include <QAction>
@@ -169,8 +170,12 @@ QString TMainScreen::CreateFaxFile() {
 }
 
 void TMainScreen::mnuCoverClick() {
-  if (!app::OpenCoverDBF(m_coverTable))
+  if (!app::OpenCoverDBF(m_coverTable)) {
+    appwidgets::ShowInfo(QStringLiteral("Unable to open the cover sheet templates") +
+                             TableProblem(platform::ProgramDir() + app::CoverTable.FileName),
+                         this);
     return;
+  }
   {
     compose::TCoverBrowse browse(m_coverTable, this);
     browse.SetChoosingMode(false);
@@ -182,10 +187,14 @@ void TMainScreen::mnuCoverClick() {
 
 void TMainScreen::mnuPhoneBookClick() {
   compose::TPhoneBook book(this);
-  if (app::OpenPhoneDBF(book.PhoneTable)) {
-    appwidgets::CenterForm(&book);
-    book.exec();
+  if (!app::OpenPhoneDBF(book.PhoneTable)) {
+    appwidgets::ShowInfo(QStringLiteral("Unable to open the phone book") +
+                             TableProblem(platform::ProgramDir() + app::PhoneTable.FileName),
+                         this);
+    return;
   }
+  appwidgets::CenterForm(&book);
+  book.exec();
 }
 
 void TMainScreen::mnuPreferencesClick() {

@@ -381,3 +381,37 @@ TEST(FullDisk, ASendWhosePagesCannotBeWrittenDoesNotDial) {
   EXPECT_EQ(w.FaxTable().fieldString("LASTRESULT"), "");
   w.close();
 }
+
+// A table file on a read-only mount (a bind mount, since root ignores file
+// permissions): opening its window says why instead of doing nothing, and
+// the table is left as it was.
+TEST(ReadOnlyFolder, ATableThatCannotBeWrittenIsReportedWhenItsWindowOpens) {
+  DataFolder data;
+  xbase::Table phone;
+  ASSERT_TRUE(app::OpenPhoneDBF(phone));
+  phone.append();
+  phone.setField("NAME", "Kept Entry");
+  phone.post();
+  phone.close();
+  const std::string file = data.Path() + app::PhoneTable.FileName;
+  if (::mount(file.c_str(), file.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    GTEST_SKIP() << "no bind mount here (" << std::strerror(errno) << ")";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{file};
+  ASSERT_EQ(::mount(nullptr, file.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0)
+      << std::strerror(errno);
+  const auto before = std::filesystem::file_size(file);
+  TMainScreen w;
+  w.show();
+  hook::clear();
+  hook::setNextAnswer(QMessageBox::Ok);
+  w.findChild<QAction*>("mnuPhoneBook")->trigger();
+  EXPECT_TRUE(hook::lastText().startsWith("Unable to open the phone book"))
+      << hook::lastText().toStdString();
+  EXPECT_TRUE(hook::lastText().contains(QString::fromLocal8Bit(std::strerror(EROFS))))
+      << hook::lastText().toStdString();
+  w.close();
+  EXPECT_EQ(std::filesystem::file_size(file), before);
+}
