@@ -4,16 +4,16 @@
 
 #include "SendTestSupport.h"
 
-#include "core/Settings.h"
-#include "widgets/MessageBoxes.h"
 #include "compose/FormParts.h"
 #include "compose/SendServices.h"
 #include "compose/TFxMeter.h"
 #include "compose/TResetModemForm.h"
 #include "compose/TSendFaxForm.h"
 #include "compose/TStandardFaxDisplay.h"
+#include "core/Settings.h"
 #include "faxengine/FaxTypes.h"
 #include "faxengine/TFxSendFax.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QImage>
@@ -29,27 +29,32 @@ using sendtest::LabelText;
 
 namespace {
 
-TEST(FxMeter, SegmentsPartialSegmentAndPosChange) {
+// The meter fills in proportion to the position, never past its inside,
+// and tells of a change only when the segments drawn change.
+TEST(FxMeter, FillsInProportionAndRedrawsOnlyWhenTheSegmentsChange) {
   TFxMeter meter;
   meter.resize(380, 20);
   meter.SetStep(10);
-  int changes = 0;
-  meter.OnPosChange = [&](TFxMeter&) { ++changes; };
   meter.SetPosition(0);
   EXPECT_EQ(meter.SegmentCount(), 0);
-  meter.SetPosition(25); // 25 * (377 div 10) div 100 + 1
-  EXPECT_EQ(meter.SegmentCount(), 10);
-  EXPECT_EQ(changes, 1);
-  meter.SetPosition(26); // the same ten segments: nothing to redraw
-  EXPECT_EQ(changes, 1);
-  meter.SetPosition(30);
-  EXPECT_EQ(meter.SegmentCount(), 12);
-  EXPECT_EQ(changes, 2);
-  meter.SetPosition(100); // 38 segments would not fit in 376 pixels
-  EXPECT_EQ(meter.SegmentCount(), 37);
-  EXPECT_EQ(meter.PartialSegment(), 6);
-  meter.SetMin(50); // bounds recount: (100-50) * 37 div 50 + 1 = 38 -> full again
-  EXPECT_EQ(meter.SegmentCount(), 37);
+  int changes = 0;
+  meter.OnPosChange = [&](TFxMeter&) { ++changes; };
+  const int inside = 380 - 4; // the bevels
+  int previous = 0, previousPartial = 0, steps = 0;
+  for (int position = 1; position <= 100; ++position) {
+    meter.SetPosition(position);
+    const int filled = meter.SegmentCount() * meter.Step() + meter.PartialSegment();
+    EXPECT_LE(filled, inside) << position;
+    EXPECT_GE(meter.SegmentCount(), previous) << position;
+    if (meter.SegmentCount() != previous || meter.PartialSegment() != previousPartial)
+      ++steps;
+    previous = meter.SegmentCount();
+    previousPartial = meter.PartialSegment();
+    EXPECT_NEAR(double(meter.SegmentCount()) / (inside / meter.Step()), position / 100.0, 0.05)
+        << position;
+  }
+  EXPECT_EQ(changes, steps) << "a change is told exactly when the segments drawn change";
+  EXPECT_GE(meter.SegmentCount() * meter.Step() + meter.PartialSegment(), inside - meter.Step());
 }
 
 TEST(FxMeter, DrawsBevelsSegmentsAndGaps) {
