@@ -1,5 +1,6 @@
 #include "tests/appgui/AppGuiTestKit.h"
 
+#include "core/FaxStores.h"
 #include "core/FaxTables.h"
 #include "core/IniFile.h"
 #include "widgets/MessageBoxes.h"
@@ -79,14 +80,9 @@ void DataFolder::AddReceived(const ReceivedRecord& r) {
   xbase::TableEnv::setDeleted(true);
   xbase::Table table;
   ASSERT_TRUE(app::OpenRecFaxDBF(table));
-  table.append();
-  table.setDate("DATEREC", r.Date);
-  table.setField("TIMEREC", r.Time);
-  table.setField("FROM", r.From);
-  table.setNumber("PAGES", r.Pages);
-  table.setField("FAXFILE", r.FaxFile);
-  table.setField("NOTES", r.Notes);
-  table.post();
+  app::AppendReceivedFax(table, {r.Date, r.Time, r.From, r.Pages, r.FaxFile});
+  if (!r.Notes.empty())
+    app::WriteReceivedNotes(table, table.recNo(), r.Notes);
   table.close();
 }
 
