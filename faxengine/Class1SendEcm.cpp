@@ -15,6 +15,9 @@ namespace {
 // lower speed (CTC) rather than asking the same line again.
 constexpr int kPprBeforeCtc = 4;
 constexpr int kRrGapMs = 1000;
+// T.30's T5: a receiver that stays busy for 60 s (60 RNRs a second apart)
+// ends the call.
+constexpr int kMaxRnr = 60;
 constexpr uint8_t kPpsNull = 0x00;
 } // namespace
 
@@ -44,7 +47,13 @@ void Class1SendMachine::SendEcmFrames(const uint8_t* wanted, bool longTraining) 
 void Class1SendMachine::AfterEcmAnswer() {
   const FrameKind kind = LastKind();
   m_sendRr = kind == FrameKind::Rnr;
+  if (!m_sendRr)
+    m_rnrCount = 0;
   if (kind == FrameKind::Rnr) {
+    if (++m_rnrCount > kMaxRnr) {
+      Fail(ecTimeout);
+      return;
+    }
     m_attempts = 0;
     FaxSession::DelayMs(kRrGapMs);
     m_state = ssPostPageTry;

@@ -48,6 +48,7 @@ private:
   uint8_t m_pprMap[kPprMapBytes] = {};
   int m_pprCount = 0;    // PPRs for the current block
   bool m_sendRr = false; // the receiver said RNR: ask again with RR
+  int m_rnrCount = 0;    // RNRs in a row
   bool m_cfr = false;
   bool m_carrierSeen = false;
   bool m_restartPage = false;
