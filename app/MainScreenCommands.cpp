@@ -4,11 +4,11 @@
 #include "app/TEditReceiveNotes.h"
 #include "app/TMainScreen.h"
 #include "core/FaxStores.h"
-#include "widgets/MessageBoxes.h"
-#include "widgets/WindowServices.h"
 #include "faxview/TFaxViewer.h"
 #include "platform/ProgramDir.h"
 #include "richtext/RichEditor.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WindowServices.h"
 #include "xbase/Table.h"
 
 #include <QApplication>
@@ -64,11 +64,6 @@ void TMainScreen::EditReceivedFax() {
   notes.Descript()->setText(QStringLiteral("From: ") +
                             appwidgets::FromAnsi(m_recTable.fieldString("FROM")));
   notes.Store = [&] {
-    m_recModel->Suspend();
-    struct Reload {
-      app::FaxTableModel& model;
-      ~Reload() { model.Reload(); }
-    } reload{*m_recModel};
     app::WriteReceivedNotes(m_recTable, recNo, appwidgets::ToAnsi(notes.Notes()->text()));
   };
   if (notes.exec() != 1)

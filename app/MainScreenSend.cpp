@@ -4,8 +4,6 @@
 
 #include "app/TMainScreen.h"
 
-#include "app/FaxTableModel.h"
-
 #include "app/THelpWindow.h"
 #include "compose/SendServices.h"
 #include "compose/TSendFaxForm.h"
@@ -114,7 +112,6 @@ void TMainScreen::SendButtonClick() {
 // kept and written at the next chance, and the status line says so: a fax
 // that went out must never look unsent and be sent twice.
 void TMainScreen::RecordSendOutcome(long recNo, const app::SendOutcome& outcome) {
-  m_faxModel->Suspend();
   try {
     app::WriteSendOutcome(m_faxTable, recNo, outcome);
     m_pendingOutcomes.erase(recNo);
@@ -126,7 +123,6 @@ void TMainScreen::RecordSendOutcome(long recNo, const app::SendOutcome& outcome)
         QStringLiteral("); it is kept and recorded as soon as the table can be written."));
     m_retryTimer->start();
   }
-  m_faxModel->Reload();
 }
 
 void TMainScreen::RetryPendingWrites() {
@@ -141,6 +137,7 @@ void TMainScreen::RetryPendingWrites() {
     m_retryTimer->stop();
     if (!pending.empty())
       SetStatusText(QString());
-    RefreshLists();
   }
+  if (!pending.empty())
+    RefreshLists();
 }

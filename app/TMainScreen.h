@@ -1,8 +1,8 @@
 #pragma once
 // The main window: the "Sent" and "Received" lists over the two fax tables,
 // every command of the button bar and the menus, receive mode, and the
-// services other windows use (SetButtons, table reopening, rich text to and
-// from memo fields).
+// services other windows use (SetButtons, table reopening), and the writes
+// that wait for a table that could not take them.
 
 #include "core/FaxStores.h"
 #include "xbase/Table.h"

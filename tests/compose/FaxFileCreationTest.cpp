@@ -45,7 +45,6 @@ protected:
     QStringList now = files();
     for (const QString& f : m_tableFiles)
       now.removeAll(f);
-    now.removeAll(QStringLiteral("Eraseme.rtf"));
     return now;
   }
 
