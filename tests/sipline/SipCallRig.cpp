@@ -193,11 +193,16 @@ void SipCallRig::stopCapture() {
     m_capture->terminate();
 }
 
-int SipCallRig::tsharkCount(const std::string& filter) const {
-  std::string command = "tshark -r '" + m_captureFile + "'";
-  for (int port : m_sipPorts)
+namespace {
+
+// Runs tshark over the capture, SIP decoded on the modems' ports, and
+// returns the first number its output starts with, or -1.
+int tsharkNumber(const std::string& captureFile, const std::vector<int>& sipPorts,
+                 const std::string& options, const std::string& pipe) {
+  std::string command = "tshark -r '" + captureFile + "'";
+  for (int port : sipPorts)
     command += " -d udp.port==" + std::to_string(port) + ",sip";
-  command += " -Y '" + filter + "' 2>/dev/null | wc -l";
+  command += " " + options + " 2>/dev/null | " + pipe;
   FILE* p = popen(command.c_str(), "r");
   int n = -1;
   if (p && std::fscanf(p, "%d", &n) != 1)
@@ -205,6 +210,17 @@ int SipCallRig::tsharkCount(const std::string& filter) const {
   if (p)
     pclose(p);
   return n;
+}
+
+} // namespace
+
+int SipCallRig::tsharkCount(const std::string& filter) const {
+  return tsharkNumber(m_captureFile, m_sipPorts, "-Y '" + filter + "'", "wc -l");
+}
+
+int SipCallRig::tsharkFirstFrame(const std::string& filter) const {
+  return tsharkNumber(m_captureFile, m_sipPorts, "-Y '" + filter + "' -T fields -e frame.number",
+                      "head -n 1");
 }
 
 } // namespace sipcall

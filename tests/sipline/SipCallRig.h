@@ -48,6 +48,8 @@ public:
   // Packets tshark shows for a display filter, the modems' SIP ports
   // decoded as SIP.
   int tsharkCount(const std::string& filter) const;
+  // Number of the first captured frame that matches, or -1.
+  int tsharkFirstFrame(const std::string& filter) const;
 
   interop::Child& caller() { return *m_caller; }
   interop::Child& answerer() { return *m_answerer; }
