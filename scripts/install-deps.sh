@@ -13,6 +13,7 @@ PACKAGES=(
   libhunspell-dev hunspell-en-us
   libreoffice-writer-nogui libpoppler-private-dev libjpeg-dev ghostscript poppler-utils zlib1g-dev
   dbus pulseaudio pulseaudio-utils
+  libtesseract-dev tesseract-ocr tesseract-ocr-eng
 )
 
 missing=()

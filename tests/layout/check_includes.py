@@ -15,6 +15,7 @@ LAYERS = [
     ["xbase", "serial", "faximage"],
     ["faxengine", "docimport", "core", "spell", "faxexport"],
     ["richtext"],  # draws pictures with the document reader's halftone
+    ["archive"],  # reads fax pages and exports them for forwarding
     ["widgets"],
     ["compose", "send", "faxview", "docimport/qt"],
     ["app"],

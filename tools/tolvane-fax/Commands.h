@@ -13,5 +13,7 @@ int infoCommand(const std::vector<std::string>& args);
 int exportCommand(const std::vector<std::string>& args);
 int sendCommand(const std::vector<std::string>& args);
 int receiveCommand(const std::vector<std::string>& args);
+int ocrCommand(const std::vector<std::string>& args);
+int searchCommand(const std::vector<std::string>& args);
 
 } // namespace cli

@@ -29,7 +29,10 @@ const char* const kUsage =
     "          [--sender T] [--recipient T] [--title T] [--history FILE]\n"
     "          [--trace FILE] [--timeout S] [--fine] [--abort-no-connect]\n"
     "  receive DEVICE FOLDER [--one] [--rings N] [--station ID] [--class ...]\n"
-    "          [--speed BPS] [--history FILE] [--trace FILE] [--timeout S]\n";
+    "          [--speed BPS] [--history FILE] [--trace FILE] [--timeout S]\n"
+    "  ocr FILE.apf [--lang eng]          the text of every page\n"
+    "  search WORDS... [--data-dir DIR]   received faxes holding all the words\n"
+    "          (exit code 1 when none does)\n";
 
 } // namespace
 
@@ -51,6 +54,10 @@ int main(int argc, char** argv) {
       return cli::sendCommand(args);
     if (command == "receive")
       return cli::receiveCommand(args);
+    if (command == "ocr")
+      return cli::ocrCommand(args);
+    if (command == "search")
+      return cli::searchCommand(args);
     if (command == "help" || command == "--help") {
       std::fputs(kUsage, stdout);
       return 0;

@@ -1,0 +1,44 @@
+#pragma once
+// Reads the text of one fax page with the Tesseract OCR engine. The engine
+// is loaded once per reader and a reader serves one thread at a time.
+
+#include "faximage/PageBitmap.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tesseract {
+class TessBaseAPI;
+}
+
+namespace archive {
+
+class PageOcr {
+public:
+  // language: one or more installed languages joined with "+" ("eng",
+  // "eng+deu"). Throws std::runtime_error when the language data is missing.
+  explicit PageOcr(const std::string& language = "eng");
+  ~PageOcr();
+  PageOcr(const PageOcr&) = delete;
+  PageOcr& operator=(const PageOcr&) = delete;
+
+  // The text of a page (1 = black) whose pixels are xDpi by yDpi per inch.
+  // Rows of a page with half the horizontal resolution (standard fax pages
+  // as coded) are doubled first: the engine's line finder expects square
+  // pixels.
+  std::string Read(const faximage::PageBitmap& page, int xDpi, int yDpi);
+
+  // The languages whose data the engine finds, "osd" left out.
+  static std::vector<std::string> InstalledLanguages();
+
+private:
+  std::unique_ptr<tesseract::TessBaseAPI> m_api;
+};
+
+// Lets the engine use one core: it otherwise spreads one page over every
+// core through OpenMP, which a background reader must not do. Call before
+// the first reader is made.
+void UseOneCore();
+
+} // namespace archive
