@@ -9,7 +9,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/tolvane.desktop
 install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/tolvane.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-install(TARGETS tolvane_notices tolvane_readers LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tolvane)
+install(TARGETS tolvane_notices tolvane_readers tolvane_ocr LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tolvane)
 
 function(tolvane_install_programs)
   foreach(program tolvane tolvane-fax tolvane-modemsim)

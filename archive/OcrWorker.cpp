@@ -2,7 +2,6 @@
 
 #include "archive/ArchiveIndex.h"
 #include "archive/FaxText.h"
-#include "archive/PageOcr.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -80,8 +79,7 @@ void OcrWorker::Run() {
   // its own nice value), so a call in progress keeps its share of the CPU.
   setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 19);
   try {
-    UseOneCore();
-    m_ocr = std::make_unique<PageOcr>(m_options.Language);
+    m_reader = m_options.MakeReader();
   } catch (const std::exception& e) {
     m_listener({}, e.what());
   }
@@ -102,11 +100,11 @@ void OcrWorker::Run() {
   }
   lock.unlock();
   m_index.reset();
-  m_ocr.reset();
+  m_reader = nullptr;
 }
 
 void OcrWorker::ReadOne(const std::string& name) {
-  if (!m_ocr)
+  if (!m_reader)
     return;
   // An index file deleted while open: its entries went with it.
   if (!m_index || StampOf(m_options.IndexPath).Size < 0) {
@@ -116,7 +114,7 @@ void OcrWorker::ReadOne(const std::string& name) {
       return;
   }
   try {
-    if (!ReadIntoIndex(*m_index, *m_ocr, m_options.ReceiveDir, name))
+    if (!ReadIntoIndex(*m_index, m_reader, m_options.ReceiveDir, name))
       return;
     {
       std::lock_guard lock(m_mutex);
@@ -179,12 +177,12 @@ std::deque<std::string> UnreadFaxes(ArchiveIndex& index, const std::string& dir)
   return missing;
 }
 
-bool ReadIntoIndex(ArchiveIndex& index, PageOcr& ocr, const std::string& dir,
+bool ReadIntoIndex(ArchiveIndex& index, const TextReader& reader, const std::string& dir,
                    const std::string& name) {
   const FileStamp stamp = StampOf(dir + name);
   if (stamp.Size < 0 || index.IsCurrent(name, stamp))
     return false;
-  index.Store(name, stamp, ReadFaxText(ocr, dir + name));
+  index.Store(name, stamp, reader(dir + name));
   return true;
 }
 

@@ -4,6 +4,8 @@
 // does not hold yet (newest first), then waits for new faxes. Receiving and
 // the windows never wait for it: Enqueue only adds a name to a list.
 
+#include "archive/FaxText.h"
+
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -15,14 +17,15 @@
 namespace archive {
 
 class ArchiveIndex;
-class PageOcr;
 
 class OcrWorker {
 public:
   struct Options {
     std::string IndexPath;  // archive.sqlite
     std::string ReceiveDir; // ends with "/"
-    std::string Language = "eng";
+    // Makes the reader on the worker thread (loading the OCR engine takes
+    // a moment); a throw is reported and leaves the faxes unread.
+    std::function<TextReader()> MakeReader;
   };
   // Called on the worker thread after a fax's text is stored (name in the
   // receive folder) and when something fails (name empty, message set).
@@ -52,7 +55,7 @@ private:
 
   // Used by the worker thread only.
   std::unique_ptr<ArchiveIndex> m_index;
-  std::unique_ptr<PageOcr> m_ocr;
+  TextReader m_reader;
 
   Options m_options;
   Listener m_listener;
@@ -72,7 +75,7 @@ std::deque<std::string> FaxFilesIn(const std::string& dir);
 std::deque<std::string> UnreadFaxes(ArchiveIndex& index, const std::string& dir);
 // Reads one fax of dir into the index unless it holds its current text;
 // true when it was read.
-bool ReadIntoIndex(ArchiveIndex& index, PageOcr& ocr, const std::string& dir,
+bool ReadIntoIndex(ArchiveIndex& index, const TextReader& reader, const std::string& dir,
                    const std::string& name);
 
 } // namespace archive

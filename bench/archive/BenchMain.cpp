@@ -1,5 +1,6 @@
 // The drawn pages need a QApplication; the OCR engine one core.
-#include "archive/PageOcr.h"
+#include "archive/ocr/FaxOcr.h"
+#include "archive/ocr/PageOcr.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -6,7 +6,8 @@
 #include "../../tests/faxview/FaxFiles.h"
 
 #include "archive/FaxText.h"
-#include "archive/PageOcr.h"
+#include "archive/ocr/FaxOcr.h"
+#include "archive/ocr/PageOcr.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>

@@ -8,6 +8,7 @@
 #include "archive/ArchiveIndex.h"
 #include "archive/FaxText.h"
 #include "archive/OcrWorker.h"
+#include "archive/ocr/FaxOcr.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -87,7 +88,8 @@ void addFax(const std::string& dir, const std::string& name, const std::string& 
 
 struct Worker {
   explicit Worker(const std::string& dir)
-      : worker({dir + "archive.sqlite", dir + "receive/"},
+      : worker({dir + "archive.sqlite", dir + "receive/",
+                 [] { return archive::MakeTextReader("eng"); }},
                 [this](const std::string& name, const std::string& problem) {
                   std::lock_guard lock(mutex);
                   if (!problem.empty())

@@ -6,7 +6,8 @@
 #include "OcrPages.h"
 
 #include "archive/FaxText.h"
-#include "archive/PageOcr.h"
+#include "archive/ocr/FaxOcr.h"
+#include "archive/ocr/PageOcr.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,8 @@
 #include "archive/ArchiveIndex.h"
 #include "archive/FaxText.h"
 #include "archive/OcrWorker.h"
-#include "archive/PageOcr.h"
+#include "archive/ocr/FaxOcr.h"
+#include "archive/ocr/PageOcr.h"
 #include "faximage/ApfFile.h"
 #include "platform/ProgramDir.h"
 #include "tools/tolvane-fax/CommandLine.h"
@@ -43,12 +44,12 @@ int searchCommand(const std::vector<std::string>& args) {
   const auto unread = archive::UnreadFaxes(index, receive);
   if (!unread.empty()) {
     archive::UseOneCore();
-    archive::PageOcr ocr(cl.value("lang", "eng"));
+    const archive::TextReader reader = archive::MakeTextReader(cl.value("lang", "eng"));
     int n = 0;
     for (const std::string& name : unread) {
       std::fprintf(stderr, "Reading %s (%d of %zu)\n", name.c_str(), ++n, unread.size());
       try {
-        archive::ReadIntoIndex(index, ocr, receive, name);
+        archive::ReadIntoIndex(index, reader, receive, name);
       } catch (const archive::IndexError&) {
         throw;
       } catch (const std::exception& e) {

@@ -1,4 +1,4 @@
-#include "archive/PageOcr.h"
+#include "archive/ocr/PageOcr.h"
 
 #include <tesseract/baseapi.h>
 
