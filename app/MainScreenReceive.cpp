@@ -1,82 +1,43 @@
-// Receive mode: the main window's port and receive component answer calls,
-// each fax received becomes a Received record, a sound and a notification.
+// The main window's side of receive mode: the Receive/STOP button, each fax
+// received becomes a Received record, a sound and a notification; a failed
+// call is reported and the pages it brought are listed.
 
 #include "app/FaxTableModel.h"
+#include "app/ReceiveMode.h"
 #include "app/ReceiveNotices.h"
 #include "app/TMainScreen.h"
 #include "core/FaxStores.h"
-#include "core/ModemCommands.h"
 #include "core/Settings.h"
-#include "core/SharedServices.h"
+#include "platform/ProgramDir.h"
 #include "widgets/MessageBoxes.h"
 #include "widgets/WindowServices.h"
-#include "faxengine/TFxReceiveFax.h"
-#include "platform/FxErrors.h"
-#include "platform/ProgramDir.h"
-#include "serial/TFxComPort.h"
 #include "xbase/Table.h"
 
 #include <QApplication>
-#include <QDateTime>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 void TMainScreen::SetUpReceiveComponents() {
-  const std::string dir = platform::ProgramDir();
-  m_comPort = std::make_unique<TFxComPort>();
-  m_comPort->SetComNumber(1);
-  m_comPort->SetAutoOpen(false);
-  m_receiveFax = std::make_unique<TFxReceiveFax>();
-  m_receiveFax->SetComPort(m_comPort.get());
-  m_comPort->SetInSize(8192);
-  m_comPort->SetOutSize(8192);
-  m_comPort->SetHWFlowOptions(hwfUseRTS | hwfRequireCTS);
-  m_comPort->SetBufferFull(7372);
-  m_comPort->SetBufferResume(819);
-  m_comPort->SetTraceName((dir + "TOVRECV.TRC").substr(0, 255));
-  m_comPort->SetLogName((dir + "TOVRECV.LOG").substr(0, 255));
-  m_receiveFax->SetStationID("FX RcvFax");
-  m_receiveFax->SetFaxFileExt("APF");
-  m_receiveFax->SetConstantStatus(true);
-  m_receiveFax->SetDestinationDir(dir + "receive");
-  m_receiveFax->NamingMode = 1;
-  m_receiveFax->OnFaxAccept = [this](TFxCustomAbstractFax& cp, bool& accept) {
-    FxReceiveFax1FaxAccept(cp, accept);
-  };
-  m_receiveFax->OnFaxStatus = [this](TFxCustomAbstractFax& cp, bool first, bool last) {
-    FxReceiveFax1FaxStatus(cp, first, last);
-  };
-  m_receiveFax->OnFaxLog = [this](TFxCustomAbstractFax& cp, int code) {
-    FxReceiveFax1FaxLog(cp, code);
-  };
-  m_receiveFax->OnFaxError = [this](TFxCustomAbstractFax& cp, int code) {
-    FxReceiveFax1FaxError(cp, code);
-  };
-  m_receiveFax->OnFaxFinish = [this](TFxCustomAbstractFax&, int code) {
-    // The call ended without being stopped here (modem gone, say): receive
-    // mode cannot go on without it.
-    if (m_receiving && !m_stopping) {
-      SetStatusText(QStringLiteral("Receive mode ended: ") +
-                    QString::fromStdString(ErrorText(code)));
-      m_faxInProgress = false;
-      if (m_comPort->Open())
-        m_comPort->SetOpen(false);
-      m_receiving = false;
-      SetReceiveButtonIdle();
-      SetButtons();
-    }
-  };
+  m_receiveMode = new app::ReceiveMode(platform::ProgramDir(), this);
+  connect(m_receiveMode, &app::ReceiveMode::StatusText, this, &TMainScreen::SetStatusText);
+  connect(m_receiveMode, &app::ReceiveMode::FaxReceived, this, &TMainScreen::FaxReceived);
+  connect(m_receiveMode, &app::ReceiveMode::FaxFailed, this, &TMainScreen::FaxReceiveFailed);
+  connect(m_receiveMode, &app::ReceiveMode::Ended, this, &TMainScreen::ReceiveModeEnded);
+}
+
+bool TMainScreen::Receiving() const {
+  return m_receiveMode && m_receiveMode->Receiving();
+}
+
+bool TMainScreen::FaxInProgress() const {
+  return m_receiveMode && m_receiveMode->FaxInProgress();
 }
 
 void TMainScreen::ReceiveButtonClick() {
-  if (m_receiving)
+  if (Receiving())
     StopReceiveMode();
   else
     StartReceiveMode();
@@ -88,54 +49,18 @@ void TMainScreen::SetReceiveButtonIdle() {
   m_receiveButton->setToolTip(QStringLiteral("Start receiving faxes"));
 }
 
-namespace {
-// "E0" becomes "ATE0"; a string that holds "AT" in any letter case is kept.
-std::string modemInitFrom(const std::string& init) {
-  std::string upper = init;
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](unsigned char c) { return char(std::toupper(c)); });
-  return upper.find("AT") != std::string::npos ? init : "AT" + init;
-}
-} // namespace
-
 void TMainScreen::StartReceiveMode() {
   appwidgets::BusyCursor busy;
-  m_lastFaxError = 0;
-  m_receiving = true;
   SetButtons();
-  appwidgets::ProcessPendingEvents();
-  try {
-    SetStatusText(QStringLiteral("Starting receive mode..."));
-    const app::TSettings& s = app::Settings;
-    m_comPort->SetComNumber(uint16_t(s.ComPort + 1));
-    m_receiveFax->SetFaxClass(static_cast<TFaxClass>(std::clamp(s.FaxClass + 1, 1, 4)));
-    m_receiveFax->SetStationID(s.UserFax);
-    m_receiveFax->SetAnswerOnRing(uint16_t(std::max(1, s.AnswerOnRing)));
-    if (!s.InitString.empty())
-      m_receiveFax->SetModemInit(modemInitFrom(s.InitString));
-    std::string error;
-    if (!OpenModemPort(*m_comPort, error))
-      throw std::runtime_error(error);
-    m_comPort->SetTracing(tlOn);
-    m_comPort->SetLogging(tlOn);
-    if (!s.ResetString.empty()) {
-      SetStatusText(QStringLiteral("Sending reset string..."));
-      appwidgets::ProcessPendingEvents();
-      // The setting itself takes the "AT" prefix, as in the send dialog,
-      // so that the next save of the settings keeps it.
-      SendModemCommand(*m_comPort, app::Settings.ResetString);
-    }
-    m_receiveFax->BeginReceive();
+  const QString failure = m_receiveMode->Start(app::Settings);
+  if (failure.isEmpty()) {
     m_receiveButton->setText(QStringLiteral("STOP"));
     m_receiveButton->setStatusTip(QStringLiteral("Stop receiving faxes"));
     m_receiveButton->setToolTip(QStringLiteral("Stop receiving faxes"));
-  } catch (const std::exception& e) {
+  } else {
     QApplication::restoreOverrideCursor();
-    appwidgets::ShowInfo(appwidgets::FromAnsi(e.what()), this);
+    appwidgets::ShowInfo(failure, this);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (m_comPort->Open())
-      m_comPort->SetOpen(false);
-    m_receiving = false;
     SetReceiveButtonIdle();
   }
   SetButtons();
@@ -143,87 +68,29 @@ void TMainScreen::StartReceiveMode() {
 
 void TMainScreen::StopReceiveMode() {
   appwidgets::BusyCursor busy;
-  m_lastFaxError = 0;
-  m_stopping = true;
-  try {
-    m_receiveFax->AbortFax();
-    appwidgets::ProcessPendingEvents();
-    // The call lets go of the port within a few seconds; the after-reset
-    // string must not reach the modem while it is still in the call.
-    QElapsedTimer waited;
-    waited.start();
-    while (m_receiveFax->Running() && waited.elapsed() < 12000)
-      QApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!app::Settings.AfterResetString.empty() && m_comPort->Open()) {
-      SetStatusText(QStringLiteral("Sending AFTER reset string..."));
-      appwidgets::ProcessPendingEvents();
-      SendModemCommand(*m_comPort, app::Settings.AfterResetString);
-    }
-    if (m_comPort->Open())
-      m_comPort->SetOpen(false);
-    appwidgets::ProcessPendingEvents();
-  } catch (const std::exception&) {
-    // Stopping always ends receive mode, whatever the modem did.
-  }
-  m_stopping = false;
-  m_faxInProgress = false;
-  m_receiving = false;
+  m_receiveMode->Stop(app::Settings);
   SetReceiveButtonIdle();
   SetButtons();
 }
 
-void TMainScreen::FxReceiveFax1FaxAccept(TFxCustomAbstractFax&, bool& accept) {
-  m_faxInProgress = true;
-  m_lastFaxError = 0;
-  accept = true;
+void TMainScreen::ReceiveModeEnded(const QString& reason) {
+  SetStatusText(reason);
+  SetReceiveButtonIdle();
+  SetButtons();
 }
 
-void TMainScreen::FxReceiveFax1FaxStatus(TFxCustomAbstractFax& cp, bool first, bool last) {
-  m_receivedPages = uint16_t(std::max(0, cp.PageNumber()));
-  QString text = QString::fromStdString(TFxCustomAbstractFax::StatusText(cp.ProgressCode()));
-  const std::string remote = app::TrimSpaces(cp.RemoteIdent());
-  if (!remote.empty())
-    text += QStringLiteral(" [ from ") + appwidgets::FromAnsi(remote) + QStringLiteral(" page ") +
-            QString::number(m_receivedPages) + QStringLiteral("]");
-  SetStatusText(text);
-  if (first)
-    m_receivedPages = 0;
-  if (last)
-    m_faxInProgress = false;
-}
-
-void TMainScreen::FxReceiveFax1FaxError(TFxCustomAbstractFax&, int errorCode) {
-  m_lastFaxError = errorCode;
-}
-
-// The call waits while this runs: what must touch the tables or show a box
-// is handed to the event loop with the values of this moment.
-void TMainScreen::FxReceiveFax1FaxLog(TFxCustomAbstractFax& cp, int logCode) {
-  if (logCode == 5) {
-    m_faxInProgress = false;
-    ReceivedFax fax{app::TrimSpaces(cp.RemoteIdent()), m_receivedPages, cp.FaxFile(),
-                    QDateTime::currentDateTime()};
-    QTimer::singleShot(0, this, [this, fax] { FaxReceived(fax); });
-  } else if (logCode == 7) {
-    m_faxInProgress = false;
-    const int error = m_lastFaxError;
-    m_lastFaxError = 0;
-    const std::string file = cp.FaxFile();
-    QTimer::singleShot(0, this, [this, error, file] { FaxReceiveFailed(error, file); });
-  }
-}
-
-void TMainScreen::FaxReceived(const ReceivedFax& fax) {
+bool TMainScreen::ListReceivedFax(const app::ReceivedFax& fax, const std::string& notes) {
   // With the tables closed (the window is closing) the file stays in
   // receive/ and is listed at the next start.
   if (!m_recTable.isOpen())
-    return;
+    return false;
   app::ReceivedFaxEntry entry;
   entry.Date = fax.When.date().toString(QStringLiteral("yyyyMMdd")).toStdString();
   entry.Time = fax.When.time().toString(QStringLiteral("HH:mm")).toStdString();
   entry.From = fax.From;
   entry.Pages = fax.Pages;
   entry.FaxFile = std::filesystem::path(fax.File).filename().string();
+  entry.Notes = notes;
   try {
     app::AppendReceivedFax(m_recTable, entry);
   } catch (const std::exception& e) {
@@ -232,13 +99,19 @@ void TMainScreen::FaxReceived(const ReceivedFax& fax) {
                   QString::fromLocal8Bit(e.what()));
     m_unlistedReceived = true;
     m_retryTimer->start();
-    return;
+    return false;
   }
   appwidgets::ProcessPendingEvents();
   RecTableCloseAndOpen();
   appwidgets::ProcessPendingEvents();
-  PostMessage(FaxReceivedSoundMessage);
   SetButtons();
+  return true;
+}
+
+void TMainScreen::FaxReceived(const app::ReceivedFax& fax) {
+  if (!ListReceivedFax(fax))
+    return;
+  PostMessage(FaxReceivedSoundMessage);
   app::NotifyFaxReceived(appwidgets::FromAnsi(fax.From), fax.Pages);
 }
 
@@ -246,7 +119,7 @@ void TMainScreen::FaxReceived(const ReceivedFax& fax) {
 // the tables were closed, or whose record could not be written) become
 // records, so that nothing received stays out of the list.
 void TMainScreen::ListUnlistedReceivedFaxes() {
-  if (!m_recTable.isOpen() || m_recTable.state() != xbase::TableState::Browse || m_faxInProgress)
+  if (!m_recTable.isOpen() || m_recTable.state() != xbase::TableState::Browse || FaxInProgress())
     return;
   std::vector<std::string> files;
   try {
@@ -282,15 +155,19 @@ void TMainScreen::ListUnlistedReceivedFaxes() {
                                                 "folder and added to the list")));
 }
 
-void TMainScreen::FaxReceiveFailed(int error, const std::string& file) {
-  QString text =
-      error != 0 ? QString::fromStdString(ErrorText(error)) : QStringLiteral("Unknown error");
-  // The partial file goes before the box, so no half fax stays behind even
-  // while the box waits for the user.
-  if (!file.empty() && std::filesystem::path(file).filename() != "" &&
-      QFileInfo(QString::fromStdString(file)).isFile())
-    QFile::remove(QString::fromStdString(file));
-  appwidgets::ShowInfo(QStringLiteral("Failed to receive incoming fax:\r\r") + text, this);
+// A call that failed after some pages arrived: those pages are listed, with
+// a note that says the fax is incomplete, before the box is shown.
+void TMainScreen::FaxReceiveFailed(const QString& reason, const app::ReceivedFax& kept) {
+  QString text = QStringLiteral("Failed to receive incoming fax:\r\r") + reason;
+  if (kept.Pages > 0) {
+    const std::string note = ("Incomplete: " + appwidgets::ToAnsi(reason)).substr(0, 60);
+    ListReceivedFax(kept, note);
+    text += kept.Pages == 1 ? QStringLiteral("\r\rThe page that arrived is in the Received list.")
+                            : QStringLiteral("\r\rThe %1 pages that arrived are in the Received "
+                                             "list.")
+                                  .arg(kept.Pages);
+  }
+  appwidgets::ShowInfo(text, this);
 }
 
 void TMainScreen::PlayReceivedSound() {

@@ -5,8 +5,8 @@
 #include "app/TMainScreen.h"
 
 #include "app/THelpWindow.h"
-#include "compose/SendServices.h"
-#include "compose/TSendFaxForm.h"
+#include "widgets/HelpAndBeep.h"
+#include "send/TSendFaxForm.h"
 #include "core/Settings.h"
 #include "platform/FxErrors.h"
 #include "widgets/MessageBoxes.h"
@@ -43,7 +43,7 @@ QString RunSendDialog(QWidget* owner, xbase::Table& table, const QString& faxFil
 
 void TMainScreen::SendButtonClick() {
   if (!SelectCurrentSent()) {
-    compose::MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
   if (const auto kept = m_pendingOutcomes.find(m_faxTable.recNo());
@@ -58,7 +58,7 @@ void TMainScreen::SendButtonClick() {
             QStringLiteral("Send"), this))
       return;
   }
-  compose::SetHelpHandler([this](int context) { ShowHelpTopic(context); });
+  appwidgets::SetHelpHandler([this](int context) { ShowHelpTopic(context); });
   const long recNo = m_faxTable.recNo();
   std::optional<appwidgets::BusyCursor> hourglass(std::in_place);
   SetStatusText("Preparing files for viewing...");

@@ -59,10 +59,10 @@ void TMainScreen::SetButtons() {
 
   m_newButton->setEnabled(sentPage);
   m_cloneButton->setEnabled(sentPage && !sentEmpty);
-  m_sendButton->setEnabled(sentPage && !sentEmpty && !m_receiving);
-  m_mnuRebuildIndexes->setEnabled(!m_receiving);
-  m_mnuPreferences->setEnabled(!m_receiving);
-  m_mnuModemReset->setEnabled(!m_receiving);
+  m_sendButton->setEnabled(sentPage && !sentEmpty && !Receiving());
+  m_mnuRebuildIndexes->setEnabled(!Receiving());
+  m_mnuPreferences->setEnabled(!Receiving());
+  m_mnuModemReset->setEnabled(!Receiving());
   m_receiveButton->setEnabled(true);
   m_mnuReceive->setEnabled(true);
   if (sentPage) {
@@ -70,8 +70,8 @@ void TMainScreen::SetButtons() {
     m_deleteButton->setEnabled(!sentEmpty);
     m_viewFaxButton->setEnabled(!sentEmpty);
   } else {
-    m_editButton->setEnabled(!m_receiving && !recEmpty);
-    m_deleteButton->setEnabled(!m_receiving && !recEmpty);
+    m_editButton->setEnabled(!Receiving() && !recEmpty);
+    m_deleteButton->setEnabled(!Receiving() && !recEmpty);
     m_viewFaxButton->setEnabled(!recEmpty);
   }
   m_mnuViewPrint->setEnabled(m_viewFaxButton->isEnabled());

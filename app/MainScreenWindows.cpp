@@ -12,7 +12,7 @@
 #include "compose/TCoverBrowse.h"
 #include "compose/TFaxEditor.h"
 #include "compose/TPhoneBook.h"
-#include "compose/TResetModemForm.h"
+#include "send/TResetModemForm.h"
 #include "core/FaxTables.h"
 #include "core/Settings.h"
 #include "docimport/qt/ImportChoice.h"
@@ -198,7 +198,7 @@ void TMainScreen::mnuPhoneBookClick() {
 }
 
 void TMainScreen::mnuPreferencesClick() {
-  if (m_receiving)
+  if (Receiving())
     return;
   {
     TPreferences preferences(this);
@@ -211,9 +211,9 @@ void TMainScreen::mnuPreferencesClick() {
 }
 
 void TMainScreen::mnuModemResetClick() {
-  if (m_receiving)
+  if (Receiving())
     return;
-  compose::ShowModemReset(this);
+  faxsend::ShowModemReset(this);
   SetButtons();
 }
 
@@ -257,7 +257,7 @@ void TMainScreen::dropEvent(QDropEvent* event) {
 }
 
 void TMainScreen::mnuRebuildIndexesClick() {
-  if (m_receiving)
+  if (Receiving())
     return;
   m_faxModel->Suspend();
   m_recModel->Suspend();

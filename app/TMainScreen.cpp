@@ -5,7 +5,7 @@
 #include "core/Settings.h"
 #include "widgets/MessageBoxes.h"
 #include "widgets/WindowServices.h"
-#include "compose/SendServices.h"
+#include "widgets/HelpAndBeep.h"
 #include "faxengine/TFxReceiveFax.h"
 #include "faximage/FaxConverter.h"
 #include "faxview/TFaxViewer.h"
@@ -44,14 +44,11 @@ TMainScreen::TMainScreen(QWidget* parent) : QMainWindow(parent) {
 }
 
 TMainScreen::~TMainScreen() {
-  if (m_receiving)
+  if (Receiving())
     StopReceiveMode();
-  // The receive component goes before the port it uses.
-  m_receiveFax.reset();
-  m_comPort.reset();
   if (appwidgets::HintTarget() == m_status)
     appwidgets::SetHintTarget(nullptr);
-  compose::SetHelpHandler({});
+  appwidgets::SetHelpHandler({});
   TFaxViewer::SetHelpHandler({});
   if (appwidgets::MainWindow() == this)
     appwidgets::SetMainWindow(nullptr);
@@ -86,7 +83,7 @@ void TMainScreen::FormCreate() {
   appwidgets::SetHintsShown(app::Settings.HintsOn);
   setAcceptDrops(true);
   // Help buttons of the other windows open this program's help window.
-  compose::SetHelpHandler([this](int context) { ShowHelpTopic(context); });
+  appwidgets::SetHelpHandler([this](int context) { ShowHelpTopic(context); });
   TFaxViewer::SetHelpHandler([this](int context) { ShowHelpTopic(context); });
 }
 
@@ -163,7 +160,7 @@ void TMainScreen::FormActivate() {
   appwidgets::ProcessPendingEvents();
   if (m_firstRun)
     mnuPreferencesClick();
-  if (app::Settings.ReceiveAtStartup && !m_receiving)
+  if (app::Settings.ReceiveAtStartup && !Receiving())
     ReceiveButtonClick();
   // The greeting comes last, so that receive mode already answers calls
   // while it is read.
@@ -191,7 +188,7 @@ void TMainScreen::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainScreen::FormCloseQuery() {
-  if (m_faxInProgress &&
+  if (FaxInProgress() &&
       !appwidgets::AskYesNo(QStringLiteral("You are receiving a fax. Exit the program?"),
                             QStringLiteral("Exit"), this))
     return false;
@@ -208,7 +205,7 @@ bool TMainScreen::FormCloseQuery() {
 }
 
 void TMainScreen::FormClose() {
-  if (m_receiving)
+  if (Receiving())
     ReceiveButtonClick();
   SetButtons();
   if (!m_firstActivation)

@@ -7,11 +7,9 @@
 #include "core/FaxStores.h"
 #include "xbase/Table.h"
 
-#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,9 +23,6 @@ class QTabBar;
 class QTableView;
 class QTimer;
 class QWidget;
-class TFxComPort;
-class TFxReceiveFax;
-class TFxCustomAbstractFax;
 namespace compose {
 class TFaxEditor;
 }
@@ -42,6 +37,8 @@ class TRichEditor;
 
 namespace app {
 class FaxTableModel;
+class ReceiveMode;
+struct ReceivedFax;
 }
 
 class TMainScreen : public QMainWindow {
@@ -91,10 +88,8 @@ public:
   QWidget* ButtonBar() const { return m_buttonBar; }
 
   // Receive mode state.
-  bool Receiving() const { return m_receiving; }
-  bool FaxInProgress() const { return m_faxInProgress; }
-  TFxReceiveFax* FxReceiveFax1() const { return m_receiveFax.get(); }
-  TFxComPort* FxComPort1() const { return m_comPort.get(); }
+  bool Receiving() const;
+  bool FaxInProgress() const;
 
   // Set by main() when this start found no COM port in the settings.
   bool FirstRun() const { return m_firstRun; }
@@ -169,21 +164,15 @@ private:
   void ShowHelpTopic(int context);
   void OpenFaxFile(const QString& path);
 
-  // Receive mode (app/MainScreenReceive.cpp).
+  // Receive mode (app/MainScreenReceive.cpp): the window's side of it.
   void StartReceiveMode();
   void StopReceiveMode();
-  void FxReceiveFax1FaxAccept(TFxCustomAbstractFax& cp, bool& accept);
-  void FxReceiveFax1FaxStatus(TFxCustomAbstractFax& cp, bool first, bool last);
-  void FxReceiveFax1FaxLog(TFxCustomAbstractFax& cp, int logCode);
-  void FxReceiveFax1FaxError(TFxCustomAbstractFax& cp, int errorCode);
-  struct ReceivedFax {
-    std::string From; // remote ID, trimmed of its padding
-    int Pages = 0;
-    std::string File; // path of the APF file
-    QDateTime When;
-  };
-  void FaxReceived(const ReceivedFax& fax);
-  void FaxReceiveFailed(int error, const std::string& file);
+  void ReceiveModeEnded(const QString& reason);
+  // Lists a received fax; false (and a retry later) when the table cannot
+  // take it yet.
+  bool ListReceivedFax(const app::ReceivedFax& fax, const std::string& notes = {});
+  void FaxReceived(const app::ReceivedFax& fax);
+  void FaxReceiveFailed(const QString& reason, const app::ReceivedFax& kept);
   void ListUnlistedReceivedFaxes();
 
   // Writes that failed and wait for the table to take them: send results
@@ -241,14 +230,7 @@ private:
   std::unique_ptr<faximage::TFxFaxConverter> m_converter;
   QString m_pendingImport; // "New fax from file": the file whose pages start the document
 
-  // Receive mode
-  std::unique_ptr<TFxComPort> m_comPort;
-  std::unique_ptr<TFxReceiveFax> m_receiveFax;
-  bool m_receiving = false;
-  bool m_faxInProgress = false;
-  bool m_stopping = false;
-  uint16_t m_receivedPages = 0;
-  int m_lastFaxError = 0;
+  app::ReceiveMode* m_receiveMode = nullptr;
 
   bool m_cloneMode = false;
   bool m_firstActivation = true;

@@ -9,14 +9,15 @@
 #include "core/Settings.h"
 #include "core/SharedServices.h"
 #include "widgets/MessageBoxes.h"
-#include "compose/FormParts.h"
-#include "compose/SendServices.h"
-#include "compose/SerialDevices.h"
-#include "compose/TCheckFaxClassForm.h"
-#include "compose/TFindModemForm.h"
-#include "compose/TResetModemForm.h"
+#include "widgets/FormParts.h"
+#include "widgets/HelpAndBeep.h"
+#include "send/SerialDevices.h"
+#include "send/TCheckFaxClassForm.h"
+#include "send/TFindModemForm.h"
+#include "send/TResetModemForm.h"
 #include "platform/PortDevices.h"
 #include "platform/ProgramDir.h"
+#include "send/PortParts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,8 +39,8 @@
 
 using appwidgets::FromAnsi;
 using appwidgets::ToAnsi;
-using compose::SetHint;
-using compose::TRadioGroup;
+using appwidgets::SetHint;
+using appwidgets::TRadioGroup;
 
 namespace {
 
@@ -81,7 +82,7 @@ TPreferences::TPreferences(QWidget* parent)
     : QDialog(parent), m_comPort(std::make_unique<TFxComPort>()),
       m_sendFax(std::make_unique<TFxSendFax>()) {
   BuildForm();
-  compose::SetUpModemPort(*m_comPort);
+  faxsend::SetUpModemPort(*m_comPort);
   m_comPort->SetTracing(tlOn);
   m_comPort->SetTraceSize(32000);
   m_comPort->SetTraceName("TOV2.TRC");
@@ -91,7 +92,7 @@ TPreferences::TPreferences(QWidget* parent)
   m_sendFax->SetFaxFileExt("APF");
   // The handler outlives this window (the main window's comes back only
   // with its next send): it must never reach a closed Preferences.
-  compose::SetHelpHandler([self = QPointer<QWidget>(this)](int context) {
+  appwidgets::SetHelpHandler([self = QPointer<QWidget>(this)](int context) {
     THelpWindow::ShowTopic(context, self ? self.data() : appwidgets::MainWindow());
   });
   LoadControls();
@@ -117,7 +118,7 @@ void TPreferences::BuildForm() {
   m_pages->addTab(BuildModemPage(), "Modem");
   m_pages->addTab(BuildReceivePage(), "Receiving");
   outer->addWidget(m_pages, 1);
-  status = compose::AddStatusLine(this, outer);
+  status = appwidgets::AddStatusLine(this, outer);
   resize(622, 423);
   ConnectButtons();
 }
@@ -200,7 +201,7 @@ QWidget* TPreferences::BuildUserPage() {
 QWidget* TPreferences::BuildModemPage() {
   auto* page = new QWidget(this);
   auto* grid = new QGridLayout(page);
-  ComPort = new TRadioGroup("Port", compose::ComItems(), 2, page);
+  ComPort = new TRadioGroup("Port", faxsend::ComItems(), 2, page);
   ComPort->setObjectName("ComPort");
   SetHint(ComPort, "Select the communications port for your faxmodem here");
   grid->addWidget(ComPort, 0, 0);
@@ -212,7 +213,7 @@ QWidget* TPreferences::BuildModemPage() {
   grid->addWidget(FaxClass, 0, 1);
   auto* devices = new QGroupBox("Devices of the Com ports", page);
   auto* form = new QFormLayout(devices);
-  const std::vector<std::string> present = compose::PresentSerialDevices();
+  const std::vector<std::string> present = faxsend::PresentSerialDevices();
   for (int i = 0; i < 6; ++i) {
     m_devices[i] = new QComboBox(devices);
     m_devices[i]->setObjectName(QString("PortDevice%1").arg(i + 1));
@@ -442,13 +443,13 @@ void TPreferences::ExplorerButton1Click() {
 }
 
 void TPreferences::FindModemButtonClick() {
-  compose::FindModemFor(this, *m_comPort, *ComPort);
+  faxsend::FindModemFor(this, *m_comPort, *ComPort);
 }
 
 void TPreferences::CheckFaxClassButtonClick() {
-  compose::CheckFaxClassFor(this, *m_comPort, *m_sendFax, *ComPort, *FaxClass);
+  faxsend::CheckFaxClassFor(this, *m_comPort, *m_sendFax, *ComPort, *FaxClass);
 }
 
 void TPreferences::ExplorerButton2Click() {
-  compose::ShowModemReset(this);
+  faxsend::ShowModemReset(this);
 }

@@ -18,7 +18,7 @@ class QLineEdit;
 class QPushButton;
 class QSoundEffect;
 class QTabWidget;
-namespace compose {
+namespace appwidgets {
 class TRadioGroup;
 }
 
@@ -73,8 +73,8 @@ private:
   bool m_activated = false;
 
   QTabWidget* m_pages = nullptr;
-  compose::TRadioGroup *ComPort = nullptr, *FaxClass = nullptr, *ToneOrPulse = nullptr;
-  compose::TRadioGroup* AnswerOnRing = nullptr;
+  appwidgets::TRadioGroup *ComPort = nullptr, *FaxClass = nullptr, *ToneOrPulse = nullptr;
+  appwidgets::TRadioGroup* AnswerOnRing = nullptr;
   QCheckBox *CheckBlindDial = nullptr, *CheckIgnoreBusy = nullptr, *ReceiveAtStartup = nullptr;
   QLineEdit *Name = nullptr, *FaxNumber = nullptr, *DialPrefix = nullptr, *ModemInit = nullptr;
   QLineEdit *DialAttempts = nullptr, *RetryWait = nullptr, *TimeOut = nullptr;

@@ -8,7 +8,7 @@ set(APPWIN_DEPS tolvane_widgets tolvane_core tolvane_faxengine tolvane_serial
   tolvane_richtext tolvane_platform tolvane_platform_qt
   Qt6::Widgets Qt6::PrintSupport)
 set(APPWIN_DEFS)
-foreach(lib compose faxview docimport docimportqt)
+foreach(lib compose send faxview docimport docimportqt)
   if(TARGET tolvane_${lib})
     list(APPEND APPWIN_DEPS tolvane_${lib})
     string(TOUPPER ${lib} upper)

@@ -2,7 +2,7 @@
 
 #include "widgets/MessageBoxes.h"
 #include "widgets/WindowServices.h"
-#include "compose/FormParts.h"
+#include "widgets/FormParts.h"
 #include "compose/TParagraphPropDlg.h"
 #include "richtext/RichEditor.h"
 #include "richtext/RichToolBar.h"
@@ -40,7 +40,7 @@ QPushButton* MakeButton(const QString& objectName, const QString& text, const QS
                         QWidget* parent) {
   auto* button = new QPushButton(text, parent);
   button->setObjectName(objectName);
-  SetHint(button, hint);
+  appwidgets::SetHint(button, hint);
   return button;
 }
 

@@ -3,9 +3,9 @@
 #include "core/FaxStores.h"
 #include "widgets/MessageBoxes.h"
 #include "compose/EditorParts.h"
-#include "compose/FormParts.h"
+#include "widgets/FormParts.h"
 #include "compose/RichTextMemo.h"
-#include "compose/SendServices.h"
+#include "widgets/HelpAndBeep.h"
 #include "compose/TCoverEditor.h"
 #include "compose/TableGridModel.h"
 #include "richtext/RichEditor.h"
@@ -80,7 +80,7 @@ void TCoverBrowse::connectButtons() {
   connect(Acceptbutton, &QPushButton::clicked, this, [this] { AcceptbuttonClick(); });
   connect(CloseButton, &QPushButton::clicked, this, [this] { done(2); });
   connect(CancelButton, &QPushButton::clicked, this, [this] { done(2); });
-  connect(HelpButton, &QPushButton::clicked, this, [] { ShowHelpContext(1017); });
+  connect(HelpButton, &QPushButton::clicked, this, [] { appwidgets::ShowHelpContext(1017); });
 }
 
 void TCoverBrowse::SetChoosingMode(bool choosing) {
@@ -139,7 +139,7 @@ void TCoverBrowse::NewButtonClick() {
 
 void TCoverBrowse::ModifyButtonClick() {
   if (m_table.queryRecCount() == 0 || !SelectGridRow(CoverGrid, m_model.get())) {
-    MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
   const long recNo = m_table.recNo();
@@ -160,7 +160,7 @@ void TCoverBrowse::ModifyButtonClick() {
 
 void TCoverBrowse::CloneButtonClick() {
   if (m_table.queryRecCount() == 0) {
-    MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
   m_clone = true;
@@ -169,7 +169,7 @@ void TCoverBrowse::CloneButtonClick() {
 
 void TCoverBrowse::DeleteButtonClick() {
   if (m_table.queryRecCount() == 0 || !SelectGridRow(CoverGrid, m_model.get())) {
-    MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
   const QString question = QStringLiteral("Delete the current cover template?:\r") +
@@ -184,7 +184,7 @@ void TCoverBrowse::AcceptbuttonClick() {
   // The caller reads the chosen template from the table's current record;
   // with no template listed there is nothing to hand back.
   if (m_table.queryRecCount() == 0 || !SelectGridRow(CoverGrid, m_model.get())) {
-    MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
   done(1);

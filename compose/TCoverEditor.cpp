@@ -2,8 +2,8 @@
 
 #include "widgets/SaveFailure.h"
 #include "compose/EditorRequests.h"
-#include "compose/FormParts.h"
-#include "compose/SendServices.h"
+#include "widgets/FormParts.h"
+#include "widgets/HelpAndBeep.h"
 #include "richtext/MergeField.h"
 #include "richtext/RichEditor.h"
 #include "richtext/RichToolBar.h"
@@ -95,7 +95,7 @@ void TCoverEditor::buildInsertMenu() {
 void TCoverEditor::connectControls() {
   connect(OKbutton, &QPushButton::clicked, this, [this] { OKbuttonClick(); });
   connect(CancelButton, &QPushButton::clicked, this, [this] { done(2); });
-  connect(HelpButton, &QPushButton::clicked, this, [] { ShowHelpContext(1018); });
+  connect(HelpButton, &QPushButton::clicked, this, [] { appwidgets::ShowHelpContext(1018); });
   connect(InsertButton, &QPushButton::clicked, this,
           [this] { appwidgets::PopupBelow(InsertButton, InsertMenu); });
   connect(Zoombutton, &QPushButton::clicked, this, [this] {

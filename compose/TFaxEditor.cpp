@@ -5,9 +5,9 @@
 
 #include "core/FaxTables.h"
 #include "compose/EditorRequests.h"
-#include "compose/FormParts.h"
+#include "widgets/FormParts.h"
 #include "compose/RichTextMemo.h"
-#include "compose/SendServices.h"
+#include "widgets/HelpAndBeep.h"
 #include "compose/TCoverBrowse.h"
 #include "compose/TPhoneBook.h"
 #include "richtext/RichEditor.h"
@@ -186,7 +186,7 @@ void TFaxEditor::buildToolButtons() {
 }
 
 void TFaxEditor::connectControls() {
-  connect(Helpbutton, &QPushButton::clicked, this, [] { ShowHelpContext(1015); });
+  connect(Helpbutton, &QPushButton::clicked, this, [] { appwidgets::ShowHelpContext(1015); });
   connect(RecipientButton, &QPushButton::clicked, this, [this] { ShowPage(RecipientPage); });
   connect(DocumentButton, &QPushButton::clicked, this, [this] { ShowPage(DocumentPage); });
   connect(CoverButton, &QPushButton::clicked, this, [this] { ShowPage(CoverPage); });

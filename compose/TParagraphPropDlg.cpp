@@ -1,6 +1,6 @@
 #include "compose/TParagraphPropDlg.h"
 
-#include "compose/FormParts.h"
+#include "widgets/FormParts.h"
 #include "richtext/RichEditor.h"
 
 #include <QComboBox>
@@ -129,9 +129,9 @@ void TParagraphPropDlg::UnitChange() {
   ShowValues();
   const QString in =
       unit() == TIndentUnit::Inch ? QStringLiteral("inches") : QStringLiteral("centimeters");
-  SetHint(LeftIndent, QStringLiteral("Specify left indent for the paragraph in ") + in);
-  SetHint(RightIndent, QStringLiteral("Specify right indent for the paragraph in ") + in);
-  SetHint(FirstIndent, QStringLiteral("Specify first line indent for the paragraph in ") + in);
+  appwidgets::SetHint(LeftIndent, QStringLiteral("Specify left indent for the paragraph in ") + in);
+  appwidgets::SetHint(RightIndent, QStringLiteral("Specify right indent for the paragraph in ") + in);
+  appwidgets::SetHint(FirstIndent, QStringLiteral("Specify first line indent for the paragraph in ") + in);
 }
 
 void TParagraphPropDlg::FirstIndentComboChange() {

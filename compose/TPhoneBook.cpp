@@ -3,8 +3,8 @@
 #include "core/FaxStores.h"
 #include "widgets/MessageBoxes.h"
 #include "compose/EditorParts.h"
-#include "compose/FormParts.h"
-#include "compose/SendServices.h"
+#include "widgets/FormParts.h"
+#include "widgets/HelpAndBeep.h"
 #include "compose/TPhoneBookEditor.h"
 #include "compose/TableGridModel.h"
 
@@ -78,7 +78,7 @@ void TPhoneBook::connectButtons() {
   connect(OKButton, &QPushButton::clicked, this, [this] { AcceptbuttonClick(); });
   connect(Cancelbutton, &QPushButton::clicked, this, [this] { done(2); });
   connect(Closebutton, &QPushButton::clicked, this, [this] { done(2); });
-  connect(Helpbutton, &QPushButton::clicked, this, [] { ShowHelpContext(1019); });
+  connect(Helpbutton, &QPushButton::clicked, this, [] { appwidgets::ShowHelpContext(1019); });
   connect(PhoneGrid, &QTableView::doubleClicked, this, [this] {
     if (OKButton->isVisible())
       AcceptbuttonClick();
@@ -138,7 +138,7 @@ void TPhoneBook::AddbuttonClick() {
 
 void TPhoneBook::ModifyButtonClick() {
   if (PhoneTable.queryRecCount() == 0 || !SelectGridRow(PhoneGrid, m_model.get())) {
-    MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
   const long recNo = PhoneTable.recNo();
@@ -159,7 +159,7 @@ void TPhoneBook::ModifyButtonClick() {
 
 void TPhoneBook::DeleteButtonClick() {
   if (PhoneTable.queryRecCount() == 0 || !SelectGridRow(PhoneGrid, m_model.get())) {
-    MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
   const QString question = QStringLiteral("Delete the current phone book entry?:\r") +

@@ -2,8 +2,8 @@
 
 #include "widgets/SaveFailure.h"
 #include "compose/EditorParts.h"
-#include "compose/FormParts.h"
-#include "compose/SendServices.h"
+#include "widgets/FormParts.h"
+#include "widgets/HelpAndBeep.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -21,7 +21,7 @@ TPhoneBookEditor::TPhoneBookEditor(QWidget* parent) : QDialog(parent) {
   m_hints = std::make_unique<appwidgets::HintRedirect>(this, status);
   connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
   connect(Cancelbutton, &QPushButton::clicked, this, [this] { done(2); });
-  connect(Helpbutton, &QPushButton::clicked, this, [] { ShowHelpContext(1020); });
+  connect(Helpbutton, &QPushButton::clicked, this, [] { appwidgets::ShowHelpContext(1020); });
 }
 
 TPhoneBookEditor::~TPhoneBookEditor() = default;

@@ -61,6 +61,8 @@ void AppendReceivedFax(xbase::Table& received, const ReceivedFaxEntry& entry) {
     received.setField("FROM", entry.From);
     received.setNumber("PAGES", entry.Pages);
     received.setField("FAXFILE", entry.FaxFile);
+    if (!entry.Notes.empty())
+      received.setField("NOTES", entry.Notes);
     received.post();
   });
 }

@@ -35,6 +35,7 @@ struct ReceivedFaxEntry {
   std::string From;
   int Pages = 0;
   std::string FaxFile; // the file's name in receive/
+  std::string Notes;   // written only when not empty
 };
 void AppendReceivedFax(xbase::Table& received, const ReceivedFaxEntry& entry);
 void WriteReceivedNotes(xbase::Table& received, long recNo, const std::string& notes);

@@ -9,7 +9,7 @@
 //
 // Counters: median_us and p99_us per event (over all events of the run).
 
-#include "compose/TFxFaxStatus.h"
+#include "send/TFxFaxStatus.h"
 #include "faxengine/FaxTypes.h"
 #include "faxengine/TFxSendFax.h"
 

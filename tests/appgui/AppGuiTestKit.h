@@ -3,6 +3,7 @@
 // each test's own with tables filled as a test needs, and small helpers to
 // find controls and wait for what the window does.
 
+#include "app/ReceiveMode.h"
 #include "app/TMainScreen.h"
 
 #include <QApplication>
@@ -73,16 +74,16 @@ template <typename T> T* Find(QWidget* parent, const char* name) {
 class MainScreenTestAccess {
 public:
   static void SetReceiving(TMainScreen& w, bool on) {
-    w.m_receiving = on;
+    w.m_receiveMode->m_receiving = on;
     w.SetButtons();
   }
-  static void SetFaxInProgress(TMainScreen& w, bool on) { w.m_faxInProgress = on; }
+  static void SetFaxInProgress(TMainScreen& w, bool on) { w.m_receiveMode->m_faxInProgress = on; }
   static app::FaxTableModel& SentModel(TMainScreen& w) { return *w.m_faxModel; }
   static app::FaxTableModel& ReceivedModel(TMainScreen& w) { return *w.m_recModel; }
   // What the receive component hands the window when a fax has arrived.
   static void FaxArrived(TMainScreen& w, const std::string& from, int pages,
                          const std::string& file) {
-    w.FaxReceived({from, pages, file, QDateTime::currentDateTime()});
+    w.FaxReceived(app::ReceivedFax{from, pages, file, QDateTime::currentDateTime()});
   }
   // The half-minute retry of writes that failed, at once.
   static void RetryNow(TMainScreen& w) { w.RetryPendingWrites(); }

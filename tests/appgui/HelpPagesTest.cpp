@@ -12,8 +12,8 @@
 #include "compose/TFaxEditor.h"
 #include "compose/TPhoneBook.h"
 #include "compose/TPhoneBookEditor.h"
-#include "compose/TResetModemForm.h"
-#include "compose/TSendFaxForm.h"
+#include "send/TResetModemForm.h"
+#include "send/TSendFaxForm.h"
 #include "faxview/TFaxViewer.h"
 #include "xbase/Table.h"
 

@@ -5,7 +5,10 @@
 #include "tests/appgui/DesktopServices.h"
 
 #include "app/FaxTableModel.h"
+#include "core/Settings.h"
+#include "serial/TFxComPort.h"
 #include "widgets/MessageBoxes.h"
+#include "xbase/Table.h"
 
 #include <QDate>
 #include <QFile>
@@ -19,6 +22,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -176,16 +180,33 @@ TEST(ReceiveMode, CallsAreAnsweredStoredListedAndFailuresReported) {
   ASSERT_TRUE(waitForRows(w, 2, seen)) << sim.Log() << seen.join(QChar(10)).toStdString();
   EXPECT_TRUE(std::filesystem::exists(data.Path() + "receive/FAX0002.APF"));
 
-  // Carrier lost in mid-page: a message, no record, no file; receive mode stays on.
+  // Carrier lost in mid-page: a message; the rows that arrived stay in the
+  // file and are listed as an incomplete fax; receive mode stays on.
   hook::setNextAnswer(QMessageBox::Ok);
   ASSERT_TRUE(waitForIdle(w));
   sim.Call("5550106");
   ASSERT_TRUE(WaitFor(
       [] { return hook::lastText().startsWith("Failed to receive incoming fax:\r\r"); }, 60000))
       << sim.Log();
-  EXPECT_NE(hook::lastText(), "Failed to receive incoming fax:\r\rUnknown error");
-  EXPECT_FALSE(std::filesystem::exists(data.Path() + "receive/FAX0003.APF"));
-  EXPECT_EQ(grid->model()->rowCount(), 2);
+  EXPECT_FALSE(hook::lastText().startsWith("Failed to receive incoming fax:\r\rUnknown error"));
+  EXPECT_TRUE(hook::lastText().endsWith("\r\rThe page that arrived is in the Received list."))
+      << hook::lastText().toStdString();
+  ASSERT_EQ(grid->model()->rowCount(), 3);
+  EXPECT_TRUE(std::filesystem::exists(data.Path() + "receive/FAX0003.APF"));
+  xbase::Table& received = w.RecTable();
+  const long keep = received.recNo();
+  bool listed = false;
+  for (received.first(); !received.eof(); received.next()) {
+    if (received.fieldString("FAXFILE") != "FAX0003.APF")
+      continue;
+    listed = true;
+    EXPECT_EQ(received.fieldString("FROM"), "DROPPER");
+    EXPECT_EQ(received.fieldNumber("PAGES"), 1);
+    EXPECT_EQ(received.fieldString("NOTES").rfind("Incomplete: ", 0), 0u)
+        << received.fieldString("NOTES");
+  }
+  received.go(keep);
+  EXPECT_TRUE(listed);
   EXPECT_TRUE(w.Receiving());
 
   // Closing while a fax arrives asks; No keeps the window and the call.
@@ -197,8 +218,8 @@ TEST(ReceiveMode, CallsAreAnsweredStoredListedAndFailuresReported) {
   EXPECT_EQ(hook::lastText(), "You are receiving a fax. Exit the program?");
   EXPECT_EQ(hook::lastCaption(), "Exit");
   EXPECT_TRUE(w.isVisible());
-  ASSERT_TRUE(waitForRows(w, 3, seen)) << sim.Log() << seen.join(QChar(10)).toStdString();
-  EXPECT_TRUE(std::filesystem::exists(data.Path() + "receive/FAX0003.APF"));
+  ASSERT_TRUE(waitForRows(w, 4, seen)) << sim.Log() << seen.join(QChar(10)).toStdString();
+  EXPECT_TRUE(std::filesystem::exists(data.Path() + "receive/FAX0004.APF"));
 
   // Stopping sends the after-reset string and closes the port.
   QTest::mouseClick(receive, Qt::LeftButton);
@@ -210,4 +231,68 @@ TEST(ReceiveMode, CallsAreAnsweredStoredListedAndFailuresReported) {
   EXPECT_NE(traced.rfind("ATZ"), std::string::npos) << "after-reset string not sent";
   w.close();
   EXPECT_FALSE(w.isVisible()); // waiting without a call: no question
+}
+
+// Receive mode without a window: its signals tell each step, a failed call
+// hands over the pages that arrived, and a modem that goes away ends it.
+TEST(ReceiveModeObject, SignalsTellCallsFailuresAndAVanishedModem) {
+  TestApp();
+  DataFolder data;
+  auto sim = std::make_unique<Simulator>(data.Path());
+  data.WriteIni("Ports", "Com1", data.Path() + "com1");
+  data.WriteIni("Modem", "FaxClass", "1"); // Class 1
+  app::LoadSettings();
+  std::filesystem::create_directory(data.Path() + "receive");
+
+  app::ReceiveMode mode(data.Path());
+  QStringList status, ended;
+  std::vector<bool> changes;
+  std::vector<app::ReceivedFax> received, kept;
+  QString failure;
+  QObject::connect(&mode, &app::ReceiveMode::StatusText, [&](const QString& t) { status << t; });
+  QObject::connect(&mode, &app::ReceiveMode::ReceivingChanged,
+                   [&](bool on) { changes.push_back(on); });
+  QObject::connect(&mode, &app::ReceiveMode::FaxReceived,
+                   [&](const app::ReceivedFax& f) { received.push_back(f); });
+  QObject::connect(&mode, &app::ReceiveMode::FaxFailed,
+                   [&](const QString& reason, const app::ReceivedFax& f) {
+                     failure = reason;
+                     kept.push_back(f);
+                   });
+  QObject::connect(&mode, &app::ReceiveMode::Ended, [&](const QString& t) { ended << t; });
+  auto waitingForCall = [&] {
+    return WaitFor([&] { return !status.isEmpty() && status.last().startsWith("Waiting for incoming call"); },
+                   30000);
+  };
+
+  ASSERT_EQ(mode.Start(app::Settings), "");
+  EXPECT_TRUE(mode.Receiving());
+  EXPECT_EQ(changes, std::vector<bool>{true});
+  ASSERT_TRUE(waitingForCall()) << status.join('\n').toStdString();
+
+  sim->Call("5550105");
+  ASSERT_TRUE(WaitFor([&] { return !received.empty(); }, 60000)) << sim->Log();
+  EXPECT_EQ(received[0].From, "REMOTE ONE");
+  EXPECT_EQ(received[0].Pages, 1);
+  EXPECT_TRUE(std::filesystem::exists(received[0].File));
+  EXPECT_FALSE(mode.FaxInProgress());
+
+  ASSERT_TRUE(waitingForCall());
+  sim->Call("5550106");
+  ASSERT_TRUE(WaitFor([&] { return !kept.empty(); }, 60000)) << sim->Log();
+  EXPECT_FALSE(failure.isEmpty());
+  EXPECT_NE(failure, "Unknown error");
+  EXPECT_EQ(kept[0].Pages, 1) << "the rows before the carrier was lost";
+  EXPECT_TRUE(std::filesystem::exists(kept[0].File));
+  EXPECT_NE(kept[0].File, received[0].File);
+  EXPECT_TRUE(mode.Receiving());
+
+  // The modem goes away (the simulator ends, as a USB modem pulled out).
+  ASSERT_TRUE(waitingForCall());
+  sim.reset();
+  ASSERT_TRUE(WaitFor([&] { return !ended.isEmpty(); }, 30000)) << status.join('\n').toStdString();
+  EXPECT_TRUE(ended[0].startsWith("Receive mode ended: ")) << ended[0].toStdString();
+  EXPECT_FALSE(mode.Receiving());
+  EXPECT_EQ(changes, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(mode.Port()->Open());
 }

@@ -14,7 +14,7 @@
 #include "compose/TFaxEditor.h"
 #include "compose/TPhoneBook.h"
 #include "compose/TPhoneBookEditor.h"
-#include "compose/TSendFaxForm.h"
+#include "send/TSendFaxForm.h"
 #include "docimport/qt/PagePictures.h"
 #include "platform/ProgramDir.h"
 #include "platform/qt/QtMainThreadDispatcher.h"

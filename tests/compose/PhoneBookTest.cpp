@@ -3,7 +3,7 @@
 #include "ComposeSupport.h"
 #include "core/FaxTables.h"
 #include "widgets/MessageBoxes.h"
-#include "compose/SendServices.h"
+#include "widgets/HelpAndBeep.h"
 #include "compose/TFaxEditor.h"
 #include "compose/TPhoneBook.h"
 #include "compose/TPhoneBookEditor.h"
@@ -46,10 +46,10 @@ TEST_F(PhoneBookTest, NewEditDeleteWithButtonStates) {
   EXPECT_FALSE(book.OKButton->isEnabled());
   EXPECT_FALSE(book.Closebutton->isVisible());
   EXPECT_TRUE(book.Cancelbutton->isVisible());
-  const int beeps = compose::BeepCount();
+  const int beeps = appwidgets::BeepCount();
   QTest::mouseClick(book.Modifybutton, Qt::LeftButton); // disabled: nothing
   book.Modifybutton->click();
-  EXPECT_EQ(compose::BeepCount(), beeps);
+  EXPECT_EQ(appwidgets::BeepCount(), beeps);
 
   // A name longer than 35 characters and a number longer than 25 cannot be typed.
   typeEntry(QString(40, QLatin1Char('n')), QString(30, QLatin1Char('9')));

@@ -9,7 +9,7 @@
 #include "core/FaxTables.h"
 #include "core/Settings.h"
 #include "widgets/MessageBoxes.h"
-#include "compose/TSendFaxForm.h"
+#include "send/TSendFaxForm.h"
 #include "xbase/Table.h"
 
 #include <QDateTime>

@@ -7,11 +7,11 @@
 
 #include "core/Settings.h"
 #include "widgets/MessageBoxes.h"
-#include "compose/FormParts.h"
-#include "compose/TCheckFaxClassForm.h"
-#include "compose/TFindModemForm.h"
-#include "compose/TResetModemForm.h"
-#include "compose/TSendFaxForm.h"
+#include "widgets/FormParts.h"
+#include "send/TCheckFaxClassForm.h"
+#include "send/TFindModemForm.h"
+#include "send/TResetModemForm.h"
+#include "send/TSendFaxForm.h"
 #include "serial/UucpLock.h"
 
 #include <QLabel>
@@ -105,7 +105,7 @@ TEST_F(ModemUtilities, FindModemOverSixEntriesNamesEachResultAndWhoHoldsAPort) {
       << shown.message.toStdString();
   EXPECT_EQ(shown.caption, "Find Modem");
   EXPECT_EQ(lastText(), "Set Com Port to Com 2");
-  EXPECT_EQ(form.findChild<compose::TRadioGroup*>("ComPort")->ItemIndex(), 1);
+  EXPECT_EQ(form.findChild<appwidgets::TRadioGroup*>("ComPort")->ItemIndex(), 1);
   EXPECT_EQ(LabelText(form, "ComDevice"), "Com2 is " + QString::fromStdString(sim.Link()));
 
   // Without the modem: the longer message, and nothing is asked.
@@ -204,7 +204,7 @@ TEST_F(ModemUtilities, ModemResetSendsThePrefixedCopyAndStoresTheStrings) {
                                          f.ComPortGroup()->SetItemIndex(4);
                                          sendtest::Click(f, "OkButton");
                                        });
-  compose::ShowModemReset(nullptr);
+  faxsend::ShowModemReset(nullptr);
   EXPECT_EQ(status, "Modem reset"); // "Z" alone gets no answer: it went out as ATZ
   app::TSettings stored;
   app::LoadSettings(stored, m_home.Ini());

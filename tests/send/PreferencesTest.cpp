@@ -7,8 +7,8 @@
 #include "app/TPreferences.h"
 #include "core/Settings.h"
 #include "widgets/MessageBoxes.h"
-#include "compose/FormParts.h"
-#include "compose/TResetModemForm.h"
+#include "widgets/FormParts.h"
+#include "send/TResetModemForm.h"
 #include "platform/PortDevices.h"
 
 #include <QCheckBox>
@@ -68,7 +68,7 @@ TEST(Preferences, CancelLeavesTheFileAsItWasExceptWhatFontAndModemResetSaved) {
   Type(prefs, "FaxNumber", "1");
   Type(prefs, "DialAttempts", "9");
   Type(prefs, "WaveFileEdit", "/tmp/x.wav");
-  prefs.findChild<compose::TRadioGroup*>("ComPort")->SetItemIndex(4);
+  prefs.findChild<appwidgets::TRadioGroup*>("ComPort")->SetItemIndex(4);
   prefs.findChild<QCheckBox*>("CheckBlindDial")->setChecked(true);
   prefs.findChild<QComboBox*>("PortDevice1")->setCurrentText("/dev/ttyACM7");
   sendtest::WhenModal<QFontDialog>([](QFontDialog&) { return true; },
@@ -127,7 +127,7 @@ TEST(Preferences, AcceptStopsAtABadIntegerThenStoresEveryField) {
   EXPECT_EQ(app::Settings.UserName, "Bob"); // taken back before the stop
 
   Type(prefs, "RetryWait", "30");
-  prefs.findChild<compose::TRadioGroup*>("AnswerOnRing")->SetItemIndex(2);
+  prefs.findChild<appwidgets::TRadioGroup*>("AnswerOnRing")->SetItemIndex(2);
   sendtest::Click(prefs, "AcceptButton");
   EXPECT_EQ(prefs.result(), 1);
   app::TSettings stored;
@@ -153,7 +153,7 @@ TEST(Preferences, FirstRunGreetsAndShowsComOne) {
                         "Preferences screen. These values\rwill be saved for future use.\r\rBE "
                         "SURE TO VERIFY THE PORT AND FAX CLASS\rSETTINGS BEFORE CONTINUING");
   EXPECT_FALSE(prefs.FirstRunGreeting());
-  EXPECT_EQ(prefs.findChild<compose::TRadioGroup*>("ComPort")->ItemIndex(), 0);
+  EXPECT_EQ(prefs.findChild<appwidgets::TRadioGroup*>("ComPort")->ItemIndex(), 0);
 }
 
 TEST(Preferences, SoundChooserTakesOnlyWaveNames) {

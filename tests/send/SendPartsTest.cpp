@@ -4,12 +4,12 @@
 
 #include "SendTestSupport.h"
 
-#include "compose/FormParts.h"
-#include "compose/SendServices.h"
-#include "compose/TFxMeter.h"
-#include "compose/TResetModemForm.h"
-#include "compose/TSendFaxForm.h"
-#include "compose/TStandardFaxDisplay.h"
+#include "widgets/FormParts.h"
+#include "widgets/HelpAndBeep.h"
+#include "send/TFxMeter.h"
+#include "send/TResetModemForm.h"
+#include "send/TSendFaxForm.h"
+#include "send/TStandardFaxDisplay.h"
 #include "core/Settings.h"
 #include "faxengine/FaxTypes.h"
 #include "faxengine/TFxSendFax.h"
@@ -193,12 +193,12 @@ TEST(ResetModem, SendNowWithAnEmptyStringOnlyBeeps) {
   form.ResetStringEdit()->clear();
   form.ResetAfterStringEdit()->setText("ATZ");
   form.show();
-  const int beeps = compose::BeepCount();
+  const int beeps = appwidgets::BeepCount();
   sendtest::Click(form, "Button3");
-  EXPECT_EQ(compose::BeepCount(), beeps + 1);
+  EXPECT_EQ(appwidgets::BeepCount(), beeps + 1);
   EXPECT_EQ(LabelText(form, "status"), ""); // no port was opened
   sendtest::Click(form, "Button4");         // the other row's string is there: it tries
-  EXPECT_EQ(compose::BeepCount(), beeps + 2);
+  EXPECT_EQ(appwidgets::BeepCount(), beeps + 2);
   EXPECT_EQ(LabelText(form, "status"), "Unable to open the specified communications port ( Com1 )");
   sendtest::Click(form, "Button1");
   sendtest::Click(form, "Button2");

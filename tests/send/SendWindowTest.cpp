@@ -7,9 +7,9 @@
 
 #include "core/Settings.h"
 #include "widgets/MessageBoxes.h"
-#include "compose/TFxMeter.h"
-#include "compose/TSendFaxForm.h"
-#include "compose/TStandardFaxDisplay.h"
+#include "send/TFxMeter.h"
+#include "send/TSendFaxForm.h"
+#include "send/TStandardFaxDisplay.h"
 #include "faxengine/FaxTypes.h"
 
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "compose/TFxFaxStatus.h"
+#include "send/TFxFaxStatus.h"
 
-#include "compose/TStandardFaxDisplay.h"
+#include "send/TStandardFaxDisplay.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,17 +1,19 @@
-#include "compose/TSendFaxForm.h"
+#include "send/TSendFaxForm.h"
 
 #include "core/ModemCommands.h"
 #include "core/Settings.h"
 #include "core/SharedServices.h"
 #include "widgets/MessageBoxes.h"
-#include "compose/FormParts.h"
-#include "compose/SendServices.h"
-#include "compose/SerialDevices.h"
-#include "compose/TCheckFaxClassForm.h"
-#include "compose/TFindModemForm.h"
-#include "compose/TResetModemForm.h"
+#include "widgets/FormParts.h"
+#include "widgets/HelpAndBeep.h"
+#include "send/SerialDevices.h"
+#include "send/TCheckFaxClassForm.h"
+#include "send/TFindModemForm.h"
+#include "send/TResetModemForm.h"
 #include "platform/FxErrors.h"
 #include "platform/ProgramDir.h"
+#include "widgets/WindowServices.h"
+#include "send/PortParts.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -26,8 +28,6 @@
 #include <optional>
 
 using appwidgets::ProcessPendingEvents;
-using compose::Ansi;
-using compose::ToAnsiText;
 
 namespace {
 
@@ -56,7 +56,7 @@ TSendFaxForm::TSendFaxForm(QWidget* parent)
   BuildForm();
   m_faxStatus = std::make_unique<TFxFaxStatus>(this);
   m_faxStatus->Fax = m_sendFax.get();
-  compose::SetUpModemPort(*m_comPort);
+  faxsend::SetUpModemPort(*m_comPort);
   m_comPort->SetTracing(tlOn);
   m_comPort->SetTraceSize(32000);
   m_comPort->SetLogging(tlOn);
@@ -88,10 +88,10 @@ TSendFaxForm::~TSendFaxForm() {
 void TSendFaxForm::LoadSettings(const app::TSettings& s) {
   ComPort->SetItemIndex(s.ComPort);
   m_comPort->SetComNumber(static_cast<uint16_t>(std::max(0, s.ComPort + 1)));
-  sfusername->setText(Ansi(s.UserName));
-  sfStationID->setText(Ansi(s.UserFax));
-  sfDialPrefix->setText(Ansi(s.DialPrefix));
-  sfModemInit->setText(Ansi(s.InitString));
+  sfusername->setText(appwidgets::FromAnsi(s.UserName));
+  sfStationID->setText(appwidgets::FromAnsi(s.UserFax));
+  sfDialPrefix->setText(appwidgets::FromAnsi(s.DialPrefix));
+  sfModemInit->setText(appwidgets::FromAnsi(s.InitString));
   sfDialAttempts->setText(QString::number(s.DialAttempts));
   sfRetryWait->setText(QString::number(s.RetryWait));
   sfTimeOut->setText(QString::number(s.Timeout));
@@ -104,10 +104,10 @@ void TSendFaxForm::LoadSettings(const app::TSettings& s) {
 
 void TSendFaxForm::StoreSettings(app::TSettings& s) const {
   s.ComPort = ComPort->ItemIndex();
-  s.UserName = ToAnsiText(sfusername->text());
-  s.UserFax = ToAnsiText(sfStationID->text());
-  s.DialPrefix = ToAnsiText(sfDialPrefix->text());
-  s.InitString = ToAnsiText(sfModemInit->text());
+  s.UserName = appwidgets::ToAnsi(sfusername->text());
+  s.UserFax = appwidgets::ToAnsi(sfStationID->text());
+  s.DialPrefix = appwidgets::ToAnsi(sfDialPrefix->text());
+  s.InitString = appwidgets::ToAnsi(sfModemInit->text());
   s.MaximumBPS = app::BpsFromIndex(TransferRate->currentIndex());
   s.DialAttempts = integerIn(sfDialAttempts).value_or(s.DialAttempts);
   s.RetryWait = integerIn(sfRetryWait).value_or(s.RetryWait);
@@ -142,7 +142,7 @@ void TSendFaxForm::FormActivate() {
 
 void TSendFaxForm::closeEvent(QCloseEvent* event) {
   if (m_busy) {
-    compose::MessageBeep();
+    appwidgets::MessageBeep();
     event->ignore();
     return;
   }
@@ -155,7 +155,7 @@ void TSendFaxForm::reject() {
 
 void TSendFaxForm::CloseButtonClick() {
   if (m_busy) {
-    compose::MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
   ClosePort();
@@ -163,15 +163,15 @@ void TSendFaxForm::CloseButtonClick() {
 }
 
 void TSendFaxForm::HelpButtonClick() {
-  compose::ShowHelpContext(1016);
+  appwidgets::ShowHelpContext(1016);
 }
 
 void TSendFaxForm::ExplorerButton1Click() {
-  compose::ShowHelpContext(1026);
+  appwidgets::ShowHelpContext(1026);
 }
 
 void TSendFaxForm::ExplorerButton2Click() {
-  compose::ShowModemReset(this);
+  faxsend::ShowModemReset(this);
 }
 
 void TSendFaxForm::SetStatus(const QString& text) {
@@ -232,22 +232,22 @@ void TSendFaxForm::ConfigureSendFax() {
   fax.SetDetectBusy(!CheckIgnoreBusy->isChecked());
   fax.SetFaxFile(cut(m_faxFile.toStdString()));
   fax.SetCoverFile(cut(m_coverFile.toStdString()));
-  fax.SetPhoneNumber(cut(ToAnsiText(sfPhoneNumber->text())));
+  fax.SetPhoneNumber(cut(appwidgets::ToAnsi(sfPhoneNumber->text())));
   fax.SetToneDial(sfToneOrPulse->ItemIndex() == 0);
   fax.SetFaxClass(static_cast<TFaxClass>(sfFaxClass->ItemIndex() + 1));
   ApplyDialNumbers();
-  fax.SetStationID(ToAnsiText(sfStationID->text()));
-  fax.SetDialPrefix(ToAnsiText(sfDialPrefix->text()));
+  fax.SetStationID(appwidgets::ToAnsi(sfStationID->text()));
+  fax.SetDialPrefix(appwidgets::ToAnsi(sfDialPrefix->text()));
   const QString init = sfModemInit->text();
   if (!init.isEmpty())
-    fax.SetModemInit(ToAnsiText(init.toUpper().contains("AT") ? init : "AT" + init));
+    fax.SetModemInit(appwidgets::ToAnsi(init.toUpper().contains("AT") ? init : "AT" + init));
   m_headerLine = BuildHeader();
-  fax.SetHeaderLine(cut(ToAnsiText(m_headerLine)));
+  fax.SetHeaderLine(cut(appwidgets::ToAnsi(m_headerLine)));
 }
 
 void TSendFaxForm::SendFaxButtonClick() {
   if (m_busy) {
-    compose::MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
   m_busy = true;
@@ -257,11 +257,11 @@ void TSendFaxForm::SendFaxButtonClick() {
   std::string error;
   if (!OpenModemPort(*m_comPort, error)) {
     ClosePort();
-    std::string trouble = compose::DeviceTroubleText(compose::ComDevice(comNumber));
+    std::string trouble = faxsend::DeviceTroubleText(faxsend::ComDevice(comNumber));
     std::string text = error;
     if (comNumber > 0)
-      text += "\r\r" + compose::ComDeviceText(comNumber) + (trouble.empty() ? "" : ". " + trouble);
-    appwidgets::ShowInfo(compose::Ansi(text), this);
+      text += "\r\r" + faxsend::ComDeviceText(comNumber) + (trouble.empty() ? "" : ". " + trouble);
+    appwidgets::ShowInfo(appwidgets::FromAnsi(text), this);
     m_busy = false;
     status->clear();
     return;
@@ -287,7 +287,7 @@ void TSendFaxForm::StartSend() {
 }
 
 void TSendFaxForm::FxSendFax1FaxFinish(TFxCustomAbstractFax&, int errorCode) {
-  const QString text = Ansi(ErrorText(errorCode));
+  const QString text = appwidgets::FromAnsi(ErrorText(errorCode));
   m_lastResult = (errorCode == 0 || text.toUpper() == "OK") ? QString("Sent") : text;
   appwidgets::ShowInfo("Finished: " + text, this);
   ProcessPendingEvents();
@@ -309,18 +309,18 @@ void TSendFaxForm::EndAttempt() {
 
 void TSendFaxForm::FindModemButtonClick() {
   if (m_busy) {
-    compose::MessageBeep(); // the port is in use by the running fax
+    appwidgets::MessageBeep(); // the port is in use by the running fax
     return;
   }
-  compose::FindModemFor(this, *m_comPort, *ComPort);
+  faxsend::FindModemFor(this, *m_comPort, *ComPort);
 }
 
 void TSendFaxForm::CheckFaxClassButtonClick() {
   if (m_busy) {
-    compose::MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
-  compose::CheckFaxClassFor(this, *m_comPort, *m_sendFax, *ComPort, *sfFaxClass);
+  faxsend::CheckFaxClassFor(this, *m_comPort, *m_sendFax, *ComPort, *sfFaxClass);
   ClosePort();
   ProcessPendingEvents();
 }

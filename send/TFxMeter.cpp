@@ -1,4 +1,4 @@
-#include "compose/TFxMeter.h"
+#include "send/TFxMeter.h"
 
 #include <QPainter>
 #include <QPalette>

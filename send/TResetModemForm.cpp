@@ -1,12 +1,13 @@
-#include "compose/TResetModemForm.h"
+#include "send/TResetModemForm.h"
 
 #include "core/ModemCommands.h"
 #include "core/Settings.h"
 #include "widgets/MessageBoxes.h"
 #include "widgets/WindowServices.h"
-#include "compose/FormParts.h"
-#include "compose/SendServices.h"
-#include "compose/SerialDevices.h"
+#include "widgets/FormParts.h"
+#include "widgets/HelpAndBeep.h"
+#include "send/SerialDevices.h"
+#include "send/PortParts.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -15,7 +16,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using compose::SetHint;
+using appwidgets::SetHint;
 
 TResetModemForm::TResetModemForm(QWidget* parent) : QDialog(parent) {
   setObjectName("TResetModemForm");
@@ -23,27 +24,27 @@ TResetModemForm::TResetModemForm(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   auto* outer = new QVBoxLayout(this);
   outer->addWidget(new QLabel("Reset the modem on communications port:", this));
-  ComPort = new compose::TRadioGroup(QString(), compose::ComItems(), 6, this);
+  ComPort = new appwidgets::TRadioGroup(QString(), faxsend::ComItems(), 6, this);
   ComPort->setObjectName("ComPort");
   outer->addWidget(ComPort);
   auto* device = new QLabel(this);
   device->setObjectName("ComDevice");
   outer->addWidget(device);
-  compose::ShowComDevices(ComPort, device);
+  faxsend::ShowComDevices(ComPort, device);
   outer->addWidget(BuildStringRow(
       "Use the following reset string BEFORE each fax session (send or receive):", ResetString,
       Button1, Button3, 0));
-  SetHint(ResetString, "Enter the modem reset string here. Usually this \ris AT&F or AT&F1.");
+  appwidgets::SetHint(ResetString, "Enter the modem reset string here. Usually this \ris AT&F or AT&F1.");
   outer->addWidget(BuildStringRow(
       "Use the following reset string AFTER each fax session (send or receive):", ResetAfterString,
       Button2, Button4, 1));
-  SetHint(ResetAfterString,
+  appwidgets::SetHint(ResetAfterString,
           "Enter the modem reset AFTER string here. Usually this \ris ATZ or AT&F..");
   auto* buttons = new QHBoxLayout;
   OkButton = new QPushButton("&Ok", this);
   OkButton->setObjectName("OkButton");
   OkButton->setDefault(true);
-  SetHint(OkButton, "Exit");
+  appwidgets::SetHint(OkButton, "Exit");
   Helpbutton = new QPushButton("&Help", this);
   Helpbutton->setObjectName("Helpbutton");
   Helpbutton->setAutoDefault(false);
@@ -51,8 +52,8 @@ TResetModemForm::TResetModemForm(QWidget* parent) : QDialog(parent) {
   buttons->addWidget(OkButton);
   buttons->addWidget(Helpbutton);
   outer->addLayout(buttons);
-  status = compose::AddStatusLine(this, outer);
-  compose::SetUpModemPort(m_comPort);
+  status = appwidgets::AddStatusLine(this, outer);
+  faxsend::SetUpModemPort(m_comPort);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
   connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
@@ -103,7 +104,7 @@ void TResetModemForm::Button4Click() {
 
 void TResetModemForm::SendNow(const QString& command) {
   if (command.isEmpty()) {
-    compose::MessageBeep();
+    appwidgets::MessageBeep();
     return;
   }
   OkButton->setEnabled(false);
@@ -113,14 +114,14 @@ void TResetModemForm::SendNow(const QString& command) {
   m_comPort.SetComNumber(static_cast<uint16_t>(comNumber));
   std::string error;
   if (!OpenModemPort(m_comPort, error)) {
-    const std::string trouble = compose::DeviceTroubleText(compose::ComDevice(comNumber));
-    status->setText(compose::ModemText(error) +
-                    (trouble.empty() ? "" : " " + compose::Ansi(trouble)));
+    const std::string trouble = faxsend::DeviceTroubleText(faxsend::ComDevice(comNumber));
+    status->setText(faxsend::ModemText(error) +
+                    (trouble.empty() ? "" : " " + appwidgets::FromAnsi(trouble)));
   } else {
-    std::string copy = compose::ToAnsiText(command); // the edit keeps its text
+    std::string copy = appwidgets::ToAnsi(command); // the edit keeps its text
     status->setText(SendModemCommand(m_comPort, copy) ? "Modem reset" : "Unable to reset modem");
   }
-  compose::MessageBeep();
+  appwidgets::MessageBeep();
   try {
     m_comPort.SetOpen(false);
   } catch (const std::exception&) {
@@ -134,21 +135,21 @@ void TResetModemForm::OkButtonClick() {
 }
 
 void TResetModemForm::HelpbuttonClick() {
-  compose::ShowHelpContext(1027);
+  appwidgets::ShowHelpContext(1027);
 }
 
-namespace compose {
+namespace faxsend {
 
 int ShowModemReset(QWidget* parent) {
   app::LoadSettings();
   TResetModemForm dialog(parent);
   dialog.ComPortGroup()->SetItemIndex(app::Settings.ComPort);
-  dialog.ResetStringEdit()->setText(Ansi(app::Settings.ResetString));
-  dialog.ResetAfterStringEdit()->setText(Ansi(app::Settings.AfterResetString));
+  dialog.ResetStringEdit()->setText(appwidgets::FromAnsi(app::Settings.ResetString));
+  dialog.ResetAfterStringEdit()->setText(appwidgets::FromAnsi(app::Settings.AfterResetString));
   appwidgets::CenterForm(&dialog);
   const int result = dialog.exec();
-  app::Settings.ResetString = ToAnsiText(dialog.ResetStringEdit()->text());
-  app::Settings.AfterResetString = ToAnsiText(dialog.ResetAfterStringEdit()->text());
+  app::Settings.ResetString = appwidgets::ToAnsi(dialog.ResetStringEdit()->text());
+  app::Settings.AfterResetString = appwidgets::ToAnsi(dialog.ResetAfterStringEdit()->text());
   try {
     app::SaveSettings();
   } catch (const std::exception& e) {
@@ -157,4 +158,4 @@ int ShowModemReset(QWidget* parent) {
   return result;
 }
 
-} // namespace compose
+} // namespace faxsend

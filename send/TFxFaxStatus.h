@@ -7,7 +7,7 @@
 #include <QPointer>
 
 class QWidget;
-#include "compose/TStandardFaxDisplay.h"
+#include "send/TStandardFaxDisplay.h"
 
 class TFxFaxStatus : public TFxAbstractFaxStatus {
 public:

@@ -10,13 +10,17 @@ class QLabel;
 class QPushButton;
 class TFxCustomComPort;
 
-namespace compose {
+namespace appwidgets {
 class TRadioGroup;
+}
+
+namespace faxsend {
+
 // The find-modem command of a dialog with a port choice: runs the search on
 // the dialog's port, puts the port's number back to the chosen entry, and
 // offers to choose the entry where a modem answered.
-void FindModemFor(QWidget* parent, TFxCustomComPort& port, TRadioGroup& comPort);
-} // namespace compose
+void FindModemFor(QWidget* parent, TFxCustomComPort& port, appwidgets::TRadioGroup& comPort);
+} // namespace faxsend
 
 class TFindModemForm : public QDialog {
   Q_OBJECT

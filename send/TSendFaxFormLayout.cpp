@@ -1,7 +1,8 @@
 // The send dialog's controls, their captions, limits and hints.
 
-#include "compose/FormParts.h"
-#include "compose/TSendFaxForm.h"
+#include "widgets/FormParts.h"
+#include "send/TSendFaxForm.h"
+#include "send/PortParts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,8 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using compose::SetHint;
-using compose::TRadioGroup;
+using appwidgets::SetHint;
+using appwidgets::TRadioGroup;
 
 namespace {
 
@@ -60,7 +61,7 @@ void TSendFaxForm::BuildForm() {
   columns->addWidget(BuildChoiceColumn(), 2);
   outer->addLayout(columns);
   outer->addWidget(BuildButtonRow());
-  status = compose::AddStatusLine(this, outer);
+  status = appwidgets::AddStatusLine(this, outer);
   resize(615, 403);
   ConnectButtons();
 }
@@ -71,32 +72,32 @@ QWidget* TSendFaxForm::BuildFieldColumn() {
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setVerticalSpacing(2);
   sfPhoneNumber = addEdit(grid, 0, "&Phone #:", "sfPhoneNumber", box);
-  SetHint(sfPhoneNumber, "Enter the recipient phone # here");
+  appwidgets::SetHint(sfPhoneNumber, "Enter the recipient phone # here");
   sfDialPrefix = addEdit(grid, 1, "&Dial prefix:", "sfDialPrefix", box);
-  SetHint(sfDialPrefix,
+  appwidgets::SetHint(sfDialPrefix,
           "Enter the dial prefix here. If your telephone system requires special numbers or "
           "codes when dialing out, you can specify them once here rather than in every fax "
           "number. Do not include 'ATD' or a 'T' or 'P' tone/pulse modifier in the dial prefix");
   sfStationID = addEdit(grid, 2, "Your fax number or Station ID# (required)", "sfStationID", box);
   sfStationID->setMaxLength(20);
-  SetHint(sfStationID,
+  appwidgets::SetHint(sfStationID,
           "Enter your own fax number here\r(this is required for identification purposes)");
   sfusername = addEdit(grid, 3, "Your Name (optional)", "sfusername", box);
   sfusername->setMaxLength(20);
-  SetHint(sfusername, "Enter your name here\r(this will be printed on the fax header)");
+  appwidgets::SetHint(sfusername, "Enter your name here\r(this will be printed on the fax header)");
   sfModemInit =
       addEdit(grid, 4, "&Modem initialization string (rarely needed):", "sfModemInit", box);
-  SetHint(sfModemInit,
+  appwidgets::SetHint(sfModemInit,
           "(You should not need to do this). Enter extra modem init string here. If you use an "
           "init string here, it will be sent just before the default init: ('ATE0Q0V1X4S0=0'). "
           "The init string should not contain an 'AT' prefix.");
   auto* numbers = new QGridLayout;
   sfDialAttempts = addNumber(numbers, 0, "Number of dial attempts", "sfDialAttempts", "3", box);
-  SetHint(sfDialAttempts, "Enter the number of dial attempts that should be made for each fax");
+  appwidgets::SetHint(sfDialAttempts, "Enter the number of dial attempts that should be made for each fax");
   sfRetryWait = addNumber(numbers, 1, "Seconds to wait before retry", "sfRetryWait", "60", box);
-  SetHint(sfRetryWait, "Enter the number of seconds between dial attempts here");
+  appwidgets::SetHint(sfRetryWait, "Enter the number of seconds between dial attempts here");
   sfTimeOut = addNumber(numbers, 2, "Seconds to wait before timeout", "sfTimeOut", "60", box);
-  SetHint(sfTimeOut, "Enter the number of seconds that Tolvane should wait after dialing before "
+  appwidgets::SetHint(sfTimeOut, "Enter the number of seconds that Tolvane should wait after dialing before "
                      "it aborts the call with a timeout");
   grid->addLayout(numbers, 10, 0);
   grid->setRowStretch(11, 1);
@@ -108,10 +109,10 @@ QWidget* TSendFaxForm::BuildChoiceColumn() {
   auto* column = new QVBoxLayout(box);
   column->setContentsMargins(0, 0, 0, 0);
   sfFaxClass =
-      new TRadioGroup("Fax &class", {"auto detect", "class 1", "class 2", "class 2.0"}, 2, box);
+      new appwidgets::TRadioGroup("Fax &class", {"auto detect", "class 1", "class 2", "class 2.0"}, 2, box);
   sfFaxClass->setObjectName("sfFaxClass");
   column->addWidget(sfFaxClass);
-  ComPort = new TRadioGroup("Port", compose::ComItems(), 2, box);
+  ComPort = new appwidgets::TRadioGroup("Port", faxsend::ComItems(), 2, box);
   ComPort->setObjectName("ComPort");
   column->addWidget(ComPort);
   m_comDevice = new QLabel(box);
@@ -119,18 +120,18 @@ QWidget* TSendFaxForm::BuildChoiceColumn() {
   // Names under /dev/serial/by-id are long: they must not widen the dialog.
   m_comDevice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   column->addWidget(m_comDevice);
-  compose::ShowComDevices(ComPort, m_comDevice);
-  sfToneOrPulse = new TRadioGroup("Tone or Pulse", {"Tone", "Pulse"}, 2, box);
+  faxsend::ShowComDevices(ComPort, m_comDevice);
+  sfToneOrPulse = new appwidgets::TRadioGroup("Tone or Pulse", {"Tone", "Pulse"}, 2, box);
   sfToneOrPulse->setObjectName("sfToneOrPulse");
   column->addWidget(sfToneOrPulse);
   CheckBlindDial = new QCheckBox("Blind Dial", box);
   CheckBlindDial->setObjectName("CheckBlindDial");
-  SetHint(CheckBlindDial, "If the modem is not connected to a phone line which supplies a dial "
+  appwidgets::SetHint(CheckBlindDial, "If the modem is not connected to a phone line which supplies a dial "
                           "tone, check Blind Dial.\rThis is the same as sending the ATX3 modem "
                           "command");
   CheckIgnoreBusy = new QCheckBox("Ignore Busy Signal", box);
   CheckIgnoreBusy->setObjectName("CheckIgnoreBusy");
-  SetHint(CheckIgnoreBusy, "Check this box to ignore busy signals. This is the same as sending "
+  appwidgets::SetHint(CheckIgnoreBusy, "Check this box to ignore busy signals. This is the same as sending "
                            "the ATX2 modem command");
   column->addWidget(CheckBlindDial);
   column->addWidget(CheckIgnoreBusy);
@@ -139,7 +140,7 @@ QWidget* TSendFaxForm::BuildChoiceColumn() {
   TransferRate = new QComboBox(box);
   TransferRate->setObjectName("TransferRate");
   TransferRate->addItems({"2400", "4800", "7200", "9600", "12000", "14400"});
-  SetHint(TransferRate, "This is the maximum transfer rate or BPS of the fax session. We "
+  appwidgets::SetHint(TransferRate, "This is the maximum transfer rate or BPS of the fax session. We "
                         "recommend leaving it at 9600.");
   rateRow->addWidget(TransferRate);
   column->addLayout(rateRow);
@@ -157,16 +158,16 @@ QWidget* TSendFaxForm::BuildButtonRow() {
   rows->addLayout(bottom);
   SendFaxButton = addButton(top, "&Send Fax", "SendFaxButton", box);
   SendFaxButton->setDefault(true);
-  SetHint(SendFaxButton, "Attempt to send the fax");
+  appwidgets::SetHint(SendFaxButton, "Attempt to send the fax");
   CloseButton = addButton(top, "C&lose", "CloseButton", box);
-  SetHint(CloseButton, "Close the Send Fax dialog");
+  appwidgets::SetHint(CloseButton, "Close the Send Fax dialog");
   Helpbutton = addButton(top, "&Help", "Helpbutton", box);
   CheckFaxClassButton = addButton(bottom, "Check Fax Class", "CheckFaxClassButton", box);
   FindModemButton = addButton(bottom, "Find Modem", "FindModemButton", box);
   ExplorerButton1 = addButton(bottom, "Problems??", "ExplorerButton1", box);
-  SetHint(ExplorerButton1, "Click here for Troubleshooting tips!");
+  appwidgets::SetHint(ExplorerButton1, "Click here for Troubleshooting tips!");
   ExplorerButton2 = addButton(bottom, "Modem Reset", "ExplorerButton2", box);
-  SetHint(ExplorerButton2, "Click here to use the Modem Reset dialog");
+  appwidgets::SetHint(ExplorerButton2, "Click here to use the Modem Reset dialog");
   return box;
 }
 

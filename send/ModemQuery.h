@@ -6,7 +6,7 @@
 
 class TFxCustomComPort;
 
-namespace compose {
+namespace faxsend {
 
 struct ModemAnswer {
   bool ok = false;   // the modem ended with OK
@@ -17,4 +17,4 @@ struct ModemAnswer {
 // (36 ticks) have passed. The port's trigger handlers are held meanwhile.
 ModemAnswer QueryModem(TFxCustomComPort& port, const std::string& command);
 
-} // namespace compose
+} // namespace faxsend

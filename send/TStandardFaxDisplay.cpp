@@ -1,9 +1,10 @@
-#include "compose/TStandardFaxDisplay.h"
+#include "send/TStandardFaxDisplay.h"
 
-#include "compose/SendServices.h"
-#include "compose/TFxMeter.h"
+#include "widgets/HelpAndBeep.h"
+#include "send/TFxMeter.h"
 #include "faxengine/FaxTypes.h"
 #include "faxengine/TFxSendFax.h"
+#include "widgets/WindowServices.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -20,7 +21,7 @@ QString trimmedId(const std::string& id) {
   const size_t first = id.find_first_not_of(' ');
   if (first == std::string::npos)
     return {};
-  return compose::Ansi(id.substr(first, id.find_last_not_of(' ') - first + 1));
+  return appwidgets::FromAnsi(id.substr(first, id.find_last_not_of(' ') - first + 1));
 }
 
 } // namespace
@@ -95,8 +96,8 @@ QString TStandardFaxDisplay::ShortFileName(const std::string& path) {
   const size_t cut = path.find_last_of("\\:/");
   const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
   if (name.size() > 20)
-    return compose::Ansi(name.substr(0, 20)) + "...";
-  return compose::Ansi(name);
+    return appwidgets::FromAnsi(name.substr(0, 20)) + "...";
+  return appwidgets::FromAnsi(name);
 }
 
 void TStandardFaxDisplay::UpdateTimers(int code) {
@@ -125,7 +126,7 @@ long TStandardFaxDisplay::RedialSecondsLeft() const {
 void TStandardFaxDisplay::UpdateComponentValues(int code) {
   TFxCustomAbstractFax& fax = *m_fax;
   if (auto* sender = dynamic_cast<TFxCustomSendFax*>(&fax)) {
-    fsPhoneNumber->setText(compose::Ansi(sender->PhoneNumber()));
+    fsPhoneNumber->setText(appwidgets::FromAnsi(sender->PhoneNumber()));
     fsFaxFileName->setText(ShortFileName(sender->FaxFile()));
     fsCoverFileName->setText(ShortFileName(sender->CoverFile()));
     fsDialAttempt->setText(QString::number(sender->DialAttempt()));
@@ -152,7 +153,7 @@ void TStandardFaxDisplay::UpdateComponentValues(int code) {
   } else {
     fsElapsedTime->setText("00:00");
   }
-  QString status = compose::Ansi(TFxCustomAbstractFax::StatusText(code));
+  QString status = appwidgets::FromAnsi(TFxCustomAbstractFax::StatusText(code));
   if (code == faxengine::fpBusyWait)
     status += TimeForm(RedialSecondsLeft());
   fsStatusMsg->setText(status);

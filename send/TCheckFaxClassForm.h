@@ -12,14 +12,18 @@ class QPushButton;
 class TFxCustomComPort;
 class TFxCustomAbstractFax;
 
-namespace compose {
+namespace appwidgets {
 class TRadioGroup;
+}
+
+namespace faxsend {
+
 // The check-fax-class command of a dialog: checks the modem on the chosen
 // port through the dialog's components and offers the recommended class
 // for the dialog's fax-class choice.
 void CheckFaxClassFor(QWidget* parent, TFxCustomComPort& port, TFxCustomAbstractFax& fax,
-                      TRadioGroup& comPort, TRadioGroup& faxClass);
-} // namespace compose
+                      appwidgets::TRadioGroup& comPort, appwidgets::TRadioGroup& faxClass);
+} // namespace faxsend
 
 class TCheckFaxClassForm : public QDialog {
   Q_OBJECT

@@ -1,13 +1,11 @@
-#include "compose/SendServices.h"
-
-#include "widgets/WindowServices.h"
+#include "widgets/HelpAndBeep.h"
 
 #include <QApplication>
 
 #include <atomic>
 #include <utility>
 
-namespace compose {
+namespace appwidgets {
 
 namespace {
 std::atomic<int> g_beeps{0};
@@ -41,18 +39,4 @@ int LastHelpContext() {
   return g_lastHelp.load();
 }
 
-QString Ansi(const std::string& bytes) {
-  return appwidgets::FromAnsi(bytes);
-}
-
-std::string ToAnsiText(const QString& text) {
-  return appwidgets::ToAnsi(text);
-}
-
-QString ModemText(const std::string& text) {
-  QString shown = Ansi(text);
-  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return shown;
-}
-
-} // namespace compose
+} // namespace appwidgets

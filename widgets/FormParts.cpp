@@ -1,8 +1,4 @@
-#include "compose/FormParts.h"
-
-#include "compose/SendServices.h"
-#include "compose/SerialDevices.h"
-#include "serial/TFxCustomComPort.h"
+#include "widgets/FormParts.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>
@@ -10,7 +6,7 @@
 #include <QLabel>
 #include <QRadioButton>
 
-namespace compose {
+namespace appwidgets {
 
 TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int columns,
                          QWidget* parent)
@@ -64,29 +60,6 @@ void SetHint(QWidget* widget, const QString& hint) {
   widget->setToolTip(tip);
 }
 
-void SetUpModemPort(TFxCustomComPort& port) {
-  port.SetComNumber(1);
-  port.SetInSize(8192);
-  port.SetOutSize(8192);
-  port.SetAutoOpen(false);
-  port.SetHWFlowOptions(hwfUseRTS | hwfRequireCTS);
-  port.SetBufferFull(7372);
-  port.SetBufferResume(819);
-  port.SetTapiMode(tmOff);
-}
-
-void ShowComDevices(TRadioGroup* comPort, QLabel* label) {
-  for (int i = 0; i < comPort->Count(); ++i)
-    comPort->Button(i)->setToolTip(Ansi(ComDeviceText(i + 1)));
-  auto refresh = [comPort, label] {
-    const int index = comPort->ItemIndex();
-    label->setText(index < 0 ? QString("No port selected") : Ansi(ComDeviceText(index + 1)));
-    label->setToolTip(label->text());
-  };
-  QObject::connect(comPort, &TRadioGroup::ItemIndexChanged, label, refresh);
-  refresh();
-}
-
 QLabel* AddStatusLine(QWidget* dialog, QBoxLayout* layout) {
   auto* status = new QLabel(dialog);
   status->setObjectName("status");
@@ -101,8 +74,4 @@ QLabel* AddStatusLine(QWidget* dialog, QBoxLayout* layout) {
   return status;
 }
 
-QStringList ComItems() {
-  return {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"};
-}
-
-} // namespace compose
+} // namespace appwidgets

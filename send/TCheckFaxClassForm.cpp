@@ -1,15 +1,16 @@
-#include "compose/TCheckFaxClassForm.h"
+#include "send/TCheckFaxClassForm.h"
 
 #include "core/ModemCommands.h"
 #include "widgets/MessageBoxes.h"
 #include "widgets/WindowServices.h"
-#include "compose/FormParts.h"
-#include "compose/ModemQuery.h"
-#include "compose/SendServices.h"
-#include "compose/SerialDevices.h"
+#include "widgets/FormParts.h"
+#include "send/ModemQuery.h"
+#include "widgets/HelpAndBeep.h"
+#include "send/SerialDevices.h"
 #include "faxengine/FaxTypes.h"
 #include "faxengine/TFxAbstractFax.h"
 #include "serial/TFxCustomComPort.h"
+#include "send/PortParts.h"
 
 #include <QFontDatabase>
 #include <QLabel>
@@ -18,7 +19,7 @@
 #include <QVBoxLayout>
 
 using appwidgets::ProcessPendingEvents;
-using compose::QueryModem;
+using faxsend::QueryModem;
 
 namespace {
 QLabel* addLabel(QVBoxLayout* layout, const QString& text, const char* name, QWidget* parent) {
@@ -143,7 +144,7 @@ void TCheckFaxClassForm::ShowSupport() {
     m_name = "Class 1";
     Label1->setText(Label1->text() + " (recommended)");
   }
-  QString says = "The modem reports: " + compose::Ansi(m_claimed.empty() ? "(nothing)" : m_claimed);
+  QString says = "The modem reports: " + appwidgets::FromAnsi(m_claimed.empty() ? "(nothing)" : m_claimed);
   if (!m_refused.isEmpty())
     says +=
         ", but it refuses to switch to Class " + m_refused + ". Tolvane recommends " + m_name + ".";
@@ -164,10 +165,10 @@ void TCheckFaxClassForm::CheckTheFaxClasses() {
   m_port->SetComNumber(static_cast<uint16_t>(std::max(0, m_portNumber)));
   std::string error;
   if (!OpenModemPort(*m_port, error)) {
-    const std::string trouble = compose::DeviceTroubleText(compose::ComDevice(m_portNumber));
-    Status->setText(compose::ModemText(error) + "\n" +
-                    compose::Ansi(compose::ComDeviceText(m_portNumber)) +
-                    (trouble.empty() ? QString() : ". " + compose::Ansi(trouble)));
+    const std::string trouble = faxsend::DeviceTroubleText(faxsend::ComDevice(m_portNumber));
+    Status->setText(faxsend::ModemText(error) + "\n" +
+                    appwidgets::FromAnsi(faxsend::ComDeviceText(m_portNumber)) +
+                    (trouble.empty() ? QString() : ". " + appwidgets::FromAnsi(trouble)));
     ShowUnknown();
   } else {
     ResetModemToFactory(*m_port);
@@ -183,7 +184,7 @@ void TCheckFaxClassForm::CheckTheFaxClasses() {
 }
 
 void TCheckFaxClassForm::Finish() {
-  compose::MessageBeep();
+  appwidgets::MessageBeep();
   try {
     m_port->SetOpen(false);
   } catch (const std::exception&) {
@@ -194,10 +195,10 @@ void TCheckFaxClassForm::Finish() {
   setWindowTitle("Check Fax Class");
 }
 
-namespace compose {
+namespace faxsend {
 
 void CheckFaxClassFor(QWidget* parent, TFxCustomComPort& port, TFxCustomAbstractFax& fax,
-                      TRadioGroup& comPort, TRadioGroup& faxClass) {
+                      appwidgets::TRadioGroup& comPort, appwidgets::TRadioGroup& faxClass) {
   TCheckFaxClassForm dialog(parent);
   appwidgets::CenterForm(&dialog);
   dialog.SetComponents(&port, &fax, comPort.ItemIndex() + 1);
@@ -209,7 +210,7 @@ void CheckFaxClassFor(QWidget* parent, TFxCustomComPort& port, TFxCustomAbstract
     faxClass.SetItemIndex(c + 1);
 }
 
-} // namespace compose
+} // namespace faxsend
 
 void TCheckFaxClassForm::OkButtonClick() {
   done(1);

@@ -1,10 +1,10 @@
-#include "compose/TFindModemForm.h"
+#include "send/TFindModemForm.h"
 
 #include "widgets/MessageBoxes.h"
 #include "widgets/WindowServices.h"
-#include "compose/FormParts.h"
-#include "compose/SendServices.h"
-#include "compose/SerialDevices.h"
+#include "widgets/FormParts.h"
+#include "widgets/HelpAndBeep.h"
+#include "send/SerialDevices.h"
 #include "platform/FxErrors.h"
 #include "platform/ProgramDir.h"
 #include "serial/TFxCustomComPort.h"
@@ -17,7 +17,6 @@
 
 #include <optional>
 
-using compose::Ansi;
 
 TFindModemForm::TFindModemForm(QWidget* parent) : QDialog(parent) {
   setObjectName("TFindModemForm");
@@ -34,7 +33,7 @@ TFindModemForm::TFindModemForm(QWidget* parent) : QDialog(parent) {
     m_labels[i] = new QLabel(QString("Com %1:").arg(i + 1), this);
     m_labels[i]->setObjectName(QString("Label%1").arg(i + 1));
     m_labels[i]->setMinimumWidth(280);
-    m_devices[i] = new QLabel(Ansi(compose::ComDevice(i + 1)), this);
+    m_devices[i] = new QLabel(appwidgets::FromAnsi(faxsend::ComDevice(i + 1)), this);
     m_devices[i]->setObjectName(QString("Device%1").arg(i + 1));
     grid->addWidget(m_labels[i], i + 1, 0);
     grid->addWidget(m_devices[i], i + 1, 1);
@@ -94,7 +93,7 @@ std::string TFindModemForm::TestPort(int n) {
       if (result.empty())
         result = "Unknown Error";
     }
-    const std::string trouble = compose::DeviceTroubleText(compose::ComDevice(n));
+    const std::string trouble = faxsend::DeviceTroubleText(faxsend::ComDevice(n));
     if (!trouble.empty())
       m_troubles += "\n\nCom " + std::to_string(n) + ": " + trouble;
   } catch (const std::exception& e) {
@@ -133,19 +132,19 @@ void TFindModemForm::FormActivate() {
       m_labels[n - 1]->setText(QString("Com %1: TESTING").arg(n));
       appwidgets::ProcessPendingEvents();
       const std::string result = TestPort(n);
-      m_labels[n - 1]->setText(QString("Com %1: ").arg(n) + Ansi(result));
+      m_labels[n - 1]->setText(QString("Com %1: ").arg(n) + appwidgets::FromAnsi(result));
     }
   }
-  Label7->setText(ResultMessage() + Ansi(m_troubles));
+  Label7->setText(ResultMessage() + appwidgets::FromAnsi(m_troubles));
   OkButton->show();
   OkButton->setDefault(true);
   setWindowTitle("Find Modem");
-  compose::MessageBeep();
+  appwidgets::MessageBeep();
 }
 
-namespace compose {
+namespace faxsend {
 
-void FindModemFor(QWidget* parent, TFxCustomComPort& port, TRadioGroup& comPort) {
+void FindModemFor(QWidget* parent, TFxCustomComPort& port, appwidgets::TRadioGroup& comPort) {
   const int selected = comPort.ItemIndex();
   TFindModemForm dialog(parent);
   appwidgets::CenterForm(&dialog);
@@ -158,7 +157,7 @@ void FindModemFor(QWidget* parent, TFxCustomComPort& port, TRadioGroup& comPort)
     comPort.SetItemIndex(found - 1);
 }
 
-} // namespace compose
+} // namespace faxsend
 
 void TFindModemForm::OkButtonClick() {
   done(1);

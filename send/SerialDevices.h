@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace compose {
+namespace faxsend {
 
 // Serial devices present, in the order a user looks for them: the stable
 // names under /dev/serial/by-id, then /dev/ttyACM*, /dev/ttyUSB*, and the
@@ -36,4 +36,4 @@ bool IsUsbSerialDevice(const std::string& device);
 // service and how to keep it off the device.
 std::string DeviceTroubleText(const std::string& device);
 
-} // namespace compose
+} // namespace faxsend

@@ -14,7 +14,7 @@ class QPushButton;
 namespace appwidgets {
 class HintRedirect;
 }
-namespace compose {
+namespace appwidgets {
 class TRadioGroup;
 }
 
@@ -25,7 +25,7 @@ public:
   explicit TResetModemForm(QWidget* parent = nullptr);
   ~TResetModemForm() override;
 
-  compose::TRadioGroup* ComPortGroup() const { return ComPort; }
+  appwidgets::TRadioGroup* ComPortGroup() const { return ComPort; }
   QLineEdit* ResetStringEdit() const { return ResetString; }
   QLineEdit* ResetAfterStringEdit() const { return ResetAfterString; }
   TFxComPort& FxComPort1() { return m_comPort; }
@@ -44,7 +44,7 @@ private:
   void SendNow(const QString& command);
 
   TFxComPort m_comPort;
-  compose::TRadioGroup* ComPort = nullptr;
+  appwidgets::TRadioGroup* ComPort = nullptr;
   QLineEdit *ResetString = nullptr, *ResetAfterString = nullptr;
   QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr;
   QPushButton *OkButton = nullptr, *Helpbutton = nullptr;
@@ -52,9 +52,9 @@ private:
   std::unique_ptr<appwidgets::HintRedirect> m_hints;
 };
 
-namespace compose {
+namespace faxsend {
 // Opens the modem reset dialog on the stored strings and port; however it
 // is closed, the two strings are stored and the settings saved (the port
 // chosen in it is not stored). Returns the dialog's result.
 int ShowModemReset(QWidget* parent = nullptr);
-} // namespace compose
+} // namespace faxsend

@@ -1,9 +1,9 @@
-#include "compose/ModemQuery.h"
+#include "send/ModemQuery.h"
 
 #include "platform/TickClock.h"
 #include "serial/TFxCustomComPort.h"
 
-namespace compose {
+namespace faxsend {
 
 namespace {
 constexpr uint32_t kAnswerTicks = 36;
@@ -49,4 +49,4 @@ ModemAnswer QueryModem(TFxCustomComPort& port, const std::string& command) {
   return answer;
 }
 
-} // namespace compose
+} // namespace faxsend

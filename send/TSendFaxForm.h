@@ -7,7 +7,7 @@
 // result and takes the fields back into the settings.
 
 #include "widgets/WindowServices.h"
-#include "compose/TFxFaxStatus.h"
+#include "send/TFxFaxStatus.h"
 #include "faxengine/TFxSendFax.h"
 #include "serial/TFxComPort.h"
 
@@ -25,7 +25,7 @@ class QPushButton;
 namespace app {
 struct TSettings;
 }
-namespace compose {
+namespace appwidgets {
 class TRadioGroup;
 }
 
@@ -102,7 +102,7 @@ private:
   QLineEdit *sfPhoneNumber = nullptr, *sfDialPrefix = nullptr, *sfStationID = nullptr;
   QLineEdit *sfusername = nullptr, *sfModemInit = nullptr;
   QLineEdit *sfDialAttempts = nullptr, *sfRetryWait = nullptr, *sfTimeOut = nullptr;
-  compose::TRadioGroup *sfFaxClass = nullptr, *ComPort = nullptr, *sfToneOrPulse = nullptr;
+  appwidgets::TRadioGroup *sfFaxClass = nullptr, *ComPort = nullptr, *sfToneOrPulse = nullptr;
   QLabel* m_comDevice = nullptr;
   QCheckBox *CheckBlindDial = nullptr, *CheckIgnoreBusy = nullptr;
   QComboBox* TransferRate = nullptr;

@@ -1,4 +1,4 @@
-#include "compose/SerialDevices.h"
+#include "send/SerialDevices.h"
 
 #include "platform/PortDevices.h"
 #include "serial/UucpLock.h"
@@ -13,7 +13,7 @@
 
 namespace fs = std::filesystem;
 
-namespace compose {
+namespace faxsend {
 
 namespace {
 
@@ -154,4 +154,4 @@ std::string DeviceTroubleText(const std::string& device) {
   return text;
 }
 
-} // namespace compose
+} // namespace faxsend
