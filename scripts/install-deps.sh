@@ -14,6 +14,7 @@ PACKAGES=(
   libreoffice-writer-nogui libpoppler-private-dev libjpeg-dev ghostscript poppler-utils zlib1g-dev
   dbus pulseaudio pulseaudio-utils
   libtesseract-dev tesseract-ocr tesseract-ocr-eng
+  libcurl4-openssl-dev python3-aiosmtpd openssl
 )
 
 missing=()
