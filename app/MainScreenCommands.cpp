@@ -1,6 +1,6 @@
 // The main window's record commands: New, Clone, Edit, Delete, View.
 
-#include "app/FaxTableModel.h"
+#include "app/FaxListPane.h"
 #include "app/TEditReceiveNotes.h"
 #include "app/TMainScreen.h"
 #include "core/FaxStores.h"
@@ -68,9 +68,7 @@ void TMainScreen::EditReceivedFax() {
   };
   if (notes.exec() != 1)
     return;
-  const int row = m_recFaxGrid->currentIndex().row();
-  m_recModel->Reload();
-  m_recFaxGrid->setCurrentIndex(m_recModel->index(std::max(row, 0), 0));
+  m_receivedList->Reload();
 }
 
 void TMainScreen::DeleteButtonClick() {

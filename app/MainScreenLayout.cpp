@@ -2,7 +2,7 @@
 // set, status line and the two menus.
 
 #include "app/ButtonGlyphs.h"
-#include "app/FaxTableModel.h"
+#include "app/FaxListPane.h"
 #include "app/TMainScreen.h"
 #include "faximage/FaxConverter.h"
 #include "richtext/RichEditor.h"
@@ -121,50 +121,19 @@ void TMainScreen::BuildButtonBar() {
 }
 
 namespace {
-QTableView* makeGrid(QWidget* page, const char* name, app::FaxTableModel* model) {
-  auto* grid = new QTableView(page);
-  grid->setObjectName(QString::fromLatin1(name));
-  grid->setModel(model);
-  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  grid->setSelectionMode(QAbstractItemView::SingleSelection);
-  grid->setShowGrid(true);
-  grid->setWordWrap(false);
-  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
-  grid->verticalHeader()->setFixedWidth(12); // the record indicator column
-  grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  grid->horizontalHeader()->setHighlightSections(false);
-  const int charWidth = grid->fontMetrics().averageCharWidth();
-  const auto& columns = model->Columns();
-  for (size_t i = 0; i < columns.size(); ++i) {
-    const int titleWidth = std::max(grid->fontMetrics().horizontalAdvance(columns[i].Title),
-                                    grid->fontMetrics().horizontalAdvance(columns[i].Sample));
-    grid->setColumnWidth(int(i), std::max(columns[i].Width * charWidth, titleWidth) + 12);
-  }
-  auto* layout = new QVBoxLayout(page);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(grid);
-  return grid;
-}
 } // namespace
 
 void TMainScreen::BuildGrids() {
   m_noteBook = new QStackedWidget(this);
   m_noteBook->setObjectName(QStringLiteral("NoteBook"));
-  m_faxModel = std::make_unique<app::FaxTableModel>(m_faxTable, app::SentColumns());
-  m_recModel = std::make_unique<app::FaxTableModel>(m_recTable, app::ReceivedColumns());
-  auto* sentPage = new QWidget(m_noteBook);
-  sentPage->setObjectName(QStringLiteral("Sent"));
-  m_faxGrid = makeGrid(sentPage, "FaxGrid", m_faxModel.get());
-  auto* recPage = new QWidget(m_noteBook);
-  recPage->setObjectName(QStringLiteral("Received"));
-  m_recFaxGrid = makeGrid(recPage, "RecFaxGrid", m_recModel.get());
-  m_noteBook->addWidget(sentPage);
-  m_noteBook->addWidget(recPage);
+  m_sentList = new app::FaxListPane(m_faxTable, app::SentColumns(), "Sent", "FaxGrid", m_noteBook);
+  m_receivedList =
+      new app::FaxListPane(m_recTable, app::ReceivedColumns(), "Received", "RecFaxGrid", m_noteBook);
+  m_noteBook->addWidget(m_sentList);
+  m_noteBook->addWidget(m_receivedList);
   m_noteBook->setCurrentIndex(0);
-  connect(m_faxGrid, &QTableView::doubleClicked, this, &TMainScreen::mnuViewPrintClick);
-  connect(m_recFaxGrid, &QTableView::doubleClicked, this, &TMainScreen::mnuViewPrintClick);
+  connect(m_sentList, &app::FaxListPane::Activated, this, &TMainScreen::mnuViewPrintClick);
+  connect(m_receivedList, &app::FaxListPane::Activated, this, &TMainScreen::mnuViewPrintClick);
 }
 
 void TMainScreen::BuildMenus() {

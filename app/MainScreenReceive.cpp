@@ -2,7 +2,7 @@
 // received becomes a Received record, a sound and a notification; a failed
 // call is reported and the pages it brought are listed.
 
-#include "app/FaxTableModel.h"
+#include "app/FaxListPane.h"
 #include "app/ReceiveMode.h"
 #include "app/ReceiveNotices.h"
 #include "app/TMainScreen.h"
@@ -142,7 +142,7 @@ void TMainScreen::ListUnlistedReceivedFaxes() {
   if (m_unlistedReceived)
     m_retryTimer->start();
   if (listed > 0) {
-    m_recModel->Reload();
+    m_receivedList->Reload();
     SetButtons();
   }
   if (!failure.isEmpty())

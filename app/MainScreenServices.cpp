@@ -1,7 +1,7 @@
 // The main window's services for its own commands and for other windows:
 // button states, selection, reopening a table.
 
-#include "app/FaxTableModel.h"
+#include "app/FaxListPane.h"
 #include "app/TMainScreen.h"
 #include "core/FaxTables.h"
 #include "widgets/MessageBoxes.h"
@@ -46,16 +46,16 @@ void TMainScreen::SetButtons() {
   ResetTableOrder(m_faxTable, "DATESENT");
   ResetTableOrder(m_recTable, "DATETIME");
   // A changed order changes the rows: the lists read them again.
-  if (m_faxTable.isOpen() && m_faxTable.indexOrd() != faxOrder && !m_faxModel->Suspended())
-    m_faxModel->Reload();
-  if (m_recTable.isOpen() && m_recTable.indexOrd() != recOrder && !m_recModel->Suspended())
-    m_recModel->Reload();
+  if (m_faxTable.isOpen() && m_faxTable.indexOrd() != faxOrder && !m_sentList->Suspended())
+    m_sentList->Reload();
+  if (m_recTable.isOpen() && m_recTable.indexOrd() != recOrder && !m_receivedList->Suspended())
+    m_receivedList->Reload();
 
-  const bool sentEmpty = m_faxModel->rowCount() == 0;
-  const bool recEmpty = m_recModel->rowCount() == 0;
+  const bool sentEmpty = m_sentList->RowCount() == 0;
+  const bool recEmpty = m_receivedList->RowCount() == 0;
   const bool sentPage = CurrentPage() == 0;
-  m_faxGrid->setEnabled(!sentEmpty);
-  m_recFaxGrid->setEnabled(!recEmpty);
+  m_sentList->UpdateEnabled();
+  m_receivedList->UpdateEnabled();
 
   m_newButton->setEnabled(sentPage);
   m_cloneButton->setEnabled(sentPage && !sentEmpty);
@@ -82,74 +82,32 @@ void TMainScreen::SetButtons() {
   m_mnuDelete->setEnabled(m_deleteButton->isEnabled());
 }
 
-namespace {
-bool selectCurrent(xbase::Table& table, app::FaxTableModel& model, QTableView& grid) {
-  if (!table.isOpen() || model.rowCount() == 0)
-    return false;
-  int row = grid.currentIndex().isValid() ? grid.currentIndex().row() : 0;
-  long recNo = model.RecNoAt(row);
-  if (recNo <= 0)
-    return false;
-  try {
-    table.go(recNo);
-  } catch (const std::exception&) {
-    return false;
-  }
-  return !table.isDeleted();
-}
-} // namespace
-
 bool TMainScreen::SelectCurrentSent() {
-  return selectCurrent(m_faxTable, *m_faxModel, *m_faxGrid);
+  return m_sentList->SelectCurrent();
 }
 
 bool TMainScreen::SelectCurrentReceived() {
-  return selectCurrent(m_recTable, *m_recModel, *m_recFaxGrid);
-}
-
-void TMainScreen::TableCloseAndOpen(xbase::Table& table, app::FaxTableModel& model,
-                                    QTableView& grid, bool (*open)(xbase::Table&)) {
-  const long recNo = table.isOpen() ? table.recNo() : 0;
-  model.Suspend();
-  grid.setEnabled(false);
-  table.close();
-  // Pending painting and timers run, but no key or click: a command started
-  // now would find the table closed.
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  if (!open(table)) {
-    appwidgets::ShowInfo(QStringLiteral("Unable to open the table again: ") +
-                             QString::fromStdString(table.path()),
-                         this);
-    return;
-  }
-  try {
-    table.setFilter(".not. deleted()");
-    table.go(recNo);
-  } catch (const std::exception&) {
-    // The remembered record may be gone; the table stays where it is.
-  }
-  model.Reload();
-  grid.setEnabled(model.rowCount() > 0);
-  int row = model.RowOf(recNo, true);
-  grid.setCurrentIndex(model.index(row >= 0 ? row : 0, 0));
-  if (&table == &m_recTable)
-    ListUnlistedReceivedFaxes();
+  return m_receivedList->SelectCurrent();
 }
 
 void TMainScreen::FaxTableCloseAndOpen() {
-  TableCloseAndOpen(m_faxTable, *m_faxModel, *m_faxGrid, app::OpenFaxDBF);
+  if (!m_sentList->CloseAndOpen(app::OpenFaxDBF))
+    appwidgets::ShowInfo(QStringLiteral("Unable to open the table again: ") +
+                             QString::fromStdString(m_faxTable.path()),
+                         this);
 }
 
 void TMainScreen::RecTableCloseAndOpen() {
-  TableCloseAndOpen(m_recTable, *m_recModel, *m_recFaxGrid, app::OpenRecFaxDBF);
+  if (!m_receivedList->CloseAndOpen(app::OpenRecFaxDBF)) {
+    appwidgets::ShowInfo(QStringLiteral("Unable to open the table again: ") +
+                             QString::fromStdString(m_recTable.path()),
+                         this);
+    return;
+  }
+  ListUnlistedReceivedFaxes();
 }
 
 void TMainScreen::RefreshLists() {
-  for (auto [model, grid] :
-       {std::pair{m_faxModel.get(), m_faxGrid}, std::pair{m_recModel.get(), m_recFaxGrid}}) {
-    const int row = grid->currentIndex().isValid() ? grid->currentIndex().row() : 0;
-    model->Reload();
-    if (model->rowCount() > 0)
-      grid->setCurrentIndex(model->index(std::min(row, model->rowCount() - 1), 0));
-  }
+  m_sentList->Reload();
+  m_receivedList->Reload();
 }

@@ -1,7 +1,7 @@
 // The main window's commands that open other windows: the fax editor, cover
 // sheets, phone book, preferences, modem reset, maintenance, help, about.
 
-#include "app/FaxTableModel.h"
+#include "app/FaxListPane.h"
 #include "app/THelpWindow.h"
 #include "app/TMainScreen.h"
 #include "app/TPreferences.h"
@@ -48,7 +48,7 @@ void fillEditor(compose::TFaxEditor& editor, const xbase::Table& table, bool clo
 // edited, and posts it; an error leaves the table as it was and is thrown on
 // to the editor, which stays open with the fax.
 void TMainScreen::StoreEditedFax(compose::TFaxEditor& editor, long recNo) {
-  m_faxModel->Suspend();
+  m_sentList->Suspend();
   try {
     if (recNo > 0) {
       m_faxTable.go(recNo);
@@ -65,7 +65,7 @@ void TMainScreen::StoreEditedFax(compose::TFaxEditor& editor, long recNo) {
   } catch (...) {
     if (m_faxTable.isOpen() && m_faxTable.state() != xbase::TableState::Browse)
       m_faxTable.cancel();
-    m_faxModel->Reload();
+    m_sentList->Reload();
     throw;
   }
 }
@@ -113,9 +113,7 @@ void TMainScreen::RunNew(bool cloneMode) {
   FaxTableCloseAndOpen();
   appwidgets::ProcessPendingEvents();
   // The new fax is the selected one.
-  const int row = m_faxModel->RowOf(recNo, true);
-  if (row >= 0)
-    m_faxGrid->setCurrentIndex(m_faxModel->index(row, 0));
+  m_sentList->SelectRecord(recNo);
 }
 
 void TMainScreen::EditSentFax() {
@@ -131,9 +129,7 @@ void TMainScreen::EditSentFax() {
   editor.Store = [this, &editor, recNo] { StoreEditedFax(editor, recNo); };
   if (editor.exec() != 1)
     return;
-  const int row = m_faxGrid->currentIndex().row();
-  m_faxModel->Reload();
-  m_faxGrid->setCurrentIndex(m_faxModel->index(std::max(row, 0), 0));
+  m_sentList->Reload();
 }
 
 // The hidden editors of fax-file creation are made when a fax file is first
@@ -259,17 +255,15 @@ void TMainScreen::dropEvent(QDropEvent* event) {
 void TMainScreen::mnuRebuildIndexesClick() {
   if (Receiving())
     return;
-  m_faxModel->Suspend();
-  m_recModel->Suspend();
-  m_faxGrid->setEnabled(false);
-  m_recFaxGrid->setEnabled(false);
+  m_sentList->Suspend();
+  m_receivedList->Suspend();
   {
     TRebuildInd rebuild(this);
     appwidgets::CenterForm(&rebuild);
     rebuild.exec();
   }
-  m_faxModel->Reload();
-  m_recModel->Reload();
+  m_sentList->Reload();
+  m_receivedList->Reload();
   SetButtons();
 }
 

@@ -1,6 +1,7 @@
 #include "app/TMainScreen.h"
 
-#include "app/FaxTableModel.h"
+#include "app/FaxListPane.h"
+
 #include "core/FaxTables.h"
 #include "core/Settings.h"
 #include "widgets/MessageBoxes.h"
@@ -117,8 +118,8 @@ void TMainScreen::OpenTables() {
   // tables are counted once (10,000 records take a noticeable moment).
   ResetTableOrder(m_faxTable, "DATESENT");
   ResetTableOrder(m_recTable, "DATETIME");
-  m_faxModel->Reload();
-  m_recModel->Reload();
+  m_sentList->Reload();
+  m_receivedList->Reload();
   ListUnlistedReceivedFaxes();
 }
 
@@ -193,8 +194,8 @@ bool TMainScreen::FormCloseQuery() {
                             QStringLiteral("Exit"), this))
     return false;
   appwidgets::ProcessPendingEvents();
-  m_faxModel->Suspend();
-  m_recModel->Suspend();
+  m_sentList->Suspend();
+  m_receivedList->Suspend();
   if (m_faxTable.isOpen())
     m_faxTable.close();
   if (m_recTable.isOpen())

@@ -20,7 +20,6 @@ class QMenu;
 class QPushButton;
 class QStackedWidget;
 class QTabBar;
-class QTableView;
 class QTimer;
 class QWidget;
 namespace compose {
@@ -36,7 +35,7 @@ class TRichEditor;
 }
 
 namespace app {
-class FaxTableModel;
+class FaxListPane;
 class ReceiveMode;
 struct ReceivedFax;
 }
@@ -157,8 +156,6 @@ private:
   void StoreEditedFax(compose::TFaxEditor& editor, long recNo);
   void ViewSelectedFax();
   void ResetTableOrder(xbase::Table& table, const char* tag);
-  void TableCloseAndOpen(xbase::Table& table, app::FaxTableModel& model, QTableView& grid,
-                         bool (*open)(xbase::Table&));
   void RefreshLists();
   void NotAvailableYet(const QString& what);
   void ShowHelpTopic(int context);
@@ -204,12 +201,10 @@ private:
   QPushButton* m_viewFaxButton = nullptr;
   QPushButton* m_exitButton = nullptr;
   QStackedWidget* m_noteBook = nullptr;
-  QTableView* m_faxGrid = nullptr;
-  QTableView* m_recFaxGrid = nullptr;
+  app::FaxListPane* m_sentList = nullptr;
+  app::FaxListPane* m_receivedList = nullptr;
   QTabBar* m_tabSet = nullptr;
   QLabel* m_status = nullptr;
-  std::unique_ptr<app::FaxTableModel> m_faxModel;
-  std::unique_ptr<app::FaxTableModel> m_recModel;
 
   // Menu items
   QAction* m_mnuNew = nullptr;

@@ -3,6 +3,7 @@
 // each test's own with tables filled as a test needs, and small helpers to
 // find controls and wait for what the window does.
 
+#include "app/FaxListPane.h"
 #include "app/ReceiveMode.h"
 #include "app/TMainScreen.h"
 
@@ -78,8 +79,8 @@ public:
     w.SetButtons();
   }
   static void SetFaxInProgress(TMainScreen& w, bool on) { w.m_receiveMode->m_faxInProgress = on; }
-  static app::FaxTableModel& SentModel(TMainScreen& w) { return *w.m_faxModel; }
-  static app::FaxTableModel& ReceivedModel(TMainScreen& w) { return *w.m_recModel; }
+  static app::FaxTableModel& SentModel(TMainScreen& w) { return w.m_sentList->Model(); }
+  static app::FaxTableModel& ReceivedModel(TMainScreen& w) { return w.m_receivedList->Model(); }
   // What the receive component hands the window when a fax has arrived.
   static void FaxArrived(TMainScreen& w, const std::string& from, int pages,
                          const std::string& file) {
