@@ -70,8 +70,6 @@ public:
   void SetCurrentPage(int page);
 
   void SetButtons();
-  void FaxTableCloseAndOpen();
-  void RecTableCloseAndOpen();
 
   // The fax file of the current Sent record (composer's CreateFaxFile over
   // the hidden editors RichCover and RichDoc); empty on failure. Sets
@@ -90,8 +88,6 @@ public:
   bool Receiving() const;
   bool FaxInProgress() const;
 
-  // Set by main() when this start found no COM port in the settings.
-  bool FirstRun() const { return m_firstRun; }
   // A text shown once after the first activation (the demo explains its
   // numbers there on its first start).
   void SetFirstRunText(const QString& text) { m_firstRunText = text; }
@@ -129,6 +125,9 @@ protected:
   void dropEvent(QDropEvent* event) override;
 
 private:
+  // Close and open a table again, the selection kept (after a window wrote it).
+  void FaxTableCloseAndOpen();
+  void RecTableCloseAndOpen();
   void MakeHiddenEditors();
   friend class MainScreenTestAccess;
   void FormCreate();
