@@ -46,14 +46,10 @@ std::string executableFolder() {
 }
 
 std::string xdgDataFolder() {
-  std::string base = envValue("XDG_DATA_HOME");
-  if (base.empty() || base[0] != '/') {
-    std::string home = envValue("HOME");
-    if (home.empty())
-      home = "/tmp";
-    base = withTrailingSlash(home) + ".local/share";
-  }
-  std::string dir = withTrailingSlash(base) + "tolvane/";
+  std::string home = envValue("HOME");
+  if (home.empty())
+    home = "/tmp";
+  std::string dir = DataFolderOf(home, envValue("XDG_DATA_HOME"));
   std::error_code ec;
   fs::create_directories(dir, ec);
   return dir;
@@ -76,6 +72,13 @@ std::string withTrailingSlash(std::string_view dir) {
   if (s.empty() || s.back() != '/')
     s += '/';
   return s;
+}
+
+std::string DataFolderOf(std::string_view home, std::string_view xdgDataHome) {
+  std::string base(xdgDataHome);
+  if (base.empty() || base[0] != '/')
+    base = withTrailingSlash(home) + ".local/share";
+  return withTrailingSlash(base) + "tolvane/";
 }
 
 std::string ProgramDir() {

@@ -20,6 +20,12 @@ std::string ProgramDir();
 // the automatic choice. A missing trailing "/" is added.
 void setProgramDir(std::string_view dir);
 
+// The data folder of a user with this home folder and $XDG_DATA_HOME (empty
+// when unset) as the automatic choice makes it, without creating it:
+// "$XDG_DATA_HOME/tolvane/" or "<home>/.local/share/tolvane/". Programs
+// acting for another user (the print backend) find that user's folder here.
+std::string DataFolderOf(std::string_view home, std::string_view xdgDataHome);
+
 // ProgramDir() + "TOV.INI".
 std::string IniFileName();
 

@@ -13,7 +13,7 @@ import sys
 LAYERS = [
     ["platform"],
     ["xbase", "serial", "faximage"],
-    ["faxengine", "docimport", "core", "spell", "faxexport"],
+    ["faxengine", "docimport", "core", "spell", "faxexport", "printinbox"],
     ["richtext"],  # draws pictures with the document reader's halftone
     ["archive"],  # reads fax pages and exports them for forwarding
     ["widgets"],

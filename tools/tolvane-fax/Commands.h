@@ -15,5 +15,6 @@ int sendCommand(const std::vector<std::string>& args);
 int receiveCommand(const std::vector<std::string>& args);
 int ocrCommand(const std::vector<std::string>& args);
 int searchCommand(const std::vector<std::string>& args);
+int printQueueCommand(const std::vector<std::string>& args);
 
 } // namespace cli

@@ -32,7 +32,10 @@ const char* const kUsage =
     "          [--speed BPS] [--history FILE] [--trace FILE] [--timeout S]\n"
     "  ocr FILE.apf [--lang eng]          the text of every page\n"
     "  search WORDS... [--data-dir DIR]   received faxes holding all the words\n"
-    "          (exit code 1 when none does)\n";
+    "          (exit code 1 when none does)\n"
+    "  print-queue [--name QUEUE] [--ppd FILE] [--remove]\n"
+    "          sets up the printing system's fax queue (default Tolvane-Fax) that\n"
+    "          hands printed jobs to Tolvane; run it as root\n";
 
 } // namespace
 
@@ -58,6 +61,8 @@ int main(int argc, char** argv) {
       return cli::ocrCommand(args);
     if (command == "search")
       return cli::searchCommand(args);
+    if (command == "print-queue")
+      return cli::printQueueCommand(args);
     if (command == "help" || command == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
