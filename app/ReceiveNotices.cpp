@@ -56,6 +56,11 @@ void NotifyFaxReceived(const QString& from, int pages) {
     notices().notify(QStringLiteral("Fax received"), FaxReceivedText(from, pages));
 }
 
+void NotifyDesktop(const QString& summary, const QString& body) {
+  if (notices().notify)
+    notices().notify(summary, body);
+}
+
 bool NoticesAvailable() {
   return notices().play && notices().notify;
 }

@@ -17,6 +17,9 @@ QObject* PlayFaxSound(const QString& wavFile, QObject* owner);
 // the session bus. Without a session bus or service nothing happens.
 void NotifyFaxReceived(const QString& from, int pages);
 
+// Any other desktop notification from the program, the same way.
+void NotifyDesktop(const QString& summary, const QString& body);
+
 // The text of the notification ("2 pages from DEMO FAX").
 QString FaxReceivedText(const QString& from, int pages);
 

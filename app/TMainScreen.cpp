@@ -1,6 +1,7 @@
 #include "app/TMainScreen.h"
 
 #include "app/FaxListPane.h"
+#include "app/PrintInbox.h"
 
 #include "core/FaxTables.h"
 #include "core/Settings.h"
@@ -69,6 +70,8 @@ void TMainScreen::FormCreate() {
   m_retryTimer->setInterval(30000);
   connect(m_retryTimer, &QTimer::timeout, this, &TMainScreen::RetryPendingWrites);
   OpenTables();
+  if (m_tablesOpen)
+    app::ConnectPrintInbox(*this);
   m_firstRun = false;
   app::LoadSettings();
   if (app::Settings.ComPort == -1) {

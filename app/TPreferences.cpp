@@ -3,6 +3,7 @@
 #include "core/IniFile.h"
 #include "widgets/SaveFailure.h"
 
+#include "app/PrintingPage.h"
 #include "app/ReceiveNotices.h"
 
 #include "app/THelpWindow.h"
@@ -117,6 +118,7 @@ void TPreferences::BuildForm() {
   m_pages->addTab(BuildUserPage(), "User and dialing");
   m_pages->addTab(BuildModemPage(), "Modem");
   m_pages->addTab(BuildReceivePage(), "Receiving");
+  m_pages->addTab(m_printingPage = new app::PrintingPage(app::Settings, this), "Printing");
   outer->addWidget(m_pages, 1);
   status = appwidgets::AddStatusLine(this, outer);
   resize(622, 423);
@@ -356,6 +358,7 @@ bool TPreferences::TakeBackSettings() {
   s.ToneOrPulse = ToneOrPulse->ItemIndex();
   s.MaximumBPS = app::BpsFromIndex(TransferRate->currentIndex());
   s.Timeout = integerIn(TimeOut->text()).value_or(s.Timeout);
+  m_printingPage->TakeBack(s);
   return true;
 }
 

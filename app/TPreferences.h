@@ -18,6 +18,9 @@ class QLineEdit;
 class QPushButton;
 class QSoundEffect;
 class QTabWidget;
+namespace app {
+class PrintingPage;
+}
 namespace appwidgets {
 class TRadioGroup;
 }
@@ -73,6 +76,7 @@ private:
   bool m_activated = false;
 
   QTabWidget* m_pages = nullptr;
+  app::PrintingPage* m_printingPage = nullptr;
   appwidgets::TRadioGroup *ComPort = nullptr, *FaxClass = nullptr, *ToneOrPulse = nullptr;
   appwidgets::TRadioGroup* AnswerOnRing = nullptr;
   QCheckBox *CheckBlindDial = nullptr, *CheckIgnoreBusy = nullptr, *ReceiveAtStartup = nullptr;

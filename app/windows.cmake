@@ -4,7 +4,7 @@
 file(GLOB APPWIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
 find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Multimedia DBus)
 include(GNUInstallDirs)
-set(APPWIN_DEPS tolvane_widgets tolvane_core tolvane_faxengine tolvane_serial
+set(APPWIN_DEPS tolvane_widgets tolvane_core tolvane_printinbox tolvane_faxengine tolvane_serial
   tolvane_richtext tolvane_platform tolvane_platform_qt
   Qt6::Widgets Qt6::PrintSupport)
 set(APPWIN_DEFS)

@@ -48,6 +48,7 @@ const Key Keys[] = {
     {"Resetting", "String", &TSettings::ResetString},
     {"Resetting", "AfterString", &TSettings::AfterResetString},
     {"Hints", "On", &TSettings::HintsOn},
+    {"Printing", "SendAtOnce", &TSettings::SendPrintedAtOnce},
 };
 
 struct Reader {

@@ -31,6 +31,7 @@ struct TSettings {
   bool FontItalic = false;        // [Default Font] Italic
   bool FontUnderline = false;     // [Default Font] Underline
   bool HintsOn = true;            // [Hints] On
+  bool SendPrintedAtOnce = false; // [Printing] SendAtOnce: a printed fax with a number is sent
 
   bool operator==(const TSettings&) const = default;
 };

@@ -48,11 +48,15 @@ int OpenFolderBelow(int baseFd, std::string_view relative) {
     }
     if (next < 0) {
       const int error = errno;
+      // A link gives ELOOP or ENOTDIR (O_DIRECTORY is checked first), as
+      // does a plain file: look at what is there.
+      struct stat st {};
+      const bool link = ::fstatat(current, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        S_ISLNK(st.st_mode);
       ::close(current);
-      // O_NOFOLLOW on a link gives ELOOP; O_DIRECTORY on a file ENOTDIR.
-      if (error == ELOOP)
+      if (link)
         throw std::runtime_error(walked + " is a symbolic link; it is not followed");
-      if (error == ENOTDIR)
+      if (error == ENOTDIR || error == ELOOP)
         throw std::runtime_error(walked + " is not a folder");
       fail("cannot open " + walked, error);
     }

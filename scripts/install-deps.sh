@@ -15,6 +15,7 @@ PACKAGES=(
   dbus pulseaudio pulseaudio-utils
   libtesseract-dev tesseract-ocr tesseract-ocr-eng
   libcurl4-openssl-dev python3-aiosmtpd openssl
+  cups-daemon cups-client cups-ipp-utils
 )
 
 missing=()

@@ -62,7 +62,8 @@ TEST_F(SettingsFile, NewFileHoldsEveryKeyInSaveOrder) {
                         "[Default Font]\r\nName=Arial\r\nSize=10\r\nBold=0\r\nItalic=0\r\n"
                         "Underline=0\r\n"
                         "[Resetting]\r\nString=\r\nAfterString=\r\n"
-                        "[Hints]\r\nOn=1\r\n");
+                        "[Hints]\r\nOn=1\r\n"
+                        "[Printing]\r\nSendAtOnce=0\r\n");
 }
 
 TEST_F(SettingsFile, EveryFieldSurvivesSaveAndLoad) {
@@ -89,6 +90,7 @@ TEST_F(SettingsFile, EveryFieldSurvivesSaveAndLoad) {
   s.FontSize = 12;
   s.FontBold = s.FontItalic = s.FontUnderline = true;
   s.HintsOn = false;
+  s.SendPrintedAtOnce = true;
   SaveSettings(s, m_ini);
   TSettings back;
   LoadSettings(back, m_ini);

@@ -7,6 +7,7 @@
 #include "printinbox/PrintedJob.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -71,7 +72,9 @@ std::string jobName(long queueJob) {
   std::tm tm {};
   ::localtime_r(&now, &tm);
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
-  return std::string(stamp) + "-" + std::to_string(queueJob);
+  char number[24];
+  std::snprintf(number, sizeof number, "%08ld", queueJob);
+  return std::string(stamp) + "-" + number;
 }
 
 // The page count of the written PDF, read through the descriptor so that

@@ -1,0 +1,104 @@
+// What the main window does with printed faxes (see PrintInbox.h): lists and
+// selects each, opens its send dialog, and tells of refused jobs.
+
+#include "app/FaxTableModel.h"
+#include "app/PrintInbox.h"
+#include "app/ReceiveNotices.h"
+#include "app/TMainScreen.h"
+#include "compose/TSendFaxForm.h"
+#include "core/Settings.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QTableView>
+#include <QTimer>
+
+namespace app {
+
+namespace {
+
+// Presses Send in the next send dialog once it has taken its fields, so that
+// a printed fax with a number goes out without waiting for the user.
+class SendWhenShown : public QObject {
+public:
+  explicit SendWhenShown(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Show)
+      return false;
+    auto* form = qobject_cast<TSendFaxForm*>(watched);
+    if (!form)
+      return false;
+    qApp->removeEventFilter(this);
+    // The dialog fills its number in a moment posted by its own show, which
+    // comes after this one: the press waits one more turn.
+    QTimer::singleShot(0, form, [form] {
+      QTimer::singleShot(0, form, [form] {
+        if (!form->Busy())
+          form->SendFaxButtonClick();
+      });
+    });
+    return false;
+  }
+};
+
+void SelectSentRecord(TMainScreen& window, long recNo) {
+  auto* grid = window.findChild<QTableView*>(QStringLiteral("FaxGrid"));
+  auto* model = grid ? qobject_cast<FaxTableModel*>(grid->model()) : nullptr;
+  if (!model)
+    return;
+  const int row = model->RowOf(recNo, true);
+  if (row >= 0)
+    grid->setCurrentIndex(model->index(row, 0));
+}
+
+void ShowPrintedFax(TMainScreen& window, long recNo, const QString& number) {
+  if (!window.TablesOpen())
+    return;
+  window.SetCurrentPage(0);
+  window.FaxTableCloseAndOpen();
+  // SetButtons may choose the list's order and read the rows again: the
+  // selection is made afterwards.
+  window.SetButtons();
+  SelectSentRecord(window, recNo);
+  // While receive mode holds the modem the fax waits in the list.
+  if (window.Receiving()) {
+    window.SetStatusText(QStringLiteral("A printed fax is in the Sent list; send it when "
+                                        "receive mode is off."));
+    return;
+  }
+  SendWhenShown* sendAtOnce = nullptr;
+  if (Settings.SendPrintedAtOnce && !number.isEmpty())
+    sendAtOnce = new SendWhenShown(&window);
+  window.SendButtonClick();
+  delete sendAtOnce; // also when no dialog came (the file could not be built)
+}
+
+} // namespace
+
+void ConnectPrintInbox(TMainScreen& window) {
+  auto* inbox = new PrintInbox(window.FaxTable(), &window);
+  inbox->setObjectName(QStringLiteral("PrintInbox"));
+  QObject::connect(inbox, &PrintInbox::FaxStored, &window,
+                   [&window](long recNo, const QString& number) {
+                     ShowPrintedFax(window, recNo, number);
+                   });
+  QObject::connect(inbox, &PrintInbox::JobRefused, &window,
+                   [&window](const QString& title, const QString& reason) {
+                     const QString text =
+                         QStringLiteral("\"%1\" was printed to fax but gives no fax: %2")
+                             .arg(title, reason);
+                     window.SetStatusText(text);
+                     NotifyDesktop(QStringLiteral("Printed fax not kept"), text);
+                   });
+  QObject::connect(inbox, &PrintInbox::JobWaiting, &window,
+                   [&window](const QString& title, const QString& reason) {
+                     window.SetStatusText(
+                         QStringLiteral("The printed fax \"%1\" waits to be listed: %2")
+                             .arg(title, reason));
+                   });
+}
+
+} // namespace app
