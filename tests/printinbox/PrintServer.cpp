@@ -156,7 +156,10 @@ bool PrintServer::Start(const std::string& home) {
         m_pid = -1;
         break; // the port was taken after all, or the configuration failed
       }
-      running = Run({"lpstat", "-r"}).output.find("is running") != std::string::npos;
+      // Ours, not another test's server that took the same port: our log
+      // says it listens there.
+      running = ErrorLog().find("Listening to " + server) != std::string::npos &&
+                Run({"lpstat", "-r"}).output.find("is running") != std::string::npos;
       if (!running)
         QThread::msleep(100);
     }
