@@ -5,7 +5,7 @@
 #include "app/PrintInbox.h"
 #include "app/ReceiveNotices.h"
 #include "app/TMainScreen.h"
-#include "compose/TSendFaxForm.h"
+#include "send/TSendFaxForm.h"
 #include "core/Settings.h"
 
 #include <QApplication>

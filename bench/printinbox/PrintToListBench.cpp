@@ -8,7 +8,7 @@
 #include "tests/printinbox/PrintServer.h"
 
 #include "app/TMainScreen.h"
-#include "compose/TSendFaxForm.h"
+#include "send/TSendFaxForm.h"
 #include "core/Settings.h"
 #include "docimport/qt/PagePictures.h"
 #include "platform/ProgramDir.h"

@@ -11,7 +11,7 @@
 
 #include "app/TMainScreen.h"
 #include "compose/TFaxEditor.h"
-#include "compose/TSendFaxForm.h"
+#include "send/TSendFaxForm.h"
 #include "core/Settings.h"
 #include "platform/PortDevices.h"
 #include "platform/ProgramDir.h"
