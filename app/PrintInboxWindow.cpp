@@ -1,7 +1,7 @@
 // What the main window does with printed faxes (see PrintInbox.h): lists and
 // selects each, opens its send dialog, and tells of refused jobs.
 
-#include "app/FaxTableModel.h"
+#include "app/FaxListPane.h"
 #include "app/PrintInbox.h"
 #include "app/ReceiveNotices.h"
 #include "app/TMainScreen.h"
@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
-#include <QTableView>
 #include <QTimer>
 
 namespace app {
@@ -45,13 +44,8 @@ protected:
 };
 
 void SelectSentRecord(TMainScreen& window, long recNo) {
-  auto* grid = window.findChild<QTableView*>(QStringLiteral("FaxGrid"));
-  auto* model = grid ? qobject_cast<FaxTableModel*>(grid->model()) : nullptr;
-  if (!model)
-    return;
-  const int row = model->RowOf(recNo, true);
-  if (row >= 0)
-    grid->setCurrentIndex(model->index(row, 0));
+  if (auto* sent = window.findChild<FaxListPane*>(QStringLiteral("Sent")))
+    sent->SelectRecord(recNo);
 }
 
 void ShowPrintedFax(TMainScreen& window, long recNo, const QString& number) {
