@@ -19,11 +19,14 @@
 #include <QTest>
 #include <QTime>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 using namespace appgui;
@@ -295,4 +298,48 @@ TEST(ReceiveModeObject, SignalsTellCallsFailuresAndAVanishedModem) {
   EXPECT_FALSE(mode.Receiving());
   EXPECT_EQ(changes, (std::vector<bool>{true, false}));
   EXPECT_FALSE(mode.Port()->Open());
+}
+
+// The receive folder turns read-only while receive mode waits (a file
+// system remounted read-only after an error, say): the call is reported
+// with the system's reason, nothing half-made is listed, and the next call
+// after the folder is writable again arrives and is listed.
+TEST(ReceiveMode, AReadOnlyReceiveFolderIsReportedAndTheNextCallArrives) {
+  DataFolder data;
+  Simulator sim(data.Path());
+  data.WriteIni("Ports", "Com1", data.Path() + "com1");
+  data.WriteIni("Modem", "FaxClass", "1"); // Class 1
+  TMainScreen w;
+  w.show();
+  const std::string folder = data.Path() + "receive";
+  if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    GTEST_SKIP() << "no bind mount here (" << std::strerror(errno) << ")";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{folder};
+  ASSERT_EQ(::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0)
+      << std::strerror(errno);
+
+  QTest::mouseClick(Find<QPushButton>(&w, "ReceiveButton"), Qt::LeftButton);
+  ASSERT_TRUE(w.Receiving()) << hook::lastText().toStdString();
+  hook::clear();
+  hook::setNextAnswer(QMessageBox::Ok);
+  ASSERT_TRUE(waitForIdle(w));
+  sim.Call("5550105");
+  ASSERT_TRUE(WaitFor(
+      [] { return hook::lastText().startsWith("Failed to receive incoming fax:\r\r"); }, 60000))
+      << sim.Log();
+  EXPECT_TRUE(hook::lastText().endsWith("write-protected")) << hook::lastText().toStdString();
+  QTableView* grid = Find<QTableView>(&w, "RecFaxGrid");
+  EXPECT_EQ(grid->model()->rowCount(), 0);
+  EXPECT_TRUE(w.Receiving());
+
+  ::umount2(folder.c_str(), MNT_DETACH);
+  ASSERT_TRUE(waitForIdle(w));
+  sim.Call("5550105");
+  QStringList seen;
+  ASSERT_TRUE(waitForRows(w, 1, seen)) << sim.Log() << seen.join('\n').toStdString();
+  QTest::mouseClick(Find<QPushButton>(&w, "ReceiveButton"), Qt::LeftButton);
+  w.close();
 }
