@@ -6,7 +6,9 @@
 #include "app/ReceiveNotices.h"
 #include "app/TMainScreen.h"
 #include "send/TSendFaxForm.h"
+#include "core/FaxTables.h"
 #include "core/Settings.h"
+#include "xbase/Table.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -43,20 +45,22 @@ protected:
   }
 };
 
-void SelectSentRecord(TMainScreen& window, long recNo) {
-  if (auto* sent = window.findChild<FaxListPane*>(QStringLiteral("Sent")))
-    sent->SelectRecord(recNo);
-}
-
 void ShowPrintedFax(TMainScreen& window, long recNo, const QString& number) {
-  if (!window.TablesOpen())
+  auto* sent = window.findChild<FaxListPane*>(QStringLiteral("Sent"));
+  if (!window.TablesOpen() || !sent)
     return;
   window.SetCurrentPage(0);
-  window.FaxTableCloseAndOpen();
+  // The table is opened again so that the list reads the new record, as
+  // after any record the window adds.
+  if (!sent->CloseAndOpen(OpenFaxDBF)) {
+    window.SetStatusText(QStringLiteral("Unable to open the table again: ") +
+                         QString::fromStdString(window.FaxTable().path()));
+    return;
+  }
   // SetButtons may choose the list's order and read the rows again: the
   // selection is made afterwards.
   window.SetButtons();
-  SelectSentRecord(window, recNo);
+  sent->SelectRecord(recNo);
   // While receive mode holds the modem the fax waits in the list.
   if (window.Receiving()) {
     window.SetStatusText(QStringLiteral("A printed fax is in the Sent list; send it when "
