@@ -125,7 +125,9 @@ void FaxTableModel::Reload() {
   m_blocksRead = 0;
   m_suspended = false;
   m_rowCount = 0;
-  if (TableUsable()) {
+  if (TableUsable() && m_keep) {
+    CollectKept();
+  } else if (TableUsable()) {
     try {
       m_rowCount = static_cast<int>(m_table.queryRecCount());
     } catch (const std::exception&) {
@@ -133,6 +135,25 @@ void FaxTableModel::Reload() {
     }
   }
   endResetModel();
+}
+
+void FaxTableModel::SetFilter(std::function<bool(const xbase::Table&)> keep) {
+  m_keep = std::move(keep);
+  m_kept.clear();
+  if (!m_suspended)
+    Reload();
+}
+
+void FaxTableModel::CollectKept() {
+  m_kept.clear();
+  try {
+    for (m_table.first(); !m_table.eof(); m_table.next())
+      if (m_keep(m_table))
+        m_kept.push_back(m_table.recNo());
+  } catch (const std::exception&) {
+    // A record that cannot be read ends the list; the ones found stay.
+  }
+  m_rowCount = static_cast<int>(m_kept.size());
 }
 
 void FaxTableModel::Suspend() {
@@ -190,7 +211,16 @@ void FaxTableModel::ReadBlock(int block) const {
   Block rows;
   const int start = block * BlockRows;
   try {
-    if (PositionAt(start)) {
+    if (m_keep) {
+      for (int i = start; i < start + BlockRows && i < m_rowCount; ++i) {
+        m_table.go(m_kept[size_t(i)]);
+        Row row;
+        row.RecNo = m_table.recNo();
+        for (const GridColumn& column : m_columns)
+          row.Cells << column.Text(m_table);
+        rows.push_back(std::move(row));
+      }
+    } else if (PositionAt(start)) {
       for (int i = 0; i < BlockRows && start + i < m_rowCount && !m_table.eof(); ++i) {
         Row row;
         row.RecNo = m_table.recNo();

@@ -55,6 +55,11 @@ public:
   // never touches the table (it is closed or being edited).
   void Reload();
   void Suspend();
+  // Shows only the records keep() accepts, in the table's order: the whole
+  // table is read through once here and at every Reload. An empty function
+  // shows every record again.
+  void SetFilter(std::function<bool(const xbase::Table&)> keep);
+  bool Filtered() const { return static_cast<bool>(m_keep); }
   bool Suspended() const { return m_suspended; }
   // Blocks read from the table since the last Reload (for tests and the
   // benchmark: how much scrolling read).
@@ -72,6 +77,7 @@ private:
   void ReadBlock(int block) const;
   bool PositionAt(int row) const;
   bool TableUsable() const;
+  void CollectKept();
 
   xbase::Table& m_table;
   std::vector<GridColumn> m_columns;
@@ -83,6 +89,8 @@ private:
   // The last block end the table was left at: (row, recNo).
   mutable int m_anchorRow = -1;
   mutable long m_anchorRecNo = 0;
+  std::function<bool(const xbase::Table&)> m_keep;
+  std::vector<long> m_kept; // the records shown while filtered
 };
 
 // The columns of the Sent and Received lists.

@@ -2,7 +2,9 @@
 // set, status line and the two menus.
 
 #include "app/ButtonGlyphs.h"
+#include "app/FaxArchiveService.h"
 #include "app/FaxListPane.h"
+#include "app/FaxSearchBar.h"
 #include "app/TMainScreen.h"
 #include "faximage/FaxConverter.h"
 #include "richtext/RichEditor.h"
@@ -59,6 +61,10 @@ void TMainScreen::BuildLayout() {
   BuildButtonBar();
   column->addWidget(m_buttonBar);
   BuildGrids();
+  auto* archive = new app::FaxArchiveService(this);
+  connect(archive, &app::FaxArchiveService::StatusMessage, this, &TMainScreen::SetStatusText);
+  column->addWidget(
+      new app::FaxSearchBar(*archive, m_sentList->Model(), m_receivedList->Model(), client));
   column->addWidget(m_noteBook, 1);
   m_tabSet = new QTabBar(client);
   m_tabSet->setObjectName(QStringLiteral("TabSet1"));

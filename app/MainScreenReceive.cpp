@@ -2,6 +2,7 @@
 // received becomes a Received record, a sound and a notification; a failed
 // call is reported and the pages it brought are listed.
 
+#include "app/FaxArchiveService.h"
 #include "app/FaxListPane.h"
 #include "app/ReceiveMode.h"
 #include "app/ReceiveNotices.h"
@@ -101,6 +102,8 @@ bool TMainScreen::ListReceivedFax(const app::ReceivedFax& fax, const std::string
     m_retryTimer->start();
     return false;
   }
+  if (auto* archive = findChild<app::FaxArchiveService*>())
+    archive->FaxArrived(fax.File);
   appwidgets::ProcessPendingEvents();
   RecTableCloseAndOpen();
   appwidgets::ProcessPendingEvents();

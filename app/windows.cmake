@@ -4,7 +4,7 @@
 file(GLOB APPWIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
 find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Multimedia DBus)
 include(GNUInstallDirs)
-set(APPWIN_DEPS tolvane_widgets tolvane_core tolvane_printinbox tolvane_faxengine tolvane_serial
+set(APPWIN_DEPS tolvane_archive tolvane_widgets tolvane_core tolvane_printinbox tolvane_faxengine tolvane_serial
   tolvane_richtext tolvane_platform tolvane_platform_qt
   Qt6::Widgets Qt6::PrintSupport)
 set(APPWIN_DEFS)
@@ -36,6 +36,6 @@ add_executable(tolvane ${CMAKE_CURRENT_SOURCE_DIR}/main/Main.cpp
 target_link_libraries(tolvane PRIVATE tolvane_appwin)
 tolvane_lsan_suppressions(tolvane)
 set_target_properties(tolvane PROPERTIES AUTOMOC ON)
-add_dependencies(tolvane tolvane_notices tolvane_readers)
+add_dependencies(tolvane tolvane_notices tolvane_readers tolvane_ocr)
 target_compile_options(tolvane PRIVATE ${TOLVANE_WARNINGS})
 include(${CMAKE_CURRENT_SOURCE_DIR}/install.cmake OPTIONAL)

@@ -1,0 +1,51 @@
+#pragma once
+// The main window's link to the archive: the background reader that puts
+// the text of every received fax into the search index (started a few
+// seconds after the window, so that it never competes with the start), and
+// what the window hears of it, delivered on the GUI thread.
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <string>
+
+namespace archive {
+class OcrWorker;
+}
+
+namespace app {
+
+class FaxArchiveService final : public QObject {
+  Q_OBJECT
+  Q_DISABLE_COPY(FaxArchiveService)
+
+public:
+  // How long after the window is made the reader starts.
+  static constexpr int StartDelayMs = 4000;
+
+  explicit FaxArchiveService(QObject* parent = nullptr);
+  ~FaxArchiveService() override;
+
+  // The search index in the data folder.
+  static std::string IndexPath();
+  // A received fax's file (its path or its name in receive/).
+  void FaxArrived(const std::string& file);
+  // Starts the reader now (tests, and the first search).
+  void StartReader();
+  bool ReaderStarted() const { return static_cast<bool>(m_worker); }
+  // The reader's last trouble with the OCR engine or the index, if any.
+  QString Problem() const { return m_problem; }
+
+Q_SIGNALS:
+  // The text of a fax (its name in receive/) is in the index.
+  void TextStored(const QString& name);
+  // Something for the status line.
+  void StatusMessage(const QString& text);
+
+private:
+  std::unique_ptr<archive::OcrWorker> m_worker;
+  QString m_problem;
+};
+
+} // namespace app
