@@ -70,6 +70,9 @@ public:
   void SetCurrentPage(int page);
 
   void SetButtons();
+  // Closes and opens the Sent table again, the selection kept (after
+  // another part of the program wrote it).
+  void FaxTableCloseAndOpen();
 
   // The fax file of the current Sent record (composer's CreateFaxFile over
   // the hidden editors RichCover and RichDoc); empty on failure. Sets
@@ -125,8 +128,6 @@ protected:
   void dropEvent(QDropEvent* event) override;
 
 private:
-  // Close and open a table again, the selection kept (after a window wrote it).
-  void FaxTableCloseAndOpen();
   void RecTableCloseAndOpen();
   void MakeHiddenEditors();
   friend class MainScreenTestAccess;
