@@ -4,6 +4,7 @@
 #include "widgets/SaveFailure.h"
 
 #include "app/PrintingPage.h"
+#include "app/PortFeaturesPage.h"
 #include "app/ReceiveNotices.h"
 
 #include "app/THelpWindow.h"
@@ -119,6 +120,7 @@ void TPreferences::BuildForm() {
   m_pages->addTab(BuildModemPage(), "Modem");
   m_pages->addTab(BuildReceivePage(), "Receiving");
   m_pages->addTab(m_printingPage = new app::PrintingPage(app::Settings, this), "Printing");
+  m_pages->addTab(m_portFeatures = new PortFeaturesPage(this), "Fax features");
   outer->addWidget(m_pages, 1);
   status = appwidgets::AddStatusLine(this, outer);
   resize(622, 423);
@@ -382,7 +384,7 @@ void TPreferences::AcceptbuttonClick() {
       [this] {
         app::SaveSettings();
         errno = 0;
-        if (!SavePortDevices())
+        if (!SavePortDevices() || !m_portFeatures->Save())
           throw app::EIniWriteError(platform::IniFileName(), errno);
       },
       QStringLiteral("preferences"), QStringLiteral("Accept"), this);

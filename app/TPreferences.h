@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class PortFeaturesPage;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -77,6 +78,7 @@ private:
 
   QTabWidget* m_pages = nullptr;
   app::PrintingPage* m_printingPage = nullptr;
+  PortFeaturesPage* m_portFeatures = nullptr;
   appwidgets::TRadioGroup *ComPort = nullptr, *FaxClass = nullptr, *ToneOrPulse = nullptr;
   appwidgets::TRadioGroup* AnswerOnRing = nullptr;
   QCheckBox *CheckBlindDial = nullptr, *CheckIgnoreBusy = nullptr, *ReceiveAtStartup = nullptr;

@@ -80,7 +80,8 @@ void Class1ReceiveMachine::EcmBlockDone(uint8_t pageEnd, int frames) {
   m_mps = true;
   if (pageEnd != kPpsNull) {
     m_ecmInPage = false;
-    if (int rc = m_file.FinishPage(m_rec.remoteID)) {
+    PageQuality quality; // every frame came: the rows are those sent
+    if (int rc = FinishReceivedPage(quality)) {
       Fail(rc);
       return;
     }

@@ -71,8 +71,17 @@ void Class1ReceiveMachine::OnFrame(const t30::Frame& frame) {
     m_lastFif = frame.fif;
     break;
   case FrameKind::Dcn:
-    if (m_state != rsWaitDcn)
-      Fail(ecCancelRequested);
+    if (m_state == rsWaitDcn)
+      break;
+    if (m_rejected && m_state == rsPhaseB) {
+      // The sender does not send the rejected page again: the fax is
+      // complete as it came.
+      m_rejected = false;
+      FaxReceived();
+      m_state = rsWaitDcn;
+      break;
+    }
+    Fail(ecCancelRequested);
     break;
   default:
     break;
@@ -148,6 +157,7 @@ void Class1ReceiveMachine::Step(MachineEvent& ev) {
 
 void Class1ReceiveMachine::StartCall() {
   m_repeats = 0;
+  m_retrain = m_rejected = false;
   m_local = t30::ParseModulations(m_proto.class1CapsAnswer);
   m_index = m_local.Highest();
   while (m_index > 1 && t30::SpeedOfIndex(m_index) > m_proto.desiredBPS)

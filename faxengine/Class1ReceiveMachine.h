@@ -36,6 +36,7 @@ private:
   void PageData(MachineEvent& ev);
   void PostPage(MachineEvent& ev);
   void CallEnd(MachineEvent& ev);
+  void FinishPageWithoutEcm();
   void EcmData(bool& ended);
   void EcmAnswer();
   void EcmBlockDone(uint8_t pageEnd, int frames);
@@ -49,6 +50,11 @@ private:
   // After the answer to a post-page message: receive again (the next page,
   // or with error correction the next block or frames again).
   bool m_mps = false;
+  // Our answer was RTP or RTN: the sender trains again next. A rejected
+  // page stays in the file: some senders send it again, others go on to
+  // the next page, and a page with spoilt rows is better than none. A DCN
+  // instead of the training ends the call with the fax received.
+  bool m_retrain = false, m_rejected = false;
   std::vector<uint8_t> m_reply;   // the answer to the post-page message
   std::vector<uint8_t> m_lastFif; // of the last PPS or CTC
   EcmBlockReader m_ecm;

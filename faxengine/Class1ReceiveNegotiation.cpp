@@ -140,6 +140,8 @@ void Class1ReceiveMachine::Confirm(MachineEvent& ev) {
     } else if (ev.Has("OK")) {
       Modulation("AT+FRM=" + PageCode());
       m_state = rsPageConnect;
+      if (m_file.IsOpen())
+        return; // trained again after RTP or RTN: the fax goes on
       if (!m_s.AcceptFax()) {
         RejectFax();
         return;

@@ -18,6 +18,7 @@ void Class1ReceiveMachine::PageStart() {
     return;
   }
   ++m_rec.pageNumber;
+  m_rejected = false;
   if (int rc = BeginPage()) {
     Fail(rc);
     return;
@@ -73,18 +74,18 @@ void Class1ReceiveMachine::PostPage(MachineEvent& ev) {
       EcmAnswer();
       break;
     }
-    if (int rc = m_file.FinishPage(m_rec.remoteID)) {
-      Fail(rc);
-      break;
-    }
-    m_reply = t30::BuildFrame(t30::fcfMcf, {}, true);
-    TalkHdlc();
-    m_s.SetStatus(fpCheckMorePages);
-    m_state = rsSendMcf;
+    FinishPageWithoutEcm();
     break;
   case rsSendMcf:
     if (ev.Has("CONNECT")) {
       SendFrame(m_reply);
+    } else if (ev.Has("OK") && m_retrain) {
+      // After RTP or RTN the sender trains again with DCS (and may send
+      // the page again), or ends the call.
+      m_retrain = false;
+      ListenHdlc();
+      m_s.ArmTimeout(kFrameWaitTicks);
+      m_state = rsPhaseB;
     } else if (ev.Has("OK") && m_mps) {
       // The next page, block or frames again; after CTC with the long
       // training of a new speed.
@@ -98,6 +99,30 @@ void Class1ReceiveMachine::PostPage(MachineEvent& ev) {
     }
     break;
   }
+}
+
+// A page without error correction: stored, and answered by how well its
+// rows came through.
+void Class1ReceiveMachine::FinishPageWithoutEcm() {
+  PageQuality quality;
+  if (int rc = FinishReceivedPage(quality)) {
+    Fail(rc);
+    return;
+  }
+  uint8_t answer = t30::fcfMcf;
+  if (quality == PageQuality::Bad) {
+    answer = t30::fcfRtn;
+    m_s.SetStatus(fpPageError);
+  } else if (quality == PageQuality::Poor) {
+    answer = t30::fcfRtp;
+  }
+  // RTN asks for training whatever follows; RTP only before another page.
+  m_retrain = quality == PageQuality::Bad || (quality == PageQuality::Poor && m_mps);
+  m_rejected = quality == PageQuality::Bad;
+  m_reply = t30::BuildFrame(answer, {}, true);
+  TalkHdlc();
+  m_s.SetStatus(fpCheckMorePages);
+  m_state = rsSendMcf;
 }
 
 // States 31, 32 and 35: DCN, hang-up and the next call.

@@ -96,6 +96,7 @@ struct PublishedCall {
   std::string hangupCode;
   int bps = 0;
   bool fine = false, wide = false, ecm = false;
+  faximage::FaxCoding coding = faximage::FaxCoding::Mh;
 };
 
 struct FaxRecord {
@@ -120,6 +121,9 @@ struct FaxRecord {
   // Error correction: frames sent again on the receiver's request, this call
   // (when receiving: frames asked for again).
   std::atomic<long> ecmFramesResent{0};
+  // Received rows that did not decode (line errors without error
+  // correction, or a block given up with EOR), this call.
+  std::atomic<long> badRows{0};
 
   bool abortNoConnect = false, exitOnError = false, softwareFlow = false;
   bool sendingCover = false;

@@ -115,6 +115,7 @@ void FaxSession::Publish() {
   p.fine = m_proto.fine;
   p.wide = m_proto.wide;
   p.ecm = m_proto.ecm;
+  p.coding = m_proto.coding;
 }
 
 bool FaxSession::OwnTrigger(uint32_t msg, int trigger) const {

@@ -17,6 +17,7 @@ void ReceiveMachine::NewCall(const std::string& classCommand, int next) {
   m_rec.pageNumber = 0;
   m_rec.pageBytesDone = 0;
   m_rec.ecmFramesResent = 0;
+  m_rec.badRows = 0;
   m_rec.remoteID.clear();
   m_rec.faxFile.clear();
   m_proto.lastHangupCode.clear();
@@ -118,6 +119,26 @@ bool ReceiveMachine::StorePageData(bool reverseBits, bool& ended) {
       return false;
   }
   return out.empty() || StoreBlock(out, reverseBits);
+}
+
+// There is no rule for judging copy quality; a page with fewer than one
+// row in twenty spoilt is good, one with fewer than three in twenty is kept
+// but the line is trained again (RTP), and a worse one is rejected (RTN)
+// so that the sender may send it again. A page without rows is rejected.
+PageQuality JudgePage(int rows, int badRows) {
+  if (rows <= 0)
+    return PageQuality::Bad;
+  if (badRows * 20 < rows)
+    return PageQuality::Good;
+  return badRows * 20 < rows * 3 ? PageQuality::Poor : PageQuality::Bad;
+}
+
+int ReceiveMachine::FinishReceivedPage(PageQuality& quality) {
+  if (int rc = m_file.FinishPage(m_rec.remoteID))
+    return rc;
+  m_rec.badRows += m_file.BadRows();
+  quality = JudgePage(m_file.Rows(), m_file.BadRows());
+  return 0;
 }
 
 void ReceiveMachine::FaxReceived() {

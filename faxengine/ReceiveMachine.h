@@ -51,6 +51,11 @@ enum ReceiveState : int {
   rsFinal = 37,
 };
 
+// How a received page came through, judged by the share of its rows that
+// did not decode: the receiver answers MCF, RTP or RTN by it.
+enum class PageQuality { Good, Poor, Bad };
+PageQuality JudgePage(int rows, int badRows);
+
 class ReceiveMachine : public virtual ModemMachine {
 protected:
   explicit ReceiveMachine(FaxSession& session) : ModemMachine(session) {}
@@ -82,6 +87,9 @@ protected:
   // Stores the page data waiting in the port up to DLE ETX (`ended`);
   // false when the machine failed.
   bool StorePageData(bool reverseBits, bool& ended);
+  // Stores the page that has ended, counts its bad rows for the call and
+  // judges it: 0 or an error.
+  int FinishReceivedPage(PageQuality& quality);
   // The last page is in: the received file is complete.
   void FaxReceived();
   // State 35: the call is over; the next one, or the end.

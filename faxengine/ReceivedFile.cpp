@@ -2,7 +2,8 @@
 
 #include "faxengine/ReceivedFile.h"
 
-#include "faximage/PageRecoder.h"
+#include "faximage/PageDecoder.h"
+#include "faximage/PageEncoder.h"
 #include "platform/FxErrors.h"
 
 #include <cerrno>
@@ -87,24 +88,15 @@ int ReceivedFile::StartPage(bool fine, bool wide, faximage::FaxCoding coding) {
   m_coding = coding;
   m_coded.clear();
   m_badRows = 0;
+  m_rows = 0;
   m_rtc.Reset();
   return WriteAt(m_pageHeaderPos, bytes, sizeof bytes);
 }
 
 int ReceivedFile::FlushBuffer() {
-  if (m_used == 0)
-    return 0;
-  if (m_coding != faximage::FaxCoding::Mh) {
-    m_coded.insert(m_coded.end(), m_buffer, m_buffer + m_used);
-    m_used = 0;
-    return 0;
-  }
-  std::fseek(m_file, 0, SEEK_END);
-  const std::size_t n = std::fwrite(m_buffer, 1, m_used, m_file);
-  m_pageBytes += static_cast<long>(n);
-  const bool shortWrite = n != m_used;
+  m_coded.insert(m_coded.end(), m_buffer, m_buffer + m_used);
   m_used = 0;
-  return shortWrite ? ecDeviceWrite : 0;
+  return 0;
 }
 
 int ReceivedFile::Put(const uint8_t* data, std::size_t size, bool reverseBits) {
@@ -132,8 +124,8 @@ int ReceivedFile::FinishPage(const std::string& remoteId) {
   if (!m_pageOpen)
     return 0;
   int rc = FlushBuffer();
-  if (!rc && m_coding != faximage::FaxCoding::Mh)
-    rc = StoreRecoded();
+  if (!rc)
+    rc = StorePage();
   m_pageOpen = false;
   if (rc)
     return rc;
@@ -154,16 +146,29 @@ int ReceivedFile::FinishPage(const std::string& remoteId) {
   return std::fflush(m_file) == 0 ? 0 : ecDeviceWrite;
 }
 
-int ReceivedFile::StoreRecoded() {
+// The page is decoded whatever its coding, so that rows spoilt on the line
+// are counted. An MH page that decodes whole is stored as it came; any
+// other is stored re-coded to MH, its bad rows replaced by the row above
+// them (as the decoder leaves them), so that every reader of the file
+// finds whole rows.
+int ReceivedFile::StorePage() {
   const int width = (m_pageFlags & faximage::PageFlagWide) ? 2048 : 1728;
-  const faximage::RecodedPage page = faximage::recodePage(m_coded.data(), m_coded.size(), m_coding,
-                                                          width, {faximage::FaxCoding::Mh, 1, 0});
-  m_coded.clear();
+  const faximage::DecodedPage page =
+      faximage::decodePage(m_coded.data(), m_coded.size(), m_coding, width);
   m_badRows = page.badRows;
+  m_rows = page.page.height();
+  std::vector<uint8_t> recoded;
+  const std::vector<uint8_t>* out = &m_coded;
+  if (m_coding != faximage::FaxCoding::Mh || m_badRows > 0) {
+    recoded = faximage::encodePage(page.page, {faximage::FaxCoding::Mh, 1, 0});
+    out = &recoded;
+  }
   std::fseek(m_file, 0, SEEK_END);
-  const std::size_t n = std::fwrite(page.data.data(), 1, page.data.size(), m_file);
+  const std::size_t n = std::fwrite(out->data(), 1, out->size(), m_file);
   m_pageBytes += static_cast<long>(n);
-  return n == page.data.size() ? 0 : ecDeviceWrite;
+  const bool whole = n == out->size();
+  m_coded.clear();
+  return whole ? 0 : ecDeviceWrite;
 }
 
 int ReceivedFile::DropPage() {

@@ -30,8 +30,8 @@ public:
 
   int Create(const std::string& path, const std::string& remoteId);
   bool IsOpen() const { return m_file != nullptr; }
-  // Pages that arrive in MR or MMR are kept in memory and stored re-coded
-  // to MH when they finish: APF pages are MH.
+  // Pages are kept in memory until they finish, then decoded (to count the
+  // rows spoilt on the line) and stored in MH: APF pages are MH.
   int StartPage(bool fine, bool wide, faximage::FaxCoding coding = faximage::FaxCoding::Mh);
   bool PageOpen() const { return m_pageOpen; }
   // Stores data bytes; with reverseBits each byte's bit order is reversed.
@@ -42,7 +42,8 @@ public:
   // The page's RTC has been stored.
   bool PageEnded() const { return m_rtc.Found(); }
   int FinishPage(const std::string& remoteId);
-  // Rows of the last finished page that did not decode (MR pages only).
+  // Rows of the last finished page, and those of them that did not decode.
+  int Rows() const { return m_rows; }
   int BadRows() const { return m_badRows; }
   // Truncates the file at the start of the current page.
   int DropPage();
@@ -52,7 +53,7 @@ public:
 
 private:
   int FlushBuffer();
-  int StoreRecoded();
+  int StorePage();
   int WriteAt(long offset, const uint8_t* data, std::size_t size);
 
   std::FILE* m_file = nullptr;
@@ -63,8 +64,8 @@ private:
   uint16_t m_pageFlags = 0;
   bool m_pageOpen = false;
   faximage::FaxCoding m_coding = faximage::FaxCoding::Mh;
-  std::vector<uint8_t> m_coded; // the page as it came, when it is not MH
-  int m_badRows = 0;
+  std::vector<uint8_t> m_coded; // the page as it came
+  int m_rows = 0, m_badRows = 0;
   RtcScanner m_rtc;
   uint8_t m_buffer[4096];
   std::size_t m_used = 0;

@@ -108,6 +108,10 @@ bool TFxCustomAbstractFax::LinkECM() const {
   return Published(&faxengine::PublishedCall::ecm, [this] { return m_proto.ecm; });
 }
 
+faximage::FaxCoding TFxCustomAbstractFax::LinkCoding() const {
+  return Published(&faxengine::PublishedCall::coding, [this] { return m_proto.coding; });
+}
+
 int TFxCustomAbstractFax::PageCount() const {
   return m_rec.filePageCount + m_rec.coverPageCount;
 }

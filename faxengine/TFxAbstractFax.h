@@ -100,6 +100,9 @@ public:
   void SetDesiredECM(bool v) { m_proto.desiredECM = v; }
   bool Desired2D() const { return m_proto.desired2D; }
   long EcmFramesResent() const { return m_rec.ecmFramesResent; }
+  // Received rows that did not decode this call (each kept as a copy of
+  // the row above it).
+  long BadRows() const { return m_rec.badRows; }
   void SetDesired2D(bool v) { m_proto.desired2D = v; }
   const std::string& FaxFileExt() const { return m_rec.faxFileExt; }
   void SetFaxFileExt(const std::string& v) { m_rec.faxFileExt = v; }
@@ -120,6 +123,8 @@ public:
   bool LinkFine() const;
   bool LinkWide() const;
   bool LinkECM() const;
+  // The coding of the page data on the line (MH, MR or MMR).
+  faximage::FaxCoding LinkCoding() const;
   std::string LastHangupCode() const;
   int PageNumber() const { return m_rec.pageNumber; }
   int PageCount() const;

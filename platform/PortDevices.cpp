@@ -46,6 +46,17 @@ PortFaxFeatures PortFeatures(int comNumber) {
   return PortFeatures(comNumber, IniFileName());
 }
 
+bool SetPortFeatures(int comNumber, const PortFaxFeatures& features, const std::string& iniPath) {
+  if (comNumber < FirstComPort)
+    return false;
+  auto put = [&](const char* feature, bool on) {
+    return WritePrivateProfileString(PortsSection, portKey(comNumber) + feature, on ? "1" : "0",
+                                     iniPath);
+  };
+  const bool ecmStored = put("Ecm", features.ecm);
+  return put("TwoDim", features.twoDim) && ecmStored;
+}
+
 bool SetPortDevicePath(int comNumber, const std::string& device, const std::string& iniPath) {
   if (comNumber < FirstComPort)
     return false;

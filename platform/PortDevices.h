@@ -31,6 +31,9 @@ struct PortFaxFeatures {
 };
 PortFaxFeatures PortFeatures(int comNumber, const std::string& iniPath);
 PortFaxFeatures PortFeatures(int comNumber);
+// Stores both switches of Com n in the given profile file: a feature that
+// is on is written as 1, so the file says what the user chose.
+bool SetPortFeatures(int comNumber, const PortFaxFeatures& features, const std::string& iniPath);
 
 // Stores the device path of Com n in the given profile file.
 bool SetPortDevicePath(int comNumber, const std::string& device, const std::string& iniPath);

@@ -20,11 +20,14 @@ struct FaxClass {
   const char* tolvane; // --class of tolvane-fax
   const char* efax;    // -o of efax
   int efaxSpeed;       // line speed factor that efax keeps up with in this class
+  const char* coding;  // what two Tolvanes agree on in this class
 };
 
 // efax keeps up with 2x in Classes 2 and 2.0, where it paces page data by
 // whole seconds, and with 4x in Class 1 against another modem.
-const FaxClass kClasses[] = {{"1", "1", 4}, {"2", "2", 2}, {"2.0", "0", 2}};
+const FaxClass kClasses[] = {{"1", "1", 4, "MMR, error correction on"},
+                             {"2", "2", 2, "MH, error correction off"},
+                             {"2.0", "0", 2, "MH, error correction off"}};
 
 // The rows above the page that a sender may fill with its header line.
 constexpr size_t kHeaderBand = 80;
@@ -140,6 +143,9 @@ TEST_P(Interop, TolvaneSendsTolvaneReceives) {
   const int sent = sender->wait(200);
   EXPECT_EQ(sent, 0) << sender->log() << sim->log();
   EXPECT_EQ(receiver->wait(30), 0) << receiver->log();
+  // Both ends use the shortest coding and error correction they share.
+  EXPECT_NE(sender->log().find(GetParam().coding), std::string::npos) << sender->log();
+  EXPECT_NE(receiver->log().find(GetParam().coding), std::string::npos) << receiver->log();
   ASSERT_TRUE(fs::exists(dir / "in/FAX0001.APF")) << receiver->log();
   expectPages(exportApf(doc, scratch), exportApf(dir / "in/FAX0001.APF", scratch), kHeaderBand);
 }

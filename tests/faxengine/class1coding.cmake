@@ -3,6 +3,7 @@
 tolvane_test(faxengine_class1_coding
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/FaxSimHarness.cpp
           ${CMAKE_CURRENT_LIST_DIR}/Class1CodingTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/LineErrorsTest.cpp
   DEPS tolvane_faxengine tolvane_faximage PkgConfig::TIFF
   TIMEOUT 180 LABELS integration)
 if(TARGET tolvane-modemsim)

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFontDialog>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -41,6 +42,18 @@ void Type(QWidget& w, const char* name, const QString& text) {
   ASSERT_NE(edit, nullptr) << name;
   edit->selectAll();
   QTest::keyClicks(edit, text);
+}
+
+// Clicks a switch of the fax features page, as the user does: the page
+// first, then the box.
+void ClickFeature(QWidget& prefs, const char* name) {
+  auto* pages = prefs.findChild<QTabWidget*>("Pages");
+  pages->setCurrentWidget(prefs.findChild<QWidget*>("PortFeaturesPage"));
+  auto* box = prefs.findChild<QCheckBox*>(name);
+  ASSERT_NE(box, nullptr) << name;
+  const bool was = box->isChecked();
+  QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+  EXPECT_NE(box->isChecked(), was) << name;
 }
 
 // A TOV.INI as an earlier run left it, with a line of its own in it.
@@ -71,6 +84,7 @@ TEST(Preferences, CancelLeavesTheFileAsItWasExceptWhatFontAndModemResetSaved) {
   prefs.findChild<appwidgets::TRadioGroup*>("ComPort")->SetItemIndex(4);
   prefs.findChild<QCheckBox*>("CheckBlindDial")->setChecked(true);
   prefs.findChild<QComboBox*>("PortDevice1")->setCurrentText("/dev/ttyACM7");
+  ClickFeature(prefs, "EcmCom1");
   sendtest::WhenModal<QFontDialog>([](QFontDialog&) { return true; },
                                    [](QFontDialog& f) {
                                      QFont font = f.currentFont();
@@ -109,6 +123,7 @@ TEST(Preferences, CancelLeavesTheFileAsItWasExceptWhatFontAndModemResetSaved) {
 TEST(Preferences, AcceptStopsAtABadIntegerThenStoresEveryField) {
   sendtest::TestHome home;
   WriteStartingIni(home);
+  ASSERT_TRUE(platform::SetPortFeatures(2, {false, true}, home.Ini())); // Com2Ecm=0
   const std::string before = ReadAll(home.Ini());
   app::Settings.MaximumBPS = 19200;
   TPreferences prefs;
@@ -119,6 +134,11 @@ TEST(Preferences, AcceptStopsAtABadIntegerThenStoresEveryField) {
   Type(prefs, "RetryWait", "12a");
   Type(prefs, "TimeOut", "soon");
   prefs.findChild<QComboBox*>("PortDevice3")->setCurrentText("/dev/ttyACM0");
+  // The fax features page shows the switches of the file; a click turns one over.
+  EXPECT_TRUE(prefs.findChild<QCheckBox*>("EcmCom1")->isChecked());
+  EXPECT_FALSE(prefs.findChild<QCheckBox*>("EcmCom2")->isChecked());
+  ClickFeature(prefs, "EcmCom2");
+  ClickFeature(prefs, "TwoDimCom4");
   setNextAnswer(QMessageBox::Ok);
   sendtest::Click(prefs, "AcceptButton");
   EXPECT_EQ(lastText(), "'12a' is not a valid integer value");
@@ -139,6 +159,15 @@ TEST(Preferences, AcceptStopsAtABadIntegerThenStoresEveryField) {
   EXPECT_EQ(stored.AnswerOnRing, 3);
   EXPECT_EQ(platform::PortDevicePath(3, home.Ini()), "/dev/ttyACM0");
   EXPECT_EQ(platform::PortDevicePath(2, home.Ini()), "/dev/ttyUSB0");
+  // What a call on each port reads: Com2 has error correction again, Com4
+  // no 2-D coding; the ports left alone gained no keys.
+  const std::string ini = ReadAll(home.Ini());
+  EXPECT_NE(ini.find("Com2Ecm=1"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("Com4TwoDim=0"), std::string::npos) << ini;
+  EXPECT_EQ(ini.find("Com1Ecm"), std::string::npos) << ini;
+  EXPECT_TRUE(platform::PortFeatures(2, home.Ini()).ecm);
+  EXPECT_FALSE(platform::PortFeatures(4, home.Ini()).twoDim);
+  EXPECT_TRUE(platform::PortFeatures(4, home.Ini()).ecm);
 }
 
 TEST(Preferences, FirstRunGreetsAndShowsComOne) {

@@ -34,6 +34,17 @@ TFaxClass classFrom(const std::string& name) {
   throw UsageError("--class is 1, 2, 2.0 or detect");
 }
 
+const char* codingName(faximage::FaxCoding coding) {
+  switch (coding) {
+  case faximage::FaxCoding::Mr:
+    return "MR";
+  case faximage::FaxCoding::Mmr:
+    return "MMR";
+  default:
+    return "MH";
+  }
+}
+
 } // namespace
 
 void setUpFaxCall(const CommandLine& cl, const std::string& device, FaxCallSetup& setup,
@@ -41,6 +52,10 @@ void setUpFaxCall(const CommandLine& cl, const std::string& device, FaxCallSetup
   fax.SetFaxClass(classFrom(cl.value("class", "detect")));
   const long speed = cl.number("speed", 14400, 2400, 14400);
   fax.SetDesiredBPS(static_cast<uint16_t>(speed));
+  // Error correction and two-dimensional coding are used whenever the
+  // other side has them, unless the modem or line does not cope.
+  fax.SetDesiredECM(!cl.has("no-ecm"));
+  fax.SetDesired2D(!cl.has("no-2d"));
   fax.SetStationID(cl.value("station"));
   if (cl.has("init"))
     fax.SetModemInit(cl.value("init"));
@@ -107,6 +122,11 @@ int runFaxCall(TFxCustomAbstractFax& fax, FaxCallSetup& setup, void (*begin)(TFx
   if (result == 0 && !fax.LastHangupCode().empty())
     std::printf("Remote: %s, hang-up code %s\n", fax.RemoteIdent().c_str(),
                 fax.LastHangupCode().c_str());
+  if (result == 0)
+    std::printf("Line: %d bit/s, %s, error correction %s\n", fax.LinkSpeed(),
+                codingName(fax.LinkCoding()), fax.LinkECM() ? "on" : "off");
+  if (fax.BadRows() > 0)
+    std::printf("Rows spoilt on the line: %ld\n", fax.BadRows());
   std::printf("Finished: %s\n", ErrorText(result).c_str());
   if (result == ecFaxModemGone)
     std::printf("The modem on %s has gone\n", setup.port.DevicePath().c_str());

@@ -21,7 +21,7 @@ void beginReceive(TFxCustomAbstractFax& fax) {
 int receiveCommand(const std::vector<std::string>& args) {
   const CommandLine cl(
       args, {"station", "class", "speed", "rings", "history", "trace", "timeout", "init"},
-      {"one", "exit-on-error"});
+      {"one", "exit-on-error", "no-ecm", "no-2d"});
   if (cl.positional().size() != 2)
     throw UsageError("receive wants a device and a folder");
   TFxReceiveFax fax;

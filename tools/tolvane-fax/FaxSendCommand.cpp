@@ -51,7 +51,7 @@ int sendCommand(const std::vector<std::string>& args) {
                        {"cover", "header", "station", "class", "speed", "prefix", "attempts",
                         "retry-wait", "dial-wait", "history", "trace", "timeout", "init", "sender",
                         "recipient", "title"},
-                       {"pulse", "fine", "blind", "abort-no-connect"});
+                       {"pulse", "fine", "blind", "abort-no-connect", "no-ecm", "no-2d"});
   if (cl.positional().size() < 2 || cl.positional().size() > 3)
     throw UsageError("send wants a device, a number and a file");
   const std::string& device = cl.positional()[0];

@@ -1,0 +1,157 @@
+// Bit errors on the line in Class 1 calls with spandsp's remote fax
+// machine. Without error correction a received page keeps its length, its
+// spoilt rows counted and replaced, and the receiver answers by how many
+// there are (RTN for too many, after which the fax still completes). With
+// error correction the fourth PPR of a block makes the sender continue at a
+// lower speed (CTC), and the page still arrives row for row.
+
+#include "FaxSimHarness.h"
+#include "SendCallSupport.h"
+
+#include "faxengine/TFxReceiveFax.h"
+#include "faxengine/TFxSendFax.h"
+#include "platform/FxErrors.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+namespace fs = std::filesystem;
+using faxtest::CallOutcome;
+using faxtest::SimModem;
+
+namespace {
+
+using Pages = std::vector<std::vector<std::vector<uint8_t>>>;
+
+// A number from the remote's log line ("..., bad rows 12, ...").
+int LoggedCount(const std::string& log, const std::string& what) {
+  std::smatch m;
+  if (!std::regex_search(log, m, std::regex(what + " ([0-9]+)")))
+    return -1;
+  return std::stoi(m[1]);
+}
+
+Pages StrokePages(int pages, int rows) {
+  Pages out(pages);
+  for (int p = 0; p < pages; ++p)
+    for (int y = 0; y < rows; ++y) {
+      std::vector<uint8_t> row(216, 0);
+      for (int x = (y + p * 5) % 7; x < 216; x += 7 + p)
+        row[x] = static_cast<uint8_t>(0xF0 >> (y % 4));
+      out[p].push_back(row);
+    }
+  return out;
+}
+
+struct ReceiveRun {
+  CallOutcome out;
+  long badRows = 0;
+  Pages got;
+  std::string log;
+};
+
+// The remote calls in with `pages` in MH without error correction; our
+// modem's receiver inverts bits at `rate`.
+ReceiveRun ReceiveThroughNoise(const Pages& pages, const std::string& rate, int seed,
+                               const std::string& remote = "") {
+  char tmpl[] = "/tmp/tolvane-noise-XXXXXX";
+  const std::string src = mkdtemp(tmpl);
+  faxtest::WriteTiff(src + "/in.tif", pages);
+  SimModem sim("class1 bit-errors=" + rate + " seed=" + std::to_string(seed),
+               {"--number", "777 fax ident=CALLER coding=mh file=" + src + "/in.tif" + remote,
+                "--call", "777 com1 at=6"},
+               faxtest::LineSpeedOf(fcClass1));
+  ReceiveRun run;
+  if (!sim.Started())
+    return run;
+  const std::string folder = sim.Dir() + "/receive";
+  fs::create_directory(folder);
+  TFxComPort port;
+  TFxReceiveFax fax;
+  faxtest::SetUpReceiveOne(fax, fcClass1, folder);
+  fax.SetDesiredECM(true); // asked for; the remote has none
+  run.out = faxtest::RunCall(
+      fax, port, sim.Device(), [&] { fax.BeginReceive(); }, 120);
+  fs::remove_all(src);
+  run.log = sim.Log();
+  run.badRows = fax.BadRows();
+  if (fs::exists(folder + "/FAX0001.APF")) {
+    EXPECT_EQ(faxtest::ReceivedPageEndFaults(folder + "/FAX0001.APF"), "");
+    run.got = faxtest::ApfRows(folder + "/FAX0001.APF");
+  }
+  return run;
+}
+
+TEST(Class1LineErrors, ReceivedPagesKeepTheirLengthWithTheirBadRowsCounted) {
+  const Pages pages = StrokePages(1, 400);
+  const ReceiveRun run = ReceiveThroughNoise(pages, "2e-5", 4);
+  ASSERT_TRUE(run.out.finished) << run.log;
+  EXPECT_EQ(run.out.finishCode, 0) << ErrorText(run.out.finishCode) << "\n" << run.log;
+  ASSERT_EQ(run.got.size(), 1u) << run.log;
+  EXPECT_EQ(run.got[0].size(), pages[0].size());
+  EXPECT_GT(run.badRows, 0) << run.log;
+  EXPECT_LT(run.badRows * 20, 400) << "a page this good is answered with MCF";
+  int differing = 0;
+  for (size_t y = 0; y < pages[0].size(); ++y)
+    differing += run.got[0][y] != pages[0][y];
+  // Every row the decoder gave up differs from the one sent (its stand-in
+  // is the row above, and no two adjacent rows are alike).
+  EXPECT_GE(differing, run.badRows) << run.log;
+  EXPECT_LT(differing, 400 / 10) << run.log;
+}
+
+// Too many bad rows: RTN. The page stays in the file (a sender may send
+// it again or not), and spandsp's sender, having no more pages, ends the
+// call: the fax is complete, the page as it came.
+TEST(Class1LineErrors, PageRejectedWithRtnIsKeptAndTheFaxCompletes) {
+  const Pages pages = StrokePages(1, 150);
+  const ReceiveRun run = ReceiveThroughNoise(pages, "1e-3", 2, " max-rate=4800");
+  ASSERT_TRUE(run.out.finished) << run.log;
+  EXPECT_EQ(run.out.finishCode, 0) << ErrorText(run.out.finishCode) << "\n" << run.log;
+  EXPECT_TRUE(faxtest::Contains(run.out.logs, 5)) << "the fax is logged as received";
+  EXPECT_NE(run.log.find("pages 0,"), std::string::npos) << "the sender was told: " << run.log;
+  ASSERT_EQ(run.got.size(), 1u) << run.log;
+  EXPECT_NEAR(double(run.got[0].size()), 150.0, 15.0);
+  EXPECT_GE(run.badRows * 20, 150 * 3) << "at least 15 % of the rows";
+}
+
+// The remote's receiver inverts bits often enough that frames of a block
+// keep going missing: after the fourth PPR the sender sends CTC with the
+// next lower speed, and the page arrives row for row.
+TEST(Class1LineErrors, FourthPprLeadsToCtcAndALowerSpeed) {
+  SimModem sim("class1",
+               {"--number", "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX ecm=1 coding=mmr "
+                            "bit-errors=4e-4 seed=7"},
+               faxtest::LineSpeedOf(fcClass1));
+  ASSERT_TRUE(sim.Started());
+  fs::create_directory(sim.Dir() + "/RX");
+  const std::string apf = faxtest::MakeApf(sim.Dir(), 1, 30, "doc", false);
+  TFxComPort port;
+  TFxSendFax fax;
+  faxtest::SetUpSend(fax, fcClass1, "5551234", apf);
+  fax.SetDesiredECM(true);
+  const CallOutcome out = faxtest::RunCall(
+      fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 150);
+  const std::string log = sim.Log();
+  ASSERT_TRUE(out.finished) << log;
+  ASSERT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << log;
+  EXPECT_NE(log.find("coding T.6, ecm 1"), std::string::npos) << log;
+  EXPECT_GE(LoggedCount(log, "pprs"), 4) << log;
+  EXPECT_GE(LoggedCount(log, "ctcs"), 1) << log;
+  EXPECT_LT(fax.LinkSpeed(), 14400) << log;
+  EXPECT_LT(LoggedCount(log, "rate"), 14400) << log;
+  EXPECT_GT(fax.EcmFramesResent(), 0);
+  const Pages sent = faxtest::ApfRows(apf);
+  const auto tiffs = faxtest::TiffsIn(sim.Dir() + "/RX");
+  ASSERT_EQ(tiffs.size(), 1u) << log;
+  const Pages got = faxtest::TiffRows(tiffs[0]);
+  ASSERT_EQ(got.size(), 1u);
+  // Eight blank rows on top, then the page.
+  ASSERT_EQ(got[0].size(), sent[0].size() + 8);
+  for (size_t y = 8; y < got[0].size(); ++y)
+    ASSERT_EQ(got[0][y], sent[0][y - 8]) << "row " << y;
+}
+
+} // namespace
