@@ -46,6 +46,7 @@ ReceiveMode::ReceiveMode(const std::string& dataDir, QObject* parent)
   m_comPort->SetTraceName((dataDir + "TOVRECV.TRC").substr(0, 255));
   m_comPort->SetLogName((dataDir + "TOVRECV.LOG").substr(0, 255));
   m_receiveFax->SetStationID("FX RcvFax");
+  m_receiveFax->SetDesiredECM(true); // unless Com1's switch in TOV.INI says no
   m_receiveFax->SetFaxFileExt("APF");
   m_receiveFax->SetConstantStatus(true);
   m_receiveFax->SetDestinationDir(dataDir + "receive");

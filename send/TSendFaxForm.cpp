@@ -228,6 +228,7 @@ void TSendFaxForm::ApplyDialNumbers() {
 void TSendFaxForm::ConfigureSendFax() {
   TFxSendFax& fax = *m_sendFax;
   fax.SetDesiredBPS(static_cast<uint16_t>(app::BpsFromIndex(TransferRate->currentIndex())));
+  fax.SetDesiredECM(true); // unless the port's switch in TOV.INI says no
   fax.SetBlindDial(CheckBlindDial->isChecked());
   fax.SetDetectBusy(!CheckIgnoreBusy->isChecked());
   fax.SetFaxFile(cut(m_faxFile.toStdString()));

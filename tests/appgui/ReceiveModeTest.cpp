@@ -41,12 +41,12 @@ public:
     const QString link = QString::fromStdString(dir + "com1");
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setStandardOutputFile(QString::fromStdString(dir + "sim.log"));
-    m_process.start(QStringLiteral(TOLVANE_MODEMSIM),
-                    {"--modem", "com1 model=class120 link=" + link, "--number",
-                     QString::fromStdString("5550105 fax ident=\"REMOTE ONE\" file=" + tif),
-                     "--number",
-                     QString::fromStdString("5550106 fax ident=DROPPER drop=2 file=" + tif),
-                     "--control", QString::fromStdString(dir + "ctl"), "--speed", "4"});
+    m_process.start(
+        QStringLiteral(TOLVANE_MODEMSIM),
+        {"--modem", "com1 model=class120 link=" + link, "--number",
+         QString::fromStdString("5550105 fax ident=\"REMOTE ONE\" ecm=1 coding=mmr file=" + tif),
+         "--number", QString::fromStdString("5550106 fax ident=DROPPER drop=2 file=" + tif),
+         "--control", QString::fromStdString(dir + "ctl"), "--speed", "4"});
     m_process.waitForStarted(5000);
     WaitFor([&] { return std::filesystem::exists(dir + "com1"); }, 10000);
   }
@@ -170,6 +170,10 @@ TEST(ReceiveMode, CallsAreAnsweredStoredListedAndFailuresReported) {
            << std::string(std::istreambuf_iterator<char>(trace), {});
   }
   EXPECT_TRUE(std::filesystem::exists(data.Path() + "receive/FAX0001.APF"));
+  // Receive mode offers error correction and MMR, and the caller used them.
+  // (The caller reports once it has hung up.)
+  EXPECT_TRUE(WaitFor([&] { return sim.Log().find("call ended") != std::string::npos; }, 20000));
+  EXPECT_NE(sim.Log().find("coding T.6, ecm 1"), std::string::npos) << sim.Log();
   EXPECT_TRUE(seen.filter(" [ from REMOTE ONE page ").size() > 0) << seen.join('\n').toStdString();
   EXPECT_EQ(cell(grid, 0, 2), "REMOTE ONE"); // the padding the line brings is gone
   EXPECT_EQ(cell(grid, 0, 3), "1");

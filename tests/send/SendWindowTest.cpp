@@ -38,6 +38,8 @@ struct ClassCase {
   const char* model;
   int speed;
   const char* name;
+  const char* remote; // what the remote fax machine offers beside MH
+  const char* line;   // the coding and error correction the remote reports
 };
 
 void PrintTo(const ClassCase& c, std::ostream* os) {
@@ -47,7 +49,7 @@ void PrintTo(const ClassCase& c, std::ostream* os) {
 // What the status window showed, read from its labels at every status event.
 struct Seen {
   QStringList statusTexts;
-  std::set<QString> remoteIds, bps, totalPages, dialAttempts, currentPages;
+  std::set<QString> remoteIds, bps, totalPages, dialAttempts, currentPages, errorControl;
   std::set<int> meterSegments;
   int meterChanges = 0;
   bool shown = false;
@@ -71,6 +73,7 @@ void Observe(TSendFaxForm& form, Seen& seen) {
     seen.totalPages.insert(LabelText(*display, "fsTotalPages"));
     seen.dialAttempts.insert(LabelText(*display, "fsDialAttempt"));
     seen.currentPages.insert(LabelText(*display, "fsCurrentPage"));
+    seen.errorControl.insert(LabelText(*display, "fsErrorControl"));
   };
 }
 
@@ -118,7 +121,9 @@ class SendWindowCalls : public ::testing::TestWithParam<ClassCase> {};
 TEST_P(SendWindowCalls, CancelInMidPageThenTheNextSendArrivesWithItsHeader) {
   const ClassCase& c = GetParam();
   sendtest::TestHome home;
-  faxtest::SimModem sim(c.model, {"--number", "5550100 fax ident=REMOTE dir=@DIR@/RX"}, c.speed);
+  faxtest::SimModem sim(
+      c.model, {"--number", std::string("5550100 fax ident=REMOTE dir=@DIR@/RX ") + c.remote},
+      c.speed);
   ASSERT_TRUE(sim.Started());
   fs::create_directory(sim.Dir() + "/RX");
   home.SetCom(1, sim.Link());
@@ -168,6 +173,11 @@ TEST_P(SendWindowCalls, CancelInMidPageThenTheNextSendArrivesWithItsHeader) {
   EXPECT_TRUE(seen.totalPages.count("2"));
   EXPECT_TRUE(seen.currentPages.count("1") && seen.currentPages.count("2"));
   EXPECT_GE(seen.meterSegments.size(), 2u) << "the bar moved";
+  // The dialog sends in the best coding the remote offers, with error
+  // correction where it has it, and the status window says so.
+  EXPECT_NE(sim.Log().find(c.line), std::string::npos) << sim.Log();
+  const bool ecm = std::string(c.line).find("ecm 1") != std::string::npos;
+  EXPECT_TRUE(seen.errorControl.count(ecm ? "on" : "off")) << sim.Log();
 
   // The remote's pages, decoded by libtiff: header line and page rows.
   const auto tiffs = faxtest::TiffsIn(sim.Dir() + "/RX");
@@ -179,11 +189,12 @@ TEST_P(SendWindowCalls, CancelInMidPageThenTheNextSendArrivesWithItsHeader) {
     ExpectPage(got[p], sent[p], HeaderFor(form.HeaderLineText(), p + 1, 2, "555 0199"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Classes, SendWindowCalls,
-                         ::testing::Values(ClassCase{1, "class1", 2, "Class1"},
-                                           ClassCase{2, "class12", 4, "Class2"},
-                                           ClassCase{3, "class120", 4, "Class2_0"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Classes, SendWindowCalls,
+    ::testing::Values(ClassCase{1, "class1", 2, "Class1", "ecm=1 coding=mmr", "coding T.6, ecm 1"},
+                      ClassCase{2, "class12", 4, "Class2", "", "coding T.4 1-D"},
+                      ClassCase{3, "class120", 4, "Class2_0", "", "coding T.4 1-D"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SendWindow, BusyNumberRedialsWithCountdownAndEndsBusy) {
   sendtest::TestHome home;
