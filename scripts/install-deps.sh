@@ -16,6 +16,7 @@ PACKAGES=(
   libtesseract-dev tesseract-ocr tesseract-ocr-eng
   libcurl4-openssl-dev python3-aiosmtpd openssl
   cups-daemon cups-client cups-ipp-utils
+  hylafax-server
 )
 
 missing=()
