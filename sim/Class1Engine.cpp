@@ -1,7 +1,9 @@
 #include "sim/Class1Engine.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <utility>
 
 namespace tolvane::sim {
 
@@ -84,10 +86,40 @@ bool Class1Engine::safeForT31(const AtCommand& cmd) {
   return std::all_of(cmd.arg.begin(), cmd.arg.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
 
+// The AT parser upper-cases what is not quoted: an unquoted address comes
+// back in lower case (host names do not care; keep a user part's case by
+// quoting it: ATD"sip:Fax@host").
+std::string Class1Engine::sipAddressIn(const std::string& dialArg) {
+  std::string a = dialArg;
+  if (!a.empty() && (a[0] == 'T' || a[0] == 'P'))
+    a.erase(0, 1);
+  const bool quoted = a.size() >= 2 && a.front() == '"' && a.back() == '"';
+  if (quoted)
+    a = a.substr(1, a.size() - 2);
+  std::string lower = a;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const bool scheme = lower.rfind("sip:", 0) == 0 || lower.rfind("sips:", 0) == 0;
+  if (!scheme && a.find('@') == std::string::npos)
+    return {};
+  if (!quoted)
+    return lower;
+  if (scheme)
+    a.replace(0, a.find(':'), lower.substr(0, lower.find(':')));
+  return a;
+}
+
 CommandOutcome Class1Engine::command(const AtCommand& cmd) {
-  if (!safeForT31(cmd))
+  AtCommand sent = cmd;
+  if (cmd.name == "D") {
+    // T.31 dials digits only: it gets a stand-in and the line the address.
+    m_dialAddress = sipAddressIn(cmd.arg);
+    if (!m_dialAddress.empty())
+      sent.arg = "T0";
+  }
+  if (!safeForT31(sent))
     return CommandOutcome::Error;
-  std::string line = "AT" + cmd.name + cmd.arg + "\r";
+  std::string line = "AT" + sent.name + sent.arg + "\r";
   m_captured.clear();
   m_capturing = true;
   t31_at_rx(m_t31, line.data(), static_cast<int>(line.size()));
@@ -199,7 +231,8 @@ int Class1Engine::control(t31_state_t*, void* user, int op, const char* num) {
   auto* self = static_cast<Class1Engine*>(user);
   switch (op) {
   case AT_MODEM_CONTROL_CALL:
-    self->m_dial(num ? num : "");
+    self->m_dial(!self->m_dialAddress.empty() ? std::exchange(self->m_dialAddress, {})
+                                              : std::string(num ? num : ""));
     break;
   case AT_MODEM_CONTROL_ANSWER:
     self->m_answer();

@@ -62,11 +62,15 @@ private:
   void applyProfile();
   void setClass(int fclass);
   static bool safeForT31(const AtCommand& cmd);
+  // A dial string that names a SIP address ("sip:502@host", "502@host")
+  // rather than digits, in the form the line is given it; empty otherwise.
+  static std::string sipAddressIn(const std::string& dialArg);
   static constexpr size_t kMaxDialString = 60;
   static constexpr size_t kMaxCommand = 120;
 
   Output m_output;
   Dial m_dial;
+  std::string m_dialAddress; // a SIP address being dialled (T.31 reads digits only)
   Simple m_answer;
   Simple m_hangup;
   T38Output m_t38;

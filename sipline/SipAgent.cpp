@@ -184,6 +184,11 @@ SipAgent::~SipAgent() {
 }
 
 std::string SipAgent::uriForNumber(const std::string& number) const {
+  // A dialled SIP address goes where it says, registrar or not.
+  if (number.rfind("sip:", 0) == 0 || number.rfind("sips:", 0) == 0)
+    return number;
+  if (number.find('@') != std::string::npos)
+    return "sip:" + number;
   if (!m->settings.registrar.empty())
     return "sip:" + number + "@" + m->domain();
   if (!m->settings.peer.empty())
@@ -221,12 +226,13 @@ void SipAgent::answer(const std::string& sdp) {
               SIPTAG_PAYLOAD_STR(sdp.c_str()), TAG_END());
 }
 
-void SipAgent::reinvite(const std::string& sdp) {
+bool SipAgent::reinvite(const std::string& sdp) {
   if (!m->call || !m->answered || m->reinviting)
-    return;
+    return false;
   m->reinviting = true;
   nua_invite(m->call, SIPTAG_CONTENT_TYPE_STR("application/sdp"), SIPTAG_PAYLOAD_STR(sdp.c_str()),
              TAG_END());
+  return true;
 }
 
 void SipAgent::hangup() {
@@ -252,6 +258,10 @@ void SipAgent::startRegistration() {
   std::string aor = "sip:" + m->settings.user + "@" + m->domain();
   std::string registrar = "sip:" + m->settings.registrar;
   std::string expires = std::to_string(m->settings.registerSeconds);
+  // A registration that failed (the registrar went away) starts afresh.
+  if (m->registration)
+    nua_handle_destroy(m->registration);
+  m->authAttempts = 0;
   m->registration = nua_handle(m->nua, nullptr, SIPTAG_TO_STR(aor.c_str()),
                                SIPTAG_FROM_STR(aor.c_str()), TAG_END());
   // The stack would check its contact by calling itself through the

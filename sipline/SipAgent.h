@@ -11,7 +11,7 @@ struct su_root_s;
 namespace tolvane::sipline {
 
 struct SipSettings {
-  std::string listen = "127.0.0.1:5060"; // local address and port for SIP
+  std::string listen; // local address and port for SIP
   std::string registrar;                 // host[:port]; empty: no registration
   std::string domain;                    // of the account; default: the registrar
   std::string user;
@@ -54,7 +54,8 @@ public:
   bool invite(const std::string& uri, const std::string& sdp);
   void ringing();
   void answer(const std::string& sdp);
-  void reinvite(const std::string& sdp);
+  // False when no call is up or another re-INVITE waits for its answer.
+  bool reinvite(const std::string& sdp);
   // Ends the call in whatever state it is (BYE, CANCEL or a 486 refusal).
   void hangup();
   bool inCall() const;

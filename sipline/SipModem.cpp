@@ -2,7 +2,9 @@
 
 #include <sofia-sip/su_wait.h>
 
+#include <algorithm>
 #include <poll.h>
+#include <utility>
 #include <stdexcept>
 
 namespace tolvane::sipline {
@@ -130,6 +132,7 @@ void SipModem::callAnswered(const std::string& text) {
     return engineEvent(sim::CallEvent::NoAnswer);
   }
   m_state = State::Connected;
+  m_nextRefresh = m_now + int64_t{m_settings.refreshSeconds} * 8000;
   log("connected");
   engineEvent(sim::CallEvent::Connected);
 }
@@ -177,6 +180,7 @@ void SipModem::callConfirmed() {
   if (m_state != State::Answering)
     return;
   m_state = State::Connected;
+  m_nextRefresh = m_now + int64_t{m_settings.refreshSeconds} * 8000;
   if (m_settings.t38 && !m_media->t38()) {
     m_reinvited = true;
     log("fax answer: offering T.38");
@@ -188,6 +192,12 @@ void SipModem::callConfirmed() {
 }
 
 void SipModem::reinviteAnswered(int status, const std::string& text) {
+  // The answer to a refresh names the media in use: nothing to change,
+  // and the page in progress goes on undisturbed.
+  if (std::exchange(m_refreshing, false)) {
+    log(status < 300 ? "session refreshed" : "session refresh answered " + std::to_string(status));
+    return;
+  }
   auto far = parseSdp(text);
   if (status < 300 && far && far->imagePort && m_media) {
     useRemoteMedia(*far);
@@ -248,18 +258,41 @@ void SipModem::callEnded() {
 
 void SipModem::registered(bool ok, int status, const std::string& phrase) {
   const std::string answer = std::to_string(status) + " " + phrase;
-  if (ok)
+  if (ok) {
     log("registered with " + m_settings.sip.registrar);
-  else if (status == 408 || status >= 500)
+  } else if (status == 408 || status >= 500) {
+    // The registrar is gone or does not answer (also when a refresh fails):
+    // try again every little while until it is back. A refusal is final.
     log("SIP registrar not reachable: " + answer);
-  else
+    const int retry = std::clamp(m_settings.sip.registerSeconds / 2, 2, 30);
+    m_nextRegistration = m_now + int64_t{retry} * 8000;
+  } else {
     log("SIP registration refused: " + answer);
+  }
+}
+
+// A session refresh (RFC 4028 style) offers the media in use again. Only
+// once the media are settled, so that it never crosses the move to T.38.
+void SipModem::refreshSession() {
+  if (!m_media || m_answerPending || (m_settings.t38 && !m_media->t38() && !m_reinvited))
+    return;
+  m_nextRefresh = m_now + int64_t{m_settings.refreshSeconds} * 8000;
+  if (m_agent->reinvite(sdp(m_media->t38() ? ourT38(m_t38Terms) : ourAudio()))) {
+    m_refreshing = true;
+    log("session refresh");
+  }
 }
 
 void SipModem::tick() {
   m_now += kFrameSamples;
   m_frontEnd->tick(m_now);
   m_frontEnd->pump();
+  if (m_nextRegistration >= 0 && m_now >= m_nextRegistration) {
+    m_nextRegistration = -1;
+    m_agent->startRegistration();
+  }
+  if (m_state == State::Connected && m_settings.refreshSeconds > 0 && m_now >= m_nextRefresh)
+    refreshSession();
   if (m_state == State::Ringing && m_now >= m_nextRing) {
     m_nextRing = m_now + kRingInterval;
     m_frontEnd->ring();

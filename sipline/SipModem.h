@@ -26,6 +26,7 @@ struct LineSettings {
   bool t38 = true;          // offer and accept T.38
   int audioPayload = 8;     // preferred G.711 law: 8 PCMA, 0 PCMU
   std::string mediaAddress; // default: the SIP listen address
+  int refreshSeconds = 0;   // session refresh re-INVITEs in a call this often; 0: none
 };
 
 class SipModem : private SipEvents {
@@ -56,6 +57,7 @@ private:
   void registered(bool ok, int status, const std::string& phrase) override;
 
   void tick();
+  void refreshSession();
   void servicePty();
   void later(std::function<void()> action) { m_later.push_back(std::move(action)); }
   void engineEvent(sim::CallEvent e);
@@ -78,6 +80,9 @@ private:
   bool m_reinvited = false;     // this call has tried T.38 once
   T38Attributes m_t38Terms;     // the terms the T.38 stream of this call was agreed on
   bool m_answerPending = false; // the modem hears "answered" once media are settled
+  bool m_refreshing = false;    // our re-INVITE is a session refresh, not a change
+  int64_t m_nextRefresh = 0;
+  int64_t m_nextRegistration = -1; // when to try registering again after a failure
   unsigned m_sdpVersion = 1;
   int64_t m_now = 0; // line time in samples
   int64_t m_nextRing = 0;

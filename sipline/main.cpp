@@ -5,6 +5,11 @@
 
 #include <sofia-sip/su.h>
 
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -22,14 +27,44 @@ void onSignal(int) {
 void usage() {
   std::cout << "usage: tolvane-sipmodem [options]\n"
                "  --link PATH          symlink to the modem's pseudo-terminal\n"
-               "  --listen HOST:PORT   local SIP address (default 127.0.0.1:5060)\n"
+               "  --listen HOST:PORT   local SIP address (default: this machine's address\n"
+               "                       towards the registrar or peer, port 5060)\n"
                "  --peer HOST[:PORT]   dial numbers there directly (no registrar)\n"
                "  --registrar HOST[:PORT]  register there and dial NUMBER@domain\n"
                "  --domain DOMAIN      the account's domain (default: the registrar)\n"
                "  --user NAME          the account's user name\n"
                "  --no-t38             audio only: no T.38 offers, T.38 offers refused\n"
                "  --pcmu               prefer mu-law (default A-law)\n"
+               "  --register-seconds N registration lifetime asked for (default 300)\n"
+               "  --refresh-every N    session refresh re-INVITEs every N s in a call\n"
                "The password is read from the environment variable TOLVANE_SIP_PASSWORD.\n";
+}
+
+// The address this machine sends from to reach host[:port]: what the far
+// end must see in our Contact and SDP.
+std::string localAddressTowards(const std::string& hostPort) {
+  const size_t colon = hostPort.rfind(':');
+  const std::string host = hostPort.substr(0, colon);
+  const std::string port = colon == std::string::npos ? "5060" : hostPort.substr(colon + 1);
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found)
+    return {};
+  std::string local;
+  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in me{};
+  socklen_t len = sizeof me;
+  char text[INET_ADDRSTRLEN] = {};
+  if (fd >= 0 && connect(fd, found->ai_addr, found->ai_addrlen) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&me), &len) == 0 &&
+      inet_ntop(AF_INET, &me.sin_addr, text, sizeof text))
+    local = text;
+  if (fd >= 0)
+    close(fd);
+  freeaddrinfo(found);
+  return local;
 }
 
 std::string parseArgs(int argc, char** argv, LineSettings& s) {
@@ -62,11 +97,25 @@ std::string parseArgs(int argc, char** argv, LineSettings& s) {
       s.sip.domain = v;
     else if (a == "--user")
       s.sip.user = v;
+    else if (a == "--register-seconds" || a == "--refresh-every") {
+      char* end = nullptr;
+      long n = std::strtol(v.c_str(), &end, 10);
+      if (*end || n < 1 || n > 86400)
+        return "bad number of seconds after " + a;
+      (a == "--refresh-every" ? s.refreshSeconds : s.sip.registerSeconds) = static_cast<int>(n);
+    }
     else
       return "unknown option " + a;
   }
   if (!s.sip.registrar.empty() && s.sip.user.empty())
     return "--registrar needs --user";
+  if (s.sip.listen.empty()) {
+    std::string towards = s.sip.registrar.empty() ? s.sip.peer : s.sip.registrar;
+    std::string local = towards.empty() ? "127.0.0.1" : localAddressTowards(towards);
+    if (local.empty())
+      return "cannot tell this machine's address towards " + towards + ": give --listen";
+    s.sip.listen = local + ":5060";
+  }
   if (const char* pw = std::getenv("TOLVANE_SIP_PASSWORD"))
     s.sip.password = pw;
   return {};

@@ -104,24 +104,43 @@ std::string SipCallRig::startRegistrar() {
     for (size_t at = cfg.find(key); at != std::string::npos; at = cfg.find(key, at))
       cfg.replace(at, key.size(), value);
   std::ofstream(m_dir / "kamailio.cfg") << cfg;
-  m_registrar =
-      std::make_unique<Child>(std::vector<std::string>{"kamailio", "-DD", "-E", "-f",
-                                                       m_dir / "kamailio.cfg", "-w", m_dir.path()},
-                              m_dir / "kamailio.log");
-  if (!waitForText(*m_registrar, "SO_RCVBUF is finally", 10))
+  if (!launchRegistrar())
     return {};
   m_registrarAddress = "127.0.0.1:" + port;
   return m_registrarAddress;
 }
 
-Child& SipCallRig::registeredModem(const std::string& user, const char* password) {
+bool SipCallRig::launchRegistrar() {
+  m_registrar = std::make_unique<Child>(
+      std::vector<std::string>{"kamailio", "-DD", "-E", "-f", m_dir / "kamailio.cfg", "-w",
+                               m_dir.path()},
+      m_dir / ("kamailio" + std::to_string(++m_registrarStarts) + ".log"));
+  return waitForText(*m_registrar, "SO_RCVBUF is finally", 10);
+}
+
+void SipCallRig::stopRegistrar() {
+  m_registrar->terminate();
+  m_registrar->wait(10);
+}
+
+bool SipCallRig::restartRegistrar() {
+  return launchRegistrar();
+}
+
+std::string SipCallRig::answererAddress() const {
+  return local(m_sipPorts.at(1));
+}
+
+Child& SipCallRig::registeredModem(const std::string& user, const char* password,
+                                   const std::vector<std::string>& options) {
   const int port = freePort();
   m_sipPorts.push_back(port);
   std::string link = !m_caller ? m_com1 : !m_answerer ? m_com2 : m_dir / ("extra" + user);
   setenv("TOLVANE_SIP_PASSWORD", password, 1);
-  auto modem =
-      startModem(link, {"--listen", local(port), "--registrar", m_registrarAddress, "--user", user},
-                 user + ".log");
+  std::vector<std::string> args = {"--listen", local(port), "--registrar", m_registrarAddress,
+                                   "--user", user};
+  args.insert(args.end(), options.begin(), options.end());
+  auto modem = startModem(link, args, user + ".log");
   unsetenv("TOLVANE_SIP_PASSWORD");
   std::unique_ptr<Child>& slot = !m_caller     ? m_caller
                                  : !m_answerer ? m_answerer
@@ -141,7 +160,7 @@ std::string SipCallRig::makeDocument(bool fine) {
   return std::system(command.c_str()) == 0 ? apf : std::string();
 }
 
-CallResult SipCallRig::faxOnePage(bool fine) {
+CallResult SipCallRig::faxOnePage(bool fine, const std::string& number) {
   CallResult r;
   const std::string doc = makeDocument(fine);
   const std::string in = m_dir / ("in" + std::to_string(++m_calls));
@@ -152,7 +171,7 @@ CallResult SipCallRig::faxOnePage(bool fine) {
   pause(800);
   const double cpuBefore = m_caller->cpuSeconds() + m_answerer->cpuSeconds();
   const auto start = std::chrono::steady_clock::now();
-  Child sender({tolvaneFaxPath(), "send", m_com1, "502", doc, "--class", "1", "--attempts", "1",
+  Child sender({tolvaneFaxPath(), "send", m_com1, number, doc, "--class", "1", "--attempts", "1",
                 "--timeout", "90"},
                in + ".send.log");
   r.sendStatus = sender.wait(120);
@@ -221,6 +240,15 @@ int SipCallRig::tsharkCount(const std::string& filter) const {
 int SipCallRig::tsharkFirstFrame(const std::string& filter) const {
   return tsharkNumber(m_captureFile, m_sipPorts, "-Y '" + filter + "' -T fields -e frame.number",
                       "head -n 1");
+}
+
+} // namespace sipcall
+
+namespace sipcall {
+
+int SipCallRig::tsharkLastFrame(const std::string& filter) const {
+  return tsharkNumber(m_captureFile, m_sipPorts, "-Y '" + filter + "' -T fields -e frame.number",
+                      "tail -n 1");
 }
 
 } // namespace sipcall

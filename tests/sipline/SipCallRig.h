@@ -37,11 +37,19 @@ public:
   // kamailio on loopback, every user's password "s3cret"; its address, or
   // empty when it did not start.
   std::string startRegistrar();
+  // Ends kamailio (every registration it held is forgotten) and starts it
+  // again on the same port; false when it did not come back.
+  void stopRegistrar();
+  bool restartRegistrar();
   // A modem registering as user; it becomes the caller or the answerer if
   // that one is not there yet.
-  interop::Child& registeredModem(const std::string& user, const char* password);
+  interop::Child& registeredModem(const std::string& user, const char* password,
+                                  const std::vector<std::string>& options = {});
 
-  CallResult faxOnePage(bool fine);
+  // The caller dials `number` (a number, or a SIP address).
+  CallResult faxOnePage(bool fine, const std::string& number = "502");
+  // The answerer's SIP address.
+  std::string answererAddress() const;
 
   bool startCapture();
   void stopCapture();
@@ -50,6 +58,7 @@ public:
   int tsharkCount(const std::string& filter) const;
   // Number of the first captured frame that matches, or -1.
   int tsharkFirstFrame(const std::string& filter) const;
+  int tsharkLastFrame(const std::string& filter) const;
 
   interop::Child& caller() { return *m_caller; }
   interop::Child& answerer() { return *m_answerer; }
@@ -59,6 +68,7 @@ public:
   static bool waitForText(const interop::Child& c, const std::string& text, int seconds);
 
 private:
+  bool launchRegistrar();
   std::unique_ptr<interop::Child> startModem(const std::string& link,
                                              const std::vector<std::string>& options,
                                              const std::string& log);
@@ -74,6 +84,7 @@ private:
   std::unique_ptr<LossyRelay> m_relay;
   std::unique_ptr<interop::Child> m_registrar, m_caller, m_answerer, m_capture;
   int m_calls = 0;
+  int m_registrarStarts = 0;
 };
 
 } // namespace sipcall

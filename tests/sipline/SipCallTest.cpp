@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <iostream>
+#include <thread>
 
 using namespace sipcall;
 
@@ -19,6 +21,10 @@ void expectWholePage(const CallResult& r) {
   EXPECT_EQ(r.pageDifference, "") << r.logs;
   std::cout << "one-page call: " << r.seconds << " s, modems' CPU " << r.modemCpuSeconds << " s\n";
 }
+
+// UDPTL packets of page data: HDLC frames (error correction) or plain T.4
+// data at a fast modem's rate, as opposed to V.21 signalling.
+const std::string kPageData = "t38.t30_data >= 1 && (t38.field_type == 0 || t38.field_type == 6)";
 
 bool has(interop::Child& c, const std::string& text) {
   return c.log().find(text) != std::string::npos;
@@ -32,21 +38,47 @@ void expectCleanCapture(SipCallRig& rig) {
   EXPECT_GE(rig.tsharkCount("sdp.media.media == \"image\""), 1) << "a T.38 offer";
 }
 
+// `text` appears in the log after the last `marker`, within `seconds`.
+bool reportsAfter(const interop::Child& c, const std::string& marker, const std::string& text,
+                  int seconds) {
+  for (int i = 0; i < seconds * 10; ++i) {
+    const std::string log = c.log();
+    const size_t from = log.rfind(marker);
+    if (from != std::string::npos && log.find(text, from) != std::string::npos)
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
 } // namespace
 
 // The answering modem moves the call to T.38 before its CED; the caller
-// follows the re-INVITE. A fine-resolution page crosses as T.38.
-TEST(SipCall, FinePageOverT38) {
+// follows the re-INVITE. A fine-resolution page crosses as T.38 while the
+// caller refreshes the session every two seconds, re-INVITEs that offer
+// the media in use and arrive in the middle of the page.
+TEST(SipCall, FinePageOverT38ThroughSessionRefreshes) {
   SipCallRig rig;
-  ASSERT_EQ(rig.startModems({}, {}), "");
+  ASSERT_EQ(rig.startModems({"--refresh-every", "2"}, {}), "");
   const bool captured = rig.startCapture();
   expectWholePage(rig.faxOnePage(true));
   EXPECT_TRUE(has(rig.answerer(), "media: T.38")) << rig.answerer().log();
   EXPECT_TRUE(has(rig.caller(), "far end moves the call to T.38")) << rig.caller().log();
+  EXPECT_TRUE(has(rig.caller(), "session refreshed")) << rig.caller().log();
+  EXPECT_FALSE(has(rig.caller(), "session refresh answered")) << rig.caller().log();
   if (captured) {
     expectCleanCapture(rig);
     EXPECT_GE(rig.tsharkCount("sdp.media.media == \"image\""), 2) << "offer and answer";
     EXPECT_GT(rig.tsharkCount("t38"), 100) << "UDPTL packets of the page";
+    // A refresh lies between the first and the last packet of page data.
+    const int firstData = rig.tsharkFirstFrame(kPageData);
+    const int lastData = rig.tsharkLastFrame(kPageData);
+    ASSERT_GT(firstData, 0);
+    EXPECT_GT(rig.tsharkCount("sip.Method == \"INVITE\" && frame.number > " +
+                              std::to_string(firstData) + " && frame.number < " +
+                              std::to_string(lastData)),
+              0)
+        << "no refresh in mid-page";
   }
 }
 
@@ -56,7 +88,10 @@ TEST(SipCall, StandardPageOverG711AfterT38IsRefused) {
   SipCallRig rig;
   ASSERT_EQ(rig.startModems({"--pcmu"}, {"--no-t38"}), "");
   const bool captured = rig.startCapture();
-  expectWholePage(rig.faxOnePage(false));
+  // Dialled as a full SIP address rather than a number.
+  const std::string address = "sip:502@" + rig.answererAddress();
+  expectWholePage(rig.faxOnePage(false, address));
+  EXPECT_TRUE(has(rig.caller(), "dialling " + address + "\n")) << rig.caller().log();
   EXPECT_TRUE(has(rig.caller(), "fax tones heard: offering T.38")) << rig.caller().log();
   EXPECT_TRUE(has(rig.caller(), "T.38 refused (488): staying on G.711")) << rig.caller().log();
   EXPECT_FALSE(has(rig.caller(), "media: T.38")) << rig.caller().log();
@@ -82,22 +117,35 @@ TEST(SipCall, T38PageSurvivesTenPercentPacketLoss) {
   EXPECT_TRUE(has(rig.caller(), "media: T.38")) << rig.caller().log();
 }
 
-// Both modems register with kamailio using digest authentication and the
-// call is routed through it; a third modem with a wrong password is told
-// so in plain words and keeps running.
-TEST(SipCall, RegisteredModemsCallThroughTheRegistrar) {
+// Both modems register with kamailio using digest authentication; a third
+// modem with a wrong password is told so in plain words and keeps running.
+// Then the registrar goes away: the modems say so, and register again once
+// it is back. The restarted registrar knows nobody, so the call routed
+// through it afterwards shows that the new registrations are real.
+TEST(SipCall, RegisteredModemsCallThroughTheRegistrarAfterItComesBack) {
   if (std::system("command -v kamailio > /dev/null") != 0)
     GTEST_SKIP() << "kamailio is not installed";
   SipCallRig rig;
   const std::string at = rig.startRegistrar();
   ASSERT_NE(at, "") << rig.registrar().log();
-  interop::Child& caller = rig.registeredModem("601", "s3cret");
-  interop::Child& answerer = rig.registeredModem("502", "s3cret");
+  const std::vector<std::string> shortLived = {"--register-seconds", "4"};
+  interop::Child& caller = rig.registeredModem("601", "s3cret", shortLived);
+  interop::Child& answerer = rig.registeredModem("502", "s3cret", shortLived);
   interop::Child& intruder = rig.registeredModem("603", "guess");
   ASSERT_TRUE(SipCallRig::waitForText(caller, "registered with " + at, 10)) << caller.log();
   ASSERT_TRUE(SipCallRig::waitForText(answerer, "registered with " + at, 10)) << answerer.log();
   ASSERT_TRUE(SipCallRig::waitForText(intruder, "SIP registration refused: 403 Forbidden", 10))
       << intruder.log() << rig.registrar().log();
+
+  rig.stopRegistrar();
+  for (interop::Child* modem : {&caller, &answerer})
+    ASSERT_TRUE(SipCallRig::waitForText(*modem, "SIP registrar not reachable: ", 30))
+        << modem->log();
+  ASSERT_TRUE(rig.restartRegistrar());
+  for (interop::Child* modem : {&caller, &answerer})
+    ASSERT_TRUE(reportsAfter(*modem, "SIP registrar not reachable: ", "registered with " + at, 30))
+        << modem->log();
+
   expectWholePage(rig.faxOnePage(false));
   EXPECT_TRUE(has(caller, "dialling sip:502@" + at)) << caller.log();
   EXPECT_TRUE(has(answerer, "incoming call from 601")) << answerer.log();
