@@ -6,6 +6,7 @@
 #include "app/FaxListPane.h"
 #include "app/ReceiveMode.h"
 #include "app/ReceiveNotices.h"
+#include "app/SipLines.h"
 #include "app/TMainScreen.h"
 #include "core/FaxStores.h"
 #include "core/Settings.h"
@@ -27,6 +28,11 @@ void TMainScreen::SetUpReceiveComponents() {
   connect(m_receiveMode, &app::ReceiveMode::FaxReceived, this, &TMainScreen::FaxReceived);
   connect(m_receiveMode, &app::ReceiveMode::FaxFailed, this, &TMainScreen::FaxReceiveFailed);
   connect(m_receiveMode, &app::ReceiveMode::Ended, this, &TMainScreen::ReceiveModeEnded);
+  // The modems of SIP lines exist before receive mode or a send opens them;
+  // made after receive mode, so that they end after it has let go of them.
+  auto* sipLines = new app::SipLines(this);
+  connect(sipLines, &app::SipLines::StatusText, this, &TMainScreen::SetStatusText);
+  sipLines->Update();
 }
 
 bool TMainScreen::Receiving() const {

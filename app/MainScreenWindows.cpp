@@ -5,6 +5,7 @@
 #include "app/THelpWindow.h"
 #include "app/TMainScreen.h"
 #include "app/TPreferences.h"
+#include "app/SipLines.h"
 #include "app/TRebuildInd.h"
 #include "app/TSplashform.h"
 #include "compose/FaxFileCreation.h"
@@ -201,7 +202,8 @@ void TMainScreen::mnuPreferencesClick() {
     preferences.SetFirstRunGreeting(m_firstRun);
     m_firstRun = false;
     appwidgets::CenterForm(&preferences);
-    preferences.exec();
+    if (preferences.exec() == 1)
+      findChild<app::SipLines*>()->Update(); // a SIP line's account may have changed
   }
   SetButtons();
 }

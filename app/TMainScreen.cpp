@@ -2,6 +2,7 @@
 
 #include "app/FaxListPane.h"
 #include "app/PrintInbox.h"
+
 #include "core/FaxTables.h"
 #include "core/Settings.h"
 #include "widgets/MessageBoxes.h"

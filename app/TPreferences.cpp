@@ -6,6 +6,7 @@
 #include "app/PrintingPage.h"
 #include "app/PortFeaturesPage.h"
 #include "app/ReceiveNotices.h"
+#include "app/SipLinePage.h"
 
 #include "app/THelpWindow.h"
 #include "core/Settings.h"
@@ -121,6 +122,7 @@ void TPreferences::BuildForm() {
   m_pages->addTab(BuildReceivePage(), "Receiving");
   m_pages->addTab(m_printingPage = new app::PrintingPage(app::Settings, this), "Printing");
   m_pages->addTab(m_portFeatures = new PortFeaturesPage(this), "Fax features");
+  m_pages->addTab(m_sipPage = new SipLinePage(app::Settings.ComPort + 1, this), "SIP line");
   outer->addWidget(m_pages, 1);
   status = appwidgets::AddStatusLine(this, outer);
   resize(622, 423);
@@ -299,6 +301,8 @@ void TPreferences::ConnectButtons() {
   connect(ComPort, &TRadioGroup::ItemIndexChanged, this, [this] { RefreshComDevice(); });
   for (QComboBox* device : m_devices)
     connect(device, &QComboBox::currentTextChanged, this, [this] { RefreshComDevice(); });
+  connect(m_sipPage, &SipLinePage::DeviceChosen, this,
+          [this](int com, const QString& device) { m_devices[com - 1]->setCurrentText(device); });
 }
 
 // ------------------------------------------------------------ values
@@ -377,19 +381,22 @@ bool TPreferences::SavePortDevices() {
 }
 
 void TPreferences::AcceptbuttonClick() {
-  if (!TakeBackSettings())
+  if (!TakeBackSettings() || !m_sipPage->Check())
     return;
   // A failed write keeps the window open with the user's choices.
   const bool stored = appwidgets::StoreOrExplain(
       [this] {
         app::SaveSettings();
+        m_sipPage->SaveLines(platform::IniFileName());
         errno = 0;
         if (!SavePortDevices() || !m_portFeatures->Save())
           throw app::EIniWriteError(platform::IniFileName(), errno);
       },
       QStringLiteral("preferences"), QStringLiteral("Accept"), this);
-  if (stored)
+  if (stored) {
+    m_sipPage->SavePasswords();
     done(1);
+  }
 }
 
 void TPreferences::CancelbuttonClick() {

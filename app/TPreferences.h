@@ -22,6 +22,7 @@ class QTabWidget;
 namespace app {
 class PrintingPage;
 }
+class SipLinePage;
 namespace appwidgets {
 class TRadioGroup;
 }
@@ -79,6 +80,7 @@ private:
   QTabWidget* m_pages = nullptr;
   app::PrintingPage* m_printingPage = nullptr;
   PortFeaturesPage* m_portFeatures = nullptr;
+  SipLinePage* m_sipPage = nullptr;
   appwidgets::TRadioGroup *ComPort = nullptr, *FaxClass = nullptr, *ToneOrPulse = nullptr;
   appwidgets::TRadioGroup* AnswerOnRing = nullptr;
   QCheckBox *CheckBlindDial = nullptr, *CheckIgnoreBusy = nullptr, *ReceiveAtStartup = nullptr;

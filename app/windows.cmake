@@ -3,10 +3,12 @@
 # libraries exist.
 file(GLOB APPWIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
 find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Multimedia DBus)
+# SIP line passwords go to the desktop's secret store.
+find_package(Qt6Keychain REQUIRED)
 include(GNUInstallDirs)
 set(APPWIN_DEPS tolvane_archive tolvane_widgets tolvane_core tolvane_printinbox tolvane_faxengine tolvane_serial
   tolvane_richtext tolvane_platform tolvane_platform_qt
-  Qt6::Widgets Qt6::PrintSupport)
+  Qt6::Widgets Qt6::PrintSupport Qt6Keychain::Qt6Keychain)
 set(APPWIN_DEFS)
 foreach(lib compose send faxview docimport docimportqt)
   if(TARGET tolvane_${lib})

@@ -11,9 +11,9 @@ struct su_root_s;
 namespace tolvane::sipline {
 
 struct SipSettings {
-  std::string listen; // local address and port for SIP
-  std::string registrar;                 // host[:port]; empty: no registration
-  std::string domain;                    // of the account; default: the registrar
+  std::string listen;    // local address and port for SIP
+  std::string registrar; // host[:port]; empty: no registration
+  std::string domain;    // of the account; default: the registrar
   std::string user;
   std::string password;
   std::string peer; // host[:port] that numbers are dialled at when there is no registrar

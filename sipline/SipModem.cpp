@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <poll.h>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 namespace tolvane::sipline {
 namespace {

@@ -103,8 +103,7 @@ std::string parseArgs(int argc, char** argv, LineSettings& s) {
       if (*end || n < 1 || n > 86400)
         return "bad number of seconds after " + a;
       (a == "--refresh-every" ? s.refreshSeconds : s.sip.registerSeconds) = static_cast<int>(n);
-    }
-    else
+    } else
       return "unknown option " + a;
   }
   if (!s.sip.registrar.empty() && s.sip.user.empty())

@@ -3,13 +3,9 @@
 #include "core/IniFile.h"
 #include "platform/PortDevices.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
-#include <QThread>
 
 DemoMode::DemoMode(QString dataDir) : m_dataDir(std::move(dataDir)) {
   if (!m_dataDir.endsWith(QLatin1Char('/')))
@@ -28,12 +24,7 @@ QString DemoMode::DefaultDataDir() {
 }
 
 QString DemoMode::SimulatorPath() {
-  const QString here = QCoreApplication::applicationDirPath();
-  for (const QString& candidate : {here + QStringLiteral("/tolvane-modemsim"),
-                                   here + QStringLiteral("/../sim/tolvane-modemsim")})
-    if (QFileInfo(candidate).isExecutable())
-      return QFileInfo(candidate).canonicalFilePath();
-  return QStandardPaths::findExecutable(QStringLiteral("tolvane-modemsim"));
+  return HelperProgram::Find(QStringLiteral("tolvane-modemsim"), QStringLiteral("../sim/"));
 }
 
 void DemoMode::WriteIncomingFax() {
@@ -97,40 +88,16 @@ bool DemoMode::Start(QString* error) {
     *error = QStringLiteral("The modem simulator tolvane-modemsim was not found.");
     return false;
   }
-  QFile::remove(ModemLink());
-  m_simulator.setProcessChannelMode(QProcess::MergedChannels);
-  m_simulator.setStandardOutputFile(m_dataDir + QStringLiteral("modemsim.log"));
-  m_simulator.start(simulator, {QStringLiteral("--config"), ConfigPath()});
-  if (!m_simulator.waitForStarted(5000)) {
-    *error = QStringLiteral("The modem simulator did not start: %1").arg(m_simulator.errorString());
-    return false;
-  }
-  QElapsedTimer waited;
-  waited.start();
-  while (!QFileInfo::exists(ModemLink()) && waited.elapsed() < 10000 &&
-         m_simulator.state() == QProcess::Running)
-    QThread::msleep(50);
-  if (!QFileInfo::exists(ModemLink())) {
-    *error =
-        QStringLiteral("The modem simulator made no modem (see %1modemsim.log).").arg(m_dataDir);
-    Stop();
-    return false;
-  }
-  return true;
+  return m_simulator.Start(simulator, {QStringLiteral("--config"), ConfigPath()}, ModemLink(),
+                           m_dataDir + QStringLiteral("modemsim.log"), error);
 }
 
 void DemoMode::Stop() {
-  if (m_simulator.state() == QProcess::NotRunning)
-    return;
-  m_simulator.terminate();
-  if (!m_simulator.waitForFinished(3000)) {
-    m_simulator.kill();
-    m_simulator.waitForFinished(2000);
-  }
+  m_simulator.Stop();
 }
 
 bool DemoMode::Running() const {
-  return m_simulator.state() == QProcess::Running;
+  return m_simulator.Running();
 }
 
 QString DemoMode::FirstRunText() const {

@@ -4,7 +4,8 @@
 // simulated fax machines: one that takes faxes sent to it, numbers that are
 // busy or do not answer, and one that calls in every few minutes.
 
-#include <QProcess>
+#include "app/HelperProgram.h"
+
 #include <QString>
 
 class DemoMode {
@@ -46,5 +47,5 @@ private:
   void WriteIncomingFax();
   QString m_dataDir;
   bool m_firstStart = false;
-  QProcess m_simulator;
+  HelperProgram m_simulator;
 };

@@ -3,9 +3,11 @@
 #include "tests/appgui/AppGuiTestKit.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QFile>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 
@@ -40,6 +42,37 @@ PrivateSessionBus::~PrivateSessionBus() {
   QDBusConnection::disconnectFromBus(QStringLiteral("recorder"));
   m_daemon.terminate();
   m_daemon.waitForFinished(5000);
+}
+
+DesktopKeyring::DesktopKeyring(const std::string& dir) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
+    env.insert(QString::fromLatin1(name), QString::fromStdString(dir));
+  m_daemon.setProcessEnvironment(env);
+  m_daemon.setProcessChannelMode(QProcess::MergedChannels);
+  m_daemon.setStandardOutputFile(QString::fromStdString(dir + "keyring.log"));
+  m_daemon.start(QStringLiteral("gnome-keyring-daemon"),
+                 {"--foreground", "--unlock", "--components=secrets"});
+  if (!m_daemon.waitForStarted(5000))
+    return;
+  // --unlock reads the login keyring's password (and makes the keyring).
+  m_daemon.write("test-keyring");
+  m_daemon.waitForBytesWritten(5000);
+  m_daemon.closeWriteChannel();
+  QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+  m_ready = bus && WaitFor([&] {
+              return bus->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")).value();
+            });
+  if (!m_ready)
+    std::fprintf(stderr, "keyring: state %d exit %d, bus %s\n", int(m_daemon.state()),
+                 m_daemon.exitCode(),
+                 bus ? qPrintable(bus->registeredServiceNames().value().join(' ')) : "none");
+}
+
+DesktopKeyring::~DesktopKeyring() {
+  m_daemon.terminate();
+  if (!m_daemon.waitForFinished(5000))
+    m_daemon.kill();
 }
 
 RecordedSoundServer::RecordedSoundServer(const std::string& dir) : m_dir(dir) {

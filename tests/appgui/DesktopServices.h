@@ -66,4 +66,18 @@ private:
   bool m_ready = false;
 };
 
+// gnome-keyring-daemon's secret service on the session bus of this process
+// (a PrivateSessionBus), its login keyring unlocked, kept in `dir`: the
+// desktop password store, without touching the user's own.
+class DesktopKeyring {
+public:
+  explicit DesktopKeyring(const std::string& dir);
+  ~DesktopKeyring();
+  bool Ready() const { return m_ready; }
+
+private:
+  QProcess m_daemon;
+  bool m_ready = false;
+};
+
 } // namespace appgui

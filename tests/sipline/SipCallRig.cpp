@@ -56,6 +56,10 @@ SipCallRig::SipCallRig() {
 
 SipCallRig::~SipCallRig() = default;
 
+int SipCallRig::freeSipPort() {
+  return freePort();
+}
+
 bool SipCallRig::waitForText(const Child& c, const std::string& text, int seconds) {
   for (int i = 0; i < seconds * 20; ++i) {
     if (c.log().find(text) != std::string::npos)
@@ -111,10 +115,10 @@ std::string SipCallRig::startRegistrar() {
 }
 
 bool SipCallRig::launchRegistrar() {
-  m_registrar = std::make_unique<Child>(
-      std::vector<std::string>{"kamailio", "-DD", "-E", "-f", m_dir / "kamailio.cfg", "-w",
-                               m_dir.path()},
-      m_dir / ("kamailio" + std::to_string(++m_registrarStarts) + ".log"));
+  m_registrar =
+      std::make_unique<Child>(std::vector<std::string>{"kamailio", "-DD", "-E", "-f",
+                                                       m_dir / "kamailio.cfg", "-w", m_dir.path()},
+                              m_dir / ("kamailio" + std::to_string(++m_registrarStarts) + ".log"));
   return waitForText(*m_registrar, "SO_RCVBUF is finally", 10);
 }
 
@@ -137,8 +141,8 @@ Child& SipCallRig::registeredModem(const std::string& user, const char* password
   m_sipPorts.push_back(port);
   std::string link = !m_caller ? m_com1 : !m_answerer ? m_com2 : m_dir / ("extra" + user);
   setenv("TOLVANE_SIP_PASSWORD", password, 1);
-  std::vector<std::string> args = {"--listen", local(port), "--registrar", m_registrarAddress,
-                                   "--user", user};
+  std::vector<std::string> args = {"--listen",         local(port), "--registrar",
+                                   m_registrarAddress, "--user",    user};
   args.insert(args.end(), options.begin(), options.end());
   auto modem = startModem(link, args, user + ".log");
   unsetenv("TOLVANE_SIP_PASSWORD");
@@ -190,6 +194,14 @@ CallResult SipCallRig::faxOnePage(bool fine, const std::string& number) {
   return r;
 }
 
+std::unique_ptr<Child> SipCallRig::startSend(const std::string& number, std::string* document) {
+  *document = makeDocument(false);
+  return std::make_unique<Child>(std::vector<std::string>{tolvaneFaxPath(), "send", m_com1, number,
+                                                          *document, "--class", "1", "--attempts",
+                                                          "1", "--timeout", "90"},
+                                 m_dir / "send.log");
+}
+
 bool SipCallRig::startCapture() {
   if (std::system("command -v dumpcap > /dev/null && command -v tshark > /dev/null") != 0)
     return false;
@@ -207,9 +219,39 @@ bool SipCallRig::startCapture() {
   return true;
 }
 
+namespace {
+
+std::string tsharkCommand(const std::string& captureFile, const std::vector<int>& sipPorts) {
+  std::string command = "tshark -r '" + captureFile + "'";
+  for (int port : sipPorts)
+    command += " -d udp.port==" + std::to_string(port) + ",sip";
+  return command;
+}
+
+} // namespace
+
+// Other tests may run calls at the same time, and the capture sees every
+// UDP packet on loopback: the checks look only at this rig's SIP ports and
+// the media ports its own SDP names.
 void SipCallRig::stopCapture() {
-  if (m_capture)
-    m_capture->terminate();
+  if (!m_capture)
+    return;
+  m_capture->terminate();
+  std::string ports;
+  auto add = [&ports](int port) { ports += (ports.empty() ? "" : ", ") + std::to_string(port); };
+  for (int port : m_sipPorts)
+    add(port);
+  // tshark finds SIP on any port: only the SDP of this rig's SIP counts.
+  const std::string command = tsharkCommand(m_captureFile, m_sipPorts) +
+                              " -Y 'sdp && udp.port in {" + ports +
+                              "}' -T fields -e sdp.media.port 2>/dev/null | tr ',' '\\n'";
+  if (FILE* p = popen(command.c_str(), "r")) {
+    int port = 0;
+    while (std::fscanf(p, "%d", &port) == 1)
+      add(port);
+    pclose(p);
+  }
+  m_ownTraffic = "udp.port in {" + ports + "}";
 }
 
 namespace {
@@ -218,10 +260,8 @@ namespace {
 // returns the first number its output starts with, or -1.
 int tsharkNumber(const std::string& captureFile, const std::vector<int>& sipPorts,
                  const std::string& options, const std::string& pipe) {
-  std::string command = "tshark -r '" + captureFile + "'";
-  for (int port : sipPorts)
-    command += " -d udp.port==" + std::to_string(port) + ",sip";
-  command += " " + options + " 2>/dev/null | " + pipe;
+  const std::string command =
+      tsharkCommand(captureFile, sipPorts) + " " + options + " 2>/dev/null | " + pipe;
   FILE* p = popen(command.c_str(), "r");
   int n = -1;
   if (p && std::fscanf(p, "%d", &n) != 1)
@@ -233,12 +273,16 @@ int tsharkNumber(const std::string& captureFile, const std::vector<int>& sipPort
 
 } // namespace
 
+std::string SipCallRig::ownPackets(const std::string& filter) const {
+  return "-Y '(" + filter + ") && " + m_ownTraffic + "'";
+}
+
 int SipCallRig::tsharkCount(const std::string& filter) const {
-  return tsharkNumber(m_captureFile, m_sipPorts, "-Y '" + filter + "'", "wc -l");
+  return tsharkNumber(m_captureFile, m_sipPorts, ownPackets(filter), "wc -l");
 }
 
 int SipCallRig::tsharkFirstFrame(const std::string& filter) const {
-  return tsharkNumber(m_captureFile, m_sipPorts, "-Y '" + filter + "' -T fields -e frame.number",
+  return tsharkNumber(m_captureFile, m_sipPorts, ownPackets(filter) + " -T fields -e frame.number",
                       "head -n 1");
 }
 
@@ -247,7 +291,7 @@ int SipCallRig::tsharkFirstFrame(const std::string& filter) const {
 namespace sipcall {
 
 int SipCallRig::tsharkLastFrame(const std::string& filter) const {
-  return tsharkNumber(m_captureFile, m_sipPorts, "-Y '" + filter + "' -T fields -e frame.number",
+  return tsharkNumber(m_captureFile, m_sipPorts, ownPackets(filter) + " -T fields -e frame.number",
                       "tail -n 1");
 }
 

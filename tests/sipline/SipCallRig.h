@@ -48,6 +48,9 @@ public:
 
   // The caller dials `number` (a number, or a SIP address).
   CallResult faxOnePage(bool fine, const std::string& number = "502");
+  // tolvane-fax sending a one-page letter (standard resolution, written to
+  // *document) from the caller's modem to `number`; running when returned.
+  std::unique_ptr<interop::Child> startSend(const std::string& number, std::string* document);
   // The answerer's SIP address.
   std::string answererAddress() const;
 
@@ -65,10 +68,13 @@ public:
   interop::Child& registrar() { return *m_registrar; }
   LossyRelay& relay() { return *m_relay; }
 
+  // A loopback port free for SIP (UDP and TCP) now.
+  static int freeSipPort();
   static bool waitForText(const interop::Child& c, const std::string& text, int seconds);
 
 private:
   bool launchRegistrar();
+  std::string ownPackets(const std::string& filter) const;
   std::unique_ptr<interop::Child> startModem(const std::string& link,
                                              const std::vector<std::string>& options,
                                              const std::string& log);
@@ -79,6 +85,7 @@ private:
   std::string m_com1, m_com2;
   std::vector<int> m_sipPorts;
   std::string m_captureFile;
+  std::string m_ownTraffic = "udp"; // display filter of this rig's packets
   std::string m_registrarAddress;
   std::vector<std::unique_ptr<interop::Child>> m_extra;
   std::unique_ptr<LossyRelay> m_relay;
