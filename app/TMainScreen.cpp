@@ -2,7 +2,6 @@
 
 #include "app/FaxListPane.h"
 #include "app/PrintInbox.h"
-
 #include "core/FaxTables.h"
 #include "core/Settings.h"
 #include "widgets/MessageBoxes.h"
