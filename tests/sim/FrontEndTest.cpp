@@ -1,4 +1,6 @@
 #include "SimBench.h"
+#include "sim/AtParser.h"
+#include "sim/Class1Engine.h"
 
 #include <gtest/gtest.h>
 
@@ -91,4 +93,22 @@ TEST(FrontEnd, SoftwareFlowControlFollowsT31Buffer) {
   std::string out = b.type(0, page);
   EXPECT_NE(out.find('\x13'), std::string::npos) << "XOFF";
   EXPECT_TRUE(b.waitFor(0, "\x11", 10)) << "XON";
+}
+
+// A SIP line dials addresses as well as numbers. T.31 reads only dial
+// digits, so the line gets the address as typed (lower case where the AT
+// parser upper-cased it, the case of a quoted one kept) and T.31 a stand-in.
+TEST(FrontEnd, DialledSipAddressesReachTheLineWhole) {
+  std::vector<std::string> dialled;
+  Class1Engine engine([](const uint8_t*, size_t) {},
+                      [&](const std::string& number) { dialled.push_back(number); }, [] {}, [] {});
+  for (const char* line : {"ATDTsip:502@Fax.Example:5072", "ATD\"sip:Fax@Host\"", "ATDT502@host",
+                           "ATDT5550100", "ATDsips:9@h"}) {
+    const auto commands = parseAtLine(std::string(line).substr(2));
+    ASSERT_TRUE(commands && commands->size() == 1) << line;
+    engine.command(commands->front());
+    engine.reset();
+  }
+  EXPECT_EQ(dialled, (std::vector<std::string>{"sip:502@fax.example:5072", "sip:Fax@Host",
+                                               "502@host", "5550100", "sips:9@h"}));
 }
