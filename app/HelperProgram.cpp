@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
-#include <QThread>
 
 HelperProgram::~HelperProgram() {
   Stop();
@@ -40,9 +39,10 @@ bool HelperProgram::Start(const QString& program, const QStringList& arguments, 
   }
   QElapsedTimer waited;
   waited.start();
-  while (!QFileInfo::exists(link) && waited.elapsed() < 10000 &&
-         m_process.state() == QProcess::Running)
-    QThread::msleep(50);
+  // Waiting on the process itself notices at once when it gives up.
+  while (!QFileInfo::exists(link) && waited.elapsed() < 10000)
+    if (m_process.waitForFinished(50))
+      break;
   if (!QFileInfo::exists(link)) {
     *error = QStringLiteral("%1 made no modem (see %2).").arg(name, logFile);
     Stop();
@@ -63,4 +63,12 @@ void HelperProgram::Stop() {
 
 bool HelperProgram::Running() const {
   return m_process.state() == QProcess::Running;
+}
+
+QString HelperProgram::LastLogLine() const {
+  QFile log(m_logFile);
+  if (!log.open(QIODevice::ReadOnly))
+    return {};
+  const QList<QByteArray> lines = log.readAll().trimmed().split('\n');
+  return QString::fromLocal8Bit(lines.last()).trimmed();
 }

@@ -28,6 +28,8 @@ public:
   void Stop();
   bool Running() const;
   QString LogFile() const { return m_logFile; }
+  // The last line the program wrote (its reason, when it gave up).
+  QString LastLogLine() const;
 
 private:
   QProcess m_process;

@@ -98,9 +98,13 @@ void SipLines::Start(int comNumber, Line& line) {
   // The password reaches the line through its environment, never its
   // command line (which every user of the machine can read).
   if (!line.Program->Start(program, arguments, fromStd(SipLineLink(comNumber)), log, &error,
-                           {QStringLiteral("TOLVANE_SIP_PASSWORD=") + line.Password}))
-    Report(line,
-           QStringLiteral("The SIP line of Com%1 did not start: %2").arg(comNumber).arg(error));
+                           {QStringLiteral("TOLVANE_SIP_PASSWORD=") + line.Password})) {
+    // The line's own words say why (its SIP port taken, say) where it left any.
+    const QString reason = line.Program->LastLogLine();
+    Report(line, QStringLiteral("The SIP line of Com%1 did not start: %2")
+                     .arg(comNumber)
+                     .arg(reason.isEmpty() ? error : reason));
+  }
   ReadLogs();
 }
 

@@ -29,6 +29,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace appgui;
 namespace hook = appwidgets::MessageBoxHook;
@@ -237,4 +240,36 @@ TEST(SipLineMainWindow, RegistersAndReceivesAFaxOverSip) {
 
   QTest::mouseClick(Find<QPushButton>(&w, "ReceiveButton"), Qt::LeftButton);
   w.close();
+}
+
+// A line that cannot start (its SIP port is taken by another program) says
+// why on the status line, in the line's own words; the window goes on.
+TEST(SipLineMainWindow, ALineThatCannotStartSaysWhy) {
+  DataFolder data;
+  const QString sipmodemDir = QFileInfo(QStringLiteral(TOLVANE_SIPMODEM)).absolutePath();
+  qputenv("PATH", (sipmodemDir + ":" + qEnvironmentVariable("PATH")).toUtf8());
+  // A UDP port held by this test for the line's SIP.
+  const int taken = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), length), 0);
+  getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
+  app::SipLineSettings line;
+  line.Enabled = true;
+  line.Peer = "127.0.0.1:5999";
+  line.Listen = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  app::SaveSipLine(2, line, platform::IniFileName());
+
+  TMainScreen w;
+  w.show();
+  const QString expected = QString::fromStdString(
+      "The SIP line of Com2 did not start: tolvane-sipmodem: cannot open the SIP port " +
+      line.Listen);
+  QLabel* status = Find<QLabel>(&w, "status");
+  EXPECT_TRUE(WaitFor([&] { return status->text() == expected; }, 5000))
+      << status->text().toStdString();
+  w.close();
+  close(taken);
 }
