@@ -26,9 +26,18 @@ void Class2MachineBase::TakeParams(const std::string& line) {
   m_proto.fine = p.fine;
   m_proto.wide = p.wide;
   m_proto.ecm = p.ecm;
+  // The modem does error correction itself; the page data is in this coding.
+  m_proto.coding = p.df == '3'   ? faximage::FaxCoding::Mmr
+                   : p.df == '1' ? faximage::FaxCoding::Mr
+                                 : faximage::FaxCoding::Mh;
   m_proto.bps = p.bps;
   m_proto.bpsCode = p.bpsCode - '0';
   m_proto.scanTimeCode = p.scanTime;
+}
+
+Class2Offer Class2MachineBase::Offer() const {
+  return ChooseClass2Offer(m_proto.class2CapsAnswer, m_proto.desired2D && m_proto.port2D,
+                           m_proto.desiredECM && m_proto.portEcm);
 }
 
 } // namespace faxengine

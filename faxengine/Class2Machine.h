@@ -3,6 +3,7 @@
 // in use, the screening of ERROR and hang-up reports, and the negotiated
 // session parameters.
 
+#include "faxengine/Class2Protocol.h"
 #include "faxengine/ModemMachine.h"
 
 #include <string>
@@ -21,6 +22,9 @@ protected:
                      int hangupError);
   // Takes the session parameters of a negotiation report line.
   void TakeParams(const std::string& line);
+  // The coding and error correction to offer: what the caller wants, the
+  // port's switches allow and the modem reports it can do.
+  Class2Offer Offer() const;
 
   bool m_is20;
 };

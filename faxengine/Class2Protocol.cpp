@@ -79,6 +79,7 @@ Class2Params ParseClass2Params(const std::string& line) {
   r.bpsCode = BrCodeFor(r.bps);
   r.wide = at(5) == '1';
   r.ecm = at(11) == '1' || at(11) == '2';
+  r.df = at(9) == '1' || at(9) == '3' ? at(9) : '0';
   const char st = at(15);
   r.scanTime = st >= '0' && st <= '7' ? st - '0' : 0;
   return r;
@@ -106,26 +107,83 @@ std::string ParseHangupCode(const std::string& line) {
   return Trim(Trim(AfterColon(line)).substr(0, 3));
 }
 
-std::string LocalCapsParams(bool fine, bool wide, int desiredBps, bool ecm) {
+namespace {
+// The values a "(0-3)", "(0,1)" or "0" field allows (digits only).
+std::string AllowedValues(const std::string& field) {
+  std::string out;
+  for (size_t i = 0; i < field.size(); ++i) {
+    const char c = field[i];
+    if (c < '0' || c > '9')
+      continue;
+    if (i + 2 < field.size() && field[i + 1] == '-' && field[i + 2] >= c && field[i + 2] <= '9') {
+      for (char v = c; v <= field[i + 2]; ++v)
+        out += v;
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The n-th (from 0) field of a range list: parenthesised groups or plain values.
+std::string RangeField(const std::string& ranges, int n) {
+  const std::string list = StripReportPrefix(ranges);
+  int index = 0, depth = 0;
+  std::string field;
+  for (const char c : list) {
+    if (c == '(')
+      ++depth;
+    else if (c == ')')
+      --depth;
+    if (c == ',' && depth == 0) {
+      if (index++ == n)
+        return field;
+      field.clear();
+    } else {
+      field += c;
+    }
+  }
+  return index == n ? field : std::string();
+}
+
+std::string CapsTail(const Class2Offer& offer) {
+  std::string s = ",2,";
+  s += offer.df;
+  s += ',';
+  s += offer.ecm ? '1' : '0';
+  s += ",0,0";
+  return s;
+}
+} // namespace
+
+Class2Offer ChooseClass2Offer(const std::string& modemRanges, bool want2D, bool wantEcm) {
+  const std::string df = AllowedValues(RangeField(modemRanges, 4));
+  const std::string ec = AllowedValues(RangeField(modemRanges, 5));
+  Class2Offer offer;
+  offer.ecm = wantEcm && (ec.find('1') != std::string::npos || ec.find('2') != std::string::npos);
+  if (want2D && offer.ecm && df.find('3') != std::string::npos)
+    offer.df = '3';
+  else if (want2D && df.find('1') != std::string::npos)
+    offer.df = '1';
+  return offer;
+}
+
+std::string LocalCapsParams(bool fine, bool wide, int desiredBps, const Class2Offer& offer) {
   std::string s = "=";
   s += fine ? '1' : '0';
   s += ',';
   s += BrCodeFor(desiredBps);
   s += ',';
   s += wide ? '1' : '0';
-  s += ",2,0,";
-  s += ecm ? '1' : '0';
-  s += ",0,0";
-  return s;
+  return s + CapsTail(offer);
 }
 
-std::string ModemCapsParams(int desiredBps, bool ecm) {
+std::string ModemCapsParams(int desiredBps, const Class2Offer& offer) {
   std::string s = "=1,";
   s += BrCodeFor(desiredBps);
-  s += ",0,2,0,";
-  s += ecm ? '1' : '0';
-  s += ",0,0";
-  return s;
+  s += ",0";
+  return s + CapsTail(offer);
 }
 
 } // namespace faxengine

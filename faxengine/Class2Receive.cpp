@@ -145,8 +145,7 @@ void Class2ReceiveMachine::Commands(MachineEvent& ev) {
   switch (m_state) {
   case rsClassReply:
     m_s.SwitchBaud(m_rec.normalBaud);
-    m_s.SendCommand(m_proto.dialect.modemCaps +
-                    ModemCapsParams(m_proto.desiredBPS, m_proto.desiredECM));
+    m_s.SendCommand(m_proto.dialect.modemCaps + ModemCapsParams(m_proto.desiredBPS, Offer()));
     m_state = m_is20 ? rsCapsReply : rsSetupReply;
     break;
   case rsCapsReply:

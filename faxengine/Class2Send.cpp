@@ -190,8 +190,7 @@ void Class2SendMachine::Commands(MachineEvent& ev) {
     break;
   case ssCapsCommand:
     m_s.SendCommand(m_proto.dialect.localCaps + LocalCapsParams(m_proto.wantFine, m_proto.wantWide,
-                                                                m_proto.desiredBPS,
-                                                                m_proto.desiredECM));
+                                                                m_proto.desiredBPS, Offer()));
     m_state = ssCapsReply;
     break;
   default:

@@ -50,6 +50,9 @@ struct ProtocolRecord {
   // The modem's raw answer to "AT+FTM=?" (send) or "AT+FRM=?" (receive),
   // read while the call is set up in Class 1.
   std::string class1CapsAnswer;
+  // Class 2 and 2.0: the modem's answer to AT+FDCC=? / AT+FCC=?, the
+  // parameter values it can do, read while the call is set up.
+  std::string class2CapsAnswer;
 
   uint16_t desiredBPS = 9600;
   bool desiredECM = false;

@@ -104,7 +104,8 @@ int ReceivedFile::Put(const uint8_t* data, std::size_t size, bool reverseBits) {
     return ecNotOpen;
   if (m_coding == faximage::FaxCoding::Mmr) {
     // T.6 pages end with EOFB, not RTC, and are kept whole for re-coding.
-    m_coded.insert(m_coded.end(), data, data + size);
+    for (std::size_t i = 0; i < size; ++i)
+      m_coded.push_back(reverseBits ? ReverseBits(data[i]) : data[i]);
     return 0;
   }
   for (std::size_t i = 0; i < size && !m_rtc.Found(); ++i) {

@@ -30,7 +30,10 @@ int TFxCustomReceiveFax::InitializeCall() {
       }
     } else {
       const char* aa = m_rec.faxAndData ? "AT+FAA=1" : "AT+FAA=0";
-      (void)(SyncCommand(m_proto.dialect.classCmd) == 0 && SyncCommand("AT+FCR=1") == 0 &&
+      m_proto.class2CapsAnswer.clear();
+      (void)(SyncCommand(m_proto.dialect.classCmd) == 0 &&
+             SyncCommand(m_proto.dialect.modemCaps + "=?", &m_proto.class2CapsAnswer) == 0 &&
+             SyncCommand("AT+FCR=1") == 0 &&
              SyncCommand(m_proto.dialect.localId + "=\"" + m_rec.stationID + "\"") == 0 &&
              SyncCommand(aa) == 0);
     }

@@ -86,6 +86,12 @@ int TFxCustomSendFax::InitializeCall() {
     SyncCommand("AT+FCLASS=1");
     m_proto.class1CapsAnswer.clear();
     SyncCommand("AT+FTM=?", &m_proto.class1CapsAnswer);
+  } else {
+    // The codings and error correction the modem can do; nothing is offered
+    // beyond them (a modem may refuse capabilities it lacks).
+    m_proto.class2CapsAnswer.clear();
+    if (SyncCommand(m_proto.dialect.classCmd) == 0)
+      SyncCommand(m_proto.dialect.modemCaps + "=?", &m_proto.class2CapsAnswer);
   }
   return 0;
 }

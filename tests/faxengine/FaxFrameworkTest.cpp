@@ -78,13 +78,33 @@ TEST(Class2Reports, RemoteIdHangupAndStatusCodes) {
   EXPECT_EQ(ReportCode("+FPTS"), '\0');
 }
 
-TEST(Class2Reports, CapabilityStringsCarrySpeedResolutionWidthAndEcm) {
-  EXPECT_EQ(LocalCapsParams(true, false, 14400, false), "=1,5,0,2,0,0,0,0");
-  EXPECT_EQ(LocalCapsParams(false, true, 4800, true), "=0,1,1,2,0,1,0,0");
-  EXPECT_EQ(LocalCapsParams(false, false, 1234, false), "=0,3,0,2,0,0,0,0");
-  EXPECT_EQ(ModemCapsParams(12000, true), "=1,4,0,2,0,1,0,0");
+TEST(Class2Reports, CapabilityStringsCarrySpeedResolutionWidthCodingAndEcm) {
+  EXPECT_EQ(LocalCapsParams(true, false, 14400, {}), "=1,5,0,2,0,0,0,0");
+  EXPECT_EQ(LocalCapsParams(false, true, 4800, {'3', true}), "=0,1,1,2,3,1,0,0");
+  EXPECT_EQ(LocalCapsParams(false, false, 1234, {'1', false}), "=0,3,0,2,1,0,0,0");
+  EXPECT_EQ(ModemCapsParams(12000, {'0', true}), "=1,4,0,2,0,1,0,0");
   for (int bps : {2400, 4800, 7200, 9600, 12000, 14400})
     EXPECT_EQ(BpsForCode(BrCodeFor(bps)), bps);
+  EXPECT_EQ(ParseClass2Params("+FCS:0,5,0,2,3,1,0,0").df, '3');
+  EXPECT_EQ(ParseClass2Params("+FDCS:0,5,0,2,1,0,0,0").df, '1');
+}
+
+// Only what the modem reports is offered, MMR only with error correction,
+// and the caller's (or the port's) wishes win over the modem's abilities.
+TEST(Class2Reports, OfferFollowsWhatTheModemReports) {
+  const std::string full = "(0,1),(0-5),(0-2),(0-2),(0-3),(0-2),(0),(0-7)";
+  const auto offer = [](const std::string& ranges, bool want2D, bool wantEcm) {
+    const Class2Offer o = ChooseClass2Offer(ranges, want2D, wantEcm);
+    return std::string(1, o.df) + (o.ecm ? "+ecm" : "");
+  };
+  EXPECT_EQ(offer(full, true, true), "3+ecm");
+  EXPECT_EQ(offer(full, true, false), "1");
+  EXPECT_EQ(offer(full, false, true), "0+ecm");
+  EXPECT_EQ(offer("+FCC: (0,1),(0-5),(0-2),(0-2),(0,1),(0),(0),(0-7)", true, true), "1");
+  EXPECT_EQ(offer("(0,1),(0-5),(0-2),(0-2),0,(0,1),(0),(0-7)", true, true), "0+ecm");
+  EXPECT_EQ(offer("(0,1),(0-5),(0-2),(0-2),(0),(0),(0),(0-7)", true, true), "0");
+  EXPECT_EQ(offer("", true, true), "0");
+  EXPECT_EQ(offer("ERROR", true, true), "0");
 }
 
 TEST(PageData, DleDoublingAndDecodingAreInverse) {
