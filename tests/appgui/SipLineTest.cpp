@@ -214,6 +214,7 @@ TEST(SipLineMainWindow, RegistersAndReceivesAFaxOverSip) {
   interop::Child& caller = rig.registeredModem("601", "s3cret");
   ASSERT_TRUE(sipcall::SipCallRig::waitForText(caller, "registered with " + at, 10))
       << caller.log();
+  w.SetCurrentPage(1); // the Received list, where the fax is to appear
   std::string document;
   auto sender = rig.startSend("502", &document);
   QTableView* grid = Find<QTableView>(&w, "RecFaxGrid");
@@ -229,6 +230,7 @@ TEST(SipLineMainWindow, RegistersAndReceivesAFaxOverSip) {
       120000);
   ASSERT_TRUE(arrived) << sender->log() << caller.log() << ReadAll(lineLog);
   EXPECT_EQ(sender->wait(30), 0) << sender->log();
+  SaveShot(w, "mainwindow-sip-received.png");
   EXPECT_NE(ReadAll(lineLog).find("incoming call from 601"), std::string::npos) << ReadAll(lineLog);
 
   interop::TempDir scratch;
