@@ -17,7 +17,7 @@ PACKAGES=(
   libcurl4-openssl-dev python3-aiosmtpd openssl
   cups-daemon cups-client cups-ipp-utils
   hylafax-server
-  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libre-dev
 )
 
 missing=()

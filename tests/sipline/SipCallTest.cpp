@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <thread>
 
@@ -151,3 +153,58 @@ TEST(SipCall, RegisteredModemsCallThroughTheRegistrarAfterItComesBack) {
   EXPECT_TRUE(has(answerer, "incoming call from 601")) << answerer.log();
   EXPECT_EQ(intruder.wait(0), -1) << "still running after the refusal: " << intruder.log();
 }
+
+#ifdef LIBRE_FAXPEER
+// An independent far end, on another SIP stack (libre) with spandsp's own
+// fax terminal on G.711 audio, refusing T.38: Tolvane sends it a letter,
+// then it sends Tolvane a page. Both arrive whole.
+TEST(SipCall, IndependentFarEndOnAnotherSipStackBothWaysOverG711) {
+  using interop::Child;
+  interop::TempDir dir, scratch;
+  const int line = SipCallRig::freeSipPort(), peer = SipCallRig::freeSipPort();
+  const std::string lineAt = "127.0.0.1:" + std::to_string(line);
+  const std::string peerAt = "127.0.0.1:" + std::to_string(peer);
+  Child modem({TOLVANE_SIPMODEM, "--link", dir / "line", "--listen", lineAt, "--peer", peerAt},
+              dir / "modem.log");
+  ASSERT_TRUE(SipCallRig::waitForText(modem, "ready", 10)) << modem.log();
+
+  // Tolvane sends.
+  std::ofstream(dir / "letter.txt") << "A letter to a fax machine on another SIP stack.\n"
+                                       "0123456789 ABCDEFGHIJKLMNOPQRSTUVWXYZ\n";
+  const std::string apf = dir / "letter.apf";
+  ASSERT_EQ(std::system((interop::tolvaneFaxPath() + " convert '" + (dir / "letter.txt") + "' '" +
+                         apf + "' > /dev/null")
+                            .c_str()),
+            0);
+  Child receiver({LIBRE_FAXPEER, "--listen", peerAt, "--receive", dir / "got.tif"},
+                 dir / "peer-receive.log");
+  ASSERT_TRUE(SipCallRig::waitForText(receiver, "ready", 10)) << receiver.log();
+  Child sender({interop::tolvaneFaxPath(), "send", dir / "line", "502", apf, "--class", "1",
+                "--attempts", "1", "--timeout", "90"},
+               dir / "send.log");
+  EXPECT_EQ(sender.wait(120), 0) << sender.log() << modem.log() << receiver.log();
+  EXPECT_EQ(receiver.wait(20), 0) << receiver.log();
+  EXPECT_TRUE(has(modem, "T.38 refused (488): staying on G.711")) << modem.log();
+  const auto sent = interop::exportApf(apf, scratch);
+  const auto got = interop::tiffPages(dir / "got.tif");
+  ASSERT_EQ(got.size(), 1u) << receiver.log();
+  EXPECT_EQ(interop::compareRows(sent.at(0), got[0], 80), "");
+
+  // Tolvane receives.
+  const std::string page = dir / "page.tif";
+  interop::writeTiffPage(page, interop::makePage(23));
+  const std::string in = dir / "in";
+  std::filesystem::create_directory(in);
+  Child answerer({interop::tolvaneFaxPath(), "receive", dir / "line", in, "--one", "--rings", "1",
+                  "--class", "1", "--timeout", "90"},
+                 dir / "receive.log");
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  Child caller({LIBRE_FAXPEER, "--listen", peerAt, "--call", "sip:502@" + lineAt, "--send", page},
+               dir / "peer-send.log");
+  EXPECT_EQ(caller.wait(120), 0) << caller.log() << modem.log();
+  EXPECT_EQ(answerer.wait(20), 0) << answerer.log();
+  const auto arrived = interop::exportApf(in + "/FAX0001.APF", scratch);
+  ASSERT_EQ(arrived.size(), 1u) << answerer.log();
+  EXPECT_EQ(interop::compareRows(interop::tiffPages(page).at(0), arrived[0], 0), "");
+}
+#endif
