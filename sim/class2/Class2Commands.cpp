@@ -239,6 +239,7 @@ Class2Modem::Result Class2Modem::Impl::fdt() {
   wanted.br = std::min(wanted.br, m_options.maxBitRate);
   m_negotiated = negotiate(wanted, m_remoteDis);
   m_state = State::SendTraining;
+  m_line->setTwoDimensional(m_negotiated.df >= 1);
   if (!m_line->startDocument(pageWidthPixels(m_negotiated.wd), m_negotiated.vr == 1))
     endCall(40);
   return Result::Pending;

@@ -175,6 +175,9 @@ void Class2Modem::Impl::startLine(bool calling) {
       onCallEnd(code);
   };
   m_line = std::make_unique<T30Line>(config, cb);
+  // An answering modem offers MR when its DTE has said it takes it.
+  if (!calling)
+    m_line->setTwoDimensional(m_modemCaps.df >= 1);
   // A new call reports its connection and starts its document afresh: a
   // call that ended on its own (not through a reset) leaves these set.
   m_reportedConnect = false;

@@ -111,6 +111,7 @@ FaxParams paramsFromDis(const uint8_t* frame, int len) {
   p.vr = bit(frame, len, 15) ? 1 : 0;
   p.wd = widthFrom(frame, len);
   p.ln = lengthFrom(frame, len);
+  p.df = bit(frame, len, 16) ? 1 : 0; // two-dimensional coding
   p.ec = bit(frame, len, 27) ? 1 : 0;
   p.st = scanTimeFrom(frame, len);
   return p;
@@ -156,7 +157,7 @@ FaxParams negotiate(const FaxParams& wanted, const FaxParams& remote) {
   p.br = std::min(wanted.br, remote.br);
   p.wd = std::min(wanted.wd, remote.wd);
   p.ln = std::min(wanted.ln, remote.ln);
-  p.df = 0;
+  p.df = std::min(wanted.df, remote.df);
   p.ec = 0; // this modem sends without error correction
   p.bf = 0;
   p.st = remote.st;

@@ -15,7 +15,7 @@ struct FaxParams {
   int br = 3; // bit rate: 0 2400, 1 4800, 2 7200, 3 9600, 4 12000, 5 14400
   int wd = 0; // page width: 0 1728, 1 2048, 2 2432 pixels
   int ln = 2; // page length: 0 A4, 1 B4, 2 unlimited
-  int df = 0; // data format: 0 one-dimensional MH
+  int df = 0; // data format: 0 one-dimensional MH, 1 two-dimensional MR
   int ec = 0; // error correction: 0 none
   int bf = 0; // binary file transfer: 0 none
   int st = 0; // minimum scan time code 0..7
@@ -24,7 +24,7 @@ struct FaxParams {
 };
 
 // Upper bounds of each value as this simulator can run them.
-constexpr FaxParams kFaxParamLimits{1, 5, 2, 2, 0, 2, 1, 7};
+constexpr FaxParams kFaxParamLimits{1, 5, 2, 2, 1, 2, 1, 7};
 
 // Parses "1,5,0,2,0,0,0,0" onto base: empty fields keep the base value, as
 // in "AT+FDIS=,3". Returns nothing for text that is not such a list or a

@@ -200,6 +200,12 @@ void T30Line::syncRowSource() {
   t4.tiff.stop_page = m_morePages ? INT_MAX : m_pageIndex;
 }
 
+void T30Line::setTwoDimensional(bool on) {
+  m_twoDim = on;
+  t30_set_supported_compressions(m_engine->t30, T30_SUPPORT_T4_1D_COMPRESSION |
+                                                    (on ? T30_SUPPORT_T4_2D_COMPRESSION : 0));
+}
+
 bool T30Line::startDocument(int width, bool fine) {
   if (!writeFormatFile(width, fine))
     return false;

@@ -51,6 +51,8 @@ public:
   void rx(const int16_t* amp, int len);
 
   bool held() const { return m_held; }
+  // Whether the engine offers (or chooses) two-dimensional coding, MR.
+  void setTwoDimensional(bool on);
   // Starts the document: the engine, held at the far end's DIS, goes on to
   // DCS and training with this page format.
   bool startDocument(int width, bool fine);
@@ -116,6 +118,7 @@ private:
   int64_t m_samplesSinceDis = 0;
   bool m_finished = false;
   bool m_morePages = false;
+  bool m_twoDim = false;
 
   // streamed page
   bool m_streamPageBegun = false; // the engine has just started a page

@@ -75,8 +75,14 @@ void T30Line::finishStream() {
   if (!m_streamActive || !m_streamEnding)
     return;
   commitStream(m_streamBase + m_streamData.size());
+  // Six EOLs, in MR each with the tag bit 1, then fill of ones.
   static const uint8_t kRtc[] = {0x00, 0x08, 0x80, 0x00, 0x08, 0x80, 0x00, 0x08, 0x80, 0xFF};
-  appendImage(txImage(), kRtc, sizeof kRtc);
+  static const uint8_t kRtc2D[] = {0x00, 0x18, 0x00, 0x03, 0x60, 0x00,
+                                   0x0C, 0x80, 0x01, 0xF0, 0xFF};
+  if (m_twoDim)
+    appendImage(txImage(), kRtc2D, sizeof kRtc2D);
+  else
+    appendImage(txImage(), kRtc, sizeof kRtc);
   m_streamActive = false;
   m_streamEnding = false;
 }

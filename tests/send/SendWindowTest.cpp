@@ -192,8 +192,8 @@ TEST_P(SendWindowCalls, CancelInMidPageThenTheNextSendArrivesWithItsHeader) {
 INSTANTIATE_TEST_SUITE_P(
     Classes, SendWindowCalls,
     ::testing::Values(ClassCase{1, "class1", 2, "Class1", "ecm=1 coding=mmr", "coding T.6, ecm 1"},
-                      ClassCase{2, "class12", 4, "Class2", "", "coding T.4 1-D"},
-                      ClassCase{3, "class120", 4, "Class2_0", "", "coding T.4 1-D"}),
+                      ClassCase{2, "class12", 4, "Class2", "", "coding T.4 2-D"},
+                      ClassCase{3, "class120", 4, "Class2_0", "", "coding T.4 2-D"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SendWindow, BusyNumberRedialsWithCountdownAndEndsBusy) {

@@ -28,7 +28,7 @@ TEST(Class2Commands, SessionParametersAreSetQueriedAndRangeChecked) {
   EXPECT_EQ(dte.modem.command("+FDIS?"), Result::Ok);
   EXPECT_EQ(dte.take(), "\r\n0,5,1,2,0,0,0,0\r\n");
   EXPECT_EQ(dte.modem.command("+FDIS=?"), Result::Ok);
-  EXPECT_EQ(dte.take(), "\r\n(0,1),(0-5),(0-2),(0-2),(0),(0),(0),(0-7)\r\n");
+  EXPECT_EQ(dte.take(), "\r\n(0,1),(0-5),(0-2),(0-2),(0,1),(0),(0),(0-7)\r\n");
   EXPECT_EQ(dte.modem.command("+FDIS=1,6"), Result::Error);
   EXPECT_EQ(dte.modem.command("+FDIS=1,5,0,2,0,0,0,0,0"), Result::Error);
   EXPECT_EQ(dte.modem.command("+FDIS=a"), Result::Error);
@@ -49,7 +49,7 @@ TEST(Class2Commands, SlowerModemLowersTheBitRateAndSaysSo) {
   EXPECT_EQ(dte.modem.command("+FIS?"), Result::Ok);
   EXPECT_EQ(dte.modem.command("+FCC=?"), Result::Ok);
   EXPECT_EQ(dte.take(),
-            "\r\n+FIS:1,3,0,2,0,0,0,0\r\n\r\n+FCC:(0,1),(0-3),(0-2),(0-2),(0),(0),(0),(0-7)\r\n");
+            "\r\n+FIS:1,3,0,2,0,0,0,0\r\n\r\n+FCC:(0,1),(0-3),(0-2),(0-2),(0,1),(0),(0),(0-7)\r\n");
 }
 
 TEST(Class2Commands, StationIdIsQuotedAndLimitedTo20Characters) {
