@@ -179,9 +179,20 @@ bool PrintServer::Start(const std::string& home) {
 
 PrintServer::~PrintServer() {
   if (m_pid > 0) {
+    // cupsd ends on SIGTERM once its jobs are stopped; one that does not
+    // within ten seconds is killed.
     ::kill(m_pid, SIGTERM);
     int status = 0;
-    ::waitpid(m_pid, &status, 0);
+    QElapsedTimer waited;
+    waited.start();
+    while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+      if (waited.elapsed() > 10000) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, &status, 0);
+        break;
+      }
+      QThread::msleep(20);
+    }
   }
   ::unsetenv("CUPS_SERVER");
 }
