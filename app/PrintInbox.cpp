@@ -45,6 +45,8 @@ void PrintInbox::Scan() {
   }
   m_busy = true;
   for (const auto& entry : printinbox::ListInbox(m_folder.toStdString())) {
+    if (m_taken.count(entry.jobFile))
+      continue; // stored already, its files could not be removed
     const QString title = QString::fromStdString(entry.job.title);
     if (entry.refused) {
       std::string ignored;
@@ -56,8 +58,15 @@ void PrintInbox::Scan() {
     QString error;
     switch (StoreJob(entry, &recNo, &error)) {
     case Taken::Stored: {
-      std::string ignored;
-      printinbox::RemoveInboxEntry(entry, &ignored);
+      // A job that stays (a read-only inbox) is not taken a second time in
+      // this run; the status line says where it is.
+      std::string error;
+      if (!printinbox::RemoveInboxEntry(entry, &error)) {
+        m_taken.insert(entry.jobFile);
+        Q_EMIT JobWaiting(title, QStringLiteral("it is in the Sent list, but its print job "
+                                                "could not be removed from the inbox: ") +
+                                     QString::fromStdString(error));
+      }
       m_toShow.push_back({recNo, QString::fromStdString(entry.job.number)});
       break;
     }
@@ -67,7 +76,8 @@ void PrintInbox::Scan() {
       break;
     case Taken::NotStored:
       // The job stays and is tried again in a while (a full disk, say).
-      Q_EMIT JobWaiting(title, error);
+      Q_EMIT JobWaiting(title, QStringLiteral("it waits in the inbox and is tried again (") +
+                                   error + QStringLiteral(")"));
       m_again.start(30000);
       break;
     }

@@ -14,6 +14,8 @@
 #include <QTimer>
 
 #include <deque>
+#include <set>
+#include <string>
 
 class TMainScreen;
 
@@ -44,7 +46,9 @@ Q_SIGNALS:
   // A job that gives no fax: the print backend refused it, or its pages
   // could not be read (the PDF then stays in the inbox).
   void JobRefused(const QString& title, const QString& reason);
-  // A job whose fax could not be stored yet; it stays and is tried again.
+  // A job that needs the user's attention but is not lost: its fax could not
+  // be stored yet (it stays and is tried again), or it could not be removed
+  // after its fax was stored.
   void JobWaiting(const QString& title, const QString& reason);
 
 private:
@@ -65,6 +69,7 @@ private:
     QString number;
   };
   std::deque<Stored> m_toShow;
+  std::set<std::string> m_taken;
 };
 
 // Gives the main window its print inbox: each printed fax is listed under

@@ -94,7 +94,7 @@ void ConnectPrintInbox(TMainScreen& window) {
   QObject::connect(inbox, &PrintInbox::JobWaiting, &window,
                    [&window](const QString& title, const QString& reason) {
                      window.SetStatusText(
-                         QStringLiteral("The printed fax \"%1\" waits to be listed: %2")
+                         QStringLiteral("The printed fax \"%1\": %2")
                              .arg(title, reason));
                    });
 }
