@@ -1,7 +1,13 @@
 #include "app/FaxArchiveService.h"
 
+#include "app/ForwardingPage.h"
+#include "app/SecretStore.h"
+#include "archive/ArchiveIndex.h"
+#include "archive/ForwardSettings.h"
 #include "archive/OcrModule.h"
+#include "archive/ForwardQueue.h"
 #include "archive/OcrWorker.h"
+#include "faximage/ApfFile.h"
 #include "platform/ProgramDir.h"
 
 #include <QTimer>
@@ -14,7 +20,7 @@ FaxArchiveService::FaxArchiveService(QObject* parent) : QObject(parent) {
   QTimer::singleShot(StartDelayMs, this, &FaxArchiveService::StartReader);
 }
 
-FaxArchiveService::~FaxArchiveService() = default;
+FaxArchiveService::~FaxArchiveService() = default; // stops the reader and the forwarder
 
 std::string FaxArchiveService::IndexPath() {
   return platform::ProgramDir() + "archive.sqlite";
@@ -49,6 +55,70 @@ void FaxArchiveService::FaxArrived(const std::string& file) {
   if (m_worker)
     m_worker->Enqueue(std::filesystem::path(file).filename().string());
   // Before the reader starts, its first look at receive/ finds the fax.
+  // Forwarding may ask the secret store, which answers through the event
+  // loop: that happens once the receiving code has returned.
+  QTimer::singleShot(0, this, [this, file] { Forward(file); });
+}
+
+int FaxArchiveService::ForwardsPending() const {
+  return m_forwards ? m_forwards->Pending() : 0;
+}
+
+namespace {
+
+QString forwardReport(const archive::ForwardQueue::Report& r) {
+  const QString fax = QString::fromStdString(r.Fax);
+  const bool folder = r.Step == "folder";
+  if (r.Problem.empty())
+    return folder ? QStringLiteral("Fax %1 saved as %2").arg(fax, QString::fromStdString(r.Result))
+                  : QStringLiteral("Fax %1 mailed to %2").arg(fax, QString::fromStdString(r.Result));
+  return QStringLiteral("Forwarding fax %1 %2 failed (attempt %3): %4 Next attempt in %5 s.")
+      .arg(fax, folder ? QStringLiteral("to the folder") : QStringLiteral("by mail"))
+      .arg(r.Attempt)
+      .arg(QString::fromLocal8Bit(r.Problem.c_str()))
+      .arg(qMax<qint64>(1, std::chrono::duration_cast<std::chrono::seconds>(r.RetryIn).count()));
+}
+
+// The first page's text for the mail: from the index, or read now.
+std::string firstPageText(const archive::ForwardedFax& fax) {
+  const std::string name = std::filesystem::path(fax.ApfPath).filename().string();
+  try {
+    archive::ArchiveIndex index(FaxArchiveService::IndexPath());
+    if (std::string text = index.PageText(name, 1); !text.empty())
+      return text;
+  } catch (const std::exception&) {
+  }
+  try {
+    const archive::FaxText text = archive::LoadOcrModuleReader("eng")(fax.ApfPath);
+    return text.Pages.empty() ? std::string() : text.Pages.front();
+  } catch (const std::exception&) {
+    return "(The text of the fax could not be read.)";
+  }
+}
+
+} // namespace
+
+void FaxArchiveService::Forward(const std::string& file) {
+  archive::ForwardRules rules = archive::LoadForwardRules(platform::IniFileName());
+  if (!rules.Any())
+    return;
+  if (rules.SendMail)
+    rules.Mail.Password = ReadSecret(ForwardingPage::PasswordKey()).Value.toStdString();
+  faximage::ApfFileHeader header;
+  const bool read = faximage::readApfFileHeader(file, header) == 0;
+  archive::ForwardedFax fax{file, read ? header.stationId() : std::string(), std::time(nullptr),
+                            read ? int(header.pageCount) : 0};
+  if (!m_forwards) {
+    archive::ForwardQueue::Options options{platform::ProgramDir(), std::chrono::seconds(30),
+                                           std::chrono::minutes(30), firstPageText};
+    m_forwards = std::make_unique<archive::ForwardQueue>(
+        std::move(options), [this](const archive::ForwardQueue::Report& r) {
+          const QString text = forwardReport(r);
+          QMetaObject::invokeMethod(
+              this, [this, text] { Q_EMIT StatusMessage(text); }, Qt::QueuedConnection);
+        });
+  }
+  m_forwards->Add(fax, rules);
 }
 
 } // namespace app

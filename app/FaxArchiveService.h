@@ -1,8 +1,9 @@
 #pragma once
 // The main window's link to the archive: the background reader that puts
 // the text of every received fax into the search index (started a few
-// seconds after the window, so that it never competes with the start), and
-// what the window hears of it, delivered on the GUI thread.
+// seconds after the window, so that it never competes with the start), the
+// forwarding of each received fax by the rules in Preferences, and what the
+// window hears of both, delivered on the GUI thread.
 
 #include <QObject>
 #include <QString>
@@ -11,6 +12,7 @@
 #include <string>
 
 namespace archive {
+class ForwardQueue;
 class OcrWorker;
 }
 
@@ -29,8 +31,11 @@ public:
 
   // The search index in the data folder.
   static std::string IndexPath();
-  // A received fax's file (its path or its name in receive/).
+  // A received fax's file (its path in receive/): read into the index, and
+  // forwarded as the rules say.
   void FaxArrived(const std::string& file);
+  // Forwards pending or retrying (for tests).
+  int ForwardsPending() const;
   // Starts the reader now (tests, and the first search).
   void StartReader();
   bool ReaderStarted() const { return static_cast<bool>(m_worker); }
@@ -44,7 +49,10 @@ Q_SIGNALS:
   void StatusMessage(const QString& text);
 
 private:
+  void Forward(const std::string& file);
+
   std::unique_ptr<archive::OcrWorker> m_worker;
+  std::unique_ptr<archive::ForwardQueue> m_forwards;
   QString m_problem;
 };
 

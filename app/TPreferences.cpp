@@ -3,6 +3,7 @@
 #include "core/IniFile.h"
 #include "widgets/SaveFailure.h"
 
+#include "app/ForwardingPage.h"
 #include "app/PrintingPage.h"
 #include "app/PortFeaturesPage.h"
 #include "app/ReceiveNotices.h"
@@ -123,6 +124,7 @@ void TPreferences::BuildForm() {
   m_pages->addTab(m_printingPage = new app::PrintingPage(app::Settings, this), "Printing");
   m_pages->addTab(m_portFeatures = new PortFeaturesPage(this), "Fax features");
   m_pages->addTab(m_sipPage = new SipLinePage(app::Settings.ComPort + 1, this), "SIP line");
+  m_pages->addTab(new app::ForwardingPage(this), "Forwarding");
   outer->addWidget(m_pages, 1);
   status = appwidgets::AddStatusLine(this, outer);
   resize(622, 423);
@@ -381,13 +383,15 @@ bool TPreferences::SavePortDevices() {
 }
 
 void TPreferences::AcceptbuttonClick() {
-  if (!TakeBackSettings() || !m_sipPage->Check())
+  auto* forwarding = findChild<app::ForwardingPage*>();
+  if (!TakeBackSettings() || !m_sipPage->Check() || !forwarding->Check())
     return;
   // A failed write keeps the window open with the user's choices.
   const bool stored = appwidgets::StoreOrExplain(
-      [this] {
+      [this, forwarding] {
         app::SaveSettings();
         m_sipPage->SaveLines(platform::IniFileName());
+        forwarding->Store();
         errno = 0;
         if (!SavePortDevices() || !m_portFeatures->Save())
           throw app::EIniWriteError(platform::IniFileName(), errno);

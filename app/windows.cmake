@@ -3,7 +3,7 @@
 # libraries exist.
 file(GLOB APPWIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
 find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Multimedia DBus)
-# SIP line passwords go to the desktop's secret store.
+# SIP line and mail passwords go to the desktop's secret store.
 find_package(Qt6Keychain REQUIRED)
 include(GNUInstallDirs)
 set(APPWIN_DEPS tolvane_archive tolvane_widgets tolvane_core tolvane_printinbox tolvane_faxengine tolvane_serial
