@@ -78,7 +78,9 @@ ForwardingPage::ForwardingPage(QWidget* parent) : QWidget(parent) {
   server->addWidget(m_host, 1);
   server->addWidget(new QLabel(QStringLiteral("Port:"), mailBox));
   server->addWidget(m_port);
-  form->addRow(QStringLiteral("&Server:"), server);
+  auto* serverLabel = new QLabel(QStringLiteral("&Server:"), mailBox);
+  serverLabel->setBuddy(m_host);
+  form->addRow(serverLabel, server);
   m_user = field(mailBox, "SmtpUser", rules.Mail.User);
   form->addRow(QStringLiteral("&User name:"), m_user);
   m_password = new QLineEdit(mailBox);

@@ -69,6 +69,11 @@ TEST(Forwarding, RulesFromPreferencesSaveAndMailEachReceivedFax) {
     Find<QSpinBox>(page, "SmtpPort")->setValue(port);
     setText(page, "SmtpUser", "fax");
     setText(page, "SmtpPassword", "secret");
+    // A picture of the filled page for looking at it (under xvfb-run).
+    if (const QByteArray shots = qgetenv("TOLVANE_SHOTS"); !shots.isEmpty()) {
+      QTest::qWait(300);
+      dialog->grab().save(QString::fromLocal8Bit(shots) + "/forwarding-preferences.png");
+    }
     // Without a desktop secret store (a test machine) an information box
     // says the password is kept for this run only.
     appwidgets::MessageBoxHook::setNextAnswer(QMessageBox::Ok);
