@@ -12,6 +12,7 @@ PortFeaturesPage::PortFeaturesPage(QWidget* parent) : QWidget(parent) {
   setObjectName("PortFeaturesPage");
   auto* column = new QVBoxLayout(this);
   auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(24);
   grid->addWidget(new QLabel("Error correction (ECM)", this), 0, 1);
   grid->addWidget(new QLabel("2-D coding (MR, MMR)", this), 0, 2);
   const std::string ini = platform::IniFileName();
