@@ -5,6 +5,7 @@
 #include "archive/ArchiveIndex.h"
 #include "archive/ForwardSettings.h"
 #include "archive/OcrModule.h"
+#include "archive/ForwardJournal.h"
 #include "archive/ForwardQueue.h"
 #include "archive/OcrWorker.h"
 #include "faximage/ApfFile.h"
@@ -29,6 +30,7 @@ std::string FaxArchiveService::IndexPath() {
 void FaxArchiveService::StartReader() {
   if (m_worker)
     return;
+  ResumeForwards();
   archive::OcrWorker::Options options{IndexPath(), platform::ProgramDir() + "receive/",
                                       [] { return archive::LoadOcrModuleReader("eng"); }};
   // The listener runs on the reader's thread; what it reports reaches this
@@ -98,19 +100,15 @@ std::string firstPageText(const archive::ForwardedFax& fax) {
 
 } // namespace
 
-void FaxArchiveService::Forward(const std::string& file) {
-  archive::ForwardRules rules = archive::LoadForwardRules(platform::IniFileName());
-  if (!rules.Any())
-    return;
-  if (rules.SendMail)
-    rules.Mail.Password = ReadSecret(ForwardingPage::PasswordKey()).Value.toStdString();
-  faximage::ApfFileHeader header;
-  const bool read = faximage::readApfFileHeader(file, header) == 0;
-  archive::ForwardedFax fax{file, read ? header.stationId() : std::string(), std::time(nullptr),
-                            read ? int(header.pageCount) : 0};
+std::string FaxArchiveService::JournalPath() {
+  return platform::ProgramDir() + "forward-pending.txt";
+}
+
+archive::ForwardQueue& FaxArchiveService::Forwards() {
   if (!m_forwards) {
     archive::ForwardQueue::Options options{platform::ProgramDir(), std::chrono::seconds(30),
-                                           std::chrono::minutes(30), firstPageText};
+                                           std::chrono::minutes(30), firstPageText,
+                                           JournalPath()};
     m_forwards = std::make_unique<archive::ForwardQueue>(
         std::move(options), [this](const archive::ForwardQueue::Report& r) {
           const QString text = forwardReport(r);
@@ -118,7 +116,47 @@ void FaxArchiveService::Forward(const std::string& file) {
               this, [this, text] { Q_EMIT StatusMessage(text); }, Qt::QueuedConnection);
         });
   }
-  m_forwards->Add(fax, rules);
+  return *m_forwards;
+}
+
+archive::ForwardRules FaxArchiveService::CurrentRules() {
+  archive::ForwardRules rules = archive::LoadForwardRules(platform::IniFileName());
+  if (rules.SendMail)
+    rules.Mail.Password = ReadSecret(ForwardingPage::PasswordKey()).Value.toStdString();
+  return rules;
+}
+
+void FaxArchiveService::Forward(const std::string& file) {
+  const archive::ForwardRules rules = CurrentRules();
+  if (!rules.Any())
+    return;
+  faximage::ApfFileHeader header;
+  const bool read = faximage::readApfFileHeader(file, header) == 0;
+  Forwards().Add({file, read ? header.stationId() : std::string(), std::time(nullptr),
+                  read ? int(header.pageCount) : 0},
+                 rules);
+}
+
+// Forwards left undone when the program last ended, with the rules as they
+// are now (a rule turned off since drops its step).
+void FaxArchiveService::ResumeForwards() {
+  const std::vector<archive::PendingForward> pending = archive::ReadForwardJournal(JournalPath());
+  if (pending.empty())
+    return;
+  const archive::ForwardRules rules = CurrentRules();
+  archive::ForwardQueue& queue = Forwards();
+  for (const archive::PendingForward& p : pending) {
+    archive::ForwardRules left = rules;
+    left.SaveToFolder = rules.SaveToFolder && p.Folder;
+    left.SendMail = rules.SendMail && p.Mail;
+    faximage::ApfFileHeader header;
+    const bool read = faximage::readApfFileHeader(p.ApfPath, header) == 0;
+    queue.Add({p.ApfPath, read ? header.stationId() : std::string(), p.When,
+               read ? int(header.pageCount) : 0},
+              left);
+  }
+  if (queue.Pending() == 0)
+    archive::WriteForwardJournal(JournalPath(), {});
 }
 
 } // namespace app

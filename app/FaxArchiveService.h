@@ -14,6 +14,7 @@
 namespace archive {
 class ForwardQueue;
 class OcrWorker;
+struct ForwardRules;
 }
 
 namespace app {
@@ -49,7 +50,11 @@ Q_SIGNALS:
   void StatusMessage(const QString& text);
 
 private:
+  static std::string JournalPath();
+  archive::ForwardQueue& Forwards();
+  archive::ForwardRules CurrentRules();
   void Forward(const std::string& file);
+  void ResumeForwards();
 
   std::unique_ptr<archive::OcrWorker> m_worker;
   std::unique_ptr<archive::ForwardQueue> m_forwards;

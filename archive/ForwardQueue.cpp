@@ -1,5 +1,7 @@
 #include "archive/ForwardQueue.h"
 
+#include "archive/ForwardJournal.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +30,7 @@ void ForwardQueue::Add(const ForwardedFax& fax, const ForwardRules& rules) {
   {
     std::lock_guard lock(m_mutex);
     m_jobs.push_back({fax, rules, !rules.SaveToFolder, !rules.SendMail, 0, Clock::now()});
+    SaveJournal();
   }
   m_wake.notify_all();
 }
@@ -58,14 +61,29 @@ void ForwardQueue::Run() {
     Job job = std::move(*next);
     m_jobs.erase(next);
     m_working = true;
+    m_current = {job};
     lock.unlock();
     Work(job);
     lock.lock();
     m_working = false;
+    m_current.clear();
     if (!job.FolderDone || !job.MailDone)
       m_jobs.push_back(std::move(job));
+    SaveJournal();
     m_wake.notify_all();
   }
+}
+
+void ForwardQueue::SaveJournal() const {
+  if (m_options.JournalPath.empty())
+    return;
+  std::vector<PendingForward> pending;
+  for (const auto* jobs : {&m_current, &m_jobs})
+    for (const Job& j : *jobs)
+      pending.push_back({j.Fax.ApfPath, !j.FolderDone, !j.MailDone, j.Fax.When});
+  // A journal that cannot be written costs only the forwarding after a
+  // restart; the queue itself goes on.
+  WriteForwardJournal(m_options.JournalPath, pending);
 }
 
 // One attempt at every step still to do; a failure sets the next attempt's

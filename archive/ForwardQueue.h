@@ -34,6 +34,8 @@ public:
     std::chrono::milliseconds LongestRetry{std::chrono::minutes(30)};
     // The first page's text for the mail body (from the index, or read).
     std::function<std::string(const ForwardedFax&)> FirstPageText;
+    // Where the steps not done yet are kept (ForwardJournal); empty: nowhere.
+    std::string JournalPath;
   };
   struct Report {
     std::string Fax;     // the fax file's name
@@ -67,6 +69,7 @@ private:
   };
   void Run();
   void Work(Job& job);
+  void SaveJournal() const; // with m_mutex held
 
   Options m_options;
   Listener m_listener;
@@ -75,6 +78,7 @@ private:
   std::vector<Job> m_jobs;
   bool m_stop = false;
   bool m_working = false;
+  std::vector<Job> m_current; // the job being worked on, for the journal
   std::thread m_thread;
 };
 

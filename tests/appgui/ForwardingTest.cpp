@@ -9,6 +9,7 @@
 #include "../archive/OcrPages.h"
 #include "../faxview/FaxFiles.h"
 #include "archive/FaxForward.h"
+#include "archive/ForwardJournal.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QAction>
@@ -114,6 +115,28 @@ TEST(Forwarding, RulesFromPreferencesSaveAndMailEachReceivedFax) {
   EXPECT_NE(status->text().indexOf("does not exist. Next attempt in 30 s."), -1)
       << status->text().toStdString();
   EXPECT_EQ(Find<QTableView>(&w, "RecFaxGrid")->model()->rowCount(), 2);
+}
+
+TEST(Forwarding, ForwardsLeftUndoneAreDoneAfterTheNextStart) {
+  DataFolder data;
+  fs::create_directories(data.Path() + "receive");
+  fs::create_directories(data.Path() + "pdf");
+  data.WriteIni("Forward", "SaveToFolder", "1");
+  data.WriteIni("Forward", "Folder", data.Path() + "pdf");
+  const std::string fax = receivedFax(data, "FAX00011.APF", "Left over");
+  ASSERT_TRUE(archive::WriteForwardJournal(data.Path() + "forward-pending.txt",
+                                           {{fax, true, false, 1700000000}}));
+  TMainScreen w;
+  w.show();
+  EXPECT_TRUE(WaitFor([&] { return w.StatusLine()->text().startsWith("Fax FAX00011.APF saved as"); },
+                      60000))
+      << w.StatusLine()->text().toStdString();
+  std::vector<fs::path> pdfs;
+  for (const auto& entry : fs::directory_iterator(data.Path() + "pdf"))
+    pdfs.push_back(entry.path());
+  ASSERT_EQ(pdfs.size(), 1u);
+  EXPECT_EQ(archivetest::PdfPages(pdfs[0].string()), 2);
+  EXPECT_TRUE(WaitFor([&] { return !fs::exists(data.Path() + "forward-pending.txt"); }));
 }
 
 } // namespace

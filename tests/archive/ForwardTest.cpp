@@ -6,6 +6,7 @@
 #include "MailServer.h"
 #include "OcrPages.h"
 
+#include "archive/ForwardJournal.h"
 #include "archive/ForwardQueue.h"
 #include "archive/ocr/FaxOcr.h"
 
@@ -71,7 +72,8 @@ TEST(Forwarding, MailWaitsForTheServerAndArrivesWithThePdfAndTheText) {
       {dir, 300ms, 2s,
        [reader = archive::MakeTextReader("eng")](const archive::ForwardedFax& f) {
          return reader(f.ApfPath).Pages.at(0);
-       }},
+       },
+       dir + "forward-pending.txt"},
       reports.listener());
   queue.Add(fax, rules);
 
@@ -84,11 +86,15 @@ TEST(Forwarding, MailWaitsForTheServerAndArrivesWithThePdfAndTheText) {
   EXPECT_NE(failed[0].Problem.find("could not be sent"), std::string::npos) << failed[0].Problem;
   EXPECT_GT(failed[1].RetryIn, failed[0].RetryIn);
   EXPECT_EQ(queue.Pending(), 1);
+  // Kept in the journal, for a start of the program after it ends now.
+  EXPECT_EQ(archive::ReadForwardJournal(dir + "forward-pending.txt"),
+            (std::vector<archive::PendingForward>{{fax.ApfPath, false, true, fax.When}}));
 
   MailServer server(port, dir);
   ASSERT_TRUE(queue.WaitEmpty(120s));
   const auto last = reports.of("mail").back();
   EXPECT_TRUE(last.Problem.empty()) << last.Problem;
+  EXPECT_FALSE(fs::exists(dir + "forward-pending.txt"));
   const std::string mail = dir + "mail/1/";
   ASSERT_TRUE(fs::exists(mail + "session.txt"));
   EXPECT_FALSE(fs::exists(dir + "mail/2"));
@@ -139,6 +145,21 @@ TEST(Forwarding, FolderGetsAValidPdfAndAnUnusableFolderAMessage) {
   EXPECT_NE(all[3].Problem.find(locked), std::string::npos) << all[3].Problem;
   EXPECT_EQ(queue.Pending(), 2); // kept, to be tried again
   fs::permissions(dir + "locked", fs::perms::owner_all);
+}
+
+TEST(Forwarding, JournalKeepsItsLinesAndSkipsOthers) {
+  const std::vector<archive::PendingForward> kept = {
+      {"/data/receive/FAX00001.APF", true, true, 1700000000},
+      {"/data/receive/a b\tc.APF", false, true, 0},
+  };
+  const std::string path = scratchDir("journal") + "forward-pending.txt";
+  ASSERT_TRUE(archive::WriteForwardJournal(path, kept));
+  EXPECT_EQ(archive::ReadForwardJournal(path), kept);
+  EXPECT_EQ(archive::ParseForwardJournal("FM\t12\t/x.APF\nno tabs\n\t\t\nF\t-1\t/y\nX\t5\t/z\n"
+                                         "M\t99999999999999999999\t/w\nF\t7\t\n"),
+            (std::vector<archive::PendingForward>{{"/x.APF", true, true, 12}}));
+  ASSERT_TRUE(archive::WriteForwardJournal(path, {}));
+  EXPECT_FALSE(fs::exists(path));
 }
 
 } // namespace
