@@ -151,6 +151,8 @@ std::optional<MediaDescription> parseSdp(std::string_view sdp) {
     case 'm': {
       auto w = words(body);
       section = Section::Other;
+      if (m.streams.size() < 16)
+        m.streams.emplace_back(body);
       int port = 0;
       if (w.size() < 4 || !toInt(w[1], port, 0, 65535))
         break;
@@ -183,13 +185,9 @@ std::optional<MediaDescription> parseSdp(std::string_view sdp) {
   return m;
 }
 
-std::string writeSdp(const MediaDescription& m, unsigned version) {
-  std::ostringstream s;
-  s << "v=0\r\n"
-    << "o=- 1 " << version << " IN IP4 " << m.address << "\r\n"
-    << "s=fax\r\n"
-    << "c=IN IP4 " << m.address << "\r\n"
-    << "t=0 0\r\n";
+namespace {
+
+void writeStream(std::ostringstream& s, const MediaDescription& m) {
   if (m.imagePort) {
     const T38Attributes& t = m.t38;
     s << "m=image " << m.imagePort << " udptl t38\r\n"
@@ -217,6 +215,37 @@ std::string writeSdp(const MediaDescription& m, unsigned version) {
       s << "a=rtpmap:" << pt << (pt == 8 ? " PCMA/8000" : " PCMU/8000") << "\r\n";
     s << "a=ptime:20\r\n";
   }
+}
+
+} // namespace
+
+std::string writeSdp(const MediaDescription& m, unsigned version, const MediaDescription* offer) {
+  std::ostringstream s;
+  s << "v=0\r\n"
+    << "o=- 1 " << version << " IN IP4 " << m.address << "\r\n"
+    << "s=fax\r\n"
+    << "c=IN IP4 " << m.address << "\r\n"
+    << "t=0 0\r\n";
+  bool written = false;
+  if (offer) {
+    const std::string_view ours = m.imagePort ? "image" : "audio";
+    for (const std::string& stream : offer->streams) {
+      auto w = words(stream);
+      if (w.size() < 4)
+        continue;
+      if (!written && w[0] == ours) {
+        writeStream(s, m);
+        written = true;
+        continue;
+      }
+      s << "m=" << w[0] << " 0";
+      for (size_t i = 2; i < w.size(); ++i)
+        s << ' ' << w[i];
+      s << "\r\n";
+    }
+  }
+  if (!written)
+    writeStream(s, m);
   return s.str();
 }
 

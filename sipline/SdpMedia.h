@@ -35,6 +35,9 @@ struct MediaDescription {
   std::vector<int> audioPayloads;
   int imagePort = 0; // 0: no T.38 stream
   T38Attributes t38;
+  // Every m= line as read, its kind first ("audio 4000 RTP/AVP 8 0"): an
+  // answer repeats them in their order, refusing the unused ones with port 0.
+  std::vector<std::string> streams;
 };
 
 // Reads the session's address and its first audio and image streams.
@@ -42,8 +45,11 @@ struct MediaDescription {
 std::optional<MediaDescription> parseSdp(std::string_view sdp);
 
 // The SDP text for a description; version counts the changes of this
-// session (o= line), so that a re-INVITE carries a higher one.
-std::string writeSdp(const MediaDescription& media, unsigned version);
+// session (o= line), so that a re-INVITE carries a higher one. An answer
+// names the offer: it then has the offer's m= lines in the offer's order
+// (RFC 3264 6), the one stream in use and the others refused (port 0).
+std::string writeSdp(const MediaDescription& media, unsigned version,
+                     const MediaDescription* offer = nullptr);
 
 // The T.38 parameters both ends can use, given what the far end offered:
 // the lower version and bit rate, and redundancy unless it offers none.

@@ -86,8 +86,8 @@ MediaDescription SipModem::ourT38(const T38Attributes& attributes) const {
   return m;
 }
 
-std::string SipModem::sdp(const MediaDescription& media) {
-  return writeSdp(media, m_sdpVersion++);
+std::string SipModem::sdp(const MediaDescription& media, const MediaDescription* offer) {
+  return writeSdp(media, m_sdpVersion++, offer);
 }
 
 // Points the media at what the far end's SDP names: T.38 when it is there
@@ -171,7 +171,7 @@ void SipModem::answerCall() {
   }
   m_state = State::Answering;
   m_answerPending = true;
-  m_agent->answer(sdp(m_media->t38() ? ourT38(m_t38Terms) : ourAudio()));
+  m_agent->answer(sdp(m_media->t38() ? ourT38(m_t38Terms) : ourAudio(), &*far));
 }
 
 // The answering modem is about to send CED: a fax call for certain. Moving to
@@ -228,7 +228,7 @@ std::string SipModem::reinviteOffered(const std::string& text) {
     log(far->imagePort ? "far end moves the call to T.38" : "far end moves the call to G.711");
     useRemoteMedia(*far);
   }
-  return sdp(far->imagePort ? ourT38(m_t38Terms) : ourAudio());
+  return sdp(far->imagePort ? ourT38(m_t38Terms) : ourAudio(), &*far);
 }
 
 void SipModem::hangupCall() {

@@ -64,7 +64,8 @@ private:
   bool useRemoteMedia(const MediaDescription& far);
   MediaDescription ourAudio() const;
   MediaDescription ourT38(const T38Attributes& attributes) const;
-  std::string sdp(const MediaDescription& media);
+  // Our SDP; an answer names the offer it answers.
+  std::string sdp(const MediaDescription& media, const MediaDescription* offer = nullptr);
   void log(const std::string& text);
 
   LineSettings m_settings;

@@ -39,6 +39,12 @@ struct Peer {
   tmr frameTimer{};
   tmr endTimer{};
   fax_state_t* fax = nullptr;
+  bool t38 = false; // offer and use T.38
+  sdp_media* image = nullptr;
+  udp_sock* udptl = nullptr;
+  sa t38Remote{};
+  uint16_t t38Seq = 0;
+  t38_terminal_state_t* terminal = nullptr;
   bool calling = false;
   std::string file;
   int result = -1;
@@ -49,6 +55,10 @@ Peer g;
 
 void frame(void*) {
   tmr_start(&g.frameTimer, 20, frame, nullptr);
+  if (g.terminal) {
+    t38_terminal_send_timeout(g.terminal, 160);
+    return;
+  }
   if (!g.fax || !g.haveRemote)
     return;
   int16_t amp[160] = {};
@@ -90,8 +100,84 @@ void phaseE(t30_state_t* s, void*, int result) {
   tmr_start(&g.endTimer, 1500, finish, nullptr);
 }
 
+// UDPTL (T.38 clause 9.1, aligned PER): sequence number, the IFP packet as
+// an open type, and the error-recovery choice "secondary packets" with none.
+int udptlOut(t38_core_state_t*, void*, const uint8_t* ifp, int len, int count) {
+  mbuf* mb = mbuf_alloc(len + 8);
+  mbuf_write_u16(mb, htons(g.t38Seq++));
+  if (len < 128) {
+    mbuf_write_u8(mb, static_cast<uint8_t>(len));
+  } else {
+    mbuf_write_u8(mb, static_cast<uint8_t>(0x80 | (len >> 8)));
+    mbuf_write_u8(mb, static_cast<uint8_t>(len & 0xFF));
+  }
+  mbuf_write_mem(mb, ifp, static_cast<size_t>(len));
+  mbuf_write_u8(mb, 0x00);
+  mbuf_write_u8(mb, 0x00);
+  // Repeats (spandsp asks for them for indicators) keep their number: the
+  // far end drops all but one.
+  for (int i = 0; i < std::max(count, 1); ++i) {
+    mb->pos = 0;
+    udp_send(g.udptl, &g.t38Remote, mb);
+  }
+  mem_deref(mb);
+  return 0;
+}
+
+void udptlIn(const sa*, mbuf* mb, void*) {
+  if (!g.terminal || mbuf_get_left(mb) < 3)
+    return;
+  const uint8_t* p = mbuf_buf(mb);
+  const size_t n = mbuf_get_left(mb);
+  const uint16_t seq = static_cast<uint16_t>(p[0] << 8 | p[1]);
+  size_t at = 2, len = p[at++];
+  if (len & 0x80) {
+    if (at >= n)
+      return;
+    len = (len & 0x3F) << 8 | p[at++];
+  }
+  if (at + len > n)
+    return;
+  t38_core_rx_ifp_packet(t38_terminal_get_t38_core_state(g.terminal), p + at, static_cast<int>(len),
+                         seq);
+}
+
+void phaseE(t30_state_t* s, void*, int result);
+
+void startT38() {
+  if (g.terminal)
+    return;
+  g.terminal = t38_terminal_init(nullptr, g.calling, udptlOut, nullptr);
+  t38_core_state_t* core = t38_terminal_get_t38_core_state(g.terminal);
+  t38_set_t38_version(core, 0);
+  t38_set_data_rate_management_method(core, 2); // transferred TCF
+  t30_state_t* t30 = t38_terminal_get_t30_state(g.terminal);
+  t30_set_tx_ident(t30, "LIBRE T38 PEER");
+  t30_set_ecm_capability(t30, true);
+  t30_set_supported_compressions(t30, T30_SUPPORT_T4_1D_COMPRESSION |
+                                          T30_SUPPORT_T4_2D_COMPRESSION |
+                                          T30_SUPPORT_T6_COMPRESSION);
+  if (g.calling)
+    t30_set_tx_file(t30, g.file.c_str(), -1, -1);
+  else
+    t30_set_rx_file(t30, g.file.c_str(), -1);
+  t30_set_phase_e_handler(t30, phaseE, nullptr);
+  std::printf("T.38 terminal started\n");
+  std::fflush(stdout);
+  tmr_start(&g.frameTimer, 20, frame, nullptr);
+}
+
+// The far end's T.38 stream, when its SDP has one.
+bool useRemoteT38() {
+  if (!g.image || !sdp_media_rport(g.image) || !sa_isset(sdp_media_raddr(g.image), SA_ALL))
+    return false;
+  g.t38Remote = *sdp_media_raddr(g.image);
+  re_printf("T.38 to %J\n", &g.t38Remote);
+  return true;
+}
+
 void startFax() {
-  if (g.fax)
+  if (g.fax || g.terminal)
     return;
   g.fax = fax_init(nullptr, g.calling);
   fax_set_transmit_on_idle(g.fax, true);
@@ -124,21 +210,25 @@ bool useRemote() {
 
 int offer(mbuf** descp, const sip_msg* msg, void*) {
   const std::string body(reinterpret_cast<const char*>(mbuf_buf(msg->mb)), mbuf_get_left(msg->mb));
-  if (body.find("m=image") != std::string::npos) {
+  if (!g.t38 && body.find("m=image") != std::string::npos) {
     std::printf("T.38 offered: refused\n");
     return EPROTO; // answered 488
   }
   int err = sdp_decode(g.sdp, msg->mb, true);
   if (!err)
     err = sdp_encode(descp, g.sdp, false);
-  if (!err)
+  if (!err && g.t38 && useRemoteT38())
+    startT38();
+  else if (!err)
     useRemote();
   return err;
 }
 
 int answer(const sip_msg* msg, void*) {
   int err = sdp_decode(g.sdp, msg->mb, false);
-  if (!err && useRemote())
+  if (!err && g.t38 && useRemoteT38())
+    startT38();
+  else if (!err && useRemote() && g.calling)
     startFax();
   return err;
 }
@@ -146,7 +236,17 @@ int answer(const sip_msg* msg, void*) {
 void established(const sip_msg*, void*) {
   std::printf("call established\n");
   std::fflush(stdout);
-  startFax();
+  if (g.t38 && !g.calling && !g.terminal) {
+    // Answered on audio: this end moves the call to T.38 itself.
+    mbuf* desc = nullptr;
+    if (!sdp_encode(&desc, g.sdp, true) && !sipsess_modify(g.sess, desc))
+      std::printf("re-INVITE to T.38\n");
+    mem_deref(desc);
+    std::fflush(stdout);
+    return;
+  }
+  if (!g.terminal)
+    startFax();
 }
 
 void closed(int err, const sip_msg* msg, void*) {
@@ -185,14 +285,21 @@ void exitHandler(void*) {}
 
 int main(int argc, char** argv) {
   std::string listen, call;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    if (a == "--t38") {
+      g.t38 = true;
+      continue;
+    }
+    if (i + 1 >= argc)
+      break;
+    ++i;
     if (a == "--listen")
-      listen = argv[i + 1];
+      listen = argv[i];
     else if (a == "--call")
-      call = argv[i + 1];
+      call = argv[i];
     else if (a == "--send" || a == "--receive") {
-      g.file = argv[i + 1];
+      g.file = argv[i];
       g.calling = a == "--send";
     }
   }
@@ -219,6 +326,23 @@ int main(int argc, char** argv) {
   err = err ? err
             : sdp_format_add(nullptr, g.audio, false, "8", "PCMA", 8000, 1, nullptr, nullptr,
                              nullptr, false, nullptr);
+  if (!err && g.t38) {
+    sa local{};
+    err = udp_listen(&g.udptl, &media, udptlIn, nullptr);
+    err = err ? err : udp_local_get(g.udptl, &local);
+    err = err ? err : sdp_media_add(&g.image, g.sdp, "image", sa_port(&local), "udptl");
+    err = err ? err
+              : sdp_format_add(nullptr, g.image, false, "t38", nullptr, 0, 0, nullptr, nullptr,
+                               nullptr, false, nullptr);
+    const char* attributes[][2] = {{"T38FaxVersion", "0"},
+                                   {"T38MaxBitRate", "14400"},
+                                   {"T38FaxRateManagement", "transferredTCF"},
+                                   {"T38FaxMaxBuffer", "2000"},
+                                   {"T38FaxMaxDatagram", "400"},
+                                   {"T38FaxUdpEC", "t38UDPRedundancy"}};
+    for (const auto& [name, value] : attributes)
+      err = err ? err : sdp_media_set_lattr(g.image, false, name, "%s", value);
+  }
   if (err) {
     std::fprintf(stderr, "libre-faxpeer: cannot start: %s\n", std::strerror(err));
     return 1;
@@ -242,6 +366,9 @@ int main(int argc, char** argv) {
     g.sess = static_cast<sipsess*>(mem_deref(g.sess));
   if (g.fax)
     fax_free(g.fax);
+  if (g.terminal)
+    t38_terminal_free(g.terminal);
+  mem_deref(g.udptl);
   mem_deref(g.rtp);
   mem_deref(g.sdp);
   mem_deref(g.sock);

@@ -40,8 +40,14 @@ TEST(Sdp, T38OfferOfAGatewayIsReadAndAnsweredWithCommonTerms) {
   answer.address = "127.0.0.1";
   answer.imagePort = 5004;
   answer.t38 = a;
-  auto back = parseSdp(writeSdp(answer, 3));
+  const std::string text = writeSdp(answer, 3, &*m);
+  // The offer's m= lines in their order, the unused audio refused.
+  const size_t audio = text.find("m=audio 0 RTP/AVP 0\r\n");
+  EXPECT_NE(audio, std::string::npos) << text;
+  EXPECT_LT(audio, text.find("m=image 5004 udptl t38\r\n")) << text;
+  auto back = parseSdp(text);
   ASSERT_TRUE(back);
+  EXPECT_EQ(back->streams.size(), 2u);
   EXPECT_EQ(back->imagePort, 5004);
   EXPECT_EQ(back->t38.maxBitRate, 9600);
   EXPECT_EQ(back->t38.rateManagement, RateManagement::LocalTcf);

@@ -28,6 +28,12 @@ int fuzzSdp(const uint8_t* data, size_t size) {
   } else if (back->audioPort != m->audioPort || back->audioPayloads != m->audioPayloads) {
     std::abort();
   }
+  // The same stream written as the answer to the text: it keeps the offer's
+  // m= lines and still reads back with its one stream in use.
+  auto answer = parseSdp(writeSdp(*m, 2, &*m));
+  if (!answer || answer->address != m->address || answer->imagePort != m->imagePort ||
+      (!m->imagePort && answer->audioPort != m->audioPort))
+    std::abort();
   return 0;
 }
 
