@@ -2,13 +2,20 @@
 
 #include <tesseract/baseapi.h>
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <stdexcept>
 
 namespace archive {
 
 void UseOneCore() {
-  setenv("OMP_THREAD_LIMIT", "1", 0);
+  // omp_set_max_active_levels(0): no parallel region is active, each runs
+  // on the thread that meets it. Looked up at run time, as the engine's
+  // runtime is the one to set and this library is not built with OpenMP.
+  using SetLevels = void (*)(int);
+  if (auto set = reinterpret_cast<SetLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels")))
+    set(0);
 }
 
 PageOcr::PageOcr(const std::string& language) : m_api(std::make_unique<tesseract::TessBaseAPI>()) {

@@ -36,9 +36,12 @@ private:
   std::unique_ptr<tesseract::TessBaseAPI> m_api;
 };
 
-// Lets the engine use one core: it otherwise spreads one page over every
-// core through OpenMP, which a background reader must not do. Call before
-// the first reader is made.
+// Makes the engine use one core: it otherwise spreads each page over every
+// core through OpenMP, which a background reader must not do. OpenMP takes
+// its thread limit from the environment only as it is loaded (often before
+// main(), with other libraries), so this turns off nested and top-level
+// parallel teams instead: for the whole process, which uses OpenMP nowhere
+// else.
 void UseOneCore();
 
 } // namespace archive

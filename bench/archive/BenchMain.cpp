@@ -1,13 +1,14 @@
-// The drawn pages need a QApplication; the OCR engine one core.
-#include "archive/ocr/FaxOcr.h"
+// The drawn pages need a QApplication; the OCR engine one core, as in the
+// program's background reader (the tesseract command is run with
+// OMP_THREAD_LIMIT=1 for the same).
 #include "archive/ocr/PageOcr.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
   archive::UseOneCore();
+  qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

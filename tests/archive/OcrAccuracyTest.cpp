@@ -21,7 +21,6 @@ using archivetest::WordAccuracy;
 
 double accuracyThroughApf(const faximage::PageBitmap& fine, bool standard,
                           const std::string& reference, const std::string& name) {
-  archive::UseOneCore();
   static archive::PageOcr ocr("eng");
   const std::string path = faxtest::scratch(name);
   faxtest::writeApf(path, {standard ? StandardRows(fine) : fine}, !standard);

@@ -19,7 +19,6 @@ int ocrCommand(const std::vector<std::string>& args) {
   const CommandLine cl(args, {"lang"}, {});
   if (cl.positional().size() != 1)
     throw UsageError("ocr wants one APF file");
-  archive::UseOneCore();
   archive::PageOcr ocr(cl.value("lang", "eng"));
   const archive::FaxText text = archive::ReadFaxText(ocr, cl.positional()[0]);
   for (std::size_t i = 0; i < text.Pages.size(); ++i) {
@@ -43,8 +42,7 @@ int searchCommand(const std::vector<std::string>& args) {
     std::fprintf(stderr, "The search index was damaged and is made anew from the faxes.\n");
   const auto unread = archive::UnreadFaxes(index, receive);
   if (!unread.empty()) {
-    archive::UseOneCore();
-    const archive::TextReader reader = archive::MakeTextReader(cl.value("lang", "eng"));
+      const archive::TextReader reader = archive::MakeTextReader(cl.value("lang", "eng"));
     int n = 0;
     for (const std::string& name : unread) {
       std::fprintf(stderr, "Reading %s (%d of %zu)\n", name.c_str(), ++n, unread.size());
