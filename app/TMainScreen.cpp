@@ -9,7 +9,6 @@
 #include "widgets/HelpAndBeep.h"
 #include "faxengine/TFxReceiveFax.h"
 #include "faximage/FaxConverter.h"
-#include "faxview/TFaxViewer.h"
 #include "platform/ProgramDir.h"
 #include "richtext/RichEditor.h"
 #include "serial/TFxComPort.h"
@@ -50,7 +49,6 @@ TMainScreen::~TMainScreen() {
   if (appwidgets::HintTarget() == m_status)
     appwidgets::SetHintTarget(nullptr);
   appwidgets::SetHelpHandler({});
-  TFaxViewer::SetHelpHandler({});
   if (appwidgets::MainWindow() == this)
     appwidgets::SetMainWindow(nullptr);
 }
@@ -87,7 +85,6 @@ void TMainScreen::FormCreate() {
   setAcceptDrops(true);
   // Help buttons of the other windows open this program's help window.
   appwidgets::SetHelpHandler([this](int context) { ShowHelpTopic(context); });
-  TFaxViewer::SetHelpHandler([this](int context) { ShowHelpTopic(context); });
 }
 
 void TMainScreen::OpenTables() {

@@ -2,6 +2,7 @@
 // rotation, printing, help and errors.
 #include "faxview/TFaxViewer.h"
 
+#include "widgets/HelpAndBeep.h"
 #include "widgets/MessageBoxes.h"
 #include "widgets/WindowServices.h"
 #include "platform/FxErrors.h"
@@ -19,9 +20,6 @@
 using namespace faxview;
 
 namespace {
-std::function<void(int)> g_helpHandler;
-int g_lastHelpContext = 0;
-int g_beeps = 0;
 constexpr int kZoomSteps[] = {25, 50, 75, 100, 150, 200};
 
 void showErrorBox(QWidget* parent, const QString& text) {
@@ -29,21 +27,6 @@ void showErrorBox(QWidget* parent, const QString& text) {
                          parent);
 }
 } // namespace
-
-void TFaxViewer::SetHelpHandler(std::function<void(int)> handler) {
-  g_helpHandler = std::move(handler);
-}
-int TFaxViewer::LastHelpContext() {
-  return g_lastHelpContext;
-}
-int TFaxViewer::BeepCount() {
-  return g_beeps;
-}
-
-void TFaxViewer::beep() {
-  ++g_beeps;
-  QApplication::beep();
-}
 
 void TFaxViewer::FormActivate() {
   appwidgets::SetHintTarget(status);
@@ -161,7 +144,7 @@ void TFaxViewer::ZoomTo(int percent) {
 void TFaxViewer::ZoomInButtonClick() {
   const int* step = std::upper_bound(std::begin(kZoomSteps), std::end(kZoomSteps), m_zoom);
   if (step == std::end(kZoomSteps))
-    beep();
+    appwidgets::MessageBeep();
   else
     ZoomTo(*step);
 }
@@ -169,7 +152,7 @@ void TFaxViewer::ZoomInButtonClick() {
 void TFaxViewer::ZoomOutButtonClick() {
   const int* step = std::lower_bound(std::begin(kZoomSteps), std::end(kZoomSteps), m_zoom);
   if (step == std::begin(kZoomSteps))
-    beep();
+    appwidgets::MessageBeep();
   else
     ZoomTo(*(step - 1));
 }
@@ -239,7 +222,5 @@ void TFaxViewer::CloseButtonClick() {
 }
 
 void TFaxViewer::HelpButtonClick() {
-  g_lastHelpContext = 1021;
-  if (g_helpHandler)
-    g_helpHandler(1021);
+  appwidgets::ShowHelpContext(1021);
 }

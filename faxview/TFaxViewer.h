@@ -41,12 +41,6 @@ public:
   void SetPageTitle(const QString& title) { m_pageTitle = title; }
   int Zoom() const { return m_zoom; }
 
-  // Help requests go to this handler (the main window sets its help window);
-  // LastHelpContext tells tests what was asked for.
-  static void SetHelpHandler(std::function<void(int)> handler);
-  static int LastHelpContext();
-  // Beeps given (zooming past the ends), for tests.
-  static int BeepCount();
 
   // Components, named as in the window's design.
   QFrame* Panel2;
@@ -125,7 +119,6 @@ private:
   void printPages(int from, int to);
   bool hasFile() const { return !FaxViewer->FileName().isEmpty(); }
   void showPageText();
-  static void beep();
 
   QString m_faxFileName;
   QString m_pageTitle;

@@ -88,7 +88,7 @@ bool waitForRows(TMainScreen& w, int rows, QStringList& statusSeen, int ms = 600
 // ring in the middle of the modem set-up is a case of its own).
 bool waitForIdle(TMainScreen& w) {
   QLabel* status = Find<QLabel>(&w, "status");
-  return WaitFor([&] { return status->text().startsWith("Waiting for incoming call"); }, 30000);
+  return WaitFor([&] { return status->text().startsWith("Waiting for incoming call"); }, 90000);
 }
 
 // Half a second of an 880 Hz tone, 16-bit mono at 22,050 samples a second.
@@ -268,8 +268,9 @@ TEST(ReceiveModeObject, SignalsTellCallsFailuresAndAVanishedModem) {
                    });
   QObject::connect(&mode, &app::ReceiveMode::Ended, [&](const QString& t) { ended << t; });
   auto waitingForCall = [&] {
-    return WaitFor([&] { return !status.isEmpty() && status.last().startsWith("Waiting for incoming call"); },
-                   30000);
+    return WaitFor(
+        [&] { return !status.isEmpty() && status.last().startsWith("Waiting for incoming call"); },
+        90000);
   };
 
   ASSERT_EQ(mode.Start(app::Settings), "");

@@ -5,6 +5,7 @@
 #include "widgets/MessageBoxes.h"
 #include "faxview/TFaxViewer.h"
 #include "platform/ProgramDir.h"
+#include "widgets/HelpAndBeep.h"
 
 #include <QAction>
 #include <QLabel>
@@ -104,10 +105,10 @@ TEST_F(WindowTest, ZoomStepsStopAtTheEndsWithABeep) {
     QTest::mouseClick(w->ZoomInButton, Qt::LeftButton);
   ASSERT_EQ(w->Zoom(), 200);
   EXPECT_EQ(w->FaxViewer->Engine().DisplayedSize(), QSize(3456, 4400));
-  const int beeps = TFaxViewer::BeepCount();
+  const int beeps = appwidgets::BeepCount();
   QTest::mouseClick(w->ZoomInButton, Qt::LeftButton);
   EXPECT_EQ(w->Zoom(), 200);
-  EXPECT_EQ(TFaxViewer::BeepCount(), beeps + 1);
+  EXPECT_EQ(appwidgets::BeepCount(), beeps + 1);
   QTest::mouseClick(w->ZoomOutButton, Qt::LeftButton);
   EXPECT_EQ(w->Zoom(), 150);
   EXPECT_TRUE(w->N150PercentItem->isChecked());
@@ -116,7 +117,7 @@ TEST_F(WindowTest, ZoomStepsStopAtTheEndsWithABeep) {
   EXPECT_EQ(w->FaxViewer->Engine().DisplayedSize(), QSize(432, 550));
   EXPECT_FALSE(w->N150PercentItem->isChecked());
   QTest::mouseClick(w->ZoomOutButton, Qt::LeftButton);
-  EXPECT_EQ(TFaxViewer::BeepCount(), beeps + 2);
+  EXPECT_EQ(appwidgets::BeepCount(), beeps + 2);
   w->N100PercentItem->trigger();
   EXPECT_FALSE(w->FaxViewer->Scaling());
   EXPECT_EQ(w->FaxViewer->Engine().DisplayedSize(), QSize(1728, 2200));
@@ -215,7 +216,7 @@ TEST_F(WindowTest, FileMenuExportsPdfTiffAndPrintsToPdf) {
 TEST_F(WindowTest, HelpAndClose) {
   auto w = open(threePages());
   QTest::mouseClick(w->Helpbutton, Qt::LeftButton);
-  EXPECT_EQ(TFaxViewer::LastHelpContext(), 1021);
+  EXPECT_EQ(appwidgets::LastHelpContext(), 1021);
   QTest::mouseClick(w->CloseButton, Qt::LeftButton);
   EXPECT_EQ(w->result(), 2);
   EXPECT_FALSE(w->isVisible());
