@@ -4,7 +4,7 @@
 #include "app/SecretStore.h"
 #include "archive/ArchiveIndex.h"
 #include "archive/ForwardSettings.h"
-#include "archive/OcrModule.h"
+#include "archive/IsolatedOcr.h"
 #include "archive/ForwardJournal.h"
 #include "archive/ForwardQueue.h"
 #include "archive/OcrWorker.h"
@@ -32,7 +32,7 @@ void FaxArchiveService::StartReader() {
     return;
   ResumeForwards();
   archive::OcrWorker::Options options{IndexPath(), platform::ProgramDir() + "receive/",
-                                      [] { return archive::LoadOcrModuleReader("eng"); }};
+                                      [] { return archive::IsolatedOcrReader("eng"); }};
   // The listener runs on the reader's thread; what it reports reaches this
   // object through its event queue, and is dropped once the object is gone.
   m_worker = std::make_unique<archive::OcrWorker>(
@@ -91,7 +91,7 @@ std::string firstPageText(const archive::ForwardedFax& fax) {
   } catch (const std::exception&) {
   }
   try {
-    const archive::FaxText text = archive::LoadOcrModuleReader("eng")(fax.ApfPath);
+    const archive::FaxText text = archive::IsolatedOcrReader("eng")(fax.ApfPath);
     return text.Pages.empty() ? std::string() : text.Pages.front();
   } catch (const std::exception&) {
     return "(The text of the fax could not be read.)";

@@ -7,6 +7,7 @@
 
 #include "archive/ArchiveIndex.h"
 #include "archive/FaxText.h"
+#include "archive/IsolatedOcr.h"
 #include "archive/OcrWorker.h"
 #include "archive/ocr/FaxOcr.h"
 
@@ -149,6 +150,28 @@ TEST(OcrWorker, DamagedOrDeletedIndexIsMadeAgainFromTheFaxes) {
   std::lock_guard lock(w.mutex);
   ASSERT_EQ(w.problems.size(), 1u);
   EXPECT_EQ(w.problems[0].rfind("FAX00004.APF", 0), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// The desktop program's reader: the OCR module in a child process per fax.
+TEST(IsolatedOcr, ReadsInAChildAndBringsBackItsFailure) {
+  const std::string dir = freshDir("isolated");
+  addFax(dir, "FAX00001.APF", "Purchase order for cedar shingles");
+  const archive::TextReader reader = archive::IsolatedOcrReader("eng");
+  const archive::FaxText text = reader(dir + "receive/FAX00001.APF");
+  ASSERT_EQ(text.Pages.size(), 1u);
+  EXPECT_NE(text.Pages[0].find("cedar shingles"), std::string::npos) << text.Pages[0];
+  EXPECT_EQ(text.RemoteId, "TEST");
+  {
+    std::ofstream bad(dir + "receive/BAD.APF");
+    bad << "not a fax";
+  }
+  EXPECT_THROW(reader(dir + "receive/BAD.APF"), std::runtime_error);
+  EXPECT_THROW(archive::IsolatedOcrReader("xx-none")(dir + "receive/FAX00001.APF"),
+               std::runtime_error);
 }
 
 } // namespace

@@ -1,0 +1,132 @@
+#include "archive/IsolatedOcr.h"
+
+#include "archive/OcrModule.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <cstdint>
+#include <stdexcept>
+
+namespace archive {
+
+namespace {
+
+constexpr uint32_t kMaxPages = 10000;
+constexpr uint32_t kMaxText = 16u << 20;
+
+bool writeAll(int fd, const void* data, std::size_t size) {
+  const auto* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    p += n;
+    size -= std::size_t(n);
+  }
+  return true;
+}
+
+bool readAll(int fd, void* data, std::size_t size) {
+  auto* p = static_cast<char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::read(fd, p, size);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    p += n;
+    size -= std::size_t(n);
+  }
+  return true;
+}
+
+bool writeText(int fd, const std::string& text) {
+  const uint32_t size = uint32_t(std::min<std::size_t>(text.size(), kMaxText));
+  return writeAll(fd, &size, sizeof size) && writeAll(fd, text.data(), size);
+}
+
+bool readText(int fd, std::string& text) {
+  uint32_t size = 0;
+  if (!readAll(fd, &size, sizeof size) || size > kMaxText)
+    return false;
+  text.resize(size);
+  return readAll(fd, text.data(), size);
+}
+
+// The child: status 0 and the texts (remote ID, page count, pages), or
+// status 2 and the reason.
+[[noreturn]] void runChild(int fd, const std::string& language, const std::string& path) {
+  const rlimit cpu{300, 305};
+  ::setrlimit(RLIMIT_CPU, &cpu);
+  try {
+    const FaxText text = LoadOcrModuleReader(language)(path);
+    const uint32_t pages = uint32_t(text.Pages.size());
+    bool ok = writeAll(fd, "\0", 1) && writeText(fd, text.RemoteId) &&
+              writeAll(fd, &pages, sizeof pages);
+    for (const std::string& page : text.Pages)
+      ok = ok && writeText(fd, page);
+    ::_exit(ok ? 0 : 3);
+  } catch (const std::exception& e) {
+    writeAll(fd, "\1", 1);
+    writeText(fd, e.what());
+    ::_exit(2);
+  }
+}
+
+FaxText readInChild(const std::string& language, const std::string& path) {
+  int fds[2];
+  if (::pipe(fds) != 0)
+    throw std::runtime_error("no pipe for reading the fax's text");
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(fds[0]);
+    ::close(fds[1]);
+    throw std::runtime_error("no process for reading the fax's text");
+  }
+  if (pid == 0) {
+    ::close(fds[0]);
+    runChild(fds[1], language, path);
+  }
+  ::close(fds[1]);
+  FaxText text;
+  std::string problem;
+  char kind = 2;
+  uint32_t pages = 0;
+  bool complete = readAll(fds[0], &kind, 1);
+  if (complete && kind == 0) {
+    complete = readText(fds[0], text.RemoteId) && readAll(fds[0], &pages, sizeof pages) &&
+               pages <= kMaxPages;
+    for (uint32_t i = 0; complete && i < pages; ++i) {
+      text.Pages.emplace_back();
+      complete = readText(fds[0], text.Pages.back());
+    }
+  } else if (complete) {
+    readText(fds[0], problem);
+  }
+  ::close(fds[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (complete && kind == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    return text;
+  if (!problem.empty())
+    throw std::runtime_error(problem);
+  throw std::runtime_error(WIFSIGNALED(status)
+                               ? "the OCR engine stopped on this fax (signal " +
+                                     std::to_string(WTERMSIG(status)) + ")"
+                               : "the OCR engine failed on this fax");
+}
+
+} // namespace
+
+TextReader IsolatedOcrReader(const std::string& language) {
+  return [language](const std::string& path) { return readInChild(language, path); };
+}
+
+} // namespace archive
