@@ -108,11 +108,13 @@ bool TMainScreen::ListReceivedFax(const app::ReceivedFax& fax, const std::string
     m_retryTimer->start();
     return false;
   }
-  if (auto* archive = findChild<app::FaxArchiveService*>())
-    archive->FaxArrived(fax.File);
   appwidgets::ProcessPendingEvents();
   RecTableCloseAndOpen();
   appwidgets::ProcessPendingEvents();
+  // After the table is open again: the reader's child process must not
+  // catch the table's file open while it is being reopened.
+  if (auto* archive = findChild<app::FaxArchiveService*>())
+    archive->FaxArrived(fax.File);
   SetButtons();
   return true;
 }

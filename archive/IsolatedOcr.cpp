@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <linux/close_range.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -90,8 +91,12 @@ FaxText readInChild(const std::string& language, const std::string& path) {
     throw std::runtime_error("no process for reading the fax's text");
   }
   if (pid == 0) {
-    ::close(fds[0]);
-    runChild(fds[1], language, path);
+    // First of all the child lets go of every file of the program: a table
+    // held with flock() stays locked while any process holds it open, and
+    // the window may be closing and opening its tables right now.
+    const int out = fds[1] == 3 ? 3 : ::dup2(fds[1], 3);
+    ::close_range(4, ~0U, 0);
+    runChild(out, language, path);
   }
   ::close(fds[1]);
   FaxText text;
