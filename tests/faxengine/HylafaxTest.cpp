@@ -88,8 +88,9 @@ protected:
         std::vector<std::string>{"--modem", "com1 model=class1 number=777 link=" + com1, "--modem",
                                  "com2 model=class1 number=502 link=/dev/" + link.name});
     ASSERT_TRUE(sim->started()) << sim->log();
-    // The queue first: faxgetty tells it of the modem when it starts.
-    queue = std::make_unique<Child>(std::vector<std::string>{"/usr/sbin/faxq", "-q", spool},
+    // The queue first: faxgetty tells it of the modem when it starts. It
+    // stays in the foreground (-D), so that it ends with the test.
+    queue = std::make_unique<Child>(std::vector<std::string>{"/usr/sbin/faxq", "-D", "-q", spool},
                                     dir / "faxq.log");
     ASSERT_TRUE(waitFor([&] { return fs::exists(spool + "/FIFO"); }, 30));
     getty = std::make_unique<Child>(
