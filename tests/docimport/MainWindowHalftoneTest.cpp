@@ -1,7 +1,7 @@
 // "New Fax from File" in the main window: the halftone chosen in its file
 // chooser makes the pages of the new fax, and is offered again next time.
 
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include "DocPictures.h"
 #include "widgets/MessageBoxes.h"

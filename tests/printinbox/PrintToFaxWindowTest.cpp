@@ -4,7 +4,7 @@
 // simulated remote receives has the pages a direct import of the same PDF
 // gives, row for row.
 
-#include "tests/appgui/DesktopServices.h"
+#include "tests/app/DesktopServices.h"
 #include "tests/faxengine/FaxSimHarness.h"
 #include "tests/printinbox/PrintServer.h"
 #include "tests/send/SendTestSupport.h"

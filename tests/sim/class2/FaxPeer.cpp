@@ -1,4 +1,4 @@
-#include "tests/sim2/FaxPeer.h"
+#include "tests/sim/class2/FaxPeer.h"
 
 #include <algorithm>
 #include <cstring>

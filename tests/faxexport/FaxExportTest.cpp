@@ -2,7 +2,7 @@
 // (exactly the fax's rows), the PDF by poppler (pages, size, pixels), also
 // through `tolvane-fax export`.
 #include "faxexport/FaxExport.h"
-#include "FaxFiles.h"
+#include "tests/faxview/FaxFiles.h"
 #include "platform/FxErrors.h"
 
 #include <QImage>

@@ -1,8 +1,8 @@
 // Receive mode of the real main window through the simulated modem: a remote
 // fax machine calls, the window answers, stores and lists the fax.
 
-#include "tests/appgui/AppGuiTestKit.h"
-#include "tests/appgui/DesktopServices.h"
+#include "tests/app/AppGuiTestKit.h"
+#include "tests/app/DesktopServices.h"
 
 #include "app/FaxTableModel.h"
 #include "core/Settings.h"

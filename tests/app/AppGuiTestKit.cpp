@@ -1,4 +1,4 @@
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include "core/FaxStores.h"
 #include "core/FaxTables.h"

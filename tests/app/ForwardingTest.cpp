@@ -3,7 +3,7 @@
 // (STARTTLS, login with the password the page stored), the outcome on the
 // status line, and a folder that is gone reported there while the fax stays
 // listed.
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include "../archive/MailServer.h"
 #include "../archive/OcrPages.h"

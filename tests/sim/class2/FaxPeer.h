@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sim/class2/Class2Modem.h"
-#include "tests/sim2/MhCodec.h"
+#include "tests/sim/class2/MhCodec.h"
 
 struct fax_state_s;
 

@@ -3,8 +3,8 @@
 // TOV.INI), and the main window starts the line, registers with kamailio
 // and receives a fax that a second tolvane-sipmodem sends through it.
 
-#include "tests/appgui/AppGuiTestKit.h"
-#include "tests/appgui/DesktopServices.h"
+#include "tests/app/AppGuiTestKit.h"
+#include "tests/app/DesktopServices.h"
 
 #include "SipCallRig.h"
 #include "app/SecretStore.h"

@@ -1,6 +1,6 @@
-#include "tests/appgui/DesktopServices.h"
+#include "tests/app/DesktopServices.h"
 
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

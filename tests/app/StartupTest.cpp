@@ -1,7 +1,7 @@
 // Starting the program itself: one copy per data folder, and the files a
 // first start makes.
 
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // The lists and the record commands of the main window: order, deletion with
 // its questions, notes of received faxes, and how the list model reads.
 
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include "app/FaxTableModel.h"
 #include "app/TEditReceiveNotes.h"

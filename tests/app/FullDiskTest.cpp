@@ -3,7 +3,7 @@
 // stores the work once space is freed. The disk is a small tmpfs of the
 // test's own (the tests run as root; elsewhere they are skipped).
 
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include "compose/TCoverEditor.h"
 #include "compose/TFaxEditor.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/class2/DleStream.h"
-#include "tests/sim2/FaxPeer.h"
+#include "tests/sim/class2/FaxPeer.h"
 
 namespace tolvane::sim::test {
 namespace {

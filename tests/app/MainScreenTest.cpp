@@ -1,7 +1,7 @@
 // The main window's button and menu states, hints, placement memory, and
 // start-up with tables that cannot be opened.
 
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include "app/ReceiveNotices.h"
 #include "app/TRebuildInd.h"

@@ -1,7 +1,7 @@
 // The search field of the main window: typing filters both lists by the
 // words read from received faxes (the real OCR reader and index) and by the
 // records' subject, recipient, number, remote ID and notes.
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include "../archive/OcrPages.h"
 #include "../faxview/FaxFiles.h"

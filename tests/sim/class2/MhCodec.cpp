@@ -1,4 +1,4 @@
-#include "tests/sim2/MhCodec.h"
+#include "tests/sim/class2/MhCodec.h"
 
 namespace tolvane::sim::mh {
 namespace {

@@ -1,5 +1,5 @@
 // Saves pictures of the main window and its dialogs for looking at them:
-//   appgui_shots DATA_DIR OUT_DIR [DOCUMENT]   (under xvfb-run; DATA_DIR holds filled tables)
+//   app_shots DATA_DIR OUT_DIR [DOCUMENT]   (under xvfb-run; DATA_DIR holds filled tables)
 
 #include "app/TEditReceiveNotes.h"
 #include "app/THelpWindow.h"

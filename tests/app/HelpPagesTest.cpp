@@ -2,7 +2,7 @@
 // works after Preferences, which installs a handler of its own, has closed.
 // Status lines, where help hints and call progress go, never widen a window.
 
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include "app/TEditReceiveNotes.h"
 #include "app/TPreferences.h"

@@ -5,7 +5,7 @@
 
 #include "sim/class2/DleStream.h"
 #include "sim/class2/FillPoints.h"
-#include "tests/sim2/FaxPeer.h"
+#include "tests/sim/class2/FaxPeer.h"
 
 namespace tolvane::sim::test {
 namespace {

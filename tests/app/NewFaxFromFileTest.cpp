@@ -3,7 +3,7 @@
 // from their module, so these also check that the module is found, reads
 // pages and carries a reader's refusal back as a message.
 
-#include "tests/appgui/AppGuiTestKit.h"
+#include "tests/app/AppGuiTestKit.h"
 
 #include "widgets/MessageBoxes.h"
 #include "compose/TFaxEditor.h"
