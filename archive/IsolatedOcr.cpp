@@ -1,6 +1,7 @@
 #include "archive/IsolatedOcr.h"
 
 #include "archive/OcrModule.h"
+#include "platform/PipeIo.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -19,33 +20,8 @@ namespace {
 constexpr uint32_t kMaxPages = 10000;
 constexpr uint32_t kMaxText = 16u << 20;
 
-bool writeAll(int fd, const void* data, std::size_t size) {
-  const auto* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(fd, p, size);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    p += n;
-    size -= std::size_t(n);
-  }
-  return true;
-}
-
-bool readAll(int fd, void* data, std::size_t size) {
-  auto* p = static_cast<char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::read(fd, p, size);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    p += n;
-    size -= std::size_t(n);
-  }
-  return true;
-}
+using platform::readAll;
+using platform::writeAll;
 
 bool writeText(int fd, const std::string& text) {
   const uint32_t size = uint32_t(std::min<std::size_t>(text.size(), kMaxText));

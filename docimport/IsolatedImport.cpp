@@ -7,6 +7,7 @@
 
 #include "docimport/DocumentImport.h"
 #include "platform/FxErrors.h"
+#include "platform/PipeIo.h"
 
 #include <cerrno>
 #include <csignal>
@@ -14,7 +15,6 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <malloc.h>
-#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,39 +42,13 @@ struct RecordHeader {
   uint32_t bytes = 0;
 };
 
-// Moves exactly size bytes with read or write, resuming after signals; a
-// read waits at most kPageWaitMs for each part. False when the other end
-// has gone or stalled.
-template <typename Io> bool transferAll(int fd, uint8_t* p, std::size_t size, bool reading, Io io) {
-  while (size > 0) {
-    if (reading) {
-      pollfd pfd{fd, POLLIN, 0};
-      const int ready = ::poll(&pfd, 1, kPageWaitMs);
-      if (ready < 0 && errno == EINTR)
-        continue;
-      if (ready <= 0)
-        return false;
-    }
-    const ssize_t n = io(fd, p, size);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    p += n;
-    size -= std::size_t(n);
-  }
-  return true;
-}
-
-bool writeAll(int fd, const void* data, std::size_t size) {
-  return transferAll(fd, static_cast<uint8_t*>(const_cast<void*>(data)), size, false,
-                     [](int f, uint8_t* b, std::size_t n) { return ::write(f, b, n); });
-}
-
+// Each part of a record is waited for at most kPageWaitMs: a child that
+// stalls is given up on.
 bool readAll(int fd, void* data, std::size_t size) {
-  return transferAll(fd, static_cast<uint8_t*>(data), size, true,
-                     [](int f, uint8_t* b, std::size_t n) { return ::read(f, b, n); });
+  return platform::readAll(fd, data, size, kPageWaitMs);
 }
+
+using platform::writeAll;
 
 bool underSanitizer() {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
