@@ -6,6 +6,7 @@
 #include "tests/app/AppGuiTestKit.h"
 
 #include "../archive/MailServer.h"
+#include "tests/support/LoopbackPort.h"
 #include "../archive/OcrPages.h"
 #include "../faxview/FaxFiles.h"
 #include "archive/FaxForward.h"
@@ -50,7 +51,7 @@ TEST(Forwarding, RulesFromPreferencesSaveAndMailEachReceivedFax) {
   fs::create_directories(data.Path() + "pdf");
   ASSERT_TRUE(archivetest::MakeCertificate(data.Path()));
   data.WriteIni("Forward", "CaFile", data.Path() + "cert.pem");
-  const int port = archivetest::FreePort();
+  const int port = testsupport::freeLoopbackPort();
   archivetest::MailServer server(port, data.Path());
   TMainScreen w;
   w.show();

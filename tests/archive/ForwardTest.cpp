@@ -5,6 +5,7 @@
 #include "../faxview/FaxFiles.h"
 #include "MailServer.h"
 #include "OcrPages.h"
+#include "tests/support/LoopbackPort.h"
 
 #include "archive/ForwardJournal.h"
 #include "archive/ForwardQueue.h"
@@ -64,7 +65,7 @@ TEST(Forwarding, MailWaitsForTheServerAndArrivesWithThePdfAndTheText) {
   const archive::ForwardedFax fax = twoPageFax(dir);
   archive::ForwardRules rules;
   rules.SendMail = true;
-  const int port = FreePort();
+  const int port = testsupport::freeLoopbackPort();
   rules.Mail = {"127.0.0.1", port, "fax", "secret", "fax@example.org",
                 "office@example.org, boss@example.org", dir + "cert.pem", true};
   Reports reports;

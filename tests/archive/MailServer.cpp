@@ -1,4 +1,5 @@
 #include "MailServer.h"
+#include "tests/support/LoopbackPort.h"
 
 #include "../faxview/FaxFiles.h"
 
@@ -13,18 +14,6 @@
 #include <sstream>
 
 namespace archivetest {
-
-int FreePort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
 
 bool MakeCertificate(const std::string& dir) {
   int status = -1;

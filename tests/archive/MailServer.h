@@ -7,8 +7,6 @@
 
 namespace archivetest {
 
-// A port on the loopback interface that nothing listens on.
-int FreePort();
 // Makes dir/cert.pem and dir/key.pem for 127.0.0.1; false when openssl fails.
 bool MakeCertificate(const std::string& dir);
 

@@ -7,6 +7,7 @@
 // without hylafax-server it is skipped with the reason.
 
 #include "InteropHarness.h"
+#include "tests/support/LoopbackPort.h"
 
 #include <gtest/gtest.h>
 
@@ -38,18 +39,6 @@ bool waitFor(const std::function<bool()>& done, int seconds) {
 }
 
 // A TCP port nobody listens on now, for hfaxd.
-int freePort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  close(s);
-  return ntohs(a.sin_port);
-}
-
 // The modem's link under /dev and HylaFAX's lock file for it, removed
 // after the programs using them have ended.
 struct DeviceLink {
@@ -177,7 +166,7 @@ TEST_F(HylaFax, TolvaneSendsHylafaxReceivesInMmrWithErrorCorrection) {
 }
 
 TEST_F(HylaFax, HylafaxSendsTolvaneReceivesInMmrWithErrorCorrection) {
-  const int port = freePort();
+  const int port = testsupport::freeLoopbackPort();
   server = std::make_unique<Child>(
       std::vector<std::string>{"/usr/sbin/hfaxd", "-q", spool, "-d", "-i", std::to_string(port)},
       dir / "hfaxd.log");

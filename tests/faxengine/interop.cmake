@@ -9,7 +9,7 @@ tolvane_test(faxengine_interop
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/InteropHarness.cpp
           ${CMAKE_CURRENT_LIST_DIR}/InteropTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/HylafaxTest.cpp
-  DEPS PkgConfig::TIFF
+  DEPS tolvane_test_support PkgConfig::TIFF
   TIMEOUT 280 LABELS integration)
 foreach(tool tolvane-modemsim tolvane-fax)
   if(TARGET ${tool})

@@ -1,4 +1,5 @@
 #include "tests/printinbox/PrintServer.h"
+#include "tests/support/LoopbackPort.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -27,20 +28,6 @@ void writeFile(const std::string& path, const std::string& text) {
 }
 
 // A loopback port nobody listens on now.
-int freePort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  int port = 0;
-  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-    port = ntohs(a.sin_port);
-  ::close(s);
-  return port;
-}
-
 bool onPath(const std::string& program) {
   for (const char* dir : {"/usr/sbin", "/usr/bin", "/sbin", "/bin"})
     if (::access((std::string(dir) + "/" + program).c_str(), X_OK) == 0)
@@ -132,7 +119,7 @@ bool PrintServer::Start(const std::string& home) {
                 "SetEnv TOLVANE_PRINT_HOME " +
                 home + "\n");
   for (int attempt = 0; attempt < 3 && !m_ready; ++attempt) {
-    m_port = freePort();
+    m_port = testsupport::freeLoopbackPort();
     writeFile(m_dir + "/etc/cupsd.conf",
               "Listen 127.0.0.1:" + std::to_string(m_port) +
                   "\nLogLevel info\nBrowsing No\nWebInterface No\nDefaultPolicy open\n"

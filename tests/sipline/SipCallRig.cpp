@@ -1,4 +1,5 @@
 #include "SipCallRig.h"
+#include "tests/support/LoopbackPort.h"
 
 #include <chrono>
 #include <cstdio>
@@ -19,25 +20,6 @@ namespace {
 constexpr size_t kHeaderBand = 80; // rows the sender may fill with its header line
 
 // A port that is free for both UDP and TCP now (sofia listens on both).
-int freePort() {
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    int u = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    bind(u, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    getsockname(u, reinterpret_cast<sockaddr*>(&a), &n);
-    int t = socket(AF_INET, SOCK_STREAM, 0);
-    bool tcpFree = bind(t, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(t);
-    close(u);
-    if (tcpFree)
-      return ntohs(a.sin_port);
-  }
-  return 0;
-}
-
 std::string local(int port) {
   return "127.0.0.1:" + std::to_string(port);
 }
@@ -57,7 +39,7 @@ SipCallRig::SipCallRig() {
 SipCallRig::~SipCallRig() = default;
 
 int SipCallRig::freeSipPort() {
-  return freePort();
+  return testsupport::freeLoopbackPort();
 }
 
 bool SipCallRig::waitForText(const Child& c, const std::string& text, int seconds) {
@@ -80,7 +62,7 @@ std::unique_ptr<Child> SipCallRig::startModem(const std::string& link,
 std::string SipCallRig::startModems(const std::vector<std::string>& callerOptions,
                                     const std::vector<std::string>& answererOptions, double loss,
                                     uint32_t seed) {
-  m_sipPorts = {freePort(), freePort()};
+  m_sipPorts = {testsupport::freeLoopbackPort(), testsupport::freeLoopbackPort()};
   std::string peer1 = local(m_sipPorts[1]), peer2 = local(m_sipPorts[0]);
   if (loss > 0) {
     m_relay = std::make_unique<LossyRelay>(m_sipPorts[0], m_sipPorts[1], loss, seed);
@@ -100,7 +82,7 @@ std::string SipCallRig::startModems(const std::vector<std::string>& callerOption
 }
 
 std::string SipCallRig::startRegistrar() {
-  const std::string port = std::to_string(freePort());
+  const std::string port = std::to_string(testsupport::freeLoopbackPort());
   std::ifstream in(TOLVANE_SOURCE_DIR "/tests/sipline/kamailio.cfg");
   std::string cfg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   for (auto [key, value] :
@@ -137,7 +119,7 @@ std::string SipCallRig::answererAddress() const {
 
 Child& SipCallRig::registeredModem(const std::string& user, const char* password,
                                    const std::vector<std::string>& options) {
-  const int port = freePort();
+  const int port = testsupport::freeLoopbackPort();
   m_sipPorts.push_back(port);
   std::string link = !m_caller ? m_com1 : !m_answerer ? m_com2 : m_dir / ("extra" + user);
   setenv("TOLVANE_SIP_PASSWORD", password, 1);
