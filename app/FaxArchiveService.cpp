@@ -7,7 +7,9 @@
 #include "archive/IsolatedOcr.h"
 #include "archive/ForwardJournal.h"
 #include "archive/ForwardQueue.h"
+#include "archive/OcrLanguages.h"
 #include "archive/OcrWorker.h"
+#include "archive/SentFaxes.h"
 #include "faximage/ApfFile.h"
 #include "platform/ProgramDir.h"
 
@@ -27,12 +29,38 @@ std::string FaxArchiveService::IndexPath() {
   return platform::ProgramDir() + "archive.sqlite";
 }
 
+archive::FaxFolders FaxArchiveService::Folders() {
+  return {platform::ProgramDir() + "receive/", platform::ProgramDir() + "sent-text/"};
+}
+
+std::string FaxArchiveService::OcrLanguageWanted() {
+  return archive::LoadOcrLanguage(platform::IniFileName());
+}
+
+std::string FaxArchiveService::OcrLanguage() {
+  return archive::ChooseOcrLanguage(OcrLanguageWanted()).Language;
+}
+
+void FaxArchiveService::FaxSent(const std::string& file, const std::string& key) {
+  if (!archive::KeepSentFaxPages(file, Folders().Sent, key))
+    return; // the fax goes out all the same; only its text is not kept
+  if (m_worker)
+    m_worker->Enqueue(archive::SentFaxName(key));
+}
+
 void FaxArchiveService::StartReader() {
   if (m_worker)
     return;
   ResumeForwards();
-  archive::OcrWorker::Options options{IndexPath(), platform::ProgramDir() + "receive/",
-                                      [] { return archive::IsolatedOcrReader("eng"); }};
+  if (const auto choice = archive::ChooseOcrLanguage(OcrLanguageWanted()); !choice.Problem.empty())
+    Q_EMIT StatusMessage(QString::fromLocal8Bit(choice.Problem.c_str()));
+  // The language is looked up for each fax, so that a change in Preferences
+  // applies to the next fax read.
+  archive::OcrWorker::Options options{IndexPath(), Folders(), [] {
+                                        return [](const std::string& path) {
+                                          return archive::IsolatedOcrReader(OcrLanguage())(path);
+                                        };
+                                      }};
   // The listener runs on the reader's thread; what it reports reaches this
   // object through its event queue, and is dropped once the object is gone.
   m_worker = std::make_unique<archive::OcrWorker>(
@@ -91,7 +119,8 @@ std::string firstPageText(const archive::ForwardedFax& fax) {
   } catch (const std::exception&) {
   }
   try {
-    const archive::FaxText text = archive::IsolatedOcrReader("eng")(fax.ApfPath);
+    const archive::FaxText text =
+        archive::IsolatedOcrReader(FaxArchiveService::OcrLanguage())(fax.ApfPath);
     return text.Pages.empty() ? std::string() : text.Pages.front();
   } catch (const std::exception&) {
     return "(The text of the fax could not be read.)";

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's link to the archive: the background reader that puts
-// the text of every received fax into the search index (started a few
+// the text of every received and sent fax into the search index (started a few
 // seconds after the window, so that it never competes with the start), the
 // forwarding of each received fax by the rules in Preferences, and what the
 // window hears of both, delivered on the GUI thread.
@@ -12,6 +12,7 @@
 #include <string>
 
 namespace archive {
+struct FaxFolders;
 class ForwardQueue;
 class OcrWorker;
 struct ForwardRules;
@@ -30,11 +31,21 @@ public:
   explicit FaxArchiveService(QObject* parent = nullptr);
   ~FaxArchiveService() override;
 
-  // The search index in the data folder.
+  // The search index in the data folder, and the folders of the faxes it
+  // holds the text of.
   static std::string IndexPath();
+  static archive::FaxFolders Folders();
+  // The OCR language of the preferences, and the one faxes are read in
+  // (English when that one is not installed).
+  static std::string OcrLanguageWanted();
+  static std::string OcrLanguage();
   // A received fax's file (its path in receive/): read into the index, and
   // forwarded as the rules say.
   void FaxArrived(const std::string& file);
+  // A sent fax's file, about to be sent and deleted afterwards (key: the
+  // record's SentFaxKey): kept for the reader, and read without delaying
+  // the call.
+  void FaxSent(const std::string& file, const std::string& key);
   // Forwards pending or retrying (for tests).
   int ForwardsPending() const;
   // Starts the reader now (tests, and the first search).

@@ -4,6 +4,10 @@
 #include "app/FaxTableModel.h"
 #include "archive/ArchiveIndex.h"
 #include "archive/FaxText.h"
+#include "archive/SentFaxes.h"
+#include "archive/WordBoxes.h"
+#include "core/SentFaxKey.h"
+#include "faxview/WordMark.h"
 #include "widgets/WindowServices.h"
 #include "xbase/Table.h"
 
@@ -88,6 +92,7 @@ FaxSearchBar::FaxSearchBar(FaxArchiveService& archive, FaxTableModel& sent,
 void FaxSearchBar::Apply() {
   m_words.clear();
   m_textMatches.clear();
+  m_sentMatches.clear();
   for (const std::string& word : archive::TextWords(m_edit->text().toStdString()))
     m_words.push_back(QString::fromStdString(word).toLower());
   if (m_words.empty()) {
@@ -101,15 +106,21 @@ void FaxSearchBar::Apply() {
   try {
     archive::ArchiveIndex index(FaxArchiveService::IndexPath());
     for (const QString& word : m_words) {
-      std::unordered_set<std::string> names;
-      for (const std::string& name : index.NamesWithWord(word.toStdString()))
-        names.insert(upper(name));
-      m_textMatches.push_back(std::move(names));
+      std::unordered_set<std::string> received, sent;
+      for (const std::string& name : index.NamesWithWord(word.toStdString())) {
+        if (std::string key = archive::SentFaxKey(name); !key.empty())
+          sent.insert(std::move(key));
+        else
+          received.insert(upper(name));
+      }
+      m_textMatches.push_back(std::move(received));
+      m_sentMatches.push_back(std::move(sent));
     }
   } catch (const std::exception&) {
     // Without the index the fields are still searched; the reader makes
     // the index again.
     m_textMatches.assign(m_words.size(), {});
+    m_sentMatches.assign(m_words.size(), {});
   }
   m_sent.SetFilter(SentFilter());
   m_received.SetFilter(ReceivedFilter());
@@ -117,12 +128,40 @@ void FaxSearchBar::Apply() {
 }
 
 std::function<bool(const xbase::Table&)> FaxSearchBar::SentFilter() const {
-  return [words = m_words](const xbase::Table& t) {
-    for (const QString& word : words)
-      if (!inFields(t, {"SUBJECT", "RECIPIENT", "PHONE"}, word))
+  return [words = m_words, text = m_sentMatches](const xbase::Table& t) {
+    // The record's key reads its memos: made only for a word the fields
+    // lack and some sent fax's text holds.
+    std::string key;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      if (inFields(t, {"SUBJECT", "RECIPIENT", "PHONE"}, words[i]))
+        continue;
+      if (text[i].empty())
         return false;
+      if (key.empty())
+        key = SentFaxKey(t);
+      if (!text[i].count(key))
+        return false;
+    }
     return true;
   };
+}
+
+std::vector<faxview::WordMark> FaxSearchBar::MarksIn(const std::string& indexName) const {
+  std::vector<faxview::WordMark> marks;
+  if (m_words.empty())
+    return marks;
+  std::vector<std::string> words;
+  for (const QString& w : m_words)
+    words.push_back(w.toStdString());
+  try {
+    archive::ArchiveIndex index(FaxArchiveService::IndexPath());
+    for (const archive::FoundWord& f : archive::MatchingWords(index.Words(indexName), words))
+      marks.push_back({f.Page, QRect(f.Box.X, f.Box.Y, f.Box.Width, f.Box.Height),
+                       QSize(f.PageWidth, f.PageHeight)});
+  } catch (const std::exception&) {
+    // No index, no marks: the fax is shown all the same.
+  }
+  return marks;
 }
 
 std::function<bool(const xbase::Table&)> FaxSearchBar::ReceivedFilter() const {
@@ -133,6 +172,11 @@ std::function<bool(const xbase::Table&)> FaxSearchBar::ReceivedFilter() const {
         return false;
     return true;
   };
+}
+
+std::vector<faxview::WordMark> FaxSearchBar::MarksInSent(const xbase::Table& sent) const {
+  return m_words.empty() ? std::vector<faxview::WordMark>()
+                         : MarksIn(archive::SentFaxName(SentFaxKey(sent)));
 }
 
 void FaxSearchBar::ShowCount() {

@@ -1,7 +1,7 @@
 #pragma once
 // The search field above the lists: what is typed filters both lists to the
 // faxes holding every word, in the text read from the fax (received faxes,
-// through the search index) or in its subject, recipient, number, remote ID
+// and sent faxes, through the search index) or in its subject, recipient, number, remote ID
 // or notes. Each word matches the start of a word of the text and any part
 // of a field; a number matches whatever the field's punctuation.
 
@@ -18,6 +18,10 @@ class QTimer;
 
 namespace xbase {
 class Table;
+}
+
+namespace faxview {
+struct WordMark;
 }
 
 namespace app {
@@ -41,6 +45,11 @@ public:
   const std::vector<QString>& Words() const { return m_words; }
   // Filters the lists by the field's text now.
   void Apply();
+  // Where the words in effect stand in a fax (its name in the index: the
+  // received file's name, or a sent fax's SentFaxName), for the viewer.
+  std::vector<faxview::WordMark> MarksIn(const std::string& indexName) const;
+  // The same for the current record of the Sent table.
+  std::vector<faxview::WordMark> MarksInSent(const xbase::Table& sent) const;
 
 private:
   std::function<bool(const xbase::Table&)> SentFilter() const;
@@ -54,8 +63,10 @@ private:
   QLabel* m_count = nullptr;
   QTimer* m_typing = nullptr;
   std::vector<QString> m_words;
-  // Per word, the received fax files whose text holds it.
+  // Per word, the received fax files whose text holds it, and the keys of
+  // the sent faxes whose text holds it.
   std::vector<std::unordered_set<std::string>> m_textMatches;
+  std::vector<std::unordered_set<std::string>> m_sentMatches;
 };
 
 } // namespace app

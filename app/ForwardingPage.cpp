@@ -1,5 +1,6 @@
 #include "app/ForwardingPage.h"
 
+#include "app/OcrLanguageBox.h"
 #include "app/SecretStore.h"
 #include "archive/ForwardSettings.h"
 #include "core/IniFile.h"
@@ -96,6 +97,7 @@ ForwardingPage::ForwardingPage(QWidget* parent) : QWidget(parent) {
   m_passwordPlace->setWordWrap(true);
   form->addRow(m_passwordPlace);
   column->addWidget(mailBox);
+  column->addWidget(m_ocrLanguage = new OcrLanguageBox(this));
   column->addWidget(new QLabel(
       QStringLiteral("A forward that fails is tried again and shown on the status line; the "
                      "fax stays in the Received list either way."),
@@ -148,7 +150,7 @@ void ForwardingPage::Store() {
   rules.Mail.To = appwidgets::ToAnsi(m_to->text().trimmed());
   rules.Mail.CaFile = archive::LoadForwardRules(platform::IniFileName()).Mail.CaFile;
   errno = 0;
-  if (!archive::SaveForwardRules(rules, platform::IniFileName()))
+  if (!archive::SaveForwardRules(rules, platform::IniFileName()) || !m_ocrLanguage->Store())
     throw EIniWriteError(platform::IniFileName(), errno);
   if (!m_passwordEdited)
     return;

@@ -1,8 +1,9 @@
 #pragma once
 // The preferences page of forwarding rules: each received fax saved as a PDF
 // file into a folder, and/or mailed as a PDF attachment through an SMTP
-// server (STARTTLS and login). The rules live in TOV.INI [Forward], the
-// password in the desktop's secret store.
+// server (STARTTLS and login), and the language the faxes' text is read in.
+// The rules live in TOV.INI [Forward], the password in the desktop's secret
+// store.
 
 #include <QWidget>
 
@@ -12,6 +13,8 @@ class QLineEdit;
 class QSpinBox;
 
 namespace app {
+
+class OcrLanguageBox;
 
 class ForwardingPage : public QWidget {
   Q_OBJECT
@@ -44,6 +47,7 @@ private:
   QLineEdit* m_from = nullptr;
   QLineEdit* m_to = nullptr;
   QLabel* m_passwordPlace = nullptr;
+  OcrLanguageBox* m_ocrLanguage = nullptr;
   bool m_passwordEdited = false;
 };
 

@@ -4,6 +4,7 @@
 #include "app/TEditReceiveNotes.h"
 #include "app/TMainScreen.h"
 #include "core/FaxStores.h"
+#include "app/FaxSearchBar.h"
 #include "faxview/TFaxViewer.h"
 #include "platform/ProgramDir.h"
 #include "richtext/RichEditor.h"
@@ -168,6 +169,9 @@ void TMainScreen::ViewSelectedFax() {
   {
     TFaxViewer viewer(this);
     viewer.SetFaxFileName(path);
+    if (const auto* search = findChild<app::FaxSearchBar*>())
+      viewer.SetWordMarks(received ? search->MarksIn(m_recTable.fieldString("FAXFILE"))
+                                   : search->MarksInSent(m_faxTable));
     viewer.FaxPrinter()->FaxHeader()->SetCaption(caption);
     SetStatusText(QString());
     QApplication::restoreOverrideCursor();

@@ -4,7 +4,9 @@
 
 #include "app/TMainScreen.h"
 
+#include "app/FaxArchiveService.h"
 #include "app/THelpWindow.h"
+#include "core/SentFaxKey.h"
 #include "widgets/HelpAndBeep.h"
 #include "send/TSendFaxForm.h"
 #include "core/Settings.h"
@@ -87,6 +89,8 @@ void TMainScreen::SendButtonClick() {
     SetButtons();
     return;
   }
+  if (auto* archive = findChild<app::FaxArchiveService*>())
+    archive->FaxSent(QFile::encodeName(faxFile).toStdString(), app::SentFaxKey(m_faxTable));
   const QString result = RunSendDialog(this, m_faxTable, faxFile, [&] {
     SetStatusText(QString());
     appwidgets::ProcessPendingEvents();

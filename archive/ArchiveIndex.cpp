@@ -32,6 +32,11 @@ public:
       m_code = sqlite3_bind_text(m_stmt, i, text.data(), int(text.size()), SQLITE_TRANSIENT);
     return *this;
   }
+  Statement& blob(int i, const std::string& bytes) {
+    if (m_code == SQLITE_OK)
+      m_code = sqlite3_bind_blob(m_stmt, i, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
   Statement& bind(int i, int64_t value) {
     if (m_code == SQLITE_OK)
       m_code = sqlite3_bind_int64(m_stmt, i, value);
@@ -48,6 +53,10 @@ public:
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
     return p ? std::string(p, std::size_t(sqlite3_column_bytes(m_stmt, column))) : std::string();
   }
+  std::string bytes(int column) const {
+    const auto* p = static_cast<const char*>(sqlite3_column_blob(m_stmt, column));
+    return p ? std::string(p, std::size_t(sqlite3_column_bytes(m_stmt, column))) : std::string();
+  }
   int64_t integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
 
 private:
@@ -60,7 +69,12 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS faxes(id INTEGER PRIMARY KEY, name TEXT UNIQUE NOT NULL,"
     " size INTEGER NOT NULL, mtime INTEGER NOT NULL, pages INTEGER NOT NULL);"
     "CREATE VIRTUAL TABLE IF NOT EXISTS fax_text USING fts5(remote, body,"
-    " tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3');";
+    " tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3');"
+    "CREATE TABLE IF NOT EXISTS boxes(id INTEGER PRIMARY KEY, data BLOB NOT NULL);";
+
+// Raised whenever the tables change: an index of an older form is made anew
+// from the faxes rather than altered.
+constexpr int kSchemaVersion = 2;
 
 // Pages are kept as one text per fax, separated by form feeds, which the
 // tokenizer treats as white space.
@@ -134,7 +148,30 @@ void ArchiveIndex::Open() {
   // The index can always be read again from the faxes: a commit lost to a
   // power cut costs a fax read again, so commits need not wait for the disk.
   Exec("PRAGMA synchronous = NORMAL");
-  Exec(kSchema);
+  // Checked and made in one transaction: the window and the reader may
+  // open a new index at the same moment.
+  Exec("BEGIN IMMEDIATE");
+  try {
+    if (Version() != kSchemaVersion) {
+      Statement tables(m_db, "SELECT count(*) FROM sqlite_master");
+      if (tables.step() != SQLITE_ROW || tables.integer(0) != 0)
+        throw IndexError("the search index " + m_path + " is of an older form", true);
+      Exec(kSchema);
+      Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+    }
+    Exec("COMMIT");
+  } catch (...) {
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+int ArchiveIndex::Version() {
+  Statement version(m_db, "PRAGMA user_version");
+  const int rc = version.step();
+  if (rc != SQLITE_ROW)
+    Fail("cannot read the search index", rc);
+  return int(version.integer(0));
 }
 
 // Finds damage the opening does not: broken pages, and an FTS index that no
@@ -178,8 +215,12 @@ void ArchiveIndex::Store(const std::string& name, const FileStamp& stamp, const 
     if (rc != SQLITE_DONE)
       Fail("cannot write the search index", rc);
     Statement words(m_db, "INSERT INTO fax_text(rowid, remote, body) VALUES(?, ?, ?)");
-    rc = words.bind(1, int64_t(sqlite3_last_insert_rowid(m_db))).bind(2, text.RemoteId)
-             .bind(3, body).step();
+    const int64_t id = sqlite3_last_insert_rowid(m_db);
+    rc = words.bind(1, id).bind(2, text.RemoteId).bind(3, body).step();
+    if (rc != SQLITE_DONE)
+      Fail("cannot write the search index", rc);
+    Statement boxes(m_db, "INSERT INTO boxes(id, data) VALUES(?, ?)");
+    rc = boxes.bind(1, id).blob(2, EncodeWordBoxes(text.Words)).step();
     if (rc != SQLITE_DONE)
       Fail("cannot write the search index", rc);
     Exec("COMMIT");
@@ -192,6 +233,10 @@ void ArchiveIndex::Store(const std::string& name, const FileStamp& stamp, const 
 void ArchiveIndex::Remove(const std::string& name) {
   Statement words(m_db, "DELETE FROM fax_text WHERE rowid IN (SELECT id FROM faxes WHERE name = ?)");
   int rc = words.bind(1, name).step();
+  if (rc != SQLITE_DONE)
+    Fail("cannot write the search index", rc);
+  Statement boxes(m_db, "DELETE FROM boxes WHERE id IN (SELECT id FROM faxes WHERE name = ?)");
+  rc = boxes.bind(1, name).step();
   if (rc != SQLITE_DONE)
     Fail("cannot write the search index", rc);
   Statement row(m_db, "DELETE FROM faxes WHERE name = ?");
@@ -257,6 +302,18 @@ std::string ArchiveIndex::PageText(const std::string& name, int page) {
   }
   const std::size_t end = body.find(kPageBreak, start);
   return body.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+std::vector<PageWords> ArchiveIndex::Words(const std::string& name) {
+  Statement q(m_db, "SELECT b.data FROM boxes b JOIN faxes f ON f.id = b.id"
+                    " WHERE f.name = ? COLLATE NOCASE");
+  const int rc = q.bind(1, name).step();
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+    Fail("cannot read the search index", rc);
+  std::vector<PageWords> pages;
+  if (rc == SQLITE_ROW)
+    DecodeWordBoxes(q.bytes(0), pages); // damaged boxes only cost the marks
+  return pages;
 }
 
 } // namespace archive

@@ -2,9 +2,12 @@
 // The full-text index of the received faxes: an SQLite database with an FTS5
 // table beside the fax tables (archive.sqlite in the data folder). It holds
 // only what can be read again from the fax files, keyed by the file's name
-// in receive/ (the Received table's FAXFILE), with the file's size and time
-// so that a changed file is read again. A damaged file is replaced by an
+// in receive/ (the Received table's FAXFILE), or "sent/" and the key of a
+// sent fax, with the size and time of the file read so that a changed file
+// is read again. Beside the text it keeps where each word stands. A damaged file is replaced by an
 // empty index on opening, which the OCR worker then fills from the faxes.
+
+#include "archive/WordBoxes.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -67,10 +70,14 @@ public:
   std::unordered_set<std::string> NamesWithWord(const std::string& word);
   // The text of page n (from 1); empty when not indexed.
   std::string PageText(const std::string& name, int page);
+  // Where the words of the fax stand (name in any letter case); empty when
+  // the fax is not indexed or its boxes cannot be read.
+  std::vector<PageWords> Words(const std::string& name);
 
 private:
   void Open();
   void Check();
+  int Version();
   void Exec(const char* sql);
   [[noreturn]] void Fail(const char* what, int code);
 

@@ -1,6 +1,9 @@
 #include "archive/FaxText.h"
 
+#include "archive/ByteCoding.h"
+
 #include <cctype>
+#include <cstdint>
 
 namespace archive {
 
@@ -19,6 +22,43 @@ std::vector<std::string> TextWords(const std::string& text) {
   if (!word.empty())
     words.push_back(std::move(word));
   return words;
+}
+
+namespace {
+
+constexpr std::string_view kTextMagic = "TFT1";
+constexpr uint32_t kMaxPages = 10000;
+
+} // namespace
+
+std::string EncodeFaxText(const FaxText& text) {
+  std::string out(kTextMagic);
+  bytes::putRun(out, text.RemoteId);
+  bytes::put32(out, uint32_t(text.Pages.size()));
+  for (const std::string& page : text.Pages)
+    bytes::putRun(out, page);
+  bytes::putRun(out, EncodeWordBoxes(text.Words));
+  return out;
+}
+
+bool DecodeFaxText(std::string_view data, FaxText& text) {
+  text = FaxText{};
+  if (data.substr(0, kTextMagic.size()) != kTextMagic)
+    return false;
+  bytes::Reader in(data.substr(kTextMagic.size()));
+  FaxText read;
+  uint32_t pages = 0;
+  if (!in.run(read.RemoteId) || !in.get32(pages) || pages > kMaxPages || pages > in.left() / 4)
+    return false;
+  read.Pages.resize(pages);
+  for (std::string& page : read.Pages)
+    if (!in.run(page))
+      return false;
+  std::string boxes;
+  if (!in.run(boxes) || in.left() != 0 || !DecodeWordBoxes(boxes, read.Words))
+    return false;
+  text = std::move(read);
+  return true;
 }
 
 } // namespace archive

@@ -17,8 +17,8 @@ namespace archive {
 
 namespace {
 
-constexpr uint32_t kMaxPages = 10000;
-constexpr uint32_t kMaxText = 16u << 20;
+// The text and word boxes of a fax; a 100-page fax takes a few megabytes.
+constexpr uint32_t kMaxText = 64u << 20;
 
 using platform::readAll;
 using platform::writeAll;
@@ -36,19 +36,14 @@ bool readText(int fd, std::string& text) {
   return readAll(fd, text.data(), size);
 }
 
-// The child: status 0 and the texts (remote ID, page count, pages), or
-// status 2 and the reason.
+// The child: status 0 and the encoded text (EncodeFaxText), or status 2
+// and the reason.
 [[noreturn]] void runChild(int fd, const std::string& language, const std::string& path) {
   const rlimit cpu{300, 305};
   ::setrlimit(RLIMIT_CPU, &cpu);
   try {
-    const FaxText text = LoadOcrModuleReader(language)(path);
-    const uint32_t pages = uint32_t(text.Pages.size());
-    bool ok = writeAll(fd, "\0", 1) && writeText(fd, text.RemoteId) &&
-              writeAll(fd, &pages, sizeof pages);
-    for (const std::string& page : text.Pages)
-      ok = ok && writeText(fd, page);
-    ::_exit(ok ? 0 : 3);
+    const std::string text = EncodeFaxText(LoadOcrModuleReader(language)(path));
+    ::_exit(writeAll(fd, "\0", 1) && writeText(fd, text) ? 0 : 3);
   } catch (const std::exception& e) {
     writeAll(fd, "\1", 1);
     writeText(fd, e.what());
@@ -78,15 +73,10 @@ FaxText readInChild(const std::string& language, const std::string& path) {
   FaxText text;
   std::string problem;
   char kind = 2;
-  uint32_t pages = 0;
+  std::string encoded;
   bool complete = readAll(fds[0], &kind, 1);
   if (complete && kind == 0) {
-    complete = readText(fds[0], text.RemoteId) && readAll(fds[0], &pages, sizeof pages) &&
-               pages <= kMaxPages;
-    for (uint32_t i = 0; complete && i < pages; ++i) {
-      text.Pages.emplace_back();
-      complete = readText(fds[0], text.Pages.back());
-    }
+    complete = readText(fds[0], encoded) && DecodeFaxText(encoded, text);
   } else if (complete) {
     readText(fds[0], problem);
   }

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveIndex.h"
 #include "archive/FaxText.h"
+#include "archive/SentFaxes.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <unordered_set>
 
@@ -114,7 +116,7 @@ void OcrWorker::ReadOne(const std::string& name) {
       return;
   }
   try {
-    if (!ReadIntoIndex(*m_index, m_reader, m_options.ReceiveDir, name))
+    if (!ReadIntoIndex(*m_index, m_reader, m_options.Folders, name))
       return;
     {
       std::lock_guard lock(m_mutex);
@@ -161,28 +163,38 @@ void OcrWorker::Sync() {
 std::deque<std::string> OcrWorker::FindUnread() {
   if (!m_index)
     m_index = std::make_unique<ArchiveIndex>(m_options.IndexPath, true);
-  return UnreadFaxes(*m_index, m_options.ReceiveDir);
+  return UnreadFaxes(*m_index, m_options.Folders);
 }
 
-std::deque<std::string> UnreadFaxes(ArchiveIndex& index, const std::string& dir) {
-  const std::deque<std::string> files = FaxFilesIn(dir);
-  const std::unordered_set<std::string> present(files.begin(), files.end());
+std::deque<std::string> UnreadFaxes(ArchiveIndex& index, const FaxFolders& folders) {
+  const std::deque<std::string> files = FaxFilesIn(folders.Receive);
+  const auto sent = folders.Sent.empty() ? std::map<std::string, SentFaxFiles>()
+                                         : SentFaxesIn(folders.Sent);
+  std::unordered_set<std::string> present(files.begin(), files.end());
+  for (const auto& [key, kept] : sent)
+    present.insert(SentFaxName(key));
   for (const std::string& name : index.Names())
     if (!present.count(name))
       index.Remove(name);
   std::deque<std::string> missing;
   for (const std::string& name : files)
-    if (!index.IsCurrent(name, StampOf(dir + name)))
+    if (!index.IsCurrent(name, StampOf(folders.Receive + name)))
       missing.push_back(name);
+  for (const auto& [key, kept] : sent)
+    if (!kept.Text || kept.Pages ||
+        !index.IsCurrent(SentFaxName(key), StampOf(folders.Sent + key + ".ocr")))
+      missing.push_back(SentFaxName(key));
   return missing;
 }
 
-bool ReadIntoIndex(ArchiveIndex& index, const TextReader& reader, const std::string& dir,
+bool ReadIntoIndex(ArchiveIndex& index, const TextReader& reader, const FaxFolders& folders,
                    const std::string& name) {
-  const FileStamp stamp = StampOf(dir + name);
+  if (const std::string key = SentFaxKey(name); !key.empty())
+    return !folders.Sent.empty() && ReadSentFax(index, reader, folders.Sent, key);
+  const FileStamp stamp = StampOf(folders.Receive + name);
   if (stamp.Size < 0 || index.IsCurrent(name, stamp))
     return false;
-  index.Store(name, stamp, reader(dir + name));
+  index.Store(name, stamp, reader(folders.Receive + name));
   return true;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The background reader of received faxes: one thread at the lowest
-// priority that reads the text of every fax in the receive folder the index
-// does not hold yet (newest first), then waits for new faxes. Receiving and
+// The background reader of faxes: one thread at the lowest priority that
+// reads the text of every fax in the receive folder, and of every sent fax
+// kept for it (SentFaxes.h), that the index does not hold yet (newest
+// first), then waits for new faxes. Receiving and
 // the windows never wait for it: Enqueue only adds a name to a list.
 
 #include "archive/FaxText.h"
@@ -18,11 +19,16 @@ namespace archive {
 
 class ArchiveIndex;
 
+struct FaxFolders {
+  std::string Receive; // ends with "/"
+  std::string Sent;    // ends with "/"; empty: no sent faxes
+};
+
 class OcrWorker {
 public:
   struct Options {
-    std::string IndexPath;  // archive.sqlite
-    std::string ReceiveDir; // ends with "/"
+    std::string IndexPath; // archive.sqlite
+    FaxFolders Folders;
     // Makes the reader on the worker thread (loading the OCR engine takes
     // a moment); a throw is reported and leaves the faxes unread.
     std::function<TextReader()> MakeReader;
@@ -38,7 +44,8 @@ public:
   OcrWorker(const OcrWorker&) = delete;
   OcrWorker& operator=(const OcrWorker&) = delete;
 
-  // A fax file that arrived (its name in the receive folder).
+  // A fax file that arrived (its name in the receive folder), or a sent
+  // fax kept for reading (its name in the index, SentFaxName).
   void Enqueue(const std::string& name);
   // Faxes stored so far by this worker (for tests and the status line).
   int Stored() const;
@@ -70,12 +77,13 @@ private:
 
 // The APF files of a folder (any letter case of ".apf"), newest first.
 std::deque<std::string> FaxFilesIn(const std::string& dir);
-// The faxes of dir the index lacks or holds an older text of, newest first;
-// drops the entries of files that are gone.
-std::deque<std::string> UnreadFaxes(ArchiveIndex& index, const std::string& dir);
-// Reads one fax of dir into the index unless it holds its current text;
-// true when it was read.
-bool ReadIntoIndex(ArchiveIndex& index, const TextReader& reader, const std::string& dir,
+// The faxes (index names) the index lacks or holds an older text of:
+// received ones newest first, then sent ones. Drops the entries of faxes
+// that are gone.
+std::deque<std::string> UnreadFaxes(ArchiveIndex& index, const FaxFolders& folders);
+// Reads one fax into the index unless it holds its current text; true when
+// it was read.
+bool ReadIntoIndex(ArchiveIndex& index, const TextReader& reader, const FaxFolders& folders,
                    const std::string& name);
 
 } // namespace archive

@@ -55,6 +55,7 @@ void TFaxViewer::SetFaxFile() {
   FaxViewer->UnlockUpdates();
   try {
     FaxViewer->SetFileName(m_faxFileName);
+    FaxViewer->Engine().SetWordMarks(m_wordMarks);
   } catch (const std::exception&) {
     FaxViewer->SetFileName(QString());
     showErrorBox(this, "Error opening fax file");
@@ -76,6 +77,7 @@ void TFaxViewer::SetFaxFile() {
   for (QAction* a : {N25PercentItem, N50PercentItem, N75PercentItem, N100PercentItem,
                      N150PercentItem, N200PercentItem})
     a->setChecked(a->text() == QString::number(zoom) + "%");
+  FaxViewer->Engine().ShowFirstWordMark();
   showPageText();
   const bool several = FaxViewer->PageTotal() > 1;
   for (QToolButton* button : {FirstButton, PrevButton, NextButton, LastButton})

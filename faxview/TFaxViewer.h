@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -40,6 +41,8 @@ public:
   // Text put before the page text ("title: Page 1 of 3"); empty by default.
   void SetPageTitle(const QString& title) { m_pageTitle = title; }
   int Zoom() const { return m_zoom; }
+  // Words to mark in the file set above (the words a search found in it).
+  void SetWordMarks(std::vector<faxview::WordMark> marks) { m_wordMarks = std::move(marks); }
 
 
   // Components, named as in the window's design.
@@ -122,6 +125,7 @@ private:
 
   QString m_faxFileName;
   QString m_pageTitle;
+  std::vector<faxview::WordMark> m_wordMarks;
   int m_zoom = 100;
   bool m_firstActivation = true;
   std::unique_ptr<appwidgets::HintRedirect> m_hints;

@@ -185,6 +185,8 @@ int TViewer::vLoadPage(int page) {
   m_host.SetBusy(false, m_busyCursor);
   if (rc == ecOutOfMemory)
     return rc;
+  entry.plainWidth = bm->width();
+  entry.plainHeight = bm->height();
   try {
     if (m_rotation != 0 && !bm->empty())
       *bm = RotateQuarterTurns(*bm, m_rotation);
@@ -199,6 +201,7 @@ int TViewer::vLoadPage(int page) {
 }
 
 int TViewer::vSetFile(const std::string& name) {
+  m_wordMarks.clear(); // they belong to the file shown before
   if (name.empty()) {
     vDisposeFax();
     m_fileName.clear();

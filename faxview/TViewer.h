@@ -8,6 +8,7 @@
 #include "faximage/PageBitmap.h"
 #include "faximage/UnpackerEngine.h"
 #include "faxview/ViewerMessages.h"
+#include "faxview/WordMark.h"
 
 #include <QColor>
 #include <QImage>
@@ -81,9 +82,18 @@ public:
   bool PageDamaged() const; // the current page was cut short by a file error
   const QImage& DisplayImage() const { return m_display; }
 
+  // Words marked with a translucent colour on their pages (the words a
+  // search found); an empty list marks none.
+  void SetWordMarks(std::vector<WordMark> marks);
+  // The current page's word marks in displayed-page pixels.
+  std::vector<QRect> WordMarkRects() const;
+  // Goes to the page of the first marked word and scrolls it into view.
+  void ShowFirstWordMark();
+
 private:
   struct PageEntry {
     int width = 0, height = 0;
+    int plainWidth = 0, plainHeight = 0; // before turning
     std::unique_ptr<faximage::PageBitmap> bitmap;
     bool damaged = false;
   };
@@ -133,6 +143,7 @@ private:
   // Painting (ViewerPaint.cpp).
   void vInvalidateAll() { m_host.InvalidateAll(); }
   void vPaint(QPainter& painter, const QRect& area);
+  void vPaintWordMarks(QPainter& painter, const QRect& page);
 
   ViewerHost& m_host;
   faximage::UnpackerEngine m_engine;
@@ -161,6 +172,7 @@ private:
   bool m_designMode = false;
   std::string m_designCaption;
   QImage m_display; // the current page as shown: size, turn and colours applied
+  std::vector<WordMark> m_wordMarks;
 };
 
 } // namespace faxview

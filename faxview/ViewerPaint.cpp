@@ -74,6 +74,7 @@ void TViewer::vPaint(QPainter& painter, const QRect& area) {
   if (page.isEmpty())
     return;
   painter.drawImage(page, m_display, page.translated(m_hPos, m_vPos));
+  vPaintWordMarks(painter, page);
   if (!m_markOn)
     return;
   const QRect mark = vGetMarkClientIntersection(MarkRect()).intersected(page);

@@ -18,7 +18,8 @@ FaxText ReadFaxText(PageOcr& ocr, const std::string& apfPath) {
     // As coded: a standard page keeps its 98 rows per inch and the reader
     // doubles them; decoding the same page twice would cost more.
     const faxexport::ExportPage page = faxexport::DecodeFaxPage(apfPath, n, true);
-    text.Pages.push_back(ocr.Read(page.bitmap, page.xDpi, page.yDpi));
+    text.Words.emplace_back();
+    text.Pages.push_back(ocr.Read(page.bitmap, page.xDpi, page.yDpi, &text.Words.back()));
   }
   return text;
 }

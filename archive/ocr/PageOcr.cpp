@@ -1,6 +1,9 @@
 #include "archive/ocr/PageOcr.h"
 
+#include "archive/OcrLanguages.h"
+
 #include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
 
 #include <dlfcn.h>
 
@@ -19,7 +22,10 @@ void UseOneCore() {
 }
 
 PageOcr::PageOcr(const std::string& language) : m_api(std::make_unique<tesseract::TessBaseAPI>()) {
-  if (m_api->Init(nullptr, language.c_str(), tesseract::OEM_LSTM_ONLY) != 0)
+  // The folder whose languages the preferences offer, so that both agree.
+  const std::string dir = OcrDataDir();
+  if (m_api->Init(dir.empty() ? nullptr : dir.c_str(), language.c_str(),
+                  tesseract::OEM_LSTM_ONLY) != 0)
     throw std::runtime_error("the OCR data for \"" + language + "\" is not installed");
   // A fax page is a page of text columns and blocks: fully automatic layout.
   m_api->SetPageSegMode(tesseract::PSM_AUTO);
@@ -32,7 +38,34 @@ PageOcr::~PageOcr() {
     m_api->End();
 }
 
-std::string PageOcr::Read(const faximage::PageBitmap& page, int xDpi, int yDpi) {
+namespace {
+
+// The words the engine found on the page it last read; y and height halved
+// back when the rows were doubled for it.
+void collectWords(tesseract::TessBaseAPI& api, bool doubledRows, PageWords& words) {
+  std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+  if (!it)
+    return;
+  const auto level = tesseract::RIL_WORD;
+  do {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (it->Empty(level) || !it->BoundingBox(level, &left, &top, &right, &bottom))
+      continue;
+    std::unique_ptr<char[]> text(it->GetUTF8Text(level));
+    if (!text || !*text.get())
+      continue;
+    const int shift = doubledRows ? 1 : 0;
+    words.Boxes.push_back({left, top >> shift, right - left,
+                           ((bottom + shift) >> shift) - (top >> shift), text.get()});
+  } while (it->Next(level));
+}
+
+} // namespace
+
+std::string PageOcr::Read(const faximage::PageBitmap& page, int xDpi, int yDpi,
+                          PageWords* words) {
+  if (words)
+    *words = PageWords{page.width(), page.height(), {}};
   if (page.empty())
     return {};
   // The engine takes 1-bit images with 1 = white, so the page is inverted;
@@ -50,23 +83,10 @@ std::string PageOcr::Read(const faximage::PageBitmap& page, int xDpi, int yDpi) 
   m_api->SetImage(bits.data(), page.width(), height, 0, int(stride));
   m_api->SetSourceResolution(xDpi > 0 ? xDpi : 204);
   std::unique_ptr<char[]> text(m_api->GetUTF8Text());
+  if (words)
+    collectWords(*m_api, doubleRows, *words);
   m_api->Clear();
   return text ? std::string(text.get()) : std::string();
-}
-
-std::vector<std::string> PageOcr::InstalledLanguages() {
-  tesseract::TessBaseAPI api;
-  std::vector<std::string> found;
-  if (api.Init(nullptr, "eng", tesseract::OEM_LSTM_ONLY) != 0 &&
-      api.Init(nullptr, "osd", tesseract::OEM_TESSERACT_ONLY) != 0)
-    return found;
-  std::vector<std::string> languages;
-  api.GetAvailableLanguagesAsVector(&languages);
-  for (const std::string& l : languages)
-    if (l != "osd")
-      found.push_back(l);
-  api.End();
-  return found;
 }
 
 } // namespace archive

@@ -2,6 +2,7 @@
 // Reads the text of one fax page with the Tesseract OCR engine. The engine
 // is loaded once per reader and a reader serves one thread at a time.
 
+#include "archive/WordBoxes.h"
 #include "faximage/PageBitmap.h"
 
 #include <memory>
@@ -26,11 +27,10 @@ public:
   // The text of a page (1 = black) whose pixels are xDpi by yDpi per inch.
   // Rows of a page with half the horizontal resolution (standard fax pages
   // as coded) are doubled first: the engine's line finder expects square
-  // pixels.
-  std::string Read(const faximage::PageBitmap& page, int xDpi, int yDpi);
-
-  // The languages whose data the engine finds, "osd" left out.
-  static std::vector<std::string> InstalledLanguages();
+  // pixels. With `words`, also where each word stands, in the page's pixels
+  // as coded.
+  std::string Read(const faximage::PageBitmap& page, int xDpi, int yDpi,
+                   PageWords* words = nullptr);
 
 private:
   std::unique_ptr<tesseract::TessBaseAPI> m_api;

@@ -9,10 +9,12 @@
 #include "archive/FaxText.h"
 #include "archive/IsolatedOcr.h"
 #include "archive/OcrWorker.h"
+#include "archive/SentFaxes.h"
 #include "archive/ocr/FaxOcr.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -69,6 +71,48 @@ TEST(ArchiveIndex, WhatTheUserTypesIsNeverQuerySyntax) {
   EXPECT_EQ(archive::MatchQuery(" ,;- "), "");
 }
 
+TEST(ArchiveIndex, KeepsWhereTheWordsStandAndFindsThemByPrefix) {
+  const std::string dir = freshDir("index-boxes");
+  archive::ArchiveIndex index(dir + "archive.sqlite");
+  archive::FaxText fax = text("", {"Oak boards", "Walnut, sawn"});
+  fax.Words = {{1728, 1100, {{100, 200, 90, 30, "Oak"}, {200, 200, 160, 30, "boards"}}},
+               {1728, 1100, {{120, 400, 180, 32, "Walnut,"}, {320, 400, 100, 32, "sawn"}}}};
+  index.Store("FAX00001.APF", {10, 1}, fax);
+  // The Received table may spell the file's name in another case.
+  const std::vector<archive::PageWords> pages = index.Words("fax00001.apf");
+  ASSERT_EQ(pages.size(), 2u);
+  const auto found = archive::MatchingWords(pages, {"waln", "oak"});
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].Page, 1);
+  EXPECT_EQ(found[0].Box.Text, "Oak");
+  EXPECT_EQ(found[1].Page, 2);
+  EXPECT_EQ(found[1].Box.X, 120);
+  EXPECT_EQ(found[1].Box.Width, 180);
+  EXPECT_EQ(found[1].PageHeight, 1100);
+  EXPECT_TRUE(index.Words("FAX00002.APF").empty());
+}
+
+TEST(ArchiveIndex, IndexOfAnOlderFormIsMadeAnew) {
+  const std::string dir = freshDir("index-old");
+  {
+    // The tables as the first version of the program made them.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir + "archive.sqlite").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE faxes(id INTEGER PRIMARY KEY, name TEXT UNIQUE NOT NULL,"
+                           " size INTEGER NOT NULL, mtime INTEGER NOT NULL, pages INTEGER NOT NULL);"
+                           "INSERT INTO faxes VALUES(1, 'A.APF', 1, 1, 1);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+  }
+  archive::ArchiveIndex index(dir + "archive.sqlite", true);
+  EXPECT_TRUE(index.Rebuilt());
+  EXPECT_EQ(index.Count(), 0);
+  archive::ArchiveIndex again(dir + "archive.sqlite", true);
+  EXPECT_FALSE(again.Rebuilt());
+}
+
 TEST(ArchiveIndex, DamagedFileIsReplacedByAnEmptyIndex) {
   const std::string dir = freshDir("index-garbage");
   {
@@ -89,7 +133,7 @@ void addFax(const std::string& dir, const std::string& name, const std::string& 
 
 struct Worker {
   explicit Worker(const std::string& dir)
-      : worker({dir + "archive.sqlite", dir + "receive/",
+      : worker({dir + "archive.sqlite", {dir + "receive/", dir + "sent-text/"},
                  [] { return archive::MakeTextReader("eng"); }},
                 [this](const std::string& name, const std::string& problem) {
                   std::lock_guard lock(mutex);
@@ -156,6 +200,36 @@ TEST(OcrWorker, DamagedOrDeletedIndexIsMadeAgainFromTheFaxes) {
 
 namespace {
 
+TEST(OcrWorker, SentFaxIsFoundByItsTextAfterItsPagesAreGone) {
+  const std::string dir = freshDir("worker-sent");
+  const std::string pages = dir + "TOV_1.APF";
+  faxtest::writeApf(pages, {archivetest::DrawTextPage("Quotation for larch cladding", 28)});
+  const std::string key = "00aa11bb22cc33dd";
+  ASSERT_TRUE(archive::KeepSentFaxPages(pages, dir + "sent-text/", key));
+  EXPECT_FALSE(archive::KeepSentFaxPages(pages, dir + "sent-text/", "../x"));
+  fs::remove(pages); // as after sending
+  {
+    Worker w(dir);
+    ASSERT_TRUE(w.worker.WaitIdle(120000));
+    EXPECT_EQ(w.worker.Stored(), 1);
+    EXPECT_THAT(search(dir, "larch"), ElementsAre("sent/" + key));
+  }
+  EXPECT_FALSE(fs::exists(dir + "sent-text/" + key + ".apf")) << "read pages are let go";
+  ASSERT_TRUE(fs::exists(dir + "sent-text/" + key + ".ocr"));
+
+  // The index lost: the sent fax's text comes back from what was read.
+  archive::ArchiveIndex::Discard(dir + "archive.sqlite");
+  Worker w(dir);
+  ASSERT_TRUE(w.worker.WaitIdle(120000));
+  EXPECT_THAT(search(dir, "larch cladding"), ElementsAre("sent/" + key));
+  archive::ArchiveIndex index(dir + "archive.sqlite");
+  const auto found = archive::MatchingWords(index.Words("sent/" + key), {"larch"});
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_GT(found[0].Box.Width, 50);
+  std::lock_guard lock(w.mutex);
+  EXPECT_TRUE(w.problems.empty()) << w.problems.front();
+}
+
 // The desktop program's reader: the OCR module in a child process per fax.
 TEST(IsolatedOcr, ReadsInAChildAndBringsBackItsFailure) {
   const std::string dir = freshDir("isolated");
@@ -165,6 +239,12 @@ TEST(IsolatedOcr, ReadsInAChildAndBringsBackItsFailure) {
   ASSERT_EQ(text.Pages.size(), 1u);
   EXPECT_NE(text.Pages[0].find("cedar shingles"), std::string::npos) << text.Pages[0];
   EXPECT_EQ(text.RemoteId, "TEST");
+  // Where each word stands comes back too, in the page's pixels.
+  ASSERT_EQ(text.Words.size(), 1u);
+  const auto cedar = archive::MatchingWords(text.Words, {"cedar"});
+  ASSERT_EQ(cedar.size(), 1u);
+  EXPECT_EQ(cedar[0].PageWidth, 1728);
+  EXPECT_GT(cedar[0].Box.Width, 3 * cedar[0].Box.Height / 2);
   {
     std::ofstream bad(dir + "receive/BAD.APF");
     bad << "not a fax";

@@ -1,6 +1,7 @@
 // The main window's Send command end to end: the fax file is built from
 // the selected Sent record, the send dialog opens on it, and the record
 // gets the outcome; through the simulated modem and remote fax machine.
+// The sent fax's text is read for the search field after its pages are gone.
 
 #include "../faxengine/FaxSimHarness.h"
 #include "SendTestSupport.h"
@@ -10,13 +11,16 @@
 #include "core/Settings.h"
 #include "widgets/MessageBoxes.h"
 #include "send/TSendFaxForm.h"
+#include "faxview/TFaxViewer.h"
 #include "xbase/Table.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -50,7 +54,7 @@ std::vector<std::vector<uint8_t>> FineRows(const std::vector<std::vector<uint8_t
   return fine;
 }
 
-bool Visible(TSendFaxForm& f) {
+template <typename T> bool Visible(T& f) {
   return f.isVisible();
 }
 
@@ -75,7 +79,7 @@ TEST(MainWindowSend, CloseWithoutSendingThenSendWritesTheRecord) {
 
   // Closing without sending.
   QString title, phone;
-  sendtest::WhenModal<TSendFaxForm>(Visible, [&](TSendFaxForm& f) {
+  sendtest::WhenModal<TSendFaxForm>(Visible<TSendFaxForm>, [&](TSendFaxForm& f) {
     title = f.windowTitle();
     phone = f.findChild<QLineEdit*>("sfPhoneNumber")->text();
     sendtest::Click(f, "CloseButton");
@@ -95,7 +99,7 @@ TEST(MainWindowSend, CloseWithoutSendingThenSendWritesTheRecord) {
   // Sending: the dialog's file is kept aside to compare with what arrived.
   QString faxFile;
   const std::string kept = home.Dir() + "sent.apf";
-  sendtest::WhenModal<TSendFaxForm>(Visible, [&](TSendFaxForm& f) {
+  sendtest::WhenModal<TSendFaxForm>(Visible<TSendFaxForm>, [&](TSendFaxForm& f) {
     faxFile = f.FaxFile();
     QFile::copy(faxFile, QString::fromStdString(kept));
     setNextAnswer(QMessageBox::Ok);
@@ -144,6 +148,24 @@ TEST(MainWindowSend, CloseWithoutSendingThenSendWritesTheRecord) {
   ASSERT_EQ(got[0].size(), top + built[0].size());
   for (size_t y = 0; y < built[0].size(); ++y)
     ASSERT_EQ(got[0][top + y], built[0][y]) << "row " << y;
+
+  // The pages are gone, yet a word only the fax's body holds finds it, and
+  // the viewer marks the word on the fax's page.
+  auto* search = w.findChild<QLineEdit*>("SearchEdit");
+  auto* count = w.findChild<QLabel*>("SearchCount");
+  QTest::keyClicks(search, "march");
+  EXPECT_TRUE(sendtest::WaitUntil([&] { return count->text() == "1 sent, 0 received"; }, 120))
+      << count->text().toStdString();
+  std::size_t marks = 0;
+  sendtest::WhenModal<TFaxViewer>(Visible<TFaxViewer>, [&](TFaxViewer& viewer) {
+    marks = viewer.FaxViewer->Engine().WordMarkRects().size();
+    sendtest::Click(viewer, "CloseButton");
+  });
+  sendtest::Click(w, "ViewFaxButton");
+  EXPECT_EQ(marks, 1u) << "the word is marked where it stands";
+  search->clear();
+  QTest::keyClicks(search, "april");
+  EXPECT_TRUE(sendtest::WaitUntil([&] { return count->text() == "0 sent, 0 received"; }, 10));
 }
 
 } // namespace

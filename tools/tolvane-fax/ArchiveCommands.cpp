@@ -4,6 +4,7 @@
 #include "archive/ArchiveIndex.h"
 #include "archive/FaxText.h"
 #include "archive/OcrWorker.h"
+#include "archive/SentFaxes.h"
 #include "archive/ocr/FaxOcr.h"
 #include "archive/ocr/PageOcr.h"
 #include "faximage/ApfFile.h"
@@ -37,17 +38,18 @@ int searchCommand(const std::vector<std::string>& args) {
     platform::setProgramDir(cl.value("data-dir"));
   const std::string dir = platform::ProgramDir();
   const std::string receive = dir + "receive/";
+  const archive::FaxFolders folders{receive, dir + "sent-text/"};
   archive::ArchiveIndex index(dir + "archive.sqlite", true);
   if (index.Rebuilt())
     std::fprintf(stderr, "The search index was damaged and is made anew from the faxes.\n");
-  const auto unread = archive::UnreadFaxes(index, receive);
+  const auto unread = archive::UnreadFaxes(index, folders);
   if (!unread.empty()) {
-      const archive::TextReader reader = archive::MakeTextReader(cl.value("lang", "eng"));
+    const archive::TextReader reader = archive::MakeTextReader(cl.value("lang", "eng"));
     int n = 0;
     for (const std::string& name : unread) {
       std::fprintf(stderr, "Reading %s (%d of %zu)\n", name.c_str(), ++n, unread.size());
       try {
-        archive::ReadIntoIndex(index, reader, receive, name);
+        archive::ReadIntoIndex(index, reader, folders, name);
       } catch (const archive::IndexError&) {
         throw;
       } catch (const std::exception& e) {
@@ -60,6 +62,10 @@ int searchCommand(const std::vector<std::string>& args) {
     words += w + " ";
   const auto found = index.Search(words);
   for (const std::string& name : found) {
+    if (const std::string key = archive::SentFaxKey(name); !key.empty()) {
+      std::printf("sent fax %s\n", key.c_str());
+      continue;
+    }
     faximage::ApfFileHeader header;
     const bool read = faximage::readApfFileHeader(receive + name, header) == 0;
     std::printf("%s\t%u page(s)\t%s\n", (receive + name).c_str(), read ? header.pageCount : 0,
