@@ -230,12 +230,16 @@ void TFaxEditor::ShowPage(Page page) {
   RecipientButton->setChecked(page == RecipientPage);
   DocumentButton->setChecked(page == DocumentPage);
   CoverButton->setChecked(page == CoverPage);
+  // The page shown takes the keyboard, so that typing goes into it and
+  // Return never reaches the default Accept button of an untouched window.
   if (page == RecipientPage) {
     Zoombutton->hide();
+    Recipient->setFocus();
     return;
   }
   Zoombutton->setText(ZoomCaption(editorInView()->Zoom()));
   Zoombutton->show();
+  editorInView()->setFocus();
 }
 
 void TFaxEditor::SetZoom(int zoom) {

@@ -131,14 +131,28 @@ TEST_F(FaxEditorTest, TextsShowTheirLimitsAndRefuseWhatTheTableCannotHold) {
   QTest::mouseClick(ed.OKButton, Qt::LeftButton);
   EXPECT_EQ(ed.result(), 1);
 
-  // Enter moves on to the next box instead of closing the window.
+  // A new window takes typing into its first box, and Enter moves on to the
+  // next box instead of closing the window with an empty document.
   TFaxEditor second;
   second.show();
-  second.activateWindow();
-  second.Recipient->setFocus();
-  QTest::keyClick(second.Recipient, Qt::Key_Return);
+  QApplication::setActiveWindow(&second);
+  for (const char* typed : {"Bob", "5550100", "Invoice"}) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClicks(focus, QString::fromLatin1(typed));
+    QTest::keyClick(focus, Qt::Key_Return);
+    EXPECT_TRUE(second.isVisible());
+    EXPECT_NE(second.result(), 1);
+  }
+  EXPECT_EQ(second.Recipient->text(), QStringLiteral("Bob"));
+  EXPECT_EQ(second.FaxNumber->text(), QStringLiteral("5550100"));
+  EXPECT_EQ(second.Subject->text(), QStringLiteral("Invoice"));
+  // The document page, when chosen, takes the typing too.
+  QTest::mouseClick(second.DocumentButton, Qt::LeftButton);
+  QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Dear Bob"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   EXPECT_TRUE(second.isVisible());
-  EXPECT_NE(second.result(), 1);
+  EXPECT_TRUE(second.RichDoc->toPlainText().startsWith(QStringLiteral("Dear Bob")));
 }
 
 TEST_F(FaxEditorTest, PagesZoomWordWrapAndPageBreaks) {
