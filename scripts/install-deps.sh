@@ -18,6 +18,7 @@ PACKAGES=(
   cups-daemon cups-client cups-ipp-utils
   hylafax-server
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libre-dev
+  tesseract-ocr-fra
 )
 
 missing=()
