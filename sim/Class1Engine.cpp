@@ -1,5 +1,7 @@
 #include "sim/Class1Engine.h"
 
+#include "sim/T31Guard.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -32,6 +34,7 @@ void Class1Engine::create() {
   m_t31 = t31_init(nullptr, &Class1Engine::atTx, this, &Class1Engine::control, this,
                    m_t38 ? &Class1Engine::t38Tx : nullptr, this);
   m_t38Mode = false;
+  T31Guard::guardT38(m_t31);
   t31_set_mode(m_t31, 0); // audio until the line says otherwise
   if (std::getenv("TOLVANE_SIM_TRACE")) {
     span_log_set_level(t31_get_logging_state(m_t31),
@@ -147,7 +150,7 @@ bool Class1Engine::inDataMode() const {
 }
 
 void Class1Engine::dteData(const uint8_t* data, size_t len) {
-  t31_at_rx(m_t31, reinterpret_cast<const char*>(data), static_cast<int>(len));
+  T31Guard::dteData(m_t31, data, len);
 }
 
 bool Class1Engine::escape() {
@@ -194,6 +197,7 @@ void Class1Engine::addLineNoise(double bitErrorRate, uint32_t seed) {
 void Class1Engine::rx(const int16_t* amp, int samples) {
   if (m_noise)
     m_noise->Attach(m_t31->audio.modems);
+  T31Guard::guardAudio(m_t31);
   t31_rx(m_t31, const_cast<int16_t*>(amp), samples);
 }
 
@@ -209,6 +213,11 @@ void Class1Engine::setT38Mode(bool on) {
   // post-page answer would never reach the DTE.
   if (on)
     m_t31->t38_fe.current_rx_type = T30_MODEM_V21;
+}
+
+void Class1Engine::rxFillin(int samples) {
+  T31Guard::guardAudio(m_t31);
+  t31_rx_fillin(m_t31, samples);
 }
 
 int Class1Engine::t38Tx(t38_core_state_t*, void* user, const uint8_t* buf, int len, int count) {

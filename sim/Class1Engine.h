@@ -48,7 +48,7 @@ public:
   // Line time passing in T.38 mode (drives T.31's paced T.38 transmitter).
   void t38Tick(int samples) { t31_t38_send_timeout(m_t31, samples); }
   // Audio that never arrived (a lost RTP packet).
-  void rxFillin(int samples) { t31_rx_fillin(m_t31, samples); }
+  void rxFillin(int samples);
   // Bit errors in the page data this modem receives from the line.
   void addLineNoise(double bitErrorRate, uint32_t seed);
 

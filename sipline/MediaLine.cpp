@@ -183,12 +183,16 @@ void MediaLine::readable() {
         m_remote = from;
         m_latched = true;
       }
-      if (m_t38)
-        m_udptlRx.datagram(buf, static_cast<size_t>(len));
-      else
-        audioIn(buf, static_cast<size_t>(len));
+      datagramIn(buf, static_cast<size_t>(len));
     }
   }
+}
+
+void MediaLine::datagramIn(const uint8_t* data, size_t len) {
+  if (m_t38)
+    m_udptlRx.datagram(data, len);
+  else
+    audioIn(data, len);
 }
 
 } // namespace tolvane::sipline

@@ -38,6 +38,8 @@ public:
   void tick();
   // Reads what has arrived on either socket.
   void readable();
+  // One datagram from the far end's stream in use (UDPTL or RTP), as read.
+  void datagramIn(const uint8_t* data, size_t len);
   // An IFP packet from the modem for the line. Indicators go count times,
   // as spandsp asks, as the same datagram, so that the far end drops the
   // repeats by sequence number.

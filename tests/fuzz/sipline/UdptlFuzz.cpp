@@ -2,12 +2,60 @@
 // must encode back to the same packet, and a receiver fed the datagrams in
 // turn must never deliver a sequence number again, or one a little older
 // than the last it delivered (a far jump is a new stream and allowed).
+// The same datagrams then reach spandsp's T.31 modem through the SIP modem's
+// media line, as a far end's T.38 stream does in a call.
 
+#include "sim/AtParser.h"
+#include "sipline/MediaLine.h"
 #include "sipline/Udptl.h"
 
 #include <cstdlib>
 
+using namespace tolvane;
 using namespace tolvane::sipline;
+
+namespace {
+
+// The first octet picks the T.38 version and what the modem's DTE is doing:
+// nothing (frames are queued), waiting for the far end's frames after
+// dialling, or sending its own after answering.
+void intoModem(const uint8_t* data, size_t size) {
+  if (size == 0)
+    return;
+  MediaLine* line = nullptr;
+  sim::Class1Engine engine(
+      [](const uint8_t*, size_t) {}, [](const std::string&) {}, [] {}, [] {},
+      [&](const uint8_t* ifp, int len, int count) { line->sendIfp(ifp, len, count); });
+  MediaLine media(engine, "127.0.0.1");
+  line = &media;
+  engine.selectClass("1");
+  T38Attributes t38;
+  t38.version = data[0] & 0x80 ? 2 : 0;
+  media.useT38("127.0.0.1", 0, t38); // port 0: nothing is sent
+  switch (data[0] % 3) {
+  case 1:
+    engine.command(sim::AtCommand{"D", "T502"});
+    engine.callEvent(sim::CallEvent::Connected);
+    break;
+  case 2:
+    engine.command(sim::AtCommand{"A", ""});
+    engine.callEvent(sim::CallEvent::Answered);
+    break;
+  default:
+    break;
+  }
+  size_t i = 1;
+  while (i < size) {
+    size_t n = data[i++];
+    if (n > size - i)
+      n = size - i;
+    media.datagramIn(data + i, n);
+    media.tick();
+    i += n;
+  }
+}
+
+} // namespace
 
 int fuzzUdptl(const uint8_t* data, size_t size) {
   if (auto p = parseUdptl(data, size); p && !p->fec) {
@@ -35,6 +83,7 @@ int fuzzUdptl(const uint8_t* data, size_t size) {
     receiver.datagram(data + i, n);
     i += n;
   }
+  intoModem(data, size);
   return 0;
 }
 
