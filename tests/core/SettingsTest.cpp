@@ -4,6 +4,8 @@
 #include "core/SharedServices.h"
 #include "platform/ProgramDir.h"
 
+#include "tests/support/IniFileTest.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,29 +18,7 @@ using namespace app;
 
 namespace {
 
-class SettingsFile : public ::testing::Test {
-protected:
-  void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            ("tolvane-settings-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    m_ini = (m_dir / "TOV.INI").string();
-  }
-  void TearDown() override { fs::remove_all(m_dir); }
-
-  void writeFile(const std::string& bytes) { std::ofstream(m_ini, std::ios::binary) << bytes; }
-  std::string readFile() {
-    std::ifstream in(m_ini, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-
-  fs::path m_dir;
-  std::string m_ini;
-};
+using SettingsFile = testsupport::IniFileTest;
 
 } // namespace
 

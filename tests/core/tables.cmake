@@ -1,3 +1,3 @@
-tolvane_test(test_app_tables SOURCES
+tolvane_test(test_core_tables SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/TablesTest.cpp
   DEPS tolvane_core)

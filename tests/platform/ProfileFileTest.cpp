@@ -3,6 +3,8 @@
 #include "platform/ProgramDir.h"
 #include "tests/fuzz/platform/ProfileFuzzCheck.h"
 
+#include "tests/support/IniFileTest.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,29 +18,7 @@ using platform::ProfileText;
 
 namespace {
 
-class ProfileFileTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            ("tolvane-profile-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    m_ini = (m_dir / "TOV.INI").string();
-  }
-  void TearDown() override { fs::remove_all(m_dir); }
-
-  void writeFile(const std::string& bytes) { std::ofstream(m_ini, std::ios::binary) << bytes; }
-  std::string readFile() {
-    std::ifstream in(m_ini, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-
-  fs::path m_dir;
-  std::string m_ini;
-};
+using ProfileFileTest = testsupport::IniFileTest;
 
 std::string setValue(std::string text, const char* section, const char* key, const char* value) {
   ProfileText p(std::move(text));
