@@ -91,6 +91,7 @@ int ReceiveMachine::BeginPage() {
     return rc;
   m_rec.pageBytesDone = 0;
   m_dle.Reset();
+  m_afterConnect = true;
   m_s.ArmTimeout(m_proto.responseTicks);
   return 0;
 }
@@ -113,6 +114,12 @@ bool ReceiveMachine::StorePageData(bool reverseBits, bool& ended) {
   uint8_t b;
   ended = false;
   while (!ended && m_s.Port().readByte(b) == 0) {
+    // The line feed that ends "CONNECT" is not page data: an MMR page, which
+    // has no EOL to start at, would not decode after it.
+    const bool lineEnd = m_afterConnect && b == '\n';
+    m_afterConnect = false;
+    if (lineEnd)
+      continue;
     m_dle.Decode(&b, 1, out, ended);
     if ((out.size() >= static_cast<std::size_t>(kDataBlock) || ended) &&
         !StoreBlock(out, reverseBits))

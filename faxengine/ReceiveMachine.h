@@ -99,6 +99,7 @@ protected:
 
   ReceivedFile m_file;
   DleDecoder m_dle;
+  bool m_afterConnect = false; // no page data byte read since CONNECT
   bool m_hungUp = false;
 
 private:

@@ -98,7 +98,7 @@ Class2Modem::Result Class2Modem::Impl::faxParamCommand(FaxParams& params, bool r
                                                        std::string_view rest) {
   FaxParams limits = kFaxParamLimits;
   limits.br = m_options.maxBitRate;
-  limits.ec = 0;
+  limits.ec = 1;
   limits.bf = 0;
   if (rest == "?") {
     send(prefix + formatFaxParams(params));
@@ -116,7 +116,9 @@ Class2Modem::Result Class2Modem::Impl::faxParamCommand(FaxParams& params, bool r
   // Values beyond what the modem does are lowered to its best, as modems do
   // with an over-ambitious DTE.
   parsed->br = std::min(parsed->br, limits.br);
-  parsed->ec = 0;
+  parsed->ec = std::min(parsed->ec, 1);
+  if (parsed->df == 2)
+    parsed->df = 1; // no uncompressed mode: two-dimensional coding instead
   parsed->bf = 0;
   params = *parsed;
   return Result::Ok;
@@ -227,6 +229,7 @@ Class2Modem::Result Class2Modem::Impl::fdt() {
     return Result::Error;
   m_dle.reset();
   m_pending = true;
+  m_wholePage.clear();
   m_line->beginStreamedPage();
   if (m_documentStarted) {
     connectForData(); // the engine started the page when the last one was confirmed
@@ -239,7 +242,7 @@ Class2Modem::Result Class2Modem::Impl::fdt() {
   wanted.br = std::min(wanted.br, m_options.maxBitRate);
   m_negotiated = negotiate(wanted, m_remoteDis);
   m_state = State::SendTraining;
-  m_line->setTwoDimensional(m_negotiated.df >= 1);
+  m_line->setCoding(m_negotiated.df, m_negotiated.ec != 0);
   if (!m_line->startDocument(pageWidthPixels(m_negotiated.wd), m_negotiated.vr == 1))
     endCall(40);
   return Result::Pending;

@@ -175,13 +175,15 @@ void Class2Modem::Impl::startLine(bool calling) {
       onCallEnd(code);
   };
   m_line = std::make_unique<T30Line>(config, cb);
-  // An answering modem offers MR when its DTE has said it takes it.
+  // An answering modem offers the codings and error correction its DTE has
+  // said it takes.
   if (!calling)
-    m_line->setTwoDimensional(m_modemCaps.df >= 1);
+    m_line->setCoding(m_modemCaps.df, m_modemCaps.ec != 0);
   // A new call reports its connection and starts its document afresh: a
   // call that ended on its own (not through a reset) leaves these set.
   m_reportedConnect = false;
   m_documentStarted = false;
+  m_negotiated = FaxParams{};
   m_lastPpm = 0;
   m_remoteId.clear();
   m_state = calling ? State::Calling : State::RecvPhaseB;
@@ -192,9 +194,14 @@ void Class2Modem::Impl::startLine(bool calling) {
 // engine is held at the far end's DIS until the DTE gives +FDT; the page
 // status after each page is reported as soon as the response is heard.
 bool Class2Modem::Impl::holdBefore(const uint8_t* frame, int len) {
+  uint8_t f = fcf(frame, len);
+  if (f == kFcfCfr && m_state == State::SendTraining && ecmSending()) {
+    // The page goes out in blocks once the modem has all of it.
+    connectForData();
+    return true;
+  }
   if (m_state != State::Calling && m_state != State::SendLine)
     return false;
-  uint8_t f = fcf(frame, len);
   if (f == kFcfCsi && m_state == State::Calling) {
     m_remoteId = identFrom(frame, len);
     return false;
@@ -212,14 +219,17 @@ bool Class2Modem::Impl::holdBefore(const uint8_t* frame, int len) {
   int status = statusFor(f);
   if (status == 0 || m_state != State::SendLine)
     return false;
+  if (ecmSending() && m_lastPpm == 0)
+    return false; // a block within the page
   bool last = m_lastPpm == kFcfEop || m_lastPpm == kFcfPriEop;
   reportPageResult(f);
   // After the last page the engine says goodbye on its own and the end of
   // the call is reported; otherwise it starts the next page at once and
-  // sends fill until the DTE's data comes.
+  // sends fill until the DTE's data comes, or with error correction waits
+  // for the whole of it.
   if (!last)
     m_state = State::SendReady;
-  return false;
+  return !last && ecmSending();
 }
 
 void Class2Modem::Impl::reportPageResult(uint8_t response) {
@@ -243,14 +253,21 @@ void Class2Modem::Impl::onFrame(bool incoming, const uint8_t* frame, int len) {
   if (!incoming) {
     if (isPpm(f))
       m_lastPpm = f;
+    else if (f == kFcfPps && len > 3)
+      m_lastPpm = static_cast<uint8_t>(frame[3] & 0xFE);
     if (f == kFcfDcs && m_state == State::SendTraining)
       m_negotiated = paramsFromDcs(frame, len);
     if (m_state == State::RecvPhaseB && f == kFcfCfr) {
       result("OK");
       m_state = State::RecvReady;
     }
-    if (statusFor(f) != 0 && !m_rxPages.empty() && !m_rxPages.back().complete) {
+    if (statusFor(f) != 0 && !m_rxPages.empty() && !m_rxPages.back().complete &&
+        m_rxPages.back().ppm != 0) {
       RxPage& page = m_rxPages.back();
+      if (m_negotiated.ec != 0 && page.bytes.empty()) {
+        m_rxPages.pop_back(); // the far end repeated its last PPS: no new page
+        return;
+      }
       if (m_line)
         m_line->lastPageRows(page.rows, page.badRows);
       page.status = statusFor(f);
@@ -275,11 +292,13 @@ void Class2Modem::Impl::onFrame(bool incoming, const uint8_t* frame, int len) {
   } else if (f == kFcfDcs) {
     m_negotiated = paramsFromDcs(frame, len);
     send(std::string(m_words.dcs) + ":" + formatFaxParams(m_negotiated));
-  } else if (isPpm(f)) {
-    m_lastPpm = f;
+  } else if (isPpm(f) ||
+             (f == kFcfPps && len > 3 && isPpm(static_cast<uint8_t>(frame[3] & 0xFE)))) {
+    uint8_t ppm = f == kFcfPps ? static_cast<uint8_t>(frame[3] & 0xFE) : f;
+    m_lastPpm = ppm;
     if (m_rxPages.empty() || m_rxPages.back().complete)
       m_rxPages.emplace_back();
-    m_rxPages.back().ppm = f;
+    m_rxPages.back().ppm = ppm;
   }
 }
 

@@ -85,6 +85,7 @@ public:
   void setXoff(bool off);
   bool softwareFlow() const;
   void handOverPage(bool more);
+  bool ecmSending() const { return m_negotiated.ec != 0 && m_state < State::Answering; }
   void reportPageResult(uint8_t response);
   void feedReceiveControls(const uint8_t* data, size_t len);
   void flushReceivedData();
@@ -130,9 +131,10 @@ public:
 
   // sending
   DleDecoder m_dle;
-  std::vector<uint8_t> m_pageData; // DTE bytes of the current call, unframed
-  bool m_documentStarted = false;  // the engine has gone past the far end's DIS
-  bool m_xoff = false;             // the DTE is told to stop sending page data
+  std::vector<uint8_t> m_pageData;  // DTE bytes of the current call, unframed
+  std::vector<uint8_t> m_wholePage; // with error correction: the page so far
+  bool m_documentStarted = false;   // the engine has gone past the far end's DIS
+  bool m_xoff = false;              // the DTE is told to stop sending page data
 
   // receiving
   struct RxPage {

@@ -36,7 +36,10 @@ size_t Class2Modem::Impl::dteData(const uint8_t* data, size_t len) {
   if ((m_bitOrder & 1) != 0)
     for (uint8_t& b : m_pageData)
       b = reverseBits(b);
-  m_line->streamData(m_pageData.data(), m_pageData.size());
+  if (ecmSending())
+    m_wholePage.insert(m_wholePage.end(), m_pageData.begin(), m_pageData.end());
+  else
+    m_line->streamData(m_pageData.data(), m_pageData.size());
   m_pageData.clear();
   if (m_dle.end() != DleDecoder::End::None)
     finishSentPage(m_dle.end());
@@ -80,7 +83,8 @@ void Class2Modem::Impl::updateFlowControl() {
     m_state = State::SendPageEnd;
     result("OK");
   }
-  if (m_state != State::SendData || !m_line) {
+  // With error correction the modem takes the whole page into its memory.
+  if (m_state != State::SendData || !m_line || ecmSending()) {
     setXoff(false);
     return;
   }
@@ -93,6 +97,13 @@ void Class2Modem::Impl::updateFlowControl() {
 
 void Class2Modem::Impl::finishSentPage(DleDecoder::End how) {
   setXoff(false);
+  if (how == DleDecoder::End::Etx && ecmSending()) {
+    // The page is in the modem's memory; it goes out once the DTE has said
+    // what follows it (+FET).
+    m_state = State::SendPageEnd;
+    result("OK");
+    return;
+  }
   if (how == DleDecoder::End::Etx) {
     // A real modem confirms the page data once it has left on the line;
     // DTEs time the page by that OK.
@@ -108,8 +119,11 @@ void Class2Modem::Impl::finishSentPage(DleDecoder::End how) {
 // The DTE has said what follows the page: the engine ends it accordingly.
 void Class2Modem::Impl::handOverPage(bool more) {
   m_state = State::SendLine;
-  if (m_line)
+  if (m_line && ecmSending())
+    m_line->sendWholePage(std::move(m_wholePage), more);
+  else if (m_line)
     m_line->endStreamedPage(more);
+  m_wholePage.clear();
 }
 
 // ---- receiving ----------------------------------------------------------

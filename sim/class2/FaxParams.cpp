@@ -1,5 +1,6 @@
 #include "sim/class2/FaxParams.h"
 
+#include <algorithm>
 #include <array>
 
 #include <spandsp.h>
@@ -95,6 +96,10 @@ std::string formatFaxParamRanges(const FaxParams& limits) {
     int top = fieldOf(limits, i);
     if (i)
       s += ',';
+    if (i == 4 && top == 3) {
+      s += "(0,1,3)";
+      continue;
+    }
     s += top == 0 ? "(0)" : top == 1 ? "(0,1)" : "(0-" + std::to_string(top) + ")";
   }
   return s;
@@ -111,8 +116,9 @@ FaxParams paramsFromDis(const uint8_t* frame, int len) {
   p.vr = bit(frame, len, 15) ? 1 : 0;
   p.wd = widthFrom(frame, len);
   p.ln = lengthFrom(frame, len);
-  p.df = bit(frame, len, 16) ? 1 : 0; // two-dimensional coding
   p.ec = bit(frame, len, 27) ? 1 : 0;
+  // T.6 coding (bit 31) only counts with error correction, which it needs.
+  p.df = bit(frame, len, 31) && p.ec ? 3 : bit(frame, len, 16) ? 1 : 0;
   p.st = scanTimeFrom(frame, len);
   return p;
 }
@@ -157,8 +163,10 @@ FaxParams negotiate(const FaxParams& wanted, const FaxParams& remote) {
   p.br = std::min(wanted.br, remote.br);
   p.wd = std::min(wanted.wd, remote.wd);
   p.ln = std::min(wanted.ln, remote.ln);
-  p.df = std::min(wanted.df, remote.df);
-  p.ec = 0; // this modem sends without error correction
+  p.ec = std::min(wanted.ec, remote.ec) > 0 ? 1 : 0;
+  // MMR where both take it (it needs error correction), else MR where both
+  // take that.
+  p.df = p.ec && wanted.df == 3 && remote.df == 3 ? 3 : std::min({wanted.df, remote.df, 1});
   p.bf = 0;
   p.st = remote.st;
   return p;

@@ -15,8 +15,8 @@ struct FaxParams {
   int br = 3; // bit rate: 0 2400, 1 4800, 2 7200, 3 9600, 4 12000, 5 14400
   int wd = 0; // page width: 0 1728, 1 2048, 2 2432 pixels
   int ln = 2; // page length: 0 A4, 1 B4, 2 unlimited
-  int df = 0; // data format: 0 one-dimensional MH, 1 two-dimensional MR
-  int ec = 0; // error correction: 0 none
+  int df = 0; // data format: 0 one-dimensional MH, 1 two-dimensional MR, 3 T.6 MMR
+  int ec = 0; // error correction: 0 none, 1 T.30 Annex A
   int bf = 0; // binary file transfer: 0 none
   int st = 0; // minimum scan time code 0..7
 
@@ -24,7 +24,7 @@ struct FaxParams {
 };
 
 // Upper bounds of each value as this simulator can run them.
-constexpr FaxParams kFaxParamLimits{1, 5, 2, 2, 1, 2, 1, 7};
+constexpr FaxParams kFaxParamLimits{1, 5, 2, 2, 3, 2, 1, 7};
 
 // Parses "1,5,0,2,0,0,0,0" onto base: empty fields keep the base value, as
 // in "AT+FDIS=,3". Returns nothing for text that is not such a list or a
@@ -32,7 +32,9 @@ constexpr FaxParams kFaxParamLimits{1, 5, 2, 2, 1, 2, 1, 7};
 std::optional<FaxParams> parseFaxParams(std::string_view text, const FaxParams& base);
 // "1,5,0,2,0,0,0,0"
 std::string formatFaxParams(const FaxParams& p);
-// The ranges a modem answers to "=?": "(0,1),(0-5),(0-2),(0-2),(0),(0),(0),(0-7)".
+// The ranges a modem answers to "=?": "(0,1),(0-5),(0-2),(0-2),(0,1,3),(0,1),(0),(0-7)";
+// a data format of 3 (MMR) leaves out 2, uncompressed mode, which no modem
+// here does.
 std::string formatFaxParamRanges(const FaxParams& limits);
 
 // Pixels per row for a WD value.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #define SPANDSP_EXPOSE_INTERNAL_STRUCTURES
@@ -40,9 +41,14 @@ struct T30Line::Engine {
       fax_free(fax);
   }
 
-  // Every page comes from the DTE's stream: the engine starts it empty.
+  // Every page comes from the DTE: the engine starts it empty and it is
+  // streamed in, or with error correction it is there whole.
   static int readRow(void* user, uint8_t[], size_t) {
-    static_cast<T30Line*>(user)->m_streamPageBegun = true;
+    auto* self = static_cast<T30Line*>(user);
+    if (self->m_ecm)
+      self->loadWholePage();
+    else
+      self->m_streamPageBegun = true;
     return 0;
   }
 
@@ -58,6 +64,7 @@ struct T30Line::Engine {
     if (self->m_cb.holdBefore && self->m_cb.holdBefore(frame, len)) {
       self->m_holdRequested = true;
       self->m_holdOnDis = dis;
+      self->m_heldFcf = fcfOf(frame, len);
     }
   }
 
@@ -65,12 +72,26 @@ struct T30Line::Engine {
     auto* self = static_cast<T30Line*>(user);
     // After CFR or MCF the next image carrier brings a page; after FTT it
     // brings another training check.
+    // With error correction the page comes in frames, not as a bit stream.
     uint8_t fcf = fcfOf(msg, len);
+    bool ecm = self->m_engine->t30->error_correcting_mode != 0;
     if (!incoming && !self->m_config.calling)
       self->m_expectPage =
-          fcf == T30_CFR || fcf == T30_MCF || (self->m_expectPage && fcf != T30_FTT);
+          !ecm && (fcf == T30_CFR || fcf == T30_MCF || (self->m_expectPage && fcf != T30_FTT));
+    if (incoming && len >= 4 && msg[2] == T4_FCD && !self->m_config.calling) {
+      self->storeEcmFrame(msg, len);
+      return;
+    }
+    // A block is handed on once it is confirmed, before its confirmation.
+    if (!incoming && fcf == T30_MCF && ecm)
+      self->deliverEcmBlock();
     if (self->m_cb.frame)
       self->m_cb.frame(incoming != 0, msg, len);
+  }
+
+  static int phaseD(t30_state_t*, void* user, int) {
+    static_cast<T30Line*>(user)->notePageEnd();
+    return 0;
   }
 
   static void phaseE(t30_state_t*, void* user, int completion) {
@@ -87,6 +108,11 @@ T30Line::T30Line(Config config, Callbacks callbacks)
   Engine& e = *m_engine;
   e.fax = fax_init(nullptr, m_config.calling ? 1 : 0);
   e.t30 = fax_get_t30_state(e.fax);
+  if (std::getenv("TOLVANE_SIM_TRACE")) {
+    span_log_set_level(t30_get_logging_state(e.t30),
+                       SPAN_LOG_SHOW_SEVERITY | SPAN_LOG_SHOW_PROTOCOL | SPAN_LOG_FLOW);
+    span_log_set_tag(t30_get_logging_state(e.t30), m_config.calling ? "modem-tx" : "modem-rx");
+  }
   fax_set_transmit_on_idle(e.fax, 1);
   t30_set_tx_ident(e.t30, m_config.localId.c_str());
   t30_set_ecm_capability(e.t30, 0);
@@ -99,6 +125,7 @@ T30Line::T30Line(Config config, Callbacks callbacks)
                                            T30_SUPPORT_A4_LENGTH | T30_SUPPORT_B4_LENGTH);
   t30_set_real_time_frame_handler(e.t30, Engine::realTime, this);
   t30_set_phase_e_handler(e.t30, Engine::phaseE, this);
+  t30_set_phase_d_handler(e.t30, Engine::phaseD, this);
   if (!m_config.calling)
     t30_set_rx_file(e.t30, m_config.tempFile.c_str(), -1);
   e.hdlc = hdlc_rx_init(nullptr, 0, 0, 5, Engine::sniffed, this);
@@ -108,6 +135,9 @@ T30Line::T30Line(Config config, Callbacks callbacks)
 
 t4_tx_state_t& T30Line::txImage() {
   return m_engine->t30->t4.tx;
+}
+t30_state_t& T30Line::t30() {
+  return *m_engine->t30;
 }
 fax_state_t& T30Line::faxState() {
   return *m_engine->fax;
@@ -194,16 +224,22 @@ void T30Line::syncRowSource() {
     // The engine has just opened the document and may have built its first
     // page from the format file already.
     t4_tx_set_row_read_handler(&t4, Engine::readRow, this);
-    m_streamPageBegun = true;
+    m_streamPageBegun = !m_ecm;
   }
   // The engine may not have started the page yet: count pages ourselves.
   t4.tiff.stop_page = m_morePages ? INT_MAX : m_pageIndex;
 }
 
-void T30Line::setTwoDimensional(bool on) {
-  m_twoDim = on;
-  t30_set_supported_compressions(m_engine->t30, T30_SUPPORT_T4_1D_COMPRESSION |
-                                                    (on ? T30_SUPPORT_T4_2D_COMPRESSION : 0));
+void T30Line::setCoding(int df, bool ecm) {
+  m_twoDim = df == 1 && !ecm; // the streamed page's RTC
+  m_ecm = ecm;
+  int codings = T30_SUPPORT_T4_1D_COMPRESSION;
+  if (df >= 1)
+    codings |= T30_SUPPORT_T4_2D_COMPRESSION;
+  if (df == 3)
+    codings |= T30_SUPPORT_T6_COMPRESSION;
+  t30_set_supported_compressions(m_engine->t30, codings);
+  t30_set_ecm_capability(m_engine->t30, ecm ? 1 : 0);
 }
 
 bool T30Line::startDocument(int width, bool fine) {
@@ -245,6 +281,10 @@ void T30Line::lastPageRows(int& rows, int& bad) const {
   t30_get_transfer_statistics(m_engine->t30, &stats);
   rows = std::max(0, m_tapEols - 6);
   bad = stats.bad_rows;
+  if (m_ecmRows >= 0) {
+    rows = m_ecmRows;
+    bad = m_ecmBadRows;
+  }
 }
 
 void T30Line::terminate() {

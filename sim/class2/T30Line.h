@@ -6,7 +6,9 @@
 //   the T.30 engine does, so the modem can hold the engine where the DTE
 //   must act first (a DCS goes out only after +FDT);
 // - page data streamed from the DTE instead of read from an image file, and
-//   received page data handed out as it comes off the line.
+//   received page data handed out as it comes off the line;
+// - with error correction, pages taken whole into the modem's memory before
+//   they go out, and received blocks handed out as each is confirmed.
 
 #include <cstdint>
 #include <functional>
@@ -18,6 +20,7 @@
 
 struct t4_state_s;
 struct fax_state_s;
+struct t30_state_s;
 
 namespace tolvane::sim {
 
@@ -36,7 +39,8 @@ public:
     // engine before it handles the frame.
     std::function<bool(const uint8_t* frame, int len)> holdBefore;
     // Data of a received page in line order (first bit in the least
-    // significant bit), from its first EOL, as it arrives.
+    // significant bit), from its first EOL, as it arrives; with error
+    // correction the frames of each block once the block is confirmed.
     std::function<void(const uint8_t* data, size_t len)> pageData;
     // The call ended (spandsp completion code).
     std::function<void(int completion)> end;
@@ -51,8 +55,9 @@ public:
   void rx(const int16_t* amp, int len);
 
   bool held() const { return m_held; }
-  // Whether the engine offers (or chooses) two-dimensional coding, MR.
-  void setTwoDimensional(bool on);
+  // The codings the engine offers (answering) or may choose (calling): data
+  // format 0 MH, 1 MR as well, 3 MMR as well; and error correction.
+  void setCoding(int df, bool ecm);
   // Starts the document: the engine, held at the far end's DIS, goes on to
   // DCS and training with this page format.
   bool startDocument(int width, bool fine);
@@ -66,13 +71,18 @@ public:
   size_t queuedBytes();
   // All page data the DTE has given so far has gone out on the line.
   bool pageDataSent();
+  // With error correction: the whole of the next page, in line order and
+  // with its end code, and whether pages follow. The engine, held at the
+  // far end's CFR or at its confirmation of the last page, sends it.
+  void sendWholePage(std::vector<uint8_t> data, bool more);
   // Lets a held engine go on without a new page.
   void release();
   // Ends the call from this side (DCN where the protocol allows it).
   void terminate();
   bool finished() const { return m_finished; }
-  // Rows of the page received last (its EOLs less the six of RTC) and the
-  // rows the engine found damaged.
+  // Rows of the page received last (its EOLs less the six of RTC, or as the
+  // engine counted them with error correction) and the rows the engine found
+  // damaged.
   void lastPageRows(int& rows, int& bad) const;
 
 private:
@@ -92,12 +102,20 @@ private:
   bool writeFormatFile(int width, bool fine);
   void syncRowSource();
   t4_state_s& txImage();
+  t30_state_s& t30();
   fax_state_s& faxState();
   void commitStream(size_t upTo);
   void finishStream();
   void startStreamIfBegun();
   void pumpStream();
   void keepWhileHeld(const std::vector<int16_t>& block);
+  static bool appendImage(t4_state_s& t4, const uint8_t* data, size_t len);
+  // error correction (T30LineEcm.cpp)
+  void loadWholePage();
+  void rebuildEcmBlock();
+  void storeEcmFrame(const uint8_t* frame, int len);
+  void deliverEcmBlock();
+  void notePageEnd();
 
   static constexpr size_t kMaxHeldSamples = 8 * 8000;
   static constexpr int64_t kFreshDisSamples = 6400;    // 0.8 s
@@ -119,6 +137,15 @@ private:
   bool m_finished = false;
   bool m_morePages = false;
   bool m_twoDim = false;
+  bool m_ecm = false;    // sending: pages go whole, in error correction blocks
+  uint8_t m_heldFcf = 0; // the far end's frame the engine is held at
+
+  // error correction
+  std::vector<uint8_t> m_wholePage; // the next page to send
+  bool m_wholePageReady = false;
+  std::vector<std::vector<uint8_t>> m_ecmFrames; // received frames of the block, by number
+  int m_ecmRows = -1;                            // rows of the last received page, by the engine
+  int m_ecmBadRows = 0;
 
   // streamed page
   bool m_streamPageBegun = false; // the engine has just started a page

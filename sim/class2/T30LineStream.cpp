@@ -18,7 +18,9 @@ namespace {
 
 constexpr size_t kFillAhead = 64; // bytes queued ahead of the modem (35 ms at 14400 bit/s)
 
-bool appendImage(t4_tx_state_t& t4, const uint8_t* data, size_t len) {
+} // namespace
+
+bool T30Line::appendImage(t4_tx_state_t& t4, const uint8_t* data, size_t len) {
   size_t need = static_cast<size_t>(t4.image_size) + len;
   if (need > static_cast<size_t>(t4.image_buffer_size)) {
     size_t size = need * 2 + 4096;
@@ -32,8 +34,6 @@ bool appendImage(t4_tx_state_t& t4, const uint8_t* data, size_t len) {
   t4.image_size += static_cast<int>(len);
   return true;
 }
-
-} // namespace
 
 void T30Line::streamData(const uint8_t* data, size_t len) {
   m_streamData.insert(m_streamData.end(), data, data + len);

@@ -26,8 +26,8 @@ struct FaxClass {
 // efax keeps up with 2x in Classes 2 and 2.0, where it paces page data by
 // whole seconds, and with 4x in Class 1 against another modem.
 const FaxClass kClasses[] = {{"1", "1", 4, "MMR, error correction on"},
-                             {"2", "2", 2, "MR, error correction off"},
-                             {"2.0", "0", 2, "MR, error correction off"}};
+                             {"2", "2", 2, "MMR, error correction on"},
+                             {"2.0", "0", 2, "MMR, error correction on"}};
 
 // The rows above the page that a sender may fill with its header line.
 constexpr size_t kHeaderBand = 80;
