@@ -5,6 +5,7 @@
 #include "app/FaxArchiveService.h"
 #include "app/FaxListPane.h"
 #include "app/FaxSearchBar.h"
+#include "app/SipLineStatus.h"
 #include "app/TMainScreen.h"
 #include "faximage/FaxConverter.h"
 #include "richtext/RichEditor.h"
@@ -82,7 +83,12 @@ void TMainScreen::BuildLayout() {
   m_status->setFrameShape(QFrame::Panel);
   m_status->setFrameShadow(QFrame::Sunken);
   m_status->setStyleSheet(QStringLiteral("color: #0000ff;"));
-  column->addWidget(m_status);
+  auto* statusRow = new QHBoxLayout();
+  statusRow->setSpacing(2);
+  statusRow->addWidget(m_status, 1);
+  m_sipLineState = new app::SipLineStatus(client);
+  statusRow->addWidget(m_sipLineState);
+  column->addLayout(statusRow);
   connect(m_tabSet, &QTabBar::currentChanged, this, &TMainScreen::TabSet1Click);
   BuildMenus();
   resize(592, 383 + menuBar()->sizeHint().height());

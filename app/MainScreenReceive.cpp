@@ -6,6 +6,7 @@
 #include "app/FaxListPane.h"
 #include "app/ReceiveMode.h"
 #include "app/ReceiveNotices.h"
+#include "app/SipLineStatus.h"
 #include "app/SipLines.h"
 #include "app/TMainScreen.h"
 #include "core/FaxStores.h"
@@ -32,6 +33,7 @@ void TMainScreen::SetUpReceiveComponents() {
   // made after receive mode, so that they end after it has let go of them.
   auto* sipLines = new app::SipLines(this);
   connect(sipLines, &app::SipLines::StatusText, this, &TMainScreen::SetStatusText);
+  connect(sipLines, &app::SipLines::LineState, m_sipLineState, &app::SipLineStatus::SetLineState);
   sipLines->Update();
 }
 

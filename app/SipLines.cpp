@@ -47,7 +47,8 @@ void SipLines::Update() {
   for (int com = platform::FirstComPort; com <= platform::LastComPort; ++com) {
     const SipLineSettings settings = LoadSipLine(com, ini);
     if (!settings.Enabled) {
-      m_lines.erase(com); // ends its program
+      if (m_lines.erase(com) > 0) // ends its program
+        emit LineState(com, QString());
       continue;
     }
     QString password;
@@ -80,13 +81,14 @@ void SipLines::Start(int comNumber, Line& line) {
   line.LogRead = 0;
   const std::string problem = line.Settings.Problem();
   if (!problem.empty()) {
-    Report(line, QStringLiteral("SIP line of Com%1: %2").arg(comNumber).arg(fromStd(problem)));
+    Report(comNumber, line,
+           QStringLiteral("SIP line of Com%1: %2").arg(comNumber).arg(fromStd(problem)));
     return;
   }
   const QString program =
       HelperProgram::Find(QStringLiteral("tolvane-sipmodem"), QStringLiteral("../sipline/"));
   if (program.isEmpty()) {
-    Report(line, QStringLiteral("The SIP line program tolvane-sipmodem was not found."));
+    Report(comNumber, line, QStringLiteral("The SIP line program tolvane-sipmodem was not found."));
     return;
   }
   QStringList arguments;
@@ -101,16 +103,17 @@ void SipLines::Start(int comNumber, Line& line) {
                            {QStringLiteral("TOLVANE_SIP_PASSWORD=") + line.Password})) {
     // The line's own words say why (its SIP port taken, say) where it left any.
     const QString reason = line.Program->LastLogLine();
-    Report(line, QStringLiteral("The SIP line of Com%1 did not start: %2")
-                     .arg(comNumber)
-                     .arg(reason.isEmpty() ? error : reason));
+    Report(comNumber, line,
+           QStringLiteral("The SIP line of Com%1 did not start: %2")
+               .arg(comNumber)
+               .arg(reason.isEmpty() ? error : reason));
   }
   ReadLogs();
 }
 
-void SipLines::Report(Line& line, const QString& text) {
+void SipLines::Report(int comNumber, Line& line, const QString& text) {
   line.State = text;
-  emit StatusText(text);
+  emit LineState(comNumber, text);
 }
 
 void SipLines::ReadLogs() {
@@ -127,12 +130,13 @@ void SipLines::ReadLogs() {
     for (const QByteArray& text : fresh.left(end).split('\n')) {
       const QString status = statusFor(QString::fromUtf8(text).trimmed(), line.Settings);
       if (!status.isEmpty() && status != line.State)
-        Report(line, status);
+        Report(com, line, status);
     }
     if (!line.Program->Running() && !line.State.startsWith(QLatin1String("The SIP line")))
-      Report(line, QStringLiteral("The SIP line of Com%1 has stopped (see %2).")
-                       .arg(com)
-                       .arg(line.Program->LogFile()));
+      Report(com, line,
+             QStringLiteral("The SIP line of Com%1 has stopped (see %2).")
+                 .arg(com)
+                 .arg(line.Program->LogFile()));
   }
 }
 

@@ -3,7 +3,8 @@
 // line, a tolvane-sipmodem run beside the program with the account from
 // TOV.INI and the password from the secret store, its modem at the Com
 // entry's device path. What the line reports (registered, refused, the
-// registrar gone) becomes a sentence for the main window's status line.
+// registrar gone) becomes a sentence, the line's state, which the main
+// window keeps in a place of its own (app/SipLineStatus).
 
 #include "core/SipLineSettings.h"
 
@@ -34,7 +35,10 @@ public:
   QString State(int comNumber) const;
 
 Q_SIGNALS:
+  // Something to tell once, on the status line.
   void StatusText(const QString& text);
+  // Com n's line is in a new state; empty when it is no SIP line any more.
+  void LineState(int comNumber, const QString& state);
 
 private:
   struct Line {
@@ -45,7 +49,7 @@ private:
     QString State;
   };
   void Start(int comNumber, Line& line);
-  void Report(Line& line, const QString& text);
+  void Report(int comNumber, Line& line, const QString& text);
   void ReadLogs();
 
   std::map<int, Line> m_lines;

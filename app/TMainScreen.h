@@ -37,6 +37,7 @@ class TRichEditor;
 namespace app {
 class FaxListPane;
 class ReceiveMode;
+class SipLineStatus;
 struct ReceivedFax;
 }
 
@@ -205,6 +206,7 @@ private:
   app::FaxListPane* m_receivedList = nullptr;
   QTabBar* m_tabSet = nullptr;
   QLabel* m_status = nullptr;
+  app::SipLineStatus* m_sipLineState = nullptr;
 
   // Menu items
   QAction* m_mnuNew = nullptr;

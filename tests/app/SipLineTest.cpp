@@ -8,6 +8,7 @@
 
 #include "SipCallRig.h"
 #include "app/SecretStore.h"
+#include "app/SipLines.h"
 #include "app/TPreferences.h"
 #include "core/Settings.h"
 #include "core/SipLineSettings.h"
@@ -199,10 +200,11 @@ TEST(SipLineMainWindow, RegistersAndReceivesAFaxOverSip) {
   TMainScreen w;
   w.show();
   QLabel* status = Find<QLabel>(&w, "status");
+  QLabel* lineState = Find<QLabel>(&w, "SipLineStatus");
   const std::string lineLog = data.Path() + "sipline-com1.log";
   const QString registered = QString::fromStdString("SIP line registered with " + at);
-  ASSERT_TRUE(WaitFor([&] { return status->text() == registered; }, 15000))
-      << status->text().toStdString() << ReadAll(lineLog);
+  ASSERT_TRUE(WaitFor([&] { return lineState->text() == registered; }, 15000))
+      << lineState->text().toStdString() << ReadAll(lineLog);
   SaveShot(w, "mainwindow-sip-registered.png");
 
   QTest::mouseClick(Find<QPushButton>(&w, "ReceiveButton"), Qt::LeftButton);
@@ -210,6 +212,7 @@ TEST(SipLineMainWindow, RegistersAndReceivesAFaxOverSip) {
   ASSERT_TRUE(
       WaitFor([&] { return status->text().startsWith("Waiting for incoming call"); }, 30000))
       << status->text().toStdString();
+  EXPECT_EQ(lineState->text(), registered);
 
   interop::Child& caller = rig.registeredModem("601", "s3cret");
   ASSERT_TRUE(sipcall::SipCallRig::waitForText(caller, "registered with " + at, 10))
@@ -269,9 +272,49 @@ TEST(SipLineMainWindow, ALineThatCannotStartSaysWhy) {
   const QString expected = QString::fromStdString(
       "The SIP line of Com2 did not start: tolvane-sipmodem: cannot open the SIP port " +
       line.Listen);
-  QLabel* status = Find<QLabel>(&w, "status");
-  EXPECT_TRUE(WaitFor([&] { return status->text() == expected; }, 5000))
-      << status->text().toStdString();
+  QLabel* lineState = Find<QLabel>(&w, "SipLineStatus");
+  EXPECT_TRUE(WaitFor([&] { return lineState->text() == expected; }, 5000))
+      << lineState->text().toStdString();
   w.close();
   close(taken);
+}
+
+// The line's state keeps its own place while receive mode's messages come
+// and go on the status line; a Com entry that stops being a SIP line takes
+// its state away.
+TEST(SipLineMainWindow, TheLineStateStaysBesideReceiveModeMessages) {
+  DataFolder data;
+  const QString sipmodemDir = QFileInfo(QStringLiteral(TOLVANE_SIPMODEM)).absolutePath();
+  qputenv("PATH", (sipmodemDir + ":" + qEnvironmentVariable("PATH")).toUtf8());
+  data.WriteIni("Ports", "Com1", app::SipLineLink(1));
+  data.WriteIni("Modem", "FaxClass", "1");
+  app::SipLineSettings line;
+  line.Enabled = true;
+  line.Peer = "127.0.0.1:5999";
+  line.Listen = "127.0.0.1:" + std::to_string(sipcall::SipCallRig::freeSipPort());
+  app::SaveSipLine(1, line, platform::IniFileName());
+
+  TMainScreen w;
+  w.show();
+  QLabel* status = Find<QLabel>(&w, "status");
+  QLabel* lineState = Find<QLabel>(&w, "SipLineStatus");
+  const QString ready = QStringLiteral("SIP line ready for direct calls");
+  ASSERT_TRUE(WaitFor([&] { return lineState->text() == ready; }, 10000))
+      << lineState->text().toStdString();
+  EXPECT_TRUE(lineState->isVisible());
+  QTest::mouseClick(Find<QPushButton>(&w, "ReceiveButton"), Qt::LeftButton);
+  ASSERT_TRUE(w.Receiving()) << hook::lastText().toStdString();
+  ASSERT_TRUE(
+      WaitFor([&] { return status->text().startsWith("Waiting for incoming call"); }, 30000))
+      << status->text().toStdString();
+  EXPECT_EQ(lineState->text(), ready);
+  QTest::mouseClick(Find<QPushButton>(&w, "ReceiveButton"), Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return !w.Receiving(); }, 30000));
+
+  line.Enabled = false;
+  app::SaveSipLine(1, line, platform::IniFileName());
+  w.findChild<app::SipLines*>()->Update();
+  EXPECT_FALSE(lineState->isVisible());
+  EXPECT_EQ(lineState->text(), "");
+  w.close();
 }
