@@ -35,7 +35,7 @@ const char* const kUsage =
     "          send and receive use error correction (ECM) and MR/MMR coding\n"
     "          when the other side has them; --no-ecm and --no-2d leave them out\n"
     "  ocr FILE.apf [--lang eng]          the text of every page\n"
-    "  search WORDS... [--data-dir DIR]   received faxes holding all the words\n"
+    "  search WORDS... [--data-dir DIR]   received and sent faxes holding all the words\n"
     "          (exit code 1 when none does)\n"
     "  print-queue [--name QUEUE] [--ppd FILE] [--remove]\n"
     "          sets up the printing system's fax queue (default Tolvane-Fax) that\n"
