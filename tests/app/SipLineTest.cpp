@@ -99,6 +99,16 @@ void SaveShot(QWidget& w, const char* name) {
     w.grab().save(QString::fromLocal8Bit(shots) + "/" + name);
 }
 
+// Com1 as this SIP line, the program finding tolvane-sipmodem on PATH as
+// an installed one would.
+void SipLineOnCom1(DataFolder& data, const app::SipLineSettings& line) {
+  const QString sipmodemDir = QFileInfo(QStringLiteral(TOLVANE_SIPMODEM)).absolutePath();
+  qputenv("PATH", (sipmodemDir + ":" + qEnvironmentVariable("PATH")).toUtf8());
+  data.WriteIni("Ports", "Com1", app::SipLineLink(1));
+  data.WriteIni("Modem", "FaxClass", "1");
+  app::SaveSipLine(1, line, platform::IniFileName());
+}
+
 std::string Section(int com) {
   return "SipLine" + std::to_string(com);
 }
@@ -184,17 +194,12 @@ TEST(SipLineMainWindow, RegistersAndReceivesAFaxOverSip) {
   const std::string at = rig.startRegistrar();
   ASSERT_NE(at, "");
   DataFolder data;
-  // The program finds tolvane-sipmodem on PATH, as an installed one would.
-  const QString sipmodemDir = QFileInfo(QStringLiteral(TOLVANE_SIPMODEM)).absolutePath();
-  qputenv("PATH", (sipmodemDir + ":" + qEnvironmentVariable("PATH")).toUtf8());
-  data.WriteIni("Ports", "Com1", app::SipLineLink(1));
-  data.WriteIni("Modem", "FaxClass", "1");
   app::SipLineSettings line;
   line.Enabled = true;
   line.User = "502";
   line.Registrar = at;
   line.Listen = "127.0.0.1:" + std::to_string(sipcall::SipCallRig::freeSipPort());
-  app::SaveSipLine(1, line, platform::IniFileName());
+  SipLineOnCom1(data, line);
   ASSERT_EQ(app::WriteSecret(QString::fromStdString(line.SecretKey()), "s3cret").toStdString(), "");
 
   TMainScreen w;
@@ -284,15 +289,11 @@ TEST(SipLineMainWindow, ALineThatCannotStartSaysWhy) {
 // its state away.
 TEST(SipLineMainWindow, TheLineStateStaysBesideReceiveModeMessages) {
   DataFolder data;
-  const QString sipmodemDir = QFileInfo(QStringLiteral(TOLVANE_SIPMODEM)).absolutePath();
-  qputenv("PATH", (sipmodemDir + ":" + qEnvironmentVariable("PATH")).toUtf8());
-  data.WriteIni("Ports", "Com1", app::SipLineLink(1));
-  data.WriteIni("Modem", "FaxClass", "1");
   app::SipLineSettings line;
   line.Enabled = true;
   line.Peer = "127.0.0.1:5999";
   line.Listen = "127.0.0.1:" + std::to_string(sipcall::SipCallRig::freeSipPort());
-  app::SaveSipLine(1, line, platform::IniFileName());
+  SipLineOnCom1(data, line);
 
   TMainScreen w;
   w.show();

@@ -16,6 +16,20 @@ using namespace tolvane::sipline;
 
 namespace {
 
+// The input from `from` on as a run of datagrams, each led by its length
+// octet.
+template <typename Datagram>
+void forEachDatagram(const uint8_t* data, size_t size, size_t from, Datagram datagram) {
+  size_t i = from;
+  while (i < size) {
+    size_t n = data[i++];
+    if (n > size - i)
+      n = size - i;
+    datagram(data + i, n);
+    i += n;
+  }
+}
+
 // The first octet picks the T.38 version and what the modem's DTE is doing:
 // nothing (frames are queued), waiting for the far end's frames after
 // dialling, or sending its own after answering.
@@ -44,15 +58,10 @@ void intoModem(const uint8_t* data, size_t size) {
   default:
     break;
   }
-  size_t i = 1;
-  while (i < size) {
-    size_t n = data[i++];
-    if (n > size - i)
-      n = size - i;
-    media.datagramIn(data + i, n);
+  forEachDatagram(data, size, 1, [&](const uint8_t* d, size_t n) {
+    media.datagramIn(d, n);
     media.tick();
-    i += n;
-  }
+  });
 }
 
 } // namespace
@@ -74,15 +83,7 @@ int fuzzUdptl(const uint8_t* data, size_t size) {
     started = true;
     last = seq;
   });
-  // The input as a run of datagrams, each led by its length octet.
-  size_t i = 0;
-  while (i < size) {
-    size_t n = data[i++];
-    if (n > size - i)
-      n = size - i;
-    receiver.datagram(data + i, n);
-    i += n;
-  }
+  forEachDatagram(data, size, 0, [&](const uint8_t* d, size_t n) { receiver.datagram(d, n); });
   intoModem(data, size);
   return 0;
 }
