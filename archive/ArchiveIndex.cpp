@@ -107,17 +107,23 @@ void ArchiveIndex::Discard(const std::string& path) {
 
 ArchiveIndex::ArchiveIndex(const std::string& path, bool verify) : m_path(path) {
   try {
-    Open();
-    if (verify)
-      Check();
-  } catch (const IndexError& e) {
-    if (!e.Damaged())
-      throw;
+    try {
+      Open();
+      if (verify)
+        Check();
+    } catch (const IndexError& e) {
+      if (!e.Damaged())
+        throw;
+      sqlite3_close_v2(m_db);
+      m_db = nullptr;
+      Discard(m_path);
+      m_rebuilt = true;
+      Open();
+    }
+  } catch (...) {
+    // No destructor runs for an object whose constructor throws.
     sqlite3_close_v2(m_db);
-    m_db = nullptr;
-    Discard(m_path);
-    m_rebuilt = true;
-    Open();
+    throw;
   }
 }
 
@@ -127,7 +133,10 @@ ArchiveIndex::~ArchiveIndex() {
 
 void ArchiveIndex::Fail(const char* what, int code) {
   const char* message = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code);
-  throw IndexError(std::string(what) + " " + m_path + ": " + message, isDamage(code));
+  // While opening, a plain error is a file whose tables cannot be read
+  // ("unsupported file format", a malformed schema): damage as well.
+  const bool damaged = isDamage(code) || (m_opening && (code & 0xff) == SQLITE_ERROR);
+  throw IndexError(std::string(what) + " " + m_path + ": " + message, damaged);
 }
 
 void ArchiveIndex::Exec(const char* sql) {
@@ -137,6 +146,12 @@ void ArchiveIndex::Exec(const char* sql) {
 }
 
 void ArchiveIndex::Open() {
+  m_opening = true;
+  OpenTables();
+  m_opening = false;
+}
+
+void ArchiveIndex::OpenTables() {
   const int rc = sqlite3_open_v2(m_path.c_str(), &m_db,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                                  nullptr);

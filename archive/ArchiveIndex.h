@@ -76,6 +76,7 @@ public:
 
 private:
   void Open();
+  void OpenTables();
   void Check();
   int Version();
   void Exec(const char* sql);
@@ -84,6 +85,7 @@ private:
   std::string m_path;
   sqlite3* m_db = nullptr;
   bool m_rebuilt = false;
+  bool m_opening = false; // errors now are errors of the file
 };
 
 // The FTS5 query for the user's words: each word as a quoted prefix term,

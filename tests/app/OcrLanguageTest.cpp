@@ -72,6 +72,10 @@ TEST(OcrLanguage, ChosenAmongTheInstalledOnesAndUsedForTheNextFax) {
       offered << languages->itemData(i).toString();
     auto* label = Find<QLabel>(dialog, "OcrLanguageProblem");
     problem = label->isVisibleTo(dialog) ? label->text() : QString();
+    if (const QByteArray shots = qgetenv("TOLVANE_SHOTS"); !shots.isEmpty()) {
+      QTest::qWait(300);
+      dialog->grab().save(QString::fromLocal8Bit(shots) + "/ocr-language-missing.png");
+    }
     // English is in effect; French is the next one down.
     languages->setFocus();
     while (languages->currentData().toString() != "fra" &&

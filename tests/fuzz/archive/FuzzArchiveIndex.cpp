@@ -1,7 +1,7 @@
 // First byte even: the rest is what the user typed into the search field,
 // searched in a small index. Odd: the rest is the index file as found on
-// disk, opened with the integrity check and used. Either way the only
-// failure allowed is an IndexError.
+// disk, opened with the integrity check and used, word boxes included.
+// Either way the only failure allowed is an IndexError.
 #include "archive/ArchiveIndex.h"
 #include "archive/FaxText.h"
 
@@ -23,6 +23,7 @@ void useIndex(archive::ArchiveIndex& index, const std::string& words) {
   for (const std::string& name : index.Names()) {
     index.PageText(name, 1);
     index.NamesWithWord(name);
+    archive::MatchingWords(index.Words(name), {"order", "page"});
   }
   index.Count();
 }
@@ -38,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     if ((data[0] & 1) == 0) {
       archive::ArchiveIndex index(path);
-      index.Store("FAX00001.APF", {1, 1}, {"REMOTE", {"near the order or not", "page two"}});
+      index.Store("FAX00001.APF", {1, 1},
+                  {"REMOTE", {"near the order or not", "page two"},
+                   {{1728, 2200, {{10, 20, 30, 40, "order"}}}, {1728, 2200, {}}}});
       useIndex(index, rest);
     } else {
       if (FILE* f = std::fopen(path.c_str(), "wb")) {
