@@ -158,6 +158,10 @@ int TViewer::vUnpack(int page, PageBitmap& out) {
   m_pageFlags = header.pageFlags;
   faximage::PageCollector rows;
   rows.start(std::size_t(header.rowWidth() / 8), false);
+  // Both off first: the engine drops both when they are ever on together,
+  // which switching from one to the other would otherwise do.
+  m_engine.setOption(faximage::kUnpackDoubleHeight, false);
+  m_engine.setOption(faximage::kUnpackHalfWidth, false);
   m_engine.setOption(faximage::kUnpackDoubleHeight, m_autoScale == faximage::kUnpackDoubleHeight);
   m_engine.setOption(faximage::kUnpackHalfWidth, m_autoScale == faximage::kUnpackHalfWidth);
   m_engine.setOutputRoutine(
@@ -274,19 +278,20 @@ int TViewer::vRotatePage(int turns) {
     return ecBadArgument;
   if (m_fileName.empty() || turns == m_rotation)
     return 0;
-  const int by = (turns - m_rotation + 4) % 4;
-  try {
-    for (PageEntry& p : m_pages) {
-      if (!p.bitmap)
-        continue;
-      *p.bitmap = RotateQuarterTurns(*p.bitmap, by);
-      p.width = p.bitmap->width();
-      p.height = p.bitmap->height();
-    }
-  } catch (const std::bad_alloc&) {
-    return ecOutOfMemory;
-  }
+  // Pages are turned from the page as decoded, not from their last turn: a
+  // quarter turn rounds the rows up to whole bytes, and turning a turned
+  // page again would move its content by those rows each time.
   m_rotation = turns;
+  for (int p = 1; p <= PageCount(); ++p) {
+    PageEntry& entry = m_pages[std::size_t(p - 1)];
+    if (!entry.bitmap || p == m_curPage)
+      continue;
+    entry = PageEntry{};
+    if (m_loadWholeFax && vLoadPage(p) == ecOutOfMemory)
+      return ecOutOfMemory;
+  }
+  if (m_curPage >= 1)
+    m_pages[std::size_t(m_curPage - 1)] = PageEntry{};
   vInitPage();
   return 0;
 }

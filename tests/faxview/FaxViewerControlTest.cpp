@@ -118,6 +118,58 @@ TEST_F(ViewerTest, QuarterTurnsTurnTheBitmap) {
   EXPECT_EQ(viewer->ShownPageWidth(), 1728);
 }
 
+// The box around the dark pixels of the page as shown.
+QRect inkOf(const QImage& shown) {
+  QRect box;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x)
+      if (qGray(shown.pixel(x, y)) < 200)
+        box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+TEST_F(ViewerTest, WordMarksStayOnTheirWordTurnedScaledAndAtStandardResolution) {
+  // A standard page whose only ink is one "word": a block at a known place
+  // in the rows as coded.
+  PageBitmap page(1728, 1100);
+  const QRect word(400, 300, 200, 40);
+  for (int y = word.top(); y <= word.bottom(); ++y)
+    for (int x = word.left(); x <= word.right(); ++x)
+      page.row(y)[x >> 3] |= uint8_t(0x80 >> (x & 7));
+  const std::string path = faxtest::scratch("word.apf");
+  faxtest::writeApf(path, {page}, false);
+  for (const auto mode : {faximage::asHalfWidth, faximage::asDoubleHeight})
+    for (const bool half : {false, true}) {
+      // One viewer for all: switching the mode between files works too.
+      viewer->SetFileName(QString());
+      viewer->SetAutoScaleMode(mode);
+      viewer->SetFileName(QString::fromStdString(path));
+      viewer->Engine().SetWordMarks({{1, word, QSize(1728, 1100)}});
+      viewer->LockUpdates();
+      viewer->SetScaling(half);
+      viewer->SetHorizDiv(half ? 2 : 1);
+      viewer->SetVertDiv(half ? 2 : 1);
+      viewer->UnlockUpdates();
+      // Turned one way and back: the page and its mark must not creep.
+      for (const int turns : {0, 1, 2, 3, 0, 3, 1}) {
+        viewer->SetQuarterTurns(turns);
+        const std::vector<QRect> marks = viewer->Engine().WordMarkRects();
+        ASSERT_EQ(marks.size(), 1u);
+        const QRect ink = inkOf(viewer->Engine().DisplayImage());
+        const QRect both = marks[0].intersected(ink);
+        EXPECT_GT(double(both.width()) * both.height(),
+                  0.9 * double((marks[0] | ink).width()) * (marks[0] | ink).height())
+            << "mode " << mode << " half " << half << " turns " << turns << ": mark "
+            << marks[0].x() << "," << marks[0].y() << " " << marks[0].width() << "x"
+            << marks[0].height() << ", word " << ink.x() << "," << ink.y() << " " << ink.width()
+            << "x" << ink.height();
+      }
+    }
+  // Another file has no marks of its own.
+  viewer->SetFileName(QString::fromStdString(threePages()));
+  EXPECT_TRUE(viewer->Engine().WordMarkRects().empty());
+}
+
 TEST_F(ViewerTest, HalfScaleShowsHalfTheSizeInGray) {
   viewer->SetFileName(QString::fromStdString(threePages()));
   viewer->LockUpdates();
