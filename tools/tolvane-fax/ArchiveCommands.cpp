@@ -1,20 +1,54 @@
-// tolvane-fax ocr and search: the text of a fax file, and the received faxes
-// of a data folder that hold given words. Search first reads every fax the
-// index lacks, so it finds what the program would find.
+// tolvane-fax ocr and search: the text of a fax file, and the received and
+// sent faxes of a data folder that hold given words. Search first reads
+// every fax the index lacks, so it finds what the program would find.
 #include "archive/ArchiveIndex.h"
 #include "archive/FaxText.h"
 #include "archive/OcrWorker.h"
 #include "archive/SentFaxes.h"
 #include "archive/ocr/FaxOcr.h"
 #include "archive/ocr/PageOcr.h"
+#include "core/FaxTables.h"
+#include "core/SentFaxKey.h"
 #include "faximage/ApfFile.h"
 #include "platform/ProgramDir.h"
 #include "tools/tolvane-fax/CommandLine.h"
 #include "tools/tolvane-fax/Commands.h"
+#include "xbase/FileIo.h"
+#include "xbase/Table.h"
 
 #include <cstdio>
+#include <map>
 
 namespace cli {
+
+namespace {
+
+// The sent faxes of the data folder by their text's key: "subject, tab,
+// recipient, tab, number" as the Sent list shows them. Empty when the
+// folder has no Sent table (none is made here) or it cannot be opened.
+std::map<std::string, std::string> sentFaxes(const std::string& dir) {
+  std::map<std::string, std::string> found;
+  try {
+    if (xbase::findAnyCase(dir + "TOV.DBF").empty())
+      return found;
+  } catch (const std::exception&) {
+    return found;
+  }
+  xbase::Table table;
+  try {
+    if (!app::OpenFaxDBF(table))
+      return found;
+    for (table.first(); !table.eof(); table.next())
+      found[app::SentFaxKey(table)] = table.fieldString("SUBJECT") + "\t" +
+                                      table.fieldString("RECIPIENT") + "\t" +
+                                      table.fieldString("PHONE");
+  } catch (const std::exception&) {
+    // A table that cannot be read leaves its faxes named by key.
+  }
+  return found;
+}
+
+} // namespace
 
 int ocrCommand(const std::vector<std::string>& args) {
   const CommandLine cl(args, {"lang"}, {});
@@ -61,9 +95,13 @@ int searchCommand(const std::vector<std::string>& args) {
   for (const std::string& w : cl.positional())
     words += w + " ";
   const auto found = index.Search(words);
+  std::map<std::string, std::string> sent;
   for (const std::string& name : found) {
     if (const std::string key = archive::SentFaxKey(name); !key.empty()) {
-      std::printf("sent fax %s\n", key.c_str());
+      if (sent.empty())
+        sent = sentFaxes(dir);
+      const auto record = sent.find(key);
+      std::printf("sent\t%s\n", record != sent.end() ? record->second.c_str() : key.c_str());
       continue;
     }
     faximage::ApfFileHeader header;
