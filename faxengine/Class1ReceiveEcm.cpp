@@ -1,8 +1,9 @@
 // Class 1 receiving with error correction (T.30 Annex A): the frames of
 // each block collected from the page carrier, the PPS answered with MCF
 // when every frame is there (the block then joins the page) or with a PPR
-// naming the missing ones, and CTC answered with CTR before the frames
-// come again at a new speed.
+// naming the missing ones, CTC answered with CTR before the frames come
+// again at a new speed, and EOR (the sender gives up on the missing frames)
+// answered with ERR, the block joining the page as it is.
 
 #include "faxengine/Class1ReceiveMachine.h"
 
@@ -35,9 +36,12 @@ void Class1ReceiveMachine::EcmAnswer() {
   const FrameKind kind = LastKind();
   if (kind == FrameKind::Ctc) {
     // The FIF names the new speed as a DCS does; the frames follow it with
-    // the long training.
-    m_index = t30::ReadDcs(m_lastFif.data(), m_lastFif.size()).index;
-    m_proto.bps = t30::SpeedOfIndex(m_index);
+    // the long training. A CTC without FIF (some senders send it so) keeps
+    // the speed: read as a DCS, its missing rate bits would say 2400.
+    if (m_lastFif.size() >= 2) {
+      m_index = t30::ReadDcs(m_lastFif.data(), m_lastFif.size()).index;
+      m_proto.bps = t30::SpeedOfIndex(m_index);
+    }
     m_longTraining = true;
     m_reply = t30::BuildFrame(t30::fcfCtr, {}, true);
     m_mps = true;
@@ -48,7 +52,7 @@ void Class1ReceiveMachine::EcmAnswer() {
     m_blockFrames = std::max(m_blockFrames, m_lastFif[3] + 1);
     const int frames = m_blockFrames;
     if (m_ecm.Complete(frames)) {
-      EcmBlockDone(static_cast<uint8_t>(m_lastFif[0] & 0xFE), frames);
+      EcmBlockDone(static_cast<uint8_t>(m_lastFif[0] & 0xFE), frames, t30::fcfMcf);
       return;
     }
     uint8_t map[kPprMapBytes];
@@ -57,6 +61,21 @@ void Class1ReceiveMachine::EcmAnswer() {
       m_rec.ecmFramesResent += std::popcount(b);
     m_reply = t30::BuildFrame(t30::fcfPpr, std::vector<uint8_t>(map, map + kPprMapBytes), true);
     m_mps = true;
+  } else if (kind == FrameKind::Eor && !m_lastFif.empty()) {
+    // The frames still missing are lost: the rows they held are lost with
+    // them, and the rows they spoil are counted bad when the page is decoded.
+    uint8_t map[kPprMapBytes];
+    m_ecm.MissingMap(m_blockFrames, map);
+    bool lost = false;
+    for (int n = 0; n < m_blockFrames; ++n) {
+      const bool missing = (map[n / 8] >> (n % 8)) & 1;
+      m_rec.ecmFramesLost += missing;
+      if (missing && !lost)
+        m_file.DataLost(); // each run of lost frames
+      lost = missing;
+    }
+    EcmBlockDone(static_cast<uint8_t>(m_lastFif[0] & 0xFE), m_blockFrames, t30::fcfErr);
+    return;
   } else {
     ListenHdlc(); // not a frame of this phase: the sender repeats its own
     m_state = rsPostPageFrames;
@@ -66,9 +85,10 @@ void Class1ReceiveMachine::EcmAnswer() {
   m_state = rsSendMcf;
 }
 
-// Every frame of the block is there: it joins the page, which ends with a
-// PPS naming MPS or EOP (PPS-NULL: more blocks follow).
-void Class1ReceiveMachine::EcmBlockDone(uint8_t pageEnd, int frames) {
+// The block joins the page (every frame of it, or after EOR the frames that
+// came), which ends with a PPS or EOR naming MPS or EOP (NULL: more blocks
+// follow); `answer` is MCF or ERR.
+void Class1ReceiveMachine::EcmBlockDone(uint8_t pageEnd, int frames, uint8_t answer) {
   const std::vector<uint8_t> data = m_ecm.Data(frames);
   if (int rc = m_file.Put(data.data(), data.size(), false)) {
     Fail(rc);
@@ -76,11 +96,11 @@ void Class1ReceiveMachine::EcmBlockDone(uint8_t pageEnd, int frames) {
   }
   m_ecm.StartBlock();
   m_blockFrames = 0;
-  m_reply = t30::BuildFrame(t30::fcfMcf, {}, true);
+  m_reply = t30::BuildFrame(answer, {}, true);
   m_mps = true;
   if (pageEnd != kPpsNull) {
     m_ecmInPage = false;
-    PageQuality quality; // every frame came: the rows are those sent
+    PageQuality quality; // ERR or MCF whatever the rows: the sender is done with them
     if (int rc = FinishReceivedPage(quality)) {
       Fail(rc);
       return;

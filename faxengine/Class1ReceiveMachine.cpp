@@ -68,6 +68,7 @@ void Class1ReceiveMachine::OnFrame(const t30::Frame& frame) {
   }
   case FrameKind::Pps:
   case FrameKind::Ctc:
+  case FrameKind::Eor:
     m_lastFif = frame.fif;
     break;
   case FrameKind::Dcn:

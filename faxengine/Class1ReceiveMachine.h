@@ -39,7 +39,7 @@ private:
   void FinishPageWithoutEcm();
   void EcmData(bool& ended);
   void EcmAnswer();
-  void EcmBlockDone(uint8_t pageEnd, int frames);
+  void EcmBlockDone(uint8_t pageEnd, int frames, uint8_t answer);
   void Flow(bool on) {
     if (m_rec.softwareFlow)
       m_s.Port().setFlow({false, false, on});

@@ -124,6 +124,8 @@ struct FaxRecord {
   // Error correction: frames sent again on the receiver's request, this call
   // (when receiving: frames asked for again).
   std::atomic<long> ecmFramesResent{0};
+  // Error correction: frames given up with EOR (sent or received), this call.
+  std::atomic<long> ecmFramesLost{0};
   // Received rows that did not decode (line errors without error
   // correction, or a block given up with EOR), this call.
   std::atomic<long> badRows{0};

@@ -17,6 +17,7 @@ void ReceiveMachine::NewCall(const std::string& classCommand, int next) {
   m_rec.pageNumber = 0;
   m_rec.pageBytesDone = 0;
   m_rec.ecmFramesResent = 0;
+  m_rec.ecmFramesLost = 0;
   m_rec.badRows = 0;
   m_rec.remoteID.clear();
   m_rec.faxFile.clear();

@@ -89,6 +89,7 @@ int ReceivedFile::StartPage(bool fine, bool wide, faximage::FaxCoding coding) {
   m_coded.clear();
   m_badRows = 0;
   m_rows = 0;
+  m_lostRuns = 0;
   m_rtc.Reset();
   return WriteAt(m_pageHeaderPos, bytes, sizeof bytes);
 }
@@ -148,19 +149,19 @@ int ReceivedFile::FinishPage(const std::string& remoteId) {
 }
 
 // The page is decoded whatever its coding, so that rows spoilt on the line
-// are counted. An MH page that decodes whole is stored as it came; any
-// other is stored re-coded to MH, its bad rows replaced by the row above
-// them (as the decoder leaves them), so that every reader of the file
-// finds whole rows.
+// are counted. An MH page that decodes whole to its RTC is stored as it
+// came; any other is stored re-coded to MH, its bad rows replaced by the
+// row above them (as the decoder leaves them), so that every reader of the
+// file finds whole rows ending with an RTC.
 int ReceivedFile::StorePage() {
   const int width = (m_pageFlags & faximage::PageFlagWide) ? 2048 : 1728;
   const faximage::DecodedPage page =
       faximage::decodePage(m_coded.data(), m_coded.size(), m_coding, width);
-  m_badRows = page.badRows;
+  m_badRows = page.badRows + m_lostRuns;
   m_rows = page.page.height();
   std::vector<uint8_t> recoded;
   const std::vector<uint8_t>* out = &m_coded;
-  if (m_coding != faximage::FaxCoding::Mh || m_badRows > 0) {
+  if (m_coding != faximage::FaxCoding::Mh || m_badRows > 0 || !page.ended) {
     recoded = faximage::encodePage(page.page, {faximage::FaxCoding::Mh, 1, 0});
     out = &recoded;
   }

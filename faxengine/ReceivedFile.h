@@ -41,6 +41,9 @@ public:
   int Put(const uint8_t* data, std::size_t size, bool reverseBits);
   // The page's RTC has been stored.
   bool PageEnded() const { return m_rtc.Found(); }
+  // Page data is missing here (error correction frames given up): the rows
+  // it held are lost, and at least the one it cuts into is counted bad.
+  void DataLost() { ++m_lostRuns; }
   int FinishPage(const std::string& remoteId);
   // Rows of the last finished page, and those of them that did not decode.
   int Rows() const { return m_rows; }
@@ -66,6 +69,7 @@ private:
   faximage::FaxCoding m_coding = faximage::FaxCoding::Mh;
   std::vector<uint8_t> m_coded; // the page as it came
   int m_rows = 0, m_badRows = 0;
+  int m_lostRuns = 0; // places where page data is missing
   RtcScanner m_rtc;
   uint8_t m_buffer[4096];
   std::size_t m_used = 0;

@@ -60,6 +60,7 @@ bool SendMachine::NextFax() {
   m_rec.lastError = 0;
   m_rec.dialAttempt = 0;
   m_rec.ecmFramesResent = 0;
+  m_rec.ecmFramesLost = 0;
   // Class 1 chooses these from the remote's DIS; the other classes send MH.
   m_proto.coding = faximage::FaxCoding::Mh;
   m_proto.ecmFrames = false;

@@ -102,6 +102,12 @@ FrameKind KindOfFcf(uint8_t fcf) {
   case 0xC4:
   case 0xC5:
     return FrameKind::Ctr;
+  case 0xCE:
+  case 0xCF:
+    return FrameKind::Eor;
+  case 0x1C:
+  case 0x1D:
+    return FrameKind::Err;
   default:
     return FrameKind::Other;
   }

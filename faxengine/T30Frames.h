@@ -38,6 +38,8 @@ enum Fcf : uint8_t {
   fcfRr = 0x6F,
   fcfCtc = 0x13,
   fcfCtr = 0xC4,
+  fcfEor = 0xCF,
+  fcfErr = 0x1C,
 };
 
 // What a received FCF stands for (the calling station's X bit ignored).
@@ -58,6 +60,8 @@ enum class FrameKind {
   Rnr,
   Ctc,
   Ctr,
+  Eor,
+  Err,
   Other
 };
 FrameKind KindOfFcf(uint8_t fcf);

@@ -100,6 +100,7 @@ public:
   void SetDesiredECM(bool v) { m_proto.desiredECM = v; }
   bool Desired2D() const { return m_proto.desired2D; }
   long EcmFramesResent() const { return m_rec.ecmFramesResent; }
+  long EcmFramesLost() const { return m_rec.ecmFramesLost; }
   // Received rows that did not decode this call (each kept as a copy of
   // the row above it).
   long BadRows() const { return m_rec.badRows; }

@@ -134,9 +134,9 @@ void RemoteFax::onFrame(bool incoming, uint8_t fcf) {
     m_spoilTraining = true; // rate known once T.30 has taken the DCS in
   if (!incoming && (name == "CFR" || (fcf & 0xFE) == T30_FTT))
     m_spoilTraining = false;
-  if (!incoming && kind == T30_PPR)
+  if (kind == T30_PPR)
     ++m_pprs;
-  if (incoming && kind == T30_CTC)
+  if (kind == T30_CTC)
     ++m_ctcs;
   if (m_noise) {
     // Page data (and ECM frames) follow our CFR, MCF, PPR and CTR; a

@@ -3,7 +3,9 @@
 // spoilt rows counted and replaced, and the receiver answers by how many
 // there are (RTN for too many, after which the fax still completes). With
 // error correction the fourth PPR of a block makes the sender continue at a
-// lower speed (CTC), and the page still arrives row for row.
+// lower speed (CTC), and the page still arrives row for row; we answer the
+// remote's CTC with CTR, and its EOR (frames given up) with ERR, keeping the
+// page as far as it came.
 
 #include "FaxSimHarness.h"
 #include "SendCallSupport.h"
@@ -14,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 
@@ -47,21 +50,22 @@ Pages StrokePages(int pages, int rows) {
 
 struct ReceiveRun {
   CallOutcome out;
-  long badRows = 0;
+  long badRows = 0, framesLost = 0;
+  int linkSpeed = 0;
   Pages got;
   std::string log;
 };
 
-// The remote calls in with `pages` in MH without error correction; our
-// modem's receiver inverts bits at `rate`.
+// The remote calls in with `pages` in MH without error correction (or as
+// `remote` says); our modem's receiver inverts bits at `rate`.
 ReceiveRun ReceiveThroughNoise(const Pages& pages, const std::string& rate, int seed,
-                               const std::string& remote = "") {
+                               const std::string& remote = "coding=mh") {
   char tmpl[] = "/tmp/tolvane-noise-XXXXXX";
   const std::string src = mkdtemp(tmpl);
   faxtest::WriteTiff(src + "/in.tif", pages);
   SimModem sim("class1 bit-errors=" + rate + " seed=" + std::to_string(seed),
-               {"--number", "777 fax ident=CALLER coding=mh file=" + src + "/in.tif" + remote,
-                "--call", "777 com1 at=6"},
+               {"--number", "777 fax ident=CALLER " + remote + " file=" + src + "/in.tif", "--call",
+                "777 com1 at=6"},
                faxtest::LineSpeedOf(fcClass1));
   ReceiveRun run;
   if (!sim.Started())
@@ -77,6 +81,8 @@ ReceiveRun ReceiveThroughNoise(const Pages& pages, const std::string& rate, int 
   fs::remove_all(src);
   run.log = sim.Log();
   run.badRows = fax.BadRows();
+  run.framesLost = fax.EcmFramesLost();
+  run.linkSpeed = fax.LinkSpeed();
   if (fs::exists(folder + "/FAX0001.APF")) {
     EXPECT_EQ(faxtest::ReceivedPageEndFaults(folder + "/FAX0001.APF"), "");
     run.got = faxtest::ApfRows(folder + "/FAX0001.APF");
@@ -107,7 +113,7 @@ TEST(Class1LineErrors, ReceivedPagesKeepTheirLengthWithTheirBadRowsCounted) {
 // call: the fax is complete, the page as it came.
 TEST(Class1LineErrors, PageRejectedWithRtnIsKeptAndTheFaxCompletes) {
   const Pages pages = StrokePages(1, 150);
-  const ReceiveRun run = ReceiveThroughNoise(pages, "1e-3", 2, " max-rate=4800");
+  const ReceiveRun run = ReceiveThroughNoise(pages, "1e-3", 2, "coding=mh max-rate=4800");
   ASSERT_TRUE(run.out.finished) << run.log;
   EXPECT_EQ(run.out.finishCode, 0) << ErrorText(run.out.finishCode) << "\n" << run.log;
   EXPECT_TRUE(faxtest::Contains(run.out.logs, 5)) << "the fax is logged as received";
@@ -115,6 +121,53 @@ TEST(Class1LineErrors, PageRejectedWithRtnIsKeptAndTheFaxCompletes) {
   ASSERT_EQ(run.got.size(), 1u) << run.log;
   EXPECT_NEAR(double(run.got[0].size()), 150.0, 15.0);
   EXPECT_GE(run.badRows * 20, 150 * 3) << "at least 15 % of the rows";
+}
+
+// The remote sends with error correction and our modem's receiver inverts
+// bits often enough that frames keep going missing: after the fourth PPR of
+// the block the remote sends CTC (spandsp's carries no new speed), our
+// receiver answers CTR and takes the frames again with the long training at
+// the speed the CTC left, and the page is stored row for row.
+TEST(Class1LineErrors, CtcFromTheSenderIsAnsweredAndThePageArrivesRowForRow) {
+  const Pages pages = StrokePages(1, 150);
+  const ReceiveRun run = ReceiveThroughNoise(pages, "4e-4", 7, "ecm=1 coding=mmr");
+  ASSERT_TRUE(run.out.finished) << run.log;
+  EXPECT_EQ(run.out.finishCode, 0) << ErrorText(run.out.finishCode) << "\n" << run.log;
+  EXPECT_NE(run.log.find("coding T.6, ecm 1"), std::string::npos) << run.log;
+  EXPECT_GE(LoggedCount(run.log, "pprs"), 4) << run.log;
+  EXPECT_GE(LoggedCount(run.log, "ctcs"), 1) << run.log;
+  EXPECT_EQ(run.linkSpeed, LoggedCount(run.log, "rate")) << run.log;
+  EXPECT_EQ(run.badRows, 0);
+  EXPECT_EQ(run.framesLost, 0);
+  ASSERT_EQ(run.got.size(), 1u) << run.log;
+  ASSERT_EQ(run.got[0].size(), pages[0].size());
+  for (size_t y = 0; y < pages[0].size(); ++y)
+    ASSERT_EQ(run.got[0][y], pages[0][y]) << "row " << y;
+}
+
+// Frames that do not come through however often they are sent: the remote
+// gives up on them with EOR, our receiver answers ERR and keeps the page as
+// the frames that came make it, the rows the lost frames spoilt counted bad.
+// (spandsp's sender then ends the call rather than go on.)
+TEST(Class1LineErrors, FramesGivenUpWithEorLeaveThePageWithItsBadRowsCounted) {
+  const Pages pages = StrokePages(1, 40);
+  const ReceiveRun run = ReceiveThroughNoise(pages, "3e-3", 7, "ecm=1 coding=mh");
+  ASSERT_TRUE(run.out.finished) << run.log;
+  EXPECT_EQ(run.out.finishCode, 0) << ErrorText(run.out.finishCode) << "\n" << run.log;
+  EXPECT_TRUE(faxtest::Contains(run.out.logs, 5)) << "the fax is logged as received";
+  EXPECT_GT(run.framesLost, 0) << run.log;
+  EXPECT_GT(run.badRows, 0) << "each run of lost frames spoils a row";
+  ASSERT_EQ(run.got.size(), 1u) << run.log;
+  // The rows the frames that came held are the rows sent, in order; the
+  // rows of the lost frames are missing.
+  const auto& got = run.got[0];
+  ASSERT_GT(got.size(), 0u);
+  ASSERT_LT(got.size(), pages[0].size());
+  const size_t from =
+      size_t(std::find(pages[0].begin(), pages[0].end(), got[0]) - pages[0].begin());
+  ASSERT_LE(from + got.size(), pages[0].size());
+  for (size_t y = 0; y < got.size(); ++y)
+    ASSERT_EQ(got[y], pages[0][from + y]) << "row " << y;
 }
 
 // The remote's receiver inverts bits often enough that frames of a block
