@@ -6,6 +6,12 @@
 
 #include <stdexcept>
 
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace tolvane::sipline {
 
 struct SipAgent::Impl {
@@ -174,6 +180,34 @@ SipAgent::SipAgent(su_root_s* root, const SipSettings& settings, SipEvents& even
                  NUTAG_M_USERNAME(user.c_str()), NUTAG_AUTOANSWER(0), NUTAG_AUTOACK(1), TAG_END());
   if (!m->nua)
     throw std::runtime_error("cannot open the SIP port " + settings.listen);
+}
+
+std::string SipAgent::portProblem(const std::string& listen) {
+  const std::size_t colon = listen.rfind(':');
+  const std::string host = listen.substr(0, colon);
+  const std::string port = colon == std::string::npos ? "5060" : listen.substr(colon + 1);
+  for (int type : {SOCK_DGRAM, SOCK_STREAM}) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = type;
+    hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.empty() ? nullptr : host.c_str(), port.c_str(), &hints, &found) != 0 ||
+        !found)
+      return "no such address";
+    const int s = ::socket(found->ai_family, found->ai_socktype, 0);
+    int one = 1;
+    if (s >= 0 && type == SOCK_STREAM)
+      ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    const bool bound = s >= 0 && ::bind(s, found->ai_addr, found->ai_addrlen) == 0;
+    const int error = errno;
+    if (s >= 0)
+      ::close(s);
+    freeaddrinfo(found);
+    if (!bound)
+      return std::strerror(error);
+  }
+  return {};
 }
 
 SipAgent::~SipAgent() {

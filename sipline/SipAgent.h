@@ -44,6 +44,11 @@ class SipAgent {
 public:
   // Throws std::runtime_error when the SIP port cannot be opened.
   SipAgent(su_root_s* root, const SipSettings& settings, SipEvents& events);
+  // Why the SIP port host:port cannot be opened for UDP and TCP (e.g.
+  // another program holds it), or empty. Asked before the stack starts: the
+  // stack itself only says that it failed, and keeps part of the event loop
+  // when it does.
+  static std::string portProblem(const std::string& listen);
   ~SipAgent();
   SipAgent(const SipAgent&) = delete;
   SipAgent& operator=(const SipAgent&) = delete;

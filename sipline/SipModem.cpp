@@ -33,7 +33,11 @@ SipModem::SipModem(const LineSettings& settings, std::ostream& log)
     if (!err.empty())
       throw std::runtime_error(err);
   }
-  m_root = su_root_create(nullptr);
+  const std::string portProblem = SipAgent::portProblem(settings.sip.listen);
+  if (!portProblem.empty())
+    throw std::runtime_error("cannot open the SIP port " + settings.sip.listen + " (" +
+                             portProblem + ")");
+  m_root.reset(su_root_create(nullptr));
   if (!m_root)
     throw std::runtime_error("cannot start the SIP stack");
   m_frontEnd = std::make_unique<sim::AtFrontEnd>(class1Model(), [this](const uint8_t* d, size_t n) {
@@ -50,7 +54,7 @@ SipModem::SipModem(const LineSettings& settings, std::ostream& log)
       });
   m_frontEnd->setEngines(m_class1.get(), nullptr, nullptr);
   SipEvents& events = *this;
-  m_agent = std::make_unique<SipAgent>(m_root, m_settings.sip, events);
+  m_agent = std::make_unique<SipAgent>(m_root.get(), m_settings.sip, events);
 }
 
 SipModem::~SipModem() {
@@ -58,7 +62,10 @@ SipModem::~SipModem() {
   m_agent.reset();
   m_frontEnd.reset();
   m_class1.reset();
-  su_root_destroy(m_root);
+}
+
+void SipModem::RootDeleter::operator()(su_root_s* root) const {
+  su_root_destroy(root);
 }
 
 void SipModem::log(const std::string& text) {
@@ -351,7 +358,7 @@ void SipModem::run(const volatile std::sig_atomic_t* stop) {
     ::poll(fds, 3, timeout);
     if (m_media && ((fds[1].revents | fds[2].revents) & POLLIN))
       m_media->readable();
-    su_root_step(m_root, 0);
+    su_root_step(m_root.get(), 0);
     servicePty();
     for (int n = 0; Clock::now() >= nextTick; ++n) {
       // After a stall, line time jumps rather than racing to catch up.

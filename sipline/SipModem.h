@@ -70,7 +70,11 @@ private:
 
   LineSettings m_settings;
   std::ostream& m_log;
-  su_root_s* m_root = nullptr;
+  // Destroyed after everything that uses it, also when the constructor fails.
+  struct RootDeleter {
+    void operator()(su_root_s* root) const;
+  };
+  std::unique_ptr<su_root_s, RootDeleter> m_root;
   sim::PtyPort m_pty;
   std::unique_ptr<sim::AtFrontEnd> m_frontEnd;
   std::unique_ptr<sim::Class1Engine> m_class1;

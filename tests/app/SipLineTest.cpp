@@ -276,7 +276,7 @@ TEST(SipLineMainWindow, ALineThatCannotStartSaysWhy) {
   w.show();
   const QString expected = QString::fromStdString(
       "The SIP line of Com2 did not start: tolvane-sipmodem: cannot open the SIP port " +
-      line.Listen);
+      line.Listen + " (Address already in use)");
   QLabel* lineState = Find<QLabel>(&w, "SipLineStatus");
   EXPECT_TRUE(WaitFor([&] { return lineState->text() == expected; }, 5000))
       << lineState->text().toStdString();
