@@ -1,6 +1,7 @@
 // Class 1 sending with error correction (T.30 Annex A): PPS after each
 // block, the frames a PPR asks for sent again, RR while the receiver is not
-// ready, and CTC with a lower speed after the fourth PPR of a block.
+// ready, CTC with a lower speed after the fourth PPR of a block, and EOR
+// (the frames still missing given up) when there is no lower speed left.
 
 #include "faxengine/Class1SendMachine.h"
 
@@ -31,6 +32,9 @@ std::vector<uint8_t> Class1SendMachine::PostPageFrame() {
   if (m_sendRr)
     return t30::BuildFrame(t30::fcfRr, {}, true);
   const EcmPage& ecm = m_pages.Ecm();
+  // EOR's FIF is the post-page message alone.
+  if (m_sendEor)
+    return t30::BuildFrame(t30::fcfEor, {ecm.LastBlock() ? pageEnd : kPpsNull}, true);
   // FIF: the post-page message, page and block counters, frames in the block - 1.
   const std::vector<uint8_t> fif{
       ecm.LastBlock() ? pageEnd : kPpsNull, static_cast<uint8_t>(m_rec.pageNumber - 1),
@@ -59,19 +63,30 @@ void Class1SendMachine::AfterEcmAnswer() {
     m_state = ssPostPageTry;
     return;
   }
-  if (kind == FrameKind::Ppr) {
+  if (kind == FrameKind::Ppr && !m_sendEor) {
     m_s.SetStatus(fpPageError);
     m_rec.ecmFramesResent += m_pages.Ecm().Requested(m_pprMap);
-    if (++m_pprCount % kPprBeforeCtc == 0)
-      ContinueToCorrect();
-    else
+    if (++m_pprCount % kPprBeforeCtc != 0) {
       SendEcmFrames(m_pprMap, false);
+    } else if (m_local.Below(m_remote, m_index) != 0) {
+      ContinueToCorrect();
+    } else {
+      // At the lowest speed both sides have, more tries would not do
+      // better: the block goes as it is, and the next one follows.
+      m_sendEor = true;
+      m_attempts = 0;
+      m_state = ssPostPageTry;
+    }
     return;
   }
-  if (kind != FrameKind::Mcf) {
+  const bool given = m_sendEor && kind == FrameKind::Err;
+  if (kind != FrameKind::Mcf && !given) {
     m_state = ssPostPageTry; // no answer we know: ask again
     return;
   }
+  if (given)
+    m_rec.ecmFramesLost += m_pages.Ecm().Requested(m_pprMap);
+  m_sendEor = false;
   m_pprCount = 0;
   EcmPage& ecm = m_pages.Ecm();
   if (!ecm.LastBlock()) {
@@ -79,7 +94,7 @@ void Class1SendMachine::AfterEcmAnswer() {
     SendEcmFrames(nullptr, false);
     return;
   }
-  PageConfirmed(kind);
+  PageConfirmed(FrameKind::Mcf); // after ERR, too, the next page follows at once
 }
 
 // CTC names the speed of the frames that follow; the receiver answers CTR

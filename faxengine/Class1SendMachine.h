@@ -46,9 +46,10 @@ private:
   t30::SpeedSet m_remote;
   t30::CodingSet m_coding; // chosen in the DCS
   uint8_t m_pprMap[kPprMapBytes] = {};
-  int m_pprCount = 0;    // PPRs for the current block
-  bool m_sendRr = false; // the receiver said RNR: ask again with RR
-  int m_rnrCount = 0;    // RNRs in a row
+  int m_pprCount = 0;     // PPRs for the current block
+  bool m_sendRr = false;  // the receiver said RNR: ask again with RR
+  bool m_sendEor = false; // the missing frames are given up: EOR, not PPS
+  int m_rnrCount = 0;     // RNRs in a row
   bool m_cfr = false;
   bool m_carrierSeen = false;
   bool m_restartPage = false;

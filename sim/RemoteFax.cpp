@@ -85,15 +85,16 @@ void RemoteFax::phaseE(t30_state_t* t30, void* user, int result) {
   t30_stats_t stats;
   t30_get_transfer_statistics(t30, &stats);
   const char* ident = t30_get_rx_ident(t30);
-  self->m_log(
-      self->m_label + ": call ended: " + t30_completion_code_to_str(result) + " (" +
-      std::to_string(result) + "), pages " + std::to_string(stats.pages_tx + stats.pages_rx) +
-      ", rate " + std::to_string(stats.bit_rate) + ", far ident '" + (ident ? ident : "") +
-      "', coding " + t4_encoding_to_str(stats.encoding) + ", ecm " +
-      std::to_string(stats.error_correcting_mode) + ", bad rows " + std::to_string(stats.bad_rows) +
-      ", pprs " + std::to_string(self->m_pprs) + ", ctcs " + std::to_string(self->m_ctcs) +
-      (self->m_noise ? ", bits inverted " + std::to_string(self->m_noise->BitsInverted())
-                     : std::string()));
+  self->m_log(self->m_label + ": call ended: " + t30_completion_code_to_str(result) + " (" +
+              std::to_string(result) + "), pages " +
+              std::to_string(stats.pages_tx + stats.pages_rx) + ", rate " +
+              std::to_string(stats.bit_rate) + ", far ident '" + (ident ? ident : "") +
+              "', coding " + t4_encoding_to_str(stats.encoding) + ", ecm " +
+              std::to_string(stats.error_correcting_mode) + ", bad rows " +
+              std::to_string(stats.bad_rows) + ", pprs " + std::to_string(self->m_pprs) +
+              ", ctcs " + std::to_string(self->m_ctcs) + ", eors " + std::to_string(self->m_eors) +
+              (self->m_noise ? ", bits inverted " + std::to_string(self->m_noise->BitsInverted())
+                             : std::string()));
   self->m_reported = true;
   if (self->m_hangupIn < 0)
     self->m_hangupIn = secondsToSamples(0.5);
@@ -138,6 +139,8 @@ void RemoteFax::onFrame(bool incoming, uint8_t fcf) {
     ++m_pprs;
   if (kind == T30_CTC)
     ++m_ctcs;
+  if (kind == T30_EOR)
+    ++m_eors;
   if (m_noise) {
     // Page data (and ECM frames) follow our CFR, MCF, PPR and CTR; a
     // training check follows the sender's DCS.

@@ -53,9 +53,9 @@ private:
   bool m_dcnArmed = false;
   bool m_spoilTraining = false;
   int m_pagesSeen = 0;
-  int m_pprs = 0, m_ctcs = 0; // ECM: PPRs and CTCs, sent or received
-  int64_t m_dropIn = -1;      // samples until the machine drops the line
-  int64_t m_hangupIn = -1;    // samples from call end until on hook
+  int m_pprs = 0, m_ctcs = 0, m_eors = 0; // ECM: PPRs, CTCs and EORs, sent or received
+  int64_t m_dropIn = -1;                  // samples until the machine drops the line
+  int64_t m_hangupIn = -1;                // samples from call end until on hook
   bool m_dropped = false;
   bool m_onHook = false;
   bool m_reported = false;

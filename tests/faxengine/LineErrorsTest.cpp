@@ -207,4 +207,33 @@ TEST(Class1LineErrors, FourthPprLeadsToCtcAndALowerSpeed) {
     ASSERT_EQ(got[0][y], sent[0][y - 8]) << "row " << y;
 }
 
+// A line so bad that hardly a frame gets through, to a remote that goes no
+// faster than 4800 bit/s: after four PPRs the sender steps down to 2400 bit/s
+// (CTC), and after four more, with no lower speed left, gives the missing
+// frames up (EOR). The remote answers ERR, and the fax ends as sent, its lost
+// frames counted.
+TEST(Class1LineErrors, AtTheLowestSpeedMissingFramesAreGivenUpWithEor) {
+  SimModem sim("class1",
+               {"--number", "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX ecm=1 "
+                            "coding=mmr max-rate=4800 bit-errors=3e-3 seed=5"},
+               faxtest::LineSpeedOf(fcClass1));
+  ASSERT_TRUE(sim.Started());
+  fs::create_directory(sim.Dir() + "/RX");
+  const std::string apf = faxtest::MakeApf(sim.Dir(), 1, 3, "doc", false);
+  TFxComPort port;
+  TFxSendFax fax;
+  faxtest::SetUpSend(fax, fcClass1, "5551234", apf);
+  fax.SetDesiredECM(true);
+  const CallOutcome out = faxtest::RunCall(
+      fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 150);
+  const std::string log = sim.Log();
+  ASSERT_TRUE(out.finished) << log;
+  EXPECT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << log;
+  EXPECT_GE(LoggedCount(log, "pprs"), 8) << log;
+  EXPECT_EQ(LoggedCount(log, "ctcs"), 1) << log;
+  EXPECT_EQ(fax.LinkSpeed(), 2400) << log;
+  EXPECT_GT(fax.EcmFramesLost(), 0) << log;
+  EXPECT_GE(LoggedCount(log, "eors"), 1) << log;
+}
+
 } // namespace
