@@ -3,6 +3,7 @@
 #include "archive/OcrModule.h"
 #include "platform/PipeIo.h"
 
+#include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <linux/close_range.h>
@@ -19,6 +20,9 @@ namespace {
 
 // The text and word boxes of a fax; a 100-page fax takes a few megabytes.
 constexpr uint32_t kMaxText = 64u << 20;
+// The child's processor time is limited to 300 s; its answer is waited for
+// twice that long, for a machine that is busy with other work.
+constexpr int kAnswerWaitMs = 600 * 1000;
 
 using platform::readAll;
 using platform::writeAll;
@@ -30,10 +34,10 @@ bool writeText(int fd, const std::string& text) {
 
 bool readText(int fd, std::string& text) {
   uint32_t size = 0;
-  if (!readAll(fd, &size, sizeof size) || size > kMaxText)
+  if (!readAll(fd, &size, sizeof size, kAnswerWaitMs) || size > kMaxText)
     return false;
   text.resize(size);
-  return readAll(fd, text.data(), size);
+  return readAll(fd, text.data(), size, kAnswerWaitMs);
 }
 
 // The child: status 0 and the encoded text (EncodeFaxText), or status 2
@@ -74,13 +78,18 @@ FaxText readInChild(const std::string& language, const std::string& path) {
   std::string problem;
   char kind = 2;
   std::string encoded;
-  bool complete = readAll(fds[0], &kind, 1);
+  bool complete = readAll(fds[0], &kind, 1, kAnswerWaitMs);
   if (complete && kind == 0) {
     complete = readText(fds[0], encoded) && DecodeFaxText(encoded, text);
   } else if (complete) {
     readText(fds[0], problem);
   }
   ::close(fds[0]);
+  // A child that has not answered in time is stuck without using its
+  // processor time (its limit would have ended it): it is ended here, so
+  // that the reader goes on with the next fax.
+  if (!complete)
+    ::kill(pid, SIGKILL);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
