@@ -2,7 +2,7 @@
 // fax machine: the simulated modem reports both, negotiates them and does
 // the error correction itself, while the page data between it and Tolvane
 // is MMR. Pages arrive row for row (libtiff decodes what the remote stored;
-// the image library decodes our APF files).
+// the image library decodes our APF files), through a noisy line too.
 
 #include "FaxSimHarness.h"
 #include "SendCallSupport.h"
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 namespace fs = std::filesystem;
 using faxtest::CallOutcome;
@@ -101,6 +102,40 @@ TEST_P(Class2Mmr, ReceivedPagesAreStoredRowForRow) {
     for (size_t y = 0; y < pages[p].size(); ++y)
       ASSERT_EQ(got[p][y], pages[p][y]) << "page " << p + 1 << " row " << y;
   }
+}
+
+// Bit errors on the line to the remote: the modem's own error correction
+// sends the frames the remote asks for again (PPR), from the block it built
+// of the DTE's page, and the page arrives row for row.
+TEST(Class2MmrLineErrors, FramesAskedForAgainComeFromTheModemsMemory) {
+  SimModem sim("class120",
+               {"--number", "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX ecm=1 coding=mmr "
+                            "bit-errors=2e-4 seed=3"},
+               faxtest::LineSpeedOf(fcClass2_0));
+  ASSERT_TRUE(sim.Started());
+  fs::create_directory(sim.Dir() + "/RX");
+  const std::string apf = faxtest::MakeApf(sim.Dir(), 1, 20);
+  TFxComPort port;
+  TFxSendFax fax;
+  faxtest::SetUpSend(fax, fcClass2_0, "5551234", apf);
+  fax.SetDesiredECM(true);
+  const CallOutcome out = faxtest::RunCall(
+      fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 120);
+  const std::string log = sim.Log();
+  ASSERT_TRUE(out.finished) << log;
+  ASSERT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << log;
+  EXPECT_NE(log.find("coding T.6, ecm 1"), std::string::npos) << log;
+  std::smatch pprs;
+  ASSERT_TRUE(std::regex_search(log, pprs, std::regex("pprs ([0-9]+)"))) << log;
+  EXPECT_GT(std::stoi(pprs[1]), 0) << "frames were asked for again: " << log;
+  const Pages sent = faxtest::ApfRows(apf);
+  const auto tiffs = faxtest::TiffsIn(sim.Dir() + "/RX");
+  ASSERT_EQ(tiffs.size(), 1u) << log;
+  const Pages got = faxtest::TiffRows(tiffs[0]);
+  ASSERT_EQ(got.size(), 1u);
+  ASSERT_EQ(got[0].size(), sent[0].size() + 8) << log;
+  for (size_t y = 8; y < got[0].size(); ++y)
+    ASSERT_EQ(got[0][y], sent[0][y - 8]) << "row " << y;
 }
 
 INSTANTIATE_TEST_SUITE_P(Classes, Class2Mmr, ::testing::Values(fcClass2, fcClass2_0),
