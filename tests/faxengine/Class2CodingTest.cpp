@@ -22,43 +22,63 @@ namespace {
 
 using Pages = std::vector<std::vector<std::vector<uint8_t>>>;
 
-class Class2Mmr : public ::testing::TestWithParam<TFaxClass> {};
+struct SendRun {
+  CallOutcome out;
+  std::string log;
+  Pages sent, got;
+};
 
-TEST_P(Class2Mmr, SentPagesArriveRowForRow) {
-  const TFaxClass cls = GetParam();
-  SimModem sim(faxtest::ModelOf(cls),
-               {"--number", "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX ecm=1 coding=mmr"},
-               faxtest::LineSpeedOf(cls));
-  ASSERT_TRUE(sim.Started());
+// We send `pages` standard pages of `lines` in MMR with error correction to
+// the remote, with `remote`'s options besides.
+SendRun SendMmr(TFaxClass cls, const std::string& remote, int pages, int lines) {
+  SendRun run;
+  SimModem sim(
+      faxtest::ModelOf(cls),
+      {"--number", "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX ecm=1 coding=mmr " + remote},
+      faxtest::LineSpeedOf(cls));
+  EXPECT_TRUE(sim.Started());
+  if (!sim.Started())
+    return run;
   fs::create_directory(sim.Dir() + "/RX");
-  // Two pages: the second goes once the remote has confirmed the first,
-  // from the modem's memory.
-  const std::string apf = faxtest::MakeApf(sim.Dir(), 2, 8);
+  const std::string apf = faxtest::MakeApf(sim.Dir(), pages, lines);
   TFxComPort port;
   TFxSendFax fax;
   faxtest::SetUpSend(fax, cls, "5551234", apf);
   fax.SetDesiredECM(true);
-  const CallOutcome out = faxtest::RunCall(
+  run.out = faxtest::RunCall(
       fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 120);
-  const std::string log = sim.Log();
-  ASSERT_TRUE(out.finished) << log;
-  ASSERT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << log;
-  EXPECT_NE(log.find("coding T.6, ecm 1"), std::string::npos) << log;
-
-  const Pages sent = faxtest::ApfRows(apf);
-  Pages got;
+  run.log = sim.Log();
+  run.sent = faxtest::ApfRows(apf);
   for (const std::string& tif : faxtest::TiffsIn(sim.Dir() + "/RX")) {
     const Pages p = faxtest::TiffRows(tif);
-    got.insert(got.end(), p.begin(), p.end());
+    run.got.insert(run.got.end(), p.begin(), p.end());
   }
-  ASSERT_EQ(got.size(), 2u) << log;
-  for (size_t p = 0; p < 2; ++p) {
-    // Eight blank rows on top, then the page.
-    ASSERT_EQ(got[p].size(), sent[p].size() + 8) << "page " << p + 1 << "\n" << log;
-    for (size_t y = 0; y < got[p].size(); ++y)
-      ASSERT_EQ(got[p][y], y < 8 ? std::vector<uint8_t>(216, 0) : sent[p][y - 8])
+  return run;
+}
+
+// The call went in MMR with error correction, and every page arrived: eight
+// blank rows on top, then the page.
+void ExpectSent(const SendRun& run) {
+  ASSERT_TRUE(run.out.finished) << run.log;
+  ASSERT_EQ(run.out.finishCode, 0) << ErrorText(run.out.finishCode) << "\n" << run.log;
+  EXPECT_NE(run.log.find("coding T.6, ecm 1"), std::string::npos) << run.log;
+  ASSERT_EQ(run.got.size(), run.sent.size()) << run.log;
+  for (size_t p = 0; p < run.sent.size(); ++p) {
+    ASSERT_EQ(run.got[p].size(), run.sent[p].size() + 8) << "page " << p + 1 << "\n" << run.log;
+    for (size_t y = 0; y < run.got[p].size(); ++y)
+      ASSERT_EQ(run.got[p][y], y < 8 ? std::vector<uint8_t>(216, 0) : run.sent[p][y - 8])
           << "page " << p + 1 << " row " << y;
   }
+}
+
+class Class2Mmr : public ::testing::TestWithParam<TFaxClass> {};
+
+// Two pages: the second goes once the remote has confirmed the first, from
+// the modem's memory.
+TEST_P(Class2Mmr, SentPagesArriveRowForRow) {
+  const SendRun run = SendMmr(GetParam(), "", 2, 8);
+  ASSERT_EQ(run.sent.size(), 2u);
+  ExpectSent(run);
 }
 
 TEST_P(Class2Mmr, ReceivedPagesAreStoredRowForRow) {
@@ -108,34 +128,11 @@ TEST_P(Class2Mmr, ReceivedPagesAreStoredRowForRow) {
 // sends the frames the remote asks for again (PPR), from the block it built
 // of the DTE's page, and the page arrives row for row.
 TEST(Class2MmrLineErrors, FramesAskedForAgainComeFromTheModemsMemory) {
-  SimModem sim("class120",
-               {"--number", "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX ecm=1 coding=mmr "
-                            "bit-errors=2e-4 seed=3"},
-               faxtest::LineSpeedOf(fcClass2_0));
-  ASSERT_TRUE(sim.Started());
-  fs::create_directory(sim.Dir() + "/RX");
-  const std::string apf = faxtest::MakeApf(sim.Dir(), 1, 20);
-  TFxComPort port;
-  TFxSendFax fax;
-  faxtest::SetUpSend(fax, fcClass2_0, "5551234", apf);
-  fax.SetDesiredECM(true);
-  const CallOutcome out = faxtest::RunCall(
-      fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 120);
-  const std::string log = sim.Log();
-  ASSERT_TRUE(out.finished) << log;
-  ASSERT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << log;
-  EXPECT_NE(log.find("coding T.6, ecm 1"), std::string::npos) << log;
+  const SendRun run = SendMmr(fcClass2_0, "bit-errors=2e-4 seed=3", 1, 20);
+  ExpectSent(run);
   std::smatch pprs;
-  ASSERT_TRUE(std::regex_search(log, pprs, std::regex("pprs ([0-9]+)"))) << log;
-  EXPECT_GT(std::stoi(pprs[1]), 0) << "frames were asked for again: " << log;
-  const Pages sent = faxtest::ApfRows(apf);
-  const auto tiffs = faxtest::TiffsIn(sim.Dir() + "/RX");
-  ASSERT_EQ(tiffs.size(), 1u) << log;
-  const Pages got = faxtest::TiffRows(tiffs[0]);
-  ASSERT_EQ(got.size(), 1u);
-  ASSERT_EQ(got[0].size(), sent[0].size() + 8) << log;
-  for (size_t y = 8; y < got[0].size(); ++y)
-    ASSERT_EQ(got[0][y], sent[0][y - 8]) << "row " << y;
+  ASSERT_TRUE(std::regex_search(run.log, pprs, std::regex("pprs ([0-9]+)"))) << run.log;
+  EXPECT_GT(std::stoi(pprs[1]), 0) << "frames were asked for again: " << run.log;
 }
 
 INSTANTIATE_TEST_SUITE_P(Classes, Class2Mmr, ::testing::Values(fcClass2, fcClass2_0),

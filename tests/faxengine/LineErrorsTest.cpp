@@ -170,41 +170,65 @@ TEST(Class1LineErrors, FramesGivenUpWithEorLeaveThePageWithItsBadRowsCounted) {
     ASSERT_EQ(got[y], pages[0][from + y]) << "row " << y;
 }
 
-// The remote's receiver inverts bits often enough that frames of a block
-// keep going missing: after the fourth PPR the sender sends CTC with the
-// next lower speed, and the page arrives row for row.
-TEST(Class1LineErrors, FourthPprLeadsToCtcAndALowerSpeed) {
-  SimModem sim("class1",
-               {"--number", "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX ecm=1 coding=mmr "
-                            "bit-errors=4e-4 seed=7"},
-               faxtest::LineSpeedOf(fcClass1));
-  ASSERT_TRUE(sim.Started());
+struct SendRun {
+  CallOutcome out;
+  std::string log;
+  int linkSpeed = 0;
+  long framesResent = 0, framesLost = 0;
+  Pages sent, got;
+};
+
+// We send one standard page of `lines` in MMR with error correction to a
+// remote with `remote`'s options (its receiver inverting bits).
+SendRun SendThroughNoise(const std::string& remote, int lines) {
+  SendRun run;
+  SimModem sim(
+      "class1",
+      {"--number", "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX ecm=1 coding=mmr " + remote},
+      faxtest::LineSpeedOf(fcClass1));
+  EXPECT_TRUE(sim.Started());
+  if (!sim.Started())
+    return run;
   fs::create_directory(sim.Dir() + "/RX");
-  const std::string apf = faxtest::MakeApf(sim.Dir(), 1, 30, "doc", false);
+  const std::string apf = faxtest::MakeApf(sim.Dir(), 1, lines, "doc", false);
   TFxComPort port;
   TFxSendFax fax;
   faxtest::SetUpSend(fax, fcClass1, "5551234", apf);
   fax.SetDesiredECM(true);
-  const CallOutcome out = faxtest::RunCall(
+  run.out = faxtest::RunCall(
       fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 150);
-  const std::string log = sim.Log();
-  ASSERT_TRUE(out.finished) << log;
-  ASSERT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << log;
+  run.log = sim.Log();
+  run.linkSpeed = fax.LinkSpeed();
+  run.framesResent = fax.EcmFramesResent();
+  run.framesLost = fax.EcmFramesLost();
+  run.sent = faxtest::ApfRows(apf);
+  for (const std::string& tif : faxtest::TiffsIn(sim.Dir() + "/RX")) {
+    const Pages p = faxtest::TiffRows(tif);
+    run.got.insert(run.got.end(), p.begin(), p.end());
+  }
+  return run;
+}
+
+// The remote's receiver inverts bits often enough that frames of a block
+// keep going missing: after the fourth PPR the sender sends CTC with the
+// next lower speed, and the page arrives row for row.
+TEST(Class1LineErrors, FourthPprLeadsToCtcAndALowerSpeed) {
+  const SendRun run = SendThroughNoise("bit-errors=4e-4 seed=7", 30);
+  const std::string& log = run.log;
+  ASSERT_TRUE(run.out.finished) << log;
+  ASSERT_EQ(run.out.finishCode, 0) << ErrorText(run.out.finishCode) << "\n" << log;
   EXPECT_NE(log.find("coding T.6, ecm 1"), std::string::npos) << log;
   EXPECT_GE(LoggedCount(log, "pprs"), 4) << log;
   EXPECT_GE(LoggedCount(log, "ctcs"), 1) << log;
-  EXPECT_LT(fax.LinkSpeed(), 14400) << log;
+  EXPECT_LT(run.linkSpeed, 14400) << log;
   EXPECT_LT(LoggedCount(log, "rate"), 14400) << log;
-  EXPECT_GT(fax.EcmFramesResent(), 0);
-  const Pages sent = faxtest::ApfRows(apf);
-  const auto tiffs = faxtest::TiffsIn(sim.Dir() + "/RX");
-  ASSERT_EQ(tiffs.size(), 1u) << log;
-  const Pages got = faxtest::TiffRows(tiffs[0]);
-  ASSERT_EQ(got.size(), 1u);
+  EXPECT_GT(run.framesResent, 0);
+  ASSERT_EQ(run.sent.size(), 1u);
+  ASSERT_EQ(run.got.size(), 1u) << log;
   // Eight blank rows on top, then the page.
-  ASSERT_EQ(got[0].size(), sent[0].size() + 8);
-  for (size_t y = 8; y < got[0].size(); ++y)
-    ASSERT_EQ(got[0][y], sent[0][y - 8]) << "row " << y;
+  ASSERT_EQ(run.got[0].size(), run.sent[0].size() + 8);
+  for (size_t y = 8; y < run.got[0].size(); ++y)
+    ASSERT_EQ(run.got[0][y], run.sent[0][y - 8]) << "row " << y;
 }
 
 // A line so bad that hardly a frame gets through, to a remote that goes no
@@ -213,26 +237,14 @@ TEST(Class1LineErrors, FourthPprLeadsToCtcAndALowerSpeed) {
 // frames up (EOR). The remote answers ERR, and the fax ends as sent, its lost
 // frames counted.
 TEST(Class1LineErrors, AtTheLowestSpeedMissingFramesAreGivenUpWithEor) {
-  SimModem sim("class1",
-               {"--number", "5551234 fax ring=1 ident=REMOTE dir=@DIR@/RX ecm=1 "
-                            "coding=mmr max-rate=4800 bit-errors=3e-3 seed=5"},
-               faxtest::LineSpeedOf(fcClass1));
-  ASSERT_TRUE(sim.Started());
-  fs::create_directory(sim.Dir() + "/RX");
-  const std::string apf = faxtest::MakeApf(sim.Dir(), 1, 3, "doc", false);
-  TFxComPort port;
-  TFxSendFax fax;
-  faxtest::SetUpSend(fax, fcClass1, "5551234", apf);
-  fax.SetDesiredECM(true);
-  const CallOutcome out = faxtest::RunCall(
-      fax, port, sim.Device(), [&] { fax.BeginTransmit(); }, 150);
-  const std::string log = sim.Log();
-  ASSERT_TRUE(out.finished) << log;
-  EXPECT_EQ(out.finishCode, 0) << ErrorText(out.finishCode) << "\n" << log;
+  const SendRun run = SendThroughNoise("max-rate=4800 bit-errors=3e-3 seed=5", 3);
+  const std::string& log = run.log;
+  ASSERT_TRUE(run.out.finished) << log;
+  EXPECT_EQ(run.out.finishCode, 0) << ErrorText(run.out.finishCode) << "\n" << log;
   EXPECT_GE(LoggedCount(log, "pprs"), 8) << log;
   EXPECT_EQ(LoggedCount(log, "ctcs"), 1) << log;
-  EXPECT_EQ(fax.LinkSpeed(), 2400) << log;
-  EXPECT_GT(fax.EcmFramesLost(), 0) << log;
+  EXPECT_EQ(run.linkSpeed, 2400) << log;
+  EXPECT_GT(run.framesLost, 0) << log;
   EXPECT_GE(LoggedCount(log, "eors"), 1) << log;
 }
 
