@@ -36,7 +36,8 @@ std::vector<std::string> languagesIn(const std::string& dir) {
 std::string OcrDataDir() {
   std::vector<std::string> candidates;
   if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix && *prefix) {
-    const std::string dir = std::string(prefix) + (prefix[std::strlen(prefix) - 1] == '/' ? "" : "/");
+    const std::string dir =
+        std::string(prefix) + (prefix[std::strlen(prefix) - 1] == '/' ? "" : "/");
     candidates = {dir, dir + "tessdata/"};
   } else {
     candidates = {"/usr/share/tesseract-ocr/5/tessdata/", "/usr/share/tesseract-ocr/4.00/tessdata/",
@@ -59,8 +60,8 @@ OcrLanguageChoice ChooseOcrLanguage(const std::string& wanted) {
   if (std::find(installed.begin(), installed.end(), language) != installed.end())
     return {language, {}};
   std::string problem = "The OCR language \"" + language + "\" is not installed (no " + language +
-                        kSuffix + " in " + (OcrDataDir().empty() ? "the OCR data folder" : OcrDataDir()) +
-                        ")";
+                        kSuffix + " in " +
+                        (OcrDataDir().empty() ? "the OCR data folder" : OcrDataDir()) + ")";
   if (language == kEnglish)
     return {kEnglish, problem + "; the faxes' text cannot be read."};
   return {kEnglish, problem + "; the faxes' text is read as English."};

@@ -48,18 +48,18 @@ std::vector<QRect> TViewer::WordMarkRects() const {
     // half width or double height).
     const int left = scaled(mark.Box.left(), entry.plainWidth, mark.PageSize.width());
     const int top = scaled(mark.Box.top(), entry.plainHeight, mark.PageSize.height());
-    const int right = scaled(mark.Box.left() + mark.Box.width(), entry.plainWidth,
-                             mark.PageSize.width());
-    const int bottom = scaled(mark.Box.top() + mark.Box.height(), entry.plainHeight,
-                              mark.PageSize.height());
+    const int right =
+        scaled(mark.Box.left() + mark.Box.width(), entry.plainWidth, mark.PageSize.width());
+    const int bottom =
+        scaled(mark.Box.top() + mark.Box.height(), entry.plainHeight, mark.PageSize.height());
     const QRect plain(left, top, std::max(1, right - left), std::max(1, bottom - top));
     const QRect onPage = turned(plain, entry.plainWidth, entry.plainHeight, m_rotation);
     const int x0 = scaled(onPage.left(), int(m_scale.horizMult), int(m_scale.horizDiv));
     const int y0 = scaled(onPage.top(), int(m_scale.vertMult), int(m_scale.vertDiv));
-    const int x1 = scaled(onPage.left() + onPage.width(), int(m_scale.horizMult),
-                          int(m_scale.horizDiv));
-    const int y1 = scaled(onPage.top() + onPage.height(), int(m_scale.vertMult),
-                          int(m_scale.vertDiv));
+    const int x1 =
+        scaled(onPage.left() + onPage.width(), int(m_scale.horizMult), int(m_scale.horizDiv));
+    const int y1 =
+        scaled(onPage.top() + onPage.height(), int(m_scale.vertMult), int(m_scale.vertDiv));
     rects.emplace_back(x0, y0, std::max(1, x1 - x0), std::max(1, y1 - y0));
   }
   return rects;

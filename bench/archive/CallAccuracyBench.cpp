@@ -72,10 +72,9 @@ std::string receivedThroughCall(const Call& call, std::string& problem) {
                    "' --format tiff");
   const std::string errors =
       call.BitErrors.empty() ? std::string() : " bit-errors=" + call.BitErrors + " seed=7";
-  faxtest::SimModem sim("class1" + errors,
-                        {"--number", "5550105 fax ident=ITU-CHARTS file=" + tiff, "--call",
-                         "5550105 com1 at=2"},
-                        4);
+  faxtest::SimModem sim(
+      "class1" + errors,
+      {"--number", "5550105 fax ident=ITU-CHARTS file=" + tiff, "--call", "5550105 com1 at=2"}, 4);
   if (!sim.Started()) {
     problem = "the simulator did not start";
     return {};
@@ -83,10 +82,10 @@ std::string receivedThroughCall(const Call& call, std::string& problem) {
   const std::string folder = faxtest::scratch(stem + "-rx");
   fs::create_directories(folder);
   int status = 0;
-  const std::string log = faxtest::capture(std::string(TOLVANE_FAX_TOOL) + " receive '" +
-                                               sim.Link() + "' '" + folder +
-                                               "' --one --class 1 --timeout 300",
-                                           &status);
+  const std::string log =
+      faxtest::capture(std::string(TOLVANE_FAX_TOOL) + " receive '" + sim.Link() + "' '" + folder +
+                           "' --one --class 1 --timeout 300",
+                       &status);
   for (const auto& entry : fs::directory_iterator(folder))
     return entry.path().string();
   problem = "nothing received: " + log + sim.Log();

@@ -20,7 +20,8 @@ bool sameWords(const std::vector<archive::PageWords>& a, const std::vector<archi
       return false;
     for (std::size_t i = 0; i < a[p].Boxes.size(); ++i) {
       const auto &x = a[p].Boxes[i], &y = b[p].Boxes[i];
-      if (x.X != y.X || x.Y != y.Y || x.Width != y.Width || x.Height != y.Height || x.Text != y.Text)
+      if (x.X != y.X || x.Y != y.Y || x.Width != y.Width || x.Height != y.Height ||
+          x.Text != y.Text)
         return false;
     }
   }
