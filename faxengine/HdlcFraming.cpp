@@ -61,6 +61,10 @@ void Encoder::Frame(const uint8_t* data, std::size_t size) {
 std::vector<uint8_t> Encoder::Take() {
   while (m_bits != 0)
     PutBit(1);
+  return TakeWhole();
+}
+
+std::vector<uint8_t> Encoder::TakeWhole() {
   std::vector<uint8_t> out;
   out.swap(m_out);
   return out;

@@ -25,6 +25,9 @@ public:
   // The stream so far, padded with ones to a whole byte (a flag's tail is
   // idle line, and a receiver ignores it), ready for DLE doubling.
   std::vector<uint8_t> Take();
+  // The whole bytes of the stream so far, without padding: the bits of a
+  // byte not yet full stay for what follows (a stream handed on in pieces).
+  std::vector<uint8_t> TakeWhole();
 
 private:
   void PutBit(int bit);

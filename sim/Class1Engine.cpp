@@ -153,6 +153,12 @@ void Class1Engine::dteData(const uint8_t* data, size_t len) {
   T31Guard::dteData(m_t31, data, len);
 }
 
+bool Class1Engine::receivingPageData() const {
+  const int modem = m_t31->modem;
+  return m_t31->at_state.at_rx_mode == AT_MODE_DELIVERY &&
+         (modem == FAX_MODEM_V17_RX || modem == FAX_MODEM_V29_RX || modem == FAX_MODEM_V27TER_RX);
+}
+
 bool Class1Engine::escape() {
   at_set_at_rx_mode(&m_t31->at_state, AT_MODE_OFFHOOK_COMMAND);
   return true;

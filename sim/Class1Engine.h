@@ -45,6 +45,8 @@ public:
   void setT38Mode(bool on);
   bool t38Mode() const { return m_t38Mode; }
   t38_core_state_t* t38Core() { return t31_get_t38_core_state(m_t31); }
+  // The DTE waits for page data from the line (+FRM at a fast rate).
+  bool receivingPageData() const;
   // Line time passing in T.38 mode (drives T.31's paced T.38 transmitter).
   void t38Tick(int samples) { t31_t38_send_timeout(m_t31, samples); }
   // Audio that never arrived (a lost RTP packet).

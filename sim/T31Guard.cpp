@@ -21,6 +21,7 @@ constexpr uint8_t kEcmBits = 0x04 | 0x40;
 // modem, taken from the first one guarded.
 std::atomic<t38_rx_data_handler_t*> t31T38Data{nullptr};
 std::atomic<hdlc_frame_handler_t> t31AcceptFrame{nullptr};
+std::atomic<bool> ecmOffOnT38{false};
 
 bool isFcsField(int fieldType) {
   return fieldType == T38_FIELD_HDLC_FCS_OK || fieldType == T38_FIELD_HDLC_FCS_BAD ||
@@ -52,7 +53,7 @@ int guardedT38Data(t38_core_state_t* core, void* user, int dataType, int fieldTy
       if (fits) {
         std::memcpy(frame, rx.buf, static_cast<size_t>(rx.len) + 2);
         if (fieldType == T38_FIELD_HDLC_FCS_OK || fieldType == T38_FIELD_HDLC_FCS_OK_SIG_END) {
-          if (t31->t38_mode)
+          if (t31->t38_mode && ecmOffOnT38.load())
             T31Guard::clearEcm(rx.buf, static_cast<size_t>(rx.len), false);
           std::memcpy(frame, rx.buf, static_cast<size_t>(rx.len));
           crc_itu16_append(frame, rx.len);
@@ -80,6 +81,10 @@ void guardedAcceptFrame(void* user, const uint8_t* frame, int len, int ok) {
 }
 
 } // namespace
+
+void T31Guard::keepEcmOffOnT38(bool on) {
+  ecmOffOnT38.store(on);
+}
 
 bool T31Guard::frameFits(const t31_state_t* t31, const uint8_t* frame, int len) {
   const at_state_t& at = t31->at_state;
@@ -143,7 +148,8 @@ void T31Guard::dteData(t31_state_t* t31, const uint8_t* data, size_t len) {
   }
   // A frame for a T.38 line waits whole in hdlc_tx (bit-reversed) until the
   // line's clock sends it.
-  if (t31->t38_mode && t31->hdlc_tx.len > 0 && t31->hdlc_tx.ptr <= static_cast<int>(kEcmOctet))
+  if (t31->t38_mode && ecmOffOnT38.load() && t31->hdlc_tx.len > 0 &&
+      t31->hdlc_tx.ptr <= static_cast<int>(kEcmOctet))
     clearEcm(t31->hdlc_tx.buf, static_cast<size_t>(t31->hdlc_tx.len), true);
 }
 

@@ -12,12 +12,11 @@
 // - frame octets the DTE sends after AT+FTH are collected without a bound;
 //   those beyond the frame buffer are dropped.
 //
-// On a T.38 line the same checks keep error correction (ECM) off: this T.31
-// carries Class 1 page data only as non-ECM image data, while a T.38 far end
-// sends and expects ECM page data as HDLC frames. The ECM capability bit
-// (and T.6 coding, which needs ECM) is cleared in every DIS and DTC crossing
-// the modem in T.38 mode, in both directions, so that both ends agree on a
-// page without ECM.
+// On a T.38 line the same checks can keep error correction (ECM) off, for a
+// line that cannot carry ECM page data as T.38 HDLC frames: the ECM
+// capability bit (and T.6 coding, which needs ECM) is then cleared in every
+// DIS and DTC crossing the modem in T.38 mode, in both directions, so that
+// both ends agree on a page without ECM.
 
 #include "sim/SpanDsp.h"
 
@@ -36,6 +35,9 @@ public:
   // Hands DTE data to T.31, dropping frame octets that would overrun it; in
   // T.38 mode it takes ECM out of a DIS or DTC the DTE sends.
   static void dteData(t31_state_t* t31, const uint8_t* data, size_t len);
+
+  // Clear ECM and T.6 from DIS and DTC on T.38 lines (off unless asked for).
+  static void keepEcmOffOnT38(bool on);
 
   // Whether T.31 can pass a received frame of len octets (followed by its
   // two FCS octets at frame[len]) to the DTE in its present state.

@@ -103,6 +103,7 @@ void MediaLine::useT38(const std::string& address, int port, const T38Attributes
   size_t limit = kMaxDatagram;
   if (t.maxDatagram > 0 && static_cast<size_t>(t.maxDatagram) < limit)
     limit = static_cast<size_t>(t.maxDatagram);
+  m_ecm = T38EcmBridge(t.version);
   m_udptlTx = UdptlSender(t.errorCorrection == UdpErrorCorrection::None ? 0 : kRedundancy, limit);
 }
 
@@ -127,7 +128,12 @@ void MediaLine::tick() {
 void MediaLine::sendIfp(const uint8_t* ifp, int len, int count) {
   if (!m_t38 || len <= 0)
     return;
-  std::vector<uint8_t> datagram = m_udptlTx.next(ifp, static_cast<size_t>(len));
+  m_ecm.toLine(ifp, static_cast<size_t>(len), count,
+               [this](const uint8_t* p, size_t n, int c) { sendPacket(p, n, c); });
+}
+
+void MediaLine::sendPacket(const uint8_t* ifp, size_t len, int count) {
+  std::vector<uint8_t> datagram = m_udptlTx.next(ifp, len);
   // Data packets go once: the secondaries of the packets after them carry
   // them again, and spandsp always follows the end of a burst with an
   // indicator. Repeating a data packet in the same datagram would only
@@ -155,6 +161,15 @@ void MediaLine::audioIn(const uint8_t* data, size_t len) {
 }
 
 void MediaLine::ifpIn(const uint8_t* ifp, size_t len, uint16_t seq) {
+  // Error-corrected page frames reach T.31 as the bit stream its DTE reads.
+  const auto bridged = m_ecm.fromLine(ifp, len, seq);
+  if (bridged) {
+    // Only a DTE that waits for page data (+FRM) can take them.
+    if (!m_engine.receivingPageData())
+      return;
+    ifp = bridged->data();
+    len = bridged->size();
+  }
 #if SPANDSP_RELEASE_DATE < 20121212
   std::vector<uint8_t> copy(ifp, ifp + len);
   if (reverseNonEcmImageData(copy, m_t38Version)) {

@@ -7,6 +7,7 @@
 #include "sim/Class1Engine.h"
 #include "sipline/RtpAudio.h"
 #include "sipline/SdpMedia.h"
+#include "sipline/T38EcmBridge.h"
 #include "sipline/Udptl.h"
 
 #include <memory>
@@ -50,10 +51,14 @@ public:
   long udptlLost() const { return m_udptlRx.lost(); }
   long udptlRecovered() const { return m_udptlRx.recovered(); }
   long rtpLost() const { return m_rtpLost; }
+  // Error-corrected page frames carried as T.38 HDLC data, each way.
+  long ecmFramesSent() const { return m_ecm.framesToLine(); }
+  long ecmFramesReceived() const { return m_ecm.framesFromLine(); }
 
 private:
   void setRemote(const std::string& address, int port);
   void send(const std::vector<uint8_t>& datagram);
+  void sendPacket(const uint8_t* ifp, size_t len, int count);
   void audioIn(const uint8_t* data, size_t len);
   void ifpIn(const uint8_t* ifp, size_t len, uint16_t seq);
 
@@ -73,6 +78,7 @@ private:
   long m_rtpLost = 0;
   UdptlSender m_udptlTx{3, 400};
   UdptlReceiver m_udptlRx;
+  T38EcmBridge m_ecm;
   modem_connect_tones_rx_state_t* m_tones = nullptr;
   bool m_toneHeard = false;
 };

@@ -1,5 +1,7 @@
 #include "sipline/SipModem.h"
 
+#include "sim/T31Guard.h"
+
 #include <sofia-sip/su_wait.h>
 
 #include <algorithm>
@@ -37,6 +39,7 @@ SipModem::SipModem(const LineSettings& settings, std::ostream& log)
   if (!portProblem.empty())
     throw std::runtime_error("cannot open the SIP port " + settings.sip.listen + " (" +
                              portProblem + ")");
+  sim::T31Guard::keepEcmOffOnT38(!settings.t38Ecm);
   m_root.reset(su_root_create(nullptr));
   if (!m_root)
     throw std::runtime_error("cannot start the SIP stack");
@@ -246,14 +249,14 @@ void SipModem::hangupCall() {
     return;
   log("hanging up");
   m_agent->hangup();
-  m_media.reset();
+  endMedia();
   m_state = State::Idle;
   m_answerPending = false;
 }
 
 void SipModem::callEnded() {
   State was = m_state;
-  m_media.reset();
+  endMedia();
   m_state = State::Idle;
   m_answerPending = false;
   if (was == State::Idle)
@@ -261,6 +264,14 @@ void SipModem::callEnded() {
   log("far end hung up");
   if (was != State::Ringing)
     engineEvent(sim::CallEvent::FarEndHangup);
+}
+
+// The call's media end; what error correction carried over T.38 is told.
+void SipModem::endMedia() {
+  if (m_media && (m_media->ecmFramesSent() || m_media->ecmFramesReceived()))
+    log("ECM over T.38: " + std::to_string(m_media->ecmFramesSent()) + " frames sent, " +
+        std::to_string(m_media->ecmFramesReceived()) + " received");
+  m_media.reset();
 }
 
 void SipModem::registered(bool ok, int status, const std::string& phrase) {

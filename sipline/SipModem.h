@@ -24,6 +24,7 @@ struct LineSettings {
   SipSettings sip;
   std::string link;         // symlink to the pseudo-terminal, if any
   bool t38 = true;          // offer and accept T.38
+  bool t38Ecm = true;       // error correction on T.38 calls (off: cleared from DIS/DTC)
   int audioPayload = 8;     // preferred G.711 law: 8 PCMA, 0 PCMU
   std::string mediaAddress; // default: the SIP listen address
   int refreshSeconds = 0;   // session refresh re-INVITEs in a call this often; 0: none
@@ -58,6 +59,7 @@ private:
 
   void tick();
   void refreshSession();
+  void endMedia();
   void servicePty();
   void later(std::function<void()> action) { m_later.push_back(std::move(action)); }
   void engineEvent(sim::CallEvent e);

@@ -79,6 +79,30 @@ std::optional<IfpPacket> parseIfp(const uint8_t* buf, size_t len, int version) {
   return p;
 }
 
+std::vector<uint8_t> encodeIfpData(int dataType, const std::vector<IfpFieldOut>& fields,
+                                   int version) {
+  std::vector<uint8_t> out;
+  out.push_back(static_cast<uint8_t>(0x80 | 0x40 | ((dataType & 0x0F) << 1)));
+  out.push_back(static_cast<uint8_t>(fields.size()));
+  for (const IfpFieldOut& f : fields) {
+    const bool hasData = !f.data.empty();
+    // Version 0 puts a field type in four bits, after it the next field's;
+    // spandsp and tshark read it so. As only the last field may lack
+    // octets, that field's octet is never shared.
+    if (version == 0)
+      out.push_back(static_cast<uint8_t>((hasData ? 0x80 : 0) | ((f.type & 0x7) << 4)));
+    else
+      out.push_back(static_cast<uint8_t>((hasData ? 0x80 : 0) | ((f.type & 0x7) << 3)));
+    if (hasData) {
+      const size_t n = f.data.size() - 1;
+      out.push_back(static_cast<uint8_t>(n >> 8));
+      out.push_back(static_cast<uint8_t>(n & 0xFF));
+      out.insert(out.end(), f.data.begin(), f.data.end());
+    }
+  }
+  return out;
+}
+
 bool reverseNonEcmImageData(std::vector<uint8_t>& packet, int version) {
   auto p = parseIfp(packet.data(), packet.size(), version);
   if (!p || p->indicator)

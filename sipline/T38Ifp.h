@@ -36,6 +36,18 @@ struct IfpPacket {
 // Returns nothing for bytes that are no IFP packet of this T.38 version.
 std::optional<IfpPacket> parseIfp(const uint8_t* data, size_t len, int version);
 
+// One data field to encode: its type and octets (none for a field that
+// only marks an event, such as FCS-OK).
+struct IfpFieldOut {
+  int type = 0;
+  std::vector<uint8_t> data;
+};
+
+// A data packet of one of the types T.38 version 0 knows (V.21 ... V.17
+// 14400) with these fields, of which only the last may be without octets.
+std::vector<uint8_t> encodeIfpData(int dataType, const std::vector<IfpFieldOut>& fields,
+                                   int version);
+
 // spandsp 0.0.6's T.38 terminal hands received non-ECM image octets to its
 // T.4 receiver without reversing their bit order as its transmitter does
 // (fixed in later releases). Reversing them once more on arrival cancels

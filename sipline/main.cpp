@@ -35,6 +35,7 @@ void usage() {
                "  --user NAME          the account's user name\n"
                "  --no-t38             audio only: no T.38 offers, T.38 offers refused\n"
                "  --pcmu               prefer mu-law (default A-law)\n"
+               "  --no-t38-ecm         keep error correction (and T.6) off on T.38 calls\n"
                "  --register-seconds N registration lifetime asked for (default 300)\n"
                "  --refresh-every N    session refresh re-INVITEs every N s in a call\n"
                "The password is read from the environment variable TOLVANE_SIP_PASSWORD.\n";
@@ -76,6 +77,10 @@ std::string parseArgs(int argc, char** argv, LineSettings& s) {
     }
     if (a == "--no-t38") {
       s.t38 = false;
+      continue;
+    }
+    if (a == "--no-t38-ecm") {
+      s.t38Ecm = false;
       continue;
     }
     if (a == "--pcmu") {

@@ -21,13 +21,26 @@ std::vector<std::string> answererFor(bool t38) {
   return t38 ? std::vector<std::string>{} : std::vector<std::string>{"--no-t38"};
 }
 
+// Both modems with error correction on T.38 calls, or kept off it.
+std::vector<std::string> ecmArgs(bool ecm) {
+  return ecm ? std::vector<std::string>{} : std::vector<std::string>{"--no-t38-ecm"};
+}
+
+std::vector<std::string> plus(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// range(0): T.38 (1) or G.711 (0); range(1): error correction on T.38 (1)
+// or kept off (0).
 void BM_OnePageCall(benchmark::State& state) {
   const bool t38 = state.range(0) == 1;
+  const bool ecm = state.range(1) == 1;
   double seconds = 0, cpu = 0;
   int whole = 0, calls = 0;
   for (auto _ : state) {
     SipCallRig rig;
-    if (!rig.startModems({}, answererFor(t38)).empty()) {
+    if (!rig.startModems(ecmArgs(ecm), plus(answererFor(t38), ecmArgs(ecm))).empty()) {
       state.SkipWithError("the modems did not start");
       return;
     }
@@ -44,9 +57,16 @@ void BM_OnePageCall(benchmark::State& state) {
   state.counters["call_s"] = seconds / calls;
   state.counters["modem_cpu_s"] = cpu / calls;
   state.counters["whole_pages"] = whole;
-  state.SetLabel(t38 ? "T.38, fine page" : "G.711, fine page");
+  state.SetLabel(std::string(t38 ? "T.38" : "G.711") + ", fine page" +
+                 (t38 && !ecm ? ", without ECM" : ""));
 }
-BENCHMARK(BM_OnePageCall)->Arg(1)->Arg(0)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_OnePageCall)
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 // The same fine page (exported by tolvane-fax from the same letter) between
 // two spandsp terminals.
@@ -84,33 +104,40 @@ BENCHMARK(BM_ReferenceCall)
     ->Unit(benchmark::kSecond);
 
 // range(0): T.38 (1) or G.711 (0); range(1): loss in tenths of a percent;
-// range(2): calls.
+// range(2): calls; range(3): error correction on T.38 (1) or kept off (0).
 void BM_CallsThroughLoss(benchmark::State& state) {
   const bool t38 = state.range(0) == 1;
   const double loss = double(state.range(1)) / 1000.0;
   const int calls = static_cast<int>(state.range(2));
+  const bool ecm = state.range(3) == 1;
   int whole = 0, done = 0;
   long dropped = 0;
+  double seconds = 0;
   for (auto _ : state) {
     for (int seed = 1; seed <= calls; ++seed) {
       SipCallRig rig;
-      if (!rig.startModems({}, answererFor(t38), loss, static_cast<uint32_t>(seed)).empty())
+      if (!rig.startModems(ecmArgs(ecm), plus(answererFor(t38), ecmArgs(ecm)), loss,
+                           static_cast<uint32_t>(seed))
+               .empty())
         continue;
       CallResult r = rig.faxOnePage(false);
       ++done;
       whole += r.ok();
+      seconds += r.seconds;
       dropped += rig.relay().mediaDropped();
     }
   }
   state.counters["calls"] = done;
   state.counters["whole_pages"] = whole;
+  state.counters["call_s"] = done ? seconds / done : 0;
   state.counters["dropped_packets"] = double(dropped);
   state.SetLabel(std::string(t38 ? "T.38" : "G.711") + " at " + std::to_string(loss * 100) +
-                 " % loss");
+                 " % loss" + (t38 && !ecm ? ", without ECM" : ""));
 }
 BENCHMARK(BM_CallsThroughLoss)
-    ->Args({1, 100, 20})
-    ->Args({0, 1, 10})
+    ->Args({1, 100, 20, 1})
+    ->Args({1, 100, 20, 0})
+    ->Args({0, 1, 10, 1})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

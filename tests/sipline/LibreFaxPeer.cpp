@@ -96,6 +96,9 @@ void phaseE(t30_state_t* s, void*, int result) {
   g.result = result;
   g.pages = g.calling ? stats.pages_tx : stats.pages_rx;
   std::printf("fax ended: %s, pages %d\n", t30_completion_code_to_str(result), g.pages);
+  // What spandsp's T.30 agreed on, for the tests to check.
+  std::printf("error correction: %s, coding: %s\n", stats.error_correcting_mode ? "on" : "off",
+              t4_encoding_to_str(stats.encoding));
   std::fflush(stdout);
   tmr_start(&g.endTimer, 1500, finish, nullptr);
 }

@@ -1,12 +1,15 @@
 // The SIP modem's T.38 media against spandsp's own T.38 encoder and decoder
-// as the far end: HDLC frames no Class 1 DTE can be handed (an error
-// correction frame of 256 octets, a frame of DLE octets) are dropped without
-// harm to the modem, and error correction is kept off a T.38 line in the
-// DIS frames crossing it either way.
+// as the far end: HDLC frames no Class 1 DTE can be handed (a frame of DLE
+// octets too long for T.31's buffers, error correction frames while the DTE
+// waits for none) are dropped without harm to the modem; an error
+// correction frame reaches a DTE waiting for page data as its bit stream;
+// DIS keeps error correction, unless the line is told to keep it off.
 
 #include "sipline/MediaLine.h"
 
+#include "faxengine/HdlcFraming.h"
 #include "sim/AtParser.h"
+#include "sim/T31Guard.h"
 
 #include <gtest/gtest.h>
 
@@ -130,7 +133,8 @@ struct ModemOnT38 {
   int sock = -1;
 };
 
-// The frame octets (with FCS) the DTE was given between CONNECT and DLE ETX.
+// The octets (frames with FCS, or a bit stream) the DTE was given between
+// CONNECT and DLE ETX.
 std::vector<uint8_t> framesToDte(const std::string& dte) {
   std::vector<uint8_t> out;
   const size_t from = dte.find("CONNECT\r\n");
@@ -150,12 +154,11 @@ std::vector<uint8_t> framesToDte(const std::string& dte) {
 
 } // namespace
 
-TEST(MediaLine, FramesTooLongForTheDteAreDroppedAndDisArrivesWithoutEcm) {
+TEST(MediaLine, FramesTheDteCannotTakeAreDroppedAndDisArrivesWithEcm) {
   ModemOnT38 modem;
   FarEnd far;
   // An error correction frame of 256 octets ending in the IFP packet D0 01 20
-  // (V.17 14400, HDLC FCS-OK), while the DTE waits for nothing: T.31 would
-  // queue it through a 256-octet buffer.
+  // (V.17 14400, HDLC FCS-OK), while the DTE waits for nothing.
   std::vector<uint8_t> ecm(260, 0x5A);
   ecm[0] = 0xFF, ecm[1] = 0x03, ecm[2] = 0x06;
   const auto ecmDatagrams = far.frame(T38_DATA_V17_14400, ecm);
@@ -179,12 +182,51 @@ TEST(MediaLine, FramesTooLongForTheDteAreDroppedAndDisArrivesWithoutEcm) {
   ASSERT_EQ(got.size(), disFrame().size() + 2) << modem.dte;
   EXPECT_TRUE(crc_itu16_check(got.data(), static_cast<int>(got.size())));
   got.resize(got.size() - 2);
-  std::vector<uint8_t> want = disFrame();
-  want[6] &= static_cast<uint8_t>(~(kEcmBit | 0x40));
-  EXPECT_EQ(got, want);
+  EXPECT_EQ(got, disFrame());
 }
 
-TEST(MediaLine, DteFramesAreBoundedAndDisLeavesWithoutEcm) {
+// After CFR the DTE asks for page data at 14400 bit/s; the far end's block
+// of error correction frames (a full one of 256 data octets, DLE octets in
+// it) arrives as T.38 HDLC data and the DTE finds the frames in its bit
+// stream, the block's end reported as the carrier's.
+TEST(MediaLine, EcmFramesReachADteWaitingForPageDataAsItsBitStream) {
+  ModemOnT38 modem;
+  FarEnd far;
+  // Off hook (the class 1 commands need it), past the wait for V.21 frames.
+  modem.command("D", "T502");
+  modem.engine.callEvent(sim::CallEvent::Connected);
+  modem.engine.escape();
+  modem.command("+FRM", "=146");
+  ASSERT_TRUE(modem.engine.receivingPageData());
+  modem.dte.clear();
+  std::vector<std::vector<uint8_t>> block;
+  std::vector<Bytes> datagrams;
+  for (uint8_t n = 0; n < 3; ++n) {
+    std::vector<uint8_t> frame{0xFF, 0x03, 0x06, n};
+    for (int i = 0; i < (n == 2 ? 30 : 256); ++i)
+      frame.push_back(static_cast<uint8_t>(i % 7 == 0 ? kDle : i * 11 + n));
+    block.push_back(frame);
+    auto d = far.frame(T38_DATA_V17_14400, frame);
+    datagrams.insert(datagrams.end(), d.begin(), d.end());
+  }
+  modem.feed(datagrams);
+  far.datagrams.clear();
+  t38_core_send_data(far.core, T38_DATA_V17_14400, T38_FIELD_HDLC_SIG_END, nullptr, 0,
+                     T38_PACKET_CATEGORY_IMAGE_DATA_END);
+  modem.feed(far.datagrams);
+
+  ASSERT_NE(modem.dte.find("NO CARRIER"), std::string::npos) << "the block's end";
+  const std::vector<uint8_t> bits = framesToDte(modem.dte);
+  faxengine::hdlc::Decoder dte;
+  std::vector<std::vector<uint8_t>> got;
+  dte.Put(bits.data(), bits.size(), got);
+  EXPECT_EQ(got, block);
+  EXPECT_EQ(modem.line.ecmFramesReceived(), 3);
+}
+
+// Also: a line told to keep error correction off clears it from the DIS.
+TEST(MediaLine, DteFramesAreBoundedAndDisLeavesWithoutEcmWhenKeptOff) {
+  sim::T31Guard::keepEcmOffOnT38(true);
   ModemOnT38 modem;
   FarEnd far;
   modem.command("A", "");
@@ -207,6 +249,7 @@ TEST(MediaLine, DteFramesAreBoundedAndDisLeavesWithoutEcm) {
   modem.engine.dteData(dis.data(), dis.size());
   modem.run(far, 200);
 
+  sim::T31Guard::keepEcmOffOnT38(false);
   ASSERT_EQ(far.frames.size(), 2u) << modem.dte;
   EXPECT_LE(far.frames[0].size(), static_cast<size_t>(T31_MAX_HDLC_LEN));
   std::vector<uint8_t> want = disFrame();

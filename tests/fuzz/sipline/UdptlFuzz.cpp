@@ -32,7 +32,8 @@ void forEachDatagram(const uint8_t* data, size_t size, size_t from, Datagram dat
 
 // The first octet picks the T.38 version and what the modem's DTE is doing:
 // nothing (frames are queued), waiting for the far end's frames after
-// dialling, or sending its own after answering.
+// dialling, sending its own after answering, or waiting for page data
+// (error correction frames reach it as a bit stream).
 void intoModem(const uint8_t* data, size_t size) {
   if (size == 0)
     return;
@@ -46,7 +47,7 @@ void intoModem(const uint8_t* data, size_t size) {
   T38Attributes t38;
   t38.version = data[0] & 0x80 ? 2 : 0;
   media.useT38("127.0.0.1", 0, t38); // port 0: nothing is sent
-  switch (data[0] % 3) {
+  switch (data[0] % 4) {
   case 1:
     engine.command(sim::AtCommand{"D", "T502"});
     engine.callEvent(sim::CallEvent::Connected);
@@ -54,6 +55,12 @@ void intoModem(const uint8_t* data, size_t size) {
   case 2:
     engine.command(sim::AtCommand{"A", ""});
     engine.callEvent(sim::CallEvent::Answered);
+    break;
+  case 3:
+    engine.command(sim::AtCommand{"D", "T502"});
+    engine.callEvent(sim::CallEvent::Connected);
+    engine.escape();
+    engine.command(sim::AtCommand{"+FRM", "=146"});
     break;
   default:
     break;
