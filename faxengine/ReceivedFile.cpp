@@ -149,10 +149,10 @@ int ReceivedFile::FinishPage(const std::string& remoteId) {
 }
 
 // The page is decoded whatever its coding, so that rows spoilt on the line
-// are counted. An MH page that decodes whole to its RTC is stored as it
-// came; any other is stored re-coded to MH, its bad rows replaced by the
-// row above them (as the decoder leaves them), so that every reader of the
-// file finds whole rows ending with an RTC.
+// are counted. An MH page that decodes whole is stored as it came; any
+// other (one with data lost, too) is stored re-coded to MH, its bad rows
+// replaced by the row above them (as the decoder leaves them), so that
+// every reader of the file finds whole rows.
 int ReceivedFile::StorePage() {
   const int width = (m_pageFlags & faximage::PageFlagWide) ? 2048 : 1728;
   const faximage::DecodedPage page =
@@ -161,7 +161,7 @@ int ReceivedFile::StorePage() {
   m_rows = page.page.height();
   std::vector<uint8_t> recoded;
   const std::vector<uint8_t>* out = &m_coded;
-  if (m_coding != faximage::FaxCoding::Mh || m_badRows > 0 || !page.ended) {
+  if (m_coding != faximage::FaxCoding::Mh || m_badRows > 0) {
     recoded = faximage::encodePage(page.page, {faximage::FaxCoding::Mh, 1, 0});
     out = &recoded;
   }
