@@ -1,6 +1,7 @@
 #include "faximage/MhFastDecoder.h"
 
 #include "faximage/MhBitDecoder.h"
+#include "faximage/MhRunPairs.h"
 #include "faximage/WordLoad.h"
 
 #include <algorithm>
@@ -67,35 +68,10 @@ const Entry* tables() {
   return both->data();
 }
 
-constexpr unsigned kPairBits = 12;
-
-// For a white run's next 12 bits: a white terminating code followed by a
-// black terminating code that both fit, as white run | black run << 6 |
-// length of the first << 12 | length of both << 16; 0 where no pair fits.
-const uint32_t* pairs() {
-  static const auto table = [] {
-    auto t = std::make_unique<std::vector<uint32_t>>(1u << kPairBits, 0);
-    const Entry* white = tables();
-    const Entry* black = white + (1u << kWindowBits);
-    for (unsigned w = 0; w < (1u << kPairBits); ++w) {
-      const Entry first = white[w];
-      if (!first.isRun() || first.value() >= 64)
-        continue;
-      const Entry second = black[w >> first.depth()];
-      if (!second.isRun() || second.value() >= 64 || first.depth() + second.depth() > kPairBits)
-        continue;
-      (*t)[w] = first.value() | second.value() << 6 | first.depth() << 12 |
-                (first.depth() + second.depth()) << 16;
-    }
-    return t;
-  }();
-  return table->data();
-}
-
 } // namespace
 
 MhFastDecoder::MhFastDecoder(MhRowBuilder& rows)
-    : m_rows(rows), m_tables{tables(), tables() + (1u << kWindowBits)}, m_pairs(pairs()) {}
+    : m_rows(rows), m_tables{tables(), tables() + (1u << kWindowBits)}, m_pairs(mhRunPairs()) {}
 
 void MhFastDecoder::startPage() {
   m_acc = 0;
@@ -145,13 +121,14 @@ std::size_t MhFastDecoder::decodeRuns(const uint8_t* data, std::size_t pos, std:
     if (colour == MhColour::White) {
       // Two codes for one look-up, unless the white run does not change the
       // colour (it is ignored), in which case only it is taken.
-      if (const uint32_t p = pairs[acc & ((1u << kPairBits) - 1)]) {
-        colour = m_rows.runOf(colour, int(p & 63));
-        const unsigned used = colour == MhColour::Black ? p >> 16 : p >> 12 & 15;
+      if (const uint32_t p = pairs[acc & ((1u << kRunPairBits) - 1)]) {
+        const MhRunPair pair(p);
+        colour = m_rows.runOf(colour, int(pair.white));
+        const unsigned used = colour == MhColour::Black ? pair.bothBits : pair.whiteBits;
         acc >>= used;
         bits -= used;
         if (colour == MhColour::Black)
-          colour = m_rows.runOf(colour, int(p >> 6 & 63));
+          colour = m_rows.runOf(colour, int(pair.black));
         continue;
       }
     }

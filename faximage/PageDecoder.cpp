@@ -1,6 +1,7 @@
 #include "faximage/PageDecoder.h"
 
 #include "faximage/ChangingElements.h"
+#include "faximage/MhRunPairs.h"
 #include "faximage/T4BitReader.h"
 #include "faximage/T4Codes.h"
 
@@ -25,10 +26,10 @@ class Decoder {
 public:
   Decoder(const uint8_t* data, std::size_t size, FaxCoding coding, int width, int maxRows)
       : m_in(data, size), m_coding(coding), m_width(width), m_stride((std::size_t(width) + 7) / 8),
-        m_maxRows(maxRows), m_runs(t4::runTables()), m_ref(changeListCapacity(width) + 1, -1),
-        m_cur(changeListCapacity(width) + 1, -1) {
+        m_maxRows(maxRows), m_runs(t4::runTables()), m_pairs(mhRunPairs()),
+        m_ref(changeListCapacity(width) + 1, -1), m_cur(changeListCapacity(width) + 1, -1) {
     std::fill_n(m_ref.begin() + 1, kEndMarks, m_width); // the row above the first is white
-    m_bits.reserve(m_stride * std::size_t(std::min(maxRows, 2400)));
+    m_bits.reserve(m_stride * std::size_t(std::clamp(maxRows, 0, 2400)));
   }
 
   DecodedPage run() {
@@ -39,6 +40,7 @@ public:
         decodeWithEols();
     }
     const int rows = m_rows;
+    m_bits.resize(std::size_t(rows) * m_stride);
     return DecodedPage{PageBitmap(m_width, rows, std::move(m_bits)), m_badRows, m_ended};
   }
 
@@ -49,6 +51,7 @@ private:
   bool decodeTwoDim(T4BitReader& in, int& count);
   [[gnu::always_inline]] int readRun(T4BitReader& in, int colour) const;
   bool seekEol(T4BitReader& in, bool& junk);
+  uint8_t* newRow();
   void goodRow(int count);
   void badRow();
 
@@ -64,6 +67,15 @@ private:
     cur[n] = x;
     n += cancels ? -1 : 1;
   }
+  // push() for a run of `run` pixels ending at x: only an empty run can
+  // cancel, so the others append without reading back the element before,
+  // which would make each run wait for the store of the one before.
+  static void append(int* cur, int& n, int x, unsigned run) {
+    if (run == 0) [[unlikely]]
+      push(cur, n, x);
+    else
+      cur[n++] = x;
+  }
   static int endRow(const int* cur, int n, int width) {
     while (n > 0 && cur[n - 1] >= width)
       --n;
@@ -76,7 +88,8 @@ private:
   std::size_t m_stride;
   int m_maxRows;
   const t4::RunTables& m_runs;
-  std::vector<int> m_ref; // changing elements of the row above, end marks after
+  const uint32_t* m_pairs; // white and black terminating codes in one look-up
+  std::vector<int> m_ref;  // changing elements of the row above, end marks after
   std::vector<int> m_cur;
   std::vector<uint8_t> m_bits;
   int m_rows = 0;
@@ -84,19 +97,27 @@ private:
   bool m_ended = false;
 };
 
+// The next row's bytes, to be written in full. The bitmap grows 64 rows at
+// a time and is cut to the rows decoded at the end, so that most rows cost
+// only a pointer sum.
+uint8_t* Decoder::newRow() {
+  const std::size_t at = std::size_t(m_rows) * m_stride;
+  if (at + m_stride > m_bits.size()) [[unlikely]]
+    m_bits.resize(at + 64 * m_stride);
+  return m_bits.data() + at;
+}
+
 void Decoder::goodRow(int count) {
   std::fill_n(cur() + count, kEndMarks, m_width);
-  m_bits.resize(m_bits.size() + m_stride);
-  fillRow(cur(), count, m_width, m_bits.data() + m_bits.size() - m_stride);
+  fillRow(cur(), count, m_width, newRow());
   std::swap(m_ref, m_cur);
   ++m_rows;
 }
 
 void Decoder::badRow() {
-  m_bits.resize(m_bits.size() + m_stride);
+  uint8_t* row = newRow();
   if (m_rows > 0)
-    std::memcpy(m_bits.data() + m_bits.size() - m_stride,
-                m_bits.data() + m_bits.size() - 2 * m_stride, m_stride);
+    std::memcpy(row, row - m_stride, m_stride);
   ++m_rows;
   ++m_badRows;
 }
@@ -198,19 +219,57 @@ inline int Decoder::readRun(T4BitReader& in, int colour) const {
   }
 }
 
-bool Decoder::decodeOneDim(T4BitReader& in, int& count) {
+// Runs of alternating colours, white first, until the row is full. A white
+// and a black terminating code are taken with one look-up where both fit;
+// each code is consumed before its run is checked, as when read one at a
+// time, so that a bad row leaves the reader where the EOL search expects it.
+bool Decoder::decodeOneDim(T4BitReader& r, int& count) {
+  const uint32_t* const pairs = m_pairs;
   int* list = cur();
+  const int width = m_width;
   int n = 0;
   int at = 0;
-  for (int colour = 0; at < m_width; colour ^= 1) {
-    const int run = readRun(in, colour);
-    if (run < 0 || run > m_width - at)
-      return false;
+  int colour = 0;
+  bool ok = true;
+  while (at < width) {
+    if (r.available() < t4::kRunBits)
+      r.refill();
+    if (colour == 0) {
+      if (const uint32_t p = pairs[r.peek() & ((1u << kRunPairBits) - 1)]) {
+        const MhRunPair pair(p);
+        if (int(pair.white) > width - at) [[unlikely]] {
+          r.skip(pair.whiteBits);
+          ok = false;
+          break;
+        }
+        at += int(pair.white);
+        append(list, n, at, pair.white);
+        if (at >= width) { // the row ends with the white run: the black code is not its
+          r.skip(pair.whiteBits);
+          break;
+        }
+        r.skip(pair.bothBits);
+        if (int(pair.black) > width - at) [[unlikely]] {
+          ok = false;
+          break;
+        }
+        at += int(pair.black);
+        append(list, n, at, pair.black);
+        continue;
+      }
+    }
+    const int run = readRun(r, colour);
+    if (run < 0 || run > width - at) [[unlikely]] {
+      ok = false;
+      break;
+    }
     at += run;
-    push(list, n, at);
+    append(list, n, at, unsigned(run));
+    colour ^= 1;
   }
-  count = endRow(list, n, m_width);
-  return true;
+  if (ok)
+    count = endRow(list, n, width);
+  return ok;
 }
 
 // The encoder's walk in reverse (T.4 4.2.1.3.3): each mode code says where a1
