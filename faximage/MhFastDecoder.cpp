@@ -120,9 +120,16 @@ std::size_t MhFastDecoder::decodeRuns(const uint8_t* data, std::size_t pos, std:
     }
     if (colour == MhColour::White) {
       // Two codes for one look-up, unless the white run does not change the
-      // colour (it is ignored), in which case only it is taken.
+      // colour (it is ignored), in which case only it is taken; or one code
+      // where the next one is not a black terminating code.
       if (const uint32_t p = pairs[acc & ((1u << kRunPairBits) - 1)]) {
         const MhRunPair pair(p);
+        if (pair.single) {
+          acc >>= pair.whiteBits;
+          bits -= pair.whiteBits;
+          colour = m_rows.runOf(colour, int(pair.white));
+          continue;
+        }
         colour = m_rows.runOf(colour, int(pair.white));
         const unsigned used = colour == MhColour::Black ? pair.bothBits : pair.whiteBits;
         acc >>= used;

@@ -15,12 +15,15 @@ const uint32_t* mhRunPairs() {
       // Each entry is run << 4 | code length; terminating codes have runs below 64.
       const unsigned first = runs.at[0][w];
       const unsigned firstBits = first & 15, whiteRun = first >> 4;
-      if (firstBits == 0 || whiteRun >= 64)
+      if (firstBits == 0 || whiteRun == t4::kEolRun)
         continue;
       const unsigned second = runs.at[1][w >> firstBits];
       const unsigned secondBits = second & 15, blackRun = second >> 4;
-      if (secondBits == 0 || blackRun >= 64 || firstBits + secondBits > kRunPairBits)
+      if (whiteRun >= 64 || secondBits == 0 || blackRun >= 64 ||
+          firstBits + secondBits > kRunPairBits) {
+        (*t)[w] = MhRunPair::kSingle | whiteRun | firstBits << 12;
         continue;
+      }
       (*t)[w] = whiteRun | blackRun << 6 | firstBits << 12 | (firstBits + secondBits) << 16;
     }
     return t;

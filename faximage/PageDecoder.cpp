@@ -49,7 +49,9 @@ private:
   void decodeWithEols();
   bool decodeOneDim(T4BitReader& in, int& count);
   bool decodeTwoDim(T4BitReader& in, int& count);
-  [[gnu::always_inline]] int readRun(T4BitReader& in, int colour) const;
+  // The run at the next codes, its make-up codes and the terminating one;
+  // `total` is that of make-up codes already read.
+  [[gnu::always_inline]] int readRun(T4BitReader& in, int colour, int total = 0) const;
   bool seekEol(T4BitReader& in, bool& junk);
   uint8_t* newRow();
   void goodRow(int count);
@@ -200,9 +202,8 @@ bool Decoder::seekEol(T4BitReader& in, bool& junk) {
   }
 }
 
-inline int Decoder::readRun(T4BitReader& in, int colour) const {
+inline int Decoder::readRun(T4BitReader& in, int colour, int total) const {
   const uint16_t* table = m_runs.at[colour];
-  int total = 0;
   for (;;) {
     if (in.available() < t4::kRunBits)
       in.refill();
@@ -234,31 +235,37 @@ bool Decoder::decodeOneDim(T4BitReader& r, int& count) {
   while (at < width) {
     if (r.available() < t4::kRunBits)
       r.refill();
-    if (colour == 0) {
-      if (const uint32_t p = pairs[r.peek() & ((1u << kRunPairBits) - 1)]) {
-        const MhRunPair pair(p);
-        if (int(pair.white) > width - at) [[unlikely]] {
-          r.skip(pair.whiteBits);
-          ok = false;
-          break;
-        }
-        at += int(pair.white);
-        append(list, n, at, pair.white);
-        if (at >= width) { // the row ends with the white run: the black code is not its
-          r.skip(pair.whiteBits);
-          break;
-        }
-        r.skip(pair.bothBits);
-        if (int(pair.black) > width - at) [[unlikely]] {
-          ok = false;
-          break;
-        }
-        at += int(pair.black);
-        append(list, n, at, pair.black);
-        continue;
+    const uint32_t p = colour == 0 ? pairs[r.peek() & ((1u << kRunPairBits) - 1)] : 0;
+    int run;
+    if (p == 0) {
+      run = readRun(r, colour);
+    } else if (const MhRunPair pair(p); pair.single) {
+      r.skip(pair.whiteBits);
+      if (pair.white < 64)
+        run = int(pair.white);
+      else // a make-up code: the rest of the run follows
+        run = int(pair.white) > width ? -1 : readRun(r, 0, int(pair.white));
+    } else {
+      if (int(pair.white) > width - at) [[unlikely]] {
+        r.skip(pair.whiteBits);
+        ok = false;
+        break;
       }
+      at += int(pair.white);
+      append(list, n, at, pair.white);
+      if (at >= width) { // the row ends with the white run: the black code is not its
+        r.skip(pair.whiteBits);
+        break;
+      }
+      r.skip(pair.bothBits);
+      if (int(pair.black) > width - at) [[unlikely]] {
+        ok = false;
+        break;
+      }
+      at += int(pair.black);
+      append(list, n, at, pair.black);
+      continue;
     }
-    const int run = readRun(r, colour);
     if (run < 0 || run > width - at) [[unlikely]] {
       ok = false;
       break;
