@@ -18,56 +18,56 @@ int emit(uint64_t diff, int base, int* out, int n) {
   return n;
 }
 
-// Collects 64-pixel words of a row and stores them in order, the last one
-// cut to the row's bytes.
-class WordStore {
-public:
-  WordStore(uint8_t* row, std::size_t bytes) : m_row(row), m_bytes(bytes) {}
-  void put(uint64_t word) {
-    if constexpr (std::endian::native == std::endian::little)
-      word = __builtin_bswap64(word);
-    const std::size_t at = std::size_t(m_index++) * 8;
-    if (at + 8 <= m_bytes)
-      std::memcpy(m_row + at, &word, 8);
-    else if (at < m_bytes)
-      std::memcpy(m_row + at, &word, m_bytes - at);
-  }
-  int index() const { return m_index; }
+// Pixel colours from a row holding only its changing elements: each pixel is
+// the parity of the marks at and before it, a prefix XOR, here over the 64
+// pixels of a word (the first in bit 63); `carry` is the colour left of it.
+uint64_t prefixParity(uint64_t marks, uint64_t carry) {
+  marks ^= marks >> 1;
+  marks ^= marks >> 2;
+  marks ^= marks >> 4;
+  marks ^= marks >> 8;
+  marks ^= marks >> 16;
+  marks ^= marks >> 32;
+  return marks ^ carry;
+}
 
-private:
-  uint8_t* m_row;
-  std::size_t m_bytes;
-  int m_index = 0;
-};
+void storeBigEndian64(uint8_t* p, uint64_t word) {
+  if constexpr (std::endian::native == std::endian::little)
+    word = __builtin_bswap64(word);
+  std::memcpy(p, &word, 8);
+}
 
 } // namespace
 
+// The changes are marked as single pixels, one store each and no branch on
+// the runs' lengths, and the colours are then filled in 64 pixels at a time.
 void fillRow(const int* changes, int count, int width, uint8_t* row) {
-  WordStore out(row, (std::size_t(width) + 7) / 8);
-  uint64_t word = 0; // pixels of word out.index(), the first in bit 63
-  for (int i = 0; i < count; i += 2) {
-    const int from = changes[i];
-    const int to = i + 1 < count ? changes[i + 1] : width;
-    while (out.index() < from >> 6) {
-      out.put(word);
-      word = 0;
-    }
-    const int last = (to - 1) >> 6;
-    const uint64_t head = ~uint64_t(0) >> (from & 63);
-    if (last == out.index()) {
-      word |= head & ~(~uint64_t(0) >> 1 >> ((to - 1) & 63));
+  const std::size_t bytes = (std::size_t(width) + 7) / 8;
+  std::memset(row, 0, bytes);
+  for (int i = 0; i < count; ++i)
+    row[changes[i] >> 3] ^= uint8_t(0x80 >> (changes[i] & 7));
+  uint64_t carry = 0; // all ones after an odd number of changes
+  std::size_t at = 0;
+  for (; at + 8 <= bytes; at += 8) {
+    const uint64_t marks = loadBigEndian64(row + at);
+    if (marks == 0) { // inside a run: all white (as it is) or all black
+      if (carry != 0)
+        storeBigEndian64(row + at, carry);
       continue;
     }
-    out.put(word | head);
-    while (out.index() < last)
-      out.put(~uint64_t(0));
-    word = ~(~uint64_t(0) >> 1 >> ((to - 1) & 63));
+    const uint64_t word = prefixParity(marks, carry);
+    storeBigEndian64(row + at, word);
+    carry = uint64_t(0) - (word & 1);
   }
-  const int words = (width + 63) >> 6;
-  while (out.index() < words) {
-    out.put(word);
-    word = 0;
+  if (at < bytes) {
+    uint8_t tail[8] = {};
+    std::memcpy(tail, row + at, bytes - at);
+    storeBigEndian64(tail, prefixParity(loadBigEndian64(tail), carry));
+    std::memcpy(row + at, tail, bytes - at);
   }
+  // A black run to the end of the row leaves the bits after it black too.
+  if (width % 8 != 0)
+    row[bytes - 1] &= uint8_t(0xFF << (8 - width % 8));
 }
 
 int findChanges(const uint8_t* row, int width, int* out) {
