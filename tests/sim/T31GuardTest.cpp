@@ -3,6 +3,7 @@
 // dropped without harm, and the next frame arrives whole.
 
 #include "sim/Class1Engine.h"
+#include "tests/support/DteData.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@ using namespace tolvane::sim;
 
 namespace {
 
-constexpr uint8_t kDle = 0x10, kEtx = 0x03;
 
 // V.21 channel 2 audio of HDLC frames after a preamble of flags, one after
 // the other as a fax machine sends them, and flags after the last until it
@@ -41,23 +41,6 @@ std::vector<int16_t> v21Frames(const std::vector<std::vector<uint8_t>>& frames) 
   return audio;
 }
 
-// The octets (FCS included) the DTE was given between CONNECT and DLE ETX.
-std::vector<uint8_t> frameToDte(const std::string& dte) {
-  std::vector<uint8_t> out;
-  const size_t from = dte.find("CONNECT\r\n");
-  if (from == std::string::npos)
-    return out;
-  for (size_t i = from + 9; i < dte.size(); ++i) {
-    auto c = static_cast<uint8_t>(dte[i]);
-    if (c == kDle && i + 1 < dte.size()) {
-      if (static_cast<uint8_t>(dte[++i]) == kEtx)
-        break;
-      c = static_cast<uint8_t>(dte[i]);
-    }
-    out.push_back(c);
-  }
-  return out;
-}
 
 } // namespace
 
@@ -78,7 +61,7 @@ TEST(T31Guard, OverlongV21FrameFromTheLineIsDroppedAndTheNextArrives) {
   for (size_t i = 0; i + 160 <= audio.size(); i += 160)
     engine.rx(audio.data() + i, 160);
 
-  std::vector<uint8_t> got = frameToDte(dte);
+  std::vector<uint8_t> got = testsupport::dataToDte(dte);
   ASSERT_EQ(got.size(), dis.size() + 2) << dte;
   EXPECT_TRUE(crc_itu16_check(got.data(), static_cast<int>(got.size())));
   got.resize(dis.size());

@@ -6,6 +6,7 @@
 // DIS keeps error correction, unless the line is told to keep it off.
 
 #include "sipline/MediaLine.h"
+#include "tests/support/DteData.h"
 
 #include "faxengine/HdlcFraming.h"
 #include "sim/AtParser.h"
@@ -133,24 +134,6 @@ struct ModemOnT38 {
   int sock = -1;
 };
 
-// The octets (frames with FCS, or a bit stream) the DTE was given between
-// CONNECT and DLE ETX.
-std::vector<uint8_t> framesToDte(const std::string& dte) {
-  std::vector<uint8_t> out;
-  const size_t from = dte.find("CONNECT\r\n");
-  if (from == std::string::npos)
-    return out;
-  for (size_t i = from + 9; i < dte.size(); ++i) {
-    auto c = static_cast<uint8_t>(dte[i]);
-    if (c == kDle && i + 1 < dte.size()) {
-      if (static_cast<uint8_t>(dte[++i]) == kEtx)
-        break;
-      c = static_cast<uint8_t>(dte[i]);
-    }
-    out.push_back(c);
-  }
-  return out;
-}
 
 } // namespace
 
@@ -178,7 +161,7 @@ TEST(MediaLine, FramesTheDteCannotTakeAreDroppedAndDisArrivesWithEcm) {
   EXPECT_EQ(modem.dte, "");
   modem.feed(far.frame(T38_DATA_V21, disFrame()));
 
-  std::vector<uint8_t> got = framesToDte(modem.dte);
+  std::vector<uint8_t> got = testsupport::dataToDte(modem.dte);
   ASSERT_EQ(got.size(), disFrame().size() + 2) << modem.dte;
   EXPECT_TRUE(crc_itu16_check(got.data(), static_cast<int>(got.size())));
   got.resize(got.size() - 2);
@@ -216,7 +199,7 @@ TEST(MediaLine, EcmFramesReachADteWaitingForPageDataAsItsBitStream) {
   modem.feed(far.datagrams);
 
   ASSERT_NE(modem.dte.find("NO CARRIER"), std::string::npos) << "the block's end";
-  const std::vector<uint8_t> bits = framesToDte(modem.dte);
+  const std::vector<uint8_t> bits = testsupport::dataToDte(modem.dte);
   faxengine::hdlc::Decoder dte;
   std::vector<std::vector<uint8_t>> got;
   dte.Put(bits.data(), bits.size(), got);
